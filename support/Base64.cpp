@@ -17,11 +17,25 @@ inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
            (std::uint64_t{p[6]} << 8) | std::uint64_t{p[7]};
 }
 
+// Native-order access through memcpy, swapped on big-endian targets, so that
+// one load or store does the work of four or eight byte accesses.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+inline std::uint64_t FromLittleEndian(std::uint64_t v) { return __builtin_bswap64(v); }
+inline std::uint32_t ToLittleEndian(std::uint32_t v) { return __builtin_bswap32(v); }
+#else
+inline std::uint64_t FromLittleEndian(std::uint64_t v) { return v; }
+inline std::uint32_t ToLittleEndian(std::uint32_t v) { return v; }
+#endif
+
+inline std::uint64_t LoadLittleEndian64(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return FromLittleEndian(v);
+}
+
 inline void StoreLittleEndian32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
+    v = ToLittleEndian(v);
+    std::memcpy(p, &v, sizeof v);
 }
 
 }  // namespace
@@ -118,10 +132,16 @@ struct Base64Codec {
         // overwritten by the next group's first byte, which is always written,
         // so the last full group is left to the exact path below.
         while (groups > 4) {
-            const std::uint32_t w0 = d[0][in[0]] | d[1][in[1]] | d[2][in[2]] | d[3][in[3]];
-            const std::uint32_t w1 = d[0][in[4]] | d[1][in[5]] | d[2][in[6]] | d[3][in[7]];
-            const std::uint32_t w2 = d[0][in[8]] | d[1][in[9]] | d[2][in[10]] | d[3][in[11]];
-            const std::uint32_t w3 = d[0][in[12]] | d[1][in[13]] | d[2][in[14]] | d[3][in[15]];
+            const std::uint64_t x = LoadLittleEndian64(in);
+            const std::uint64_t y = LoadLittleEndian64(in + 8);
+            const std::uint32_t w0 = d[0][x & 0xFF] | d[1][(x >> 8) & 0xFF] |
+                                     d[2][(x >> 16) & 0xFF] | d[3][(x >> 24) & 0xFF];
+            const std::uint32_t w1 = d[0][(x >> 32) & 0xFF] | d[1][(x >> 40) & 0xFF] |
+                                     d[2][(x >> 48) & 0xFF] | d[3][x >> 56];
+            const std::uint32_t w2 = d[0][y & 0xFF] | d[1][(y >> 8) & 0xFF] |
+                                     d[2][(y >> 16) & 0xFF] | d[3][(y >> 24) & 0xFF];
+            const std::uint32_t w3 = d[0][(y >> 32) & 0xFF] | d[1][(y >> 40) & 0xFF] |
+                                     d[2][(y >> 48) & 0xFF] | d[3][y >> 56];
             if (((w0 | w1 | w2 | w3) & (kPadAt2 | kPadAt3)) == 0) {
                 StoreLittleEndian32(out, w0);
                 StoreLittleEndian32(out + 3, w1);
