@@ -1,0 +1,53 @@
+// Environment queries: addresses, version, language, keys and rights.
+#include "FoliumFun.h"
+
+#include <cstdio>
+
+#include "../module/GetFileVersion.h"
+#include "../module/Module.h"
+
+// The component file's own version, read from its version resource.
+STDMETHODIMP CFoliumFun::get_Version(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    wchar_t path[MAX_PATH + 1] = {};
+    GetModuleFileNameW(g_module.Instance(), path, MAX_PATH);
+    CGetFileVersion version;
+    version.Open(path);
+    wchar_t text[64];
+    swprintf(text, 64, L"%d.%d.%d.%d", HIWORD(version.FileVersionMS()), LOWORD(version.FileVersionMS()),
+             HIWORD(version.FileVersionLS()), LOWORD(version.FileVersionLS()));
+    *pVal = SysAllocString(text);
+    return *pVal ? S_OK : E_OUTOFMEMORY;
+}
+
+// Not built yet: these answer S_OK and leave their out-parameter as passed.
+STDMETHODIMP CFoliumFun::get_Language(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_Language(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::WebGetIP(BSTR* strLocalIP) { return S_OK; }
+STDMETHODIMP CFoliumFun::WebGetMac(BSTR* strLocalMac) { return S_OK; }
+STDMETHODIMP CFoliumFun::GetKeyCount(LONG* lRet) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_SaveRight(LONG* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_SaveRight(LONG value) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_PrintRight(LONG* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_PrintRight(LONG value) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_AlterUser(LONG* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_AlterUser(LONG value) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_TSServerURL(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_TSUser(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_TSPwd(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_AppCode(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_AppCode(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::WebGetKeySN(BSTR* strRet) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_VersionEx(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::VerifyPin(BSTR CardPin, VARIANT_BOOL* Result) { return S_OK; }
+STDMETHODIMP CFoliumFun::Alter(BSTR strShow, VARIANT_BOOL* pbRet) { return S_OK; }
+STDMETHODIMP CFoliumFun::Alert(BSTR strShow, VARIANT_BOOL* pbRet) { return S_OK; }
+STDMETHODIMP CFoliumFun::IsCertTimeOut(VARIANT_BOOL* bResult) { return S_OK; }
+
+// Members that deliberately do nothing: success, out-parameter untouched.
+STDMETHODIMP CFoliumFun::GetErrorString(LONG Code, BSTR* strError) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_Version(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_TSServerURL(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_TSUser(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_TSPwd(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_VersionEx(BSTR value) { return S_OK; }

@@ -1,0 +1,261 @@
+// IFoliumFun through IDispatch: type information, every member's name and DISPID,
+// early and late binding, and a sweep of hostile arguments over every member.
+#include <fstream>
+#include <sstream>
+
+#include "TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct Member {
+    DISPID id;
+    std::wstring name;
+    std::string kind;  // method, get, put
+    std::vector<std::string> paramTypes;
+    std::string resultType;  // empty when none
+    bool empty;
+};
+
+std::wstring Widen(const std::string& s) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::vector<std::string> Split(const std::string& s, const std::string& sep) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        size_t p = s.find(sep, start);
+        out.push_back(s.substr(start, p - start));
+        if (p == std::string::npos) return out;
+        start = p + sep.size();
+    }
+}
+
+// The interface table as listed in idl/members.tsv.
+const std::vector<Member>& Members() {
+    static std::vector<Member> members = [] {
+        std::vector<Member> out;
+        std::wstring path = Env(L"FOLIUM_MEMBERS");
+        char narrow[MAX_PATH * 3];
+        WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
+        std::ifstream in(narrow);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            auto c = Split(line, "\t");
+            if (c.size() < 7) continue;
+            Member m;
+            m.id = std::stoi(c[0]);
+            m.name = Widen(c[1]);
+            m.kind = c[2];
+            if (c[3] != "-")
+                for (auto& p : Split(c[3], ", ")) m.paramTypes.push_back(Split(p, " ")[0]);
+            if (c[4] != "-") m.resultType = Split(c[4], " ")[0];
+            m.empty = c[6] == "empty";
+            out.push_back(m);
+        }
+        return out;
+    }();
+    return members;
+}
+
+VARTYPE VtOf(const std::string& t) {
+    if (t == "long") return VT_I4;
+    if (t == "bool") return VT_BOOL;
+    if (t == "string") return VT_BSTR;
+    if (t == "float") return VT_R4;
+    if (t == "double") return VT_R8;
+    return VT_VARIANT;
+}
+
+class Dispatch : public ::testing::Test {
+protected:
+    ComApartment com;
+    ComPtr<IDispatch> disp;
+    void SetUp() override {
+        ASSERT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, disp.put_void()),
+                  S_OK);
+    }
+};
+
+TEST_F(Dispatch, TheTableHasEveryMember) {
+    EXPECT_EQ(Members().size(), 323u);
+}
+
+TEST_F(Dispatch, TypeInfoRules) {
+    UINT count = 0;
+    EXPECT_EQ(disp->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ComPtr<ITypeInfo> ti;
+    EXPECT_EQ(disp->GetTypeInfo(1, 0, ti.put()), DISP_E_BADINDEX);
+    EXPECT_EQ(disp->GetTypeInfo(0, 0, nullptr), E_POINTER);
+    ASSERT_EQ(disp->GetTypeInfo(0, 0, ti.put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(ti->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, IID_IFoliumFun));
+    ti->ReleaseTypeAttr(attr);
+}
+
+TEST_F(Dispatch, TypeLibraryIdentity) {
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_FoliumAddinLib, 1, 0, 0x0409, lib.put()), S_OK);
+    TLIBATTR* la = nullptr;
+    ASSERT_EQ(lib->GetLibAttr(&la), S_OK);
+    EXPECT_EQ(la->lcid, 1033u);
+    EXPECT_EQ(la->wMajorVerNum, 1);
+    EXPECT_EQ(la->wMinorVerNum, 0);
+    lib->ReleaseTLibAttr(la);
+    ComPtr<ITypeInfo> ti;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IFoliumFun, ti.put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(ti->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FNONEXTENSIBLE);
+    ti->ReleaseTypeAttr(attr);
+    HREFTYPE ref = 0;
+    ASSERT_EQ(ti->GetRefTypeOfImplType(-1, &ref), S_OK);
+    ComPtr<ITypeInfo> vtable;
+    ASSERT_EQ(ti->GetRefTypeInfo(ref, vtable.put()), S_OK);
+    ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+    EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+    vtable->ReleaseTypeAttr(attr);
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_FoliumFun, coclass.put()), S_OK);
+}
+
+TEST_F(Dispatch, EveryNameResolvesToItsDispid) {
+    for (const Member& m : Members()) {
+        DISPID id = 0;
+        LPOLESTR n = const_cast<LPOLESTR>(m.name.c_str());
+        ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id), S_OK) << std::string(m.name.begin(), m.name.end());
+        EXPECT_EQ(id, m.id) << std::string(m.name.begin(), m.name.end());
+        // Names are found ignoring case too, through the type information.
+        std::wstring upper = m.name;
+        CharUpperW(upper.data());
+        n = upper.data();
+        DISPID id2 = 0;
+        ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id2), S_OK);
+        EXPECT_EQ(id2, m.id);
+    }
+    LPOLESTR unknown = const_cast<LPOLESTR>(L"NoSuchMember");
+    DISPID id = 0;
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+}
+
+TEST_F(Dispatch, TypeInfoDescribesEveryMemberInTableOrder) {
+    ComPtr<ITypeInfo> ti;
+    ASSERT_EQ(disp->GetTypeInfo(0, 0, ti.put()), S_OK);
+    ComPtr<ITypeLib> lib;
+    UINT index = 0;
+    ASSERT_EQ(ti->GetContainingTypeLib(lib.put(), &index), S_OK);
+    ComPtr<ITypeInfo> vt;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IFoliumFun, vt.put()), S_OK);
+    HREFTYPE ref = 0;
+    if (SUCCEEDED(vt->GetRefTypeOfImplType(-1, &ref))) {
+        ComPtr<ITypeInfo> iface;
+        ASSERT_EQ(vt->GetRefTypeInfo(ref, iface.put()), S_OK);
+        vt = iface;
+    }
+    const auto& members = Members();
+    for (UINT i = 0; i < members.size(); ++i) {
+        FUNCDESC* fd = nullptr;
+        ASSERT_EQ(vt->GetFuncDesc(i, &fd), S_OK);
+        const Member& m = members[i];
+        std::string label(m.name.begin(), m.name.end());
+        EXPECT_EQ(fd->memid, m.id) << label;
+        INVOKEKIND expected = m.kind == "get" ? INVOKE_PROPERTYGET : m.kind == "put" ? INVOKE_PROPERTYPUT : INVOKE_FUNC;
+        EXPECT_EQ(fd->invkind, expected) << label;
+        // Slot order: 7 IDispatch slots come first.
+        EXPECT_EQ(fd->oVft / static_cast<SHORT>(sizeof(void*)), static_cast<SHORT>(7 + i)) << label;
+        size_t total = m.paramTypes.size() + (m.resultType.empty() ? 0 : 1);
+        ASSERT_EQ(static_cast<size_t>(fd->cParams), total) << label;
+        for (size_t p = 0; p < m.paramTypes.size(); ++p)
+            EXPECT_EQ(fd->lprgelemdescParam[p].tdesc.vt, VtOf(m.paramTypes[p])) << label << " parameter " << p;
+        if (!m.resultType.empty()) {
+            const ELEMDESC& r = fd->lprgelemdescParam[total - 1];
+            EXPECT_EQ(r.tdesc.vt, VT_PTR) << label;
+            EXPECT_EQ(r.tdesc.lptdesc->vt, VtOf(m.resultType)) << label;
+            EXPECT_TRUE(r.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) << label;
+        }
+        vt->ReleaseFuncDesc(fd);
+    }
+}
+
+TEST_F(Dispatch, HelpStrings) {
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_FoliumAddinLib, 1, 0, 0x0409, lib.put()), S_OK);
+    ComPtr<ITypeInfo> ti;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IFoliumFun, ti.put()), S_OK);
+    struct { DISPID id; const wchar_t* help; } cases[] = {
+        {1, L"填充文本域"}, {15, L"方法 GotoFirstPage"}, {2, L"GetPageSize"},
+    };
+    for (auto& c : cases) {
+        UniqueBstr doc;
+        ASSERT_EQ(ti->GetDocumentation(c.id, nullptr, doc.put(), nullptr, nullptr), S_OK);
+        EXPECT_STREQ(doc.c_str(), c.help);
+    }
+}
+
+TEST_F(Dispatch, LateAndEarlyBoundCallsReachTheSameMember) {
+    ComPtr<IFoliumFun> fun;
+    ASSERT_EQ(disp.As(fun), S_OK);
+    UniqueBstr early;
+    ASSERT_EQ(fun->get_Version(early.put()), S_OK);
+    ScopedVariant late;
+    ASSERT_EQ(CallByName(disp.get(), L"Version", DISPATCH_PROPERTYGET, {}, late.Receive()), S_OK);
+    ASSERT_EQ(late->vt, VT_BSTR);
+    EXPECT_STREQ(late->bstrVal, early.c_str());
+    EXPECT_STREQ(early.c_str(), L"1.0.0.1");
+}
+
+TEST_F(Dispatch, EmptyMembersLeaveTheirResultAlone) {
+    ComPtr<IFoliumFun> fun;
+    ASSERT_EQ(disp.As(fun), S_OK);
+    BSTR s = reinterpret_cast<BSTR>(0x1);
+    EXPECT_EQ(fun->GetErrorString(7, &s), S_OK);
+    EXPECT_EQ(s, reinterpret_cast<BSTR>(0x1));
+    EXPECT_EQ(fun->put_PageCount(9), S_OK);
+}
+
+// Builds hostile arguments of every flavour for a member and invokes it; the member must
+// answer with an HRESULT, never crash.
+TEST_F(Dispatch, SweepOfHostileArgumentsOverEveryMember) {
+    const VARTYPE flavours[] = {VT_ERROR /*missing*/, VT_EMPTY, VT_NULL, VT_BSTR /*null*/, VT_DISPATCH, VT_R8,
+                                VT_I4 /*extreme*/, VT_BSTR /*long text*/};
+    std::wstring longText(70000, L'字');
+    for (const Member& m : Members()) {
+        size_t n = m.paramTypes.size();
+        for (size_t f = 0; f < sizeof(flavours) / sizeof(flavours[0]); ++f) {
+            std::vector<VARIANT> args(n);
+            for (size_t i = 0; i < n; ++i) {
+                VARIANT& v = args[i];
+                VariantInit(&v);
+                v.vt = flavours[f];
+                switch (f) {
+                    case 0: v.scode = DISP_E_PARAMNOTFOUND; break;
+                    case 3: v.bstrVal = nullptr; break;
+                    case 4: v.pdispVal = nullptr; break;
+                    case 5: v.dblVal = -1e300; break;
+                    case 6: v.lVal = (i % 2) ? INT_MIN : INT_MAX; break;
+                    case 7: v.bstrVal = SysAllocStringLen(longText.data(), static_cast<UINT>(longText.size())); break;
+                    default: break;
+                }
+            }
+            WORD flags = m.kind == "get" ? DISPATCH_PROPERTYGET
+                         : m.kind == "put" ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD;
+            ScopedVariant result;
+            HRESULT hr = CallByName(disp.get(), m.name.c_str(), flags, args, result.Receive());
+            (void)hr;  // any HRESULT will do; reaching here without a crash is the point
+            for (auto& v : args) VariantClear(&v);
+        }
+    }
+    SUCCEED();
+}
+
+}  // namespace

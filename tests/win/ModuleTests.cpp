@@ -1,0 +1,323 @@
+// The module: registration, per-user install, the class object, aggregation and unloading.
+#include "TestSupport.h"
+#include "QuirexAddin.h"
+#include "SigilonBarcode.h"
+#include "module/GetFileVersion.h"
+
+using namespace testsupport;
+
+namespace {
+
+const std::wstring kClsidKey = L"CLSID\\{17C99564-9A70-4DEA-8D68-9D2D8217A0FD}";
+const std::wstring kTypeLibKey = L"TypeLib\\{D1429C37-4B65-484D-B7C5-B36454D676A2}";
+const std::wstring kUserClasses = L"Software\\Classes\\";
+
+// Runs regsvr32 in its own process: the per-user switch stays set for the process that chose it.
+DWORD RunRegsvr32(const std::wstring& args) {
+    std::wstring cmd = L"regsvr32.exe /s " + args + L" \"" + DllPath() + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+void ExpectMachineRegistration(const std::wstring& dllPath) {
+    std::wstring v;
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1", nullptr, v));
+    EXPECT_EQ(v, L"FoliumFun Class");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1\\CLSID", nullptr, v));
+    EXPECT_EQ(v, L"{17C99564-9A70-4DEA-8D68-9D2D8217A0FD}");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun", nullptr, v));
+    EXPECT_EQ(v, L"FoliumFun Class");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun\\CurVer", nullptr, v));
+    EXPECT_EQ(v, L"Veridane.FoliumFun.1");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey, nullptr, v));
+    EXPECT_EQ(v, L"FoliumFun Class");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\ProgID", nullptr, v));
+    EXPECT_EQ(v, L"Veridane.FoliumFun.1");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\VersionIndependentProgID", nullptr, v));
+    EXPECT_EQ(v, L"Veridane.FoliumFun");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey + L"\\Programmable"));
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\InprocServer32", nullptr, v));
+    EXPECT_EQ(lstrcmpiW(v.c_str(), dllPath.c_str()), 0) << "server path";
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\InprocServer32", L"ThreadingModel", v));
+    EXPECT_EQ(v, L"Apartment");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\TypeLib", nullptr, v));
+    EXPECT_EQ(v, L"{D1429C37-4B65-484D-B7C5-B36454D676A2}");
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\Version", nullptr, v));
+    EXPECT_EQ(v, L"1.0");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
+    // The application identifier is offered to the scripts but never written.
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"AppID\\{FF80879B-F307-4A30-8EDE-39A8017D507B}"));
+}
+
+void ExpectNoMachineRegistration() {
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
+}
+
+class Registration : public ::testing::Test {
+protected:
+    ComApartment com;
+    ComponentDll dll;
+    void TearDown() override {
+        // Leave the component registered machine-wide for the tests that follow.
+        ASSERT_EQ(RunRegsvr32(L""), 0u);
+        RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun.1").c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun.1").c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun").c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun").c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + kClsidKey).c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + kClsidKey).c_str());
+    }
+};
+
+TEST_F(Registration, RegisterWritesTheClassKeysAndTheTypeLibrary) {
+    ASSERT_TRUE(dll.registerServer);
+    ASSERT_EQ(dll.unregisterServer(), S_OK);
+    ASSERT_EQ(dll.registerServer(), S_OK);
+    ExpectMachineRegistration(DllPath());
+}
+
+TEST_F(Registration, UnregisterRemovesTheClassButKeepsClsid) {
+    ASSERT_EQ(dll.registerServer(), S_OK);
+    // A key of our own below the class goes with it: the class key is removed whole.
+    HKEY extra = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (kClsidKey + L"\\Extra").c_str(), &extra), ERROR_SUCCESS);
+    RegCloseKey(extra);
+    ASSERT_EQ(dll.unregisterServer(), S_OK);
+    ExpectNoMachineRegistration();
+}
+
+TEST_F(Registration, RegisterKeepsTheThreadLocale) {
+    LCID before = GetThreadLocale();
+    ASSERT_EQ(dll.registerServer(), S_OK);
+    EXPECT_EQ(GetThreadLocale(), before);
+    ASSERT_EQ(dll.unregisterServer(), S_OK);
+    EXPECT_EQ(GetThreadLocale(), before);
+}
+
+TEST_F(Registration, InstallForUserWritesUnderCurrentUserClasses) {
+    ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
+    for (const wchar_t* cmd : {L"user", L"USER", L"User"}) {
+        SCOPED_TRACE(cmd);
+        ASSERT_EQ(RunRegsvr32(std::wstring(L"/n /i:") + cmd), 0u);
+        std::wstring v;
+        ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kUserClasses + kClsidKey + L"\\InprocServer32", nullptr, v));
+        EXPECT_EQ(lstrcmpiW(v.c_str(), DllPath().c_str()), 0);
+        EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, kUserClasses + L"Veridane.FoliumFun.1\\CLSID", nullptr, v));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1"));
+        ASSERT_EQ(RunRegsvr32(std::wstring(L"/u /n /i:") + cmd), 0u);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + kClsidKey));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + L"Veridane.FoliumFun.1"));
+    }
+}
+
+TEST_F(Registration, InstallWithAnyOtherCommandLineRegistersMachineWide) {
+    for (const wchar_t* cmd : {L"users", L"\"user \"", L"use", L"machine"}) {
+        SCOPED_TRACE(cmd);
+        ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
+        ASSERT_EQ(RunRegsvr32(std::wstring(L"/n /i:") + cmd), 0u);
+        ExpectMachineRegistration(DllPath());
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + kClsidKey));
+    }
+}
+
+TEST_F(Registration, InstallAndUninstallInProcess) {
+    ASSERT_TRUE(dll.install);
+    EXPECT_EQ(dll.install(FALSE, nullptr), S_OK);
+    ExpectNoMachineRegistration();
+    EXPECT_EQ(dll.install(TRUE, L"machine"), S_OK);
+    ExpectMachineRegistration(DllPath());
+}
+
+TEST_F(Registration, FailedInstallLeavesNoPartialRegistration) {
+    ASSERT_EQ(dll.unregisterServer(), S_OK);
+    // A version-independent ProgID key that may not be written makes registration fail
+    // after the versioned ProgID was written.
+    HKEY blocker = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun", &blocker), ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR sd;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ACL acl;
+    ASSERT_TRUE(InitializeAcl(&acl, sizeof(acl), ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+    LONG e = RegSetKeySecurity(blocker, DACL_SECURITY_INFORMATION, &sd);
+    RegCloseKey(blocker);
+    if (e != ERROR_SUCCESS) GTEST_SKIP() << "registry key security not available";
+    HKEY probe = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun", 0, KEY_SET_VALUE, &probe) == ERROR_SUCCESS) {
+        RegCloseKey(probe);
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun");
+        GTEST_SKIP() << "registry key security not enforced here";
+    }
+    HRESULT hr = dll.install(TRUE, nullptr);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun");
+}
+
+class ClassObject : public ::testing::Test {
+protected:
+    ComApartment com;
+    ComponentDll dll;
+};
+
+TEST_F(ClassObject, UnknownClassIsNotAvailable) {
+    ComPtr<IClassFactory> f;
+    EXPECT_EQ(dll.getClassObject(IID_IFoliumFun, IID_IClassFactory, f.put_void()), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST_F(ClassObject, CreateInstanceRules) {
+    auto f = dll.Factory();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->CreateInstance(nullptr, IID_IFoliumFun, nullptr), E_POINTER);
+    ComPtr<IUnknown> outer;
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IUnknown, outer.put_void()), S_OK);
+    ComPtr<IDispatch> d;
+    EXPECT_EQ(f->CreateInstance(outer.get(), IID_IDispatch, d.put_void()), CLASS_E_NOAGGREGATION);
+    EXPECT_FALSE(d);
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(f->CreateInstance(nullptr, IID_IClassFactory, none.put_void()), E_NOINTERFACE);
+    EXPECT_FALSE(none);
+}
+
+TEST_F(ClassObject, QueryInterfaceTable) {
+    auto f = dll.Factory();
+    ComPtr<IFoliumFun> fun;
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IFoliumFun, fun.put_void()), S_OK);
+    ComPtr<IUnknown> u1, u2;
+    ASSERT_EQ(fun->QueryInterface(IID_IUnknown, u1.put_void()), S_OK);
+    ComPtr<IDispatch> disp;
+    ASSERT_EQ(fun->QueryInterface(IID_IDispatch, disp.put_void()), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(disp.get()), u1.get()) << "IDispatch is the primary interface";
+    ComPtr<IQxExtensibility> ext;
+    ASSERT_EQ(fun->QueryInterface(IID_IQxExtensibility, ext.put_void()), S_OK);
+    ASSERT_EQ(ext->QueryInterface(IID_IUnknown, u2.put_void()), S_OK);
+    EXPECT_EQ(u1.get(), u2.get()) << "one identity";
+    ComPtr<ISigilonBarcordCtrl> barcode;
+    EXPECT_EQ(fun->QueryInterface(IID_ISigilonBarcordCtrl, barcode.put_void()), S_OK);
+    IUnknown* raw = reinterpret_cast<IUnknown*>(1);
+    EXPECT_EQ(fun->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&raw)), E_NOINTERFACE);
+    EXPECT_EQ(raw, nullptr);
+    raw = reinterpret_cast<IUnknown*>(1);
+    EXPECT_EQ(fun->QueryInterface(DIID__IQxApplicationEvents, reinterpret_cast<void**>(&raw)), E_NOINTERFACE)
+        << "the event sink is not reachable from the object";
+    EXPECT_EQ(raw, nullptr);
+}
+
+TEST_F(ClassObject, ExtensibilityPart) {
+    auto f = dll.Factory();
+    ComPtr<IQxExtensibility> ext;
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IQxExtensibility, ext.put_void()), S_OK);
+    LPWSTR text = nullptr;
+    EXPECT_EQ(ext->GetDescription(&text), E_NOTIMPL);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, L"Folium 适配接口");
+    EXPECT_EQ(ext->OnAddInsUpdate(nullptr), E_NOTIMPL);
+    EXPECT_EQ(ext->OnBeginShutdown(nullptr), E_NOTIMPL);
+    EXPECT_EQ(ext->OnDisconnection(0, nullptr), E_NOTIMPL);
+}
+
+// An outer object that aggregates the component and counts its own references.
+class Outer : public IUnknown {
+public:
+    LONG refs = 1;
+    ComPtr<IUnknown> inner;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+};
+
+TEST_F(ClassObject, AggregatedObjectDelegatesToTheOuterUnknown) {
+    auto f = dll.Factory();
+    Outer outer;
+    ASSERT_EQ(f->CreateInstance(&outer, IID_IUnknown, outer.inner.put_void()), S_OK);
+    EXPECT_NE(outer.inner.get(), static_cast<IUnknown*>(&outer));
+    ComPtr<IFoliumFun> fun;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_IFoliumFun, fun.put_void()), S_OK);
+    LONG before = outer.refs;
+    fun->AddRef();
+    EXPECT_EQ(outer.refs, before + 1) << "AddRef goes to the outer object";
+    fun->Release();
+    ComPtr<IUnknown> identity;
+    ASSERT_EQ(fun->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+    EXPECT_EQ(identity.get(), static_cast<IUnknown*>(&outer)) << "identity is the outer object";
+    identity = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_FALSE);
+    fun = nullptr;
+    outer.inner = nullptr;
+    f = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_OK);
+}
+
+TEST_F(ClassObject, CanUnloadNowFollowsObjectsAndLocks) {
+    EXPECT_EQ(dll.canUnloadNow(), S_OK);
+    auto f = dll.Factory();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(dll.canUnloadNow(), S_FALSE) << "a reference to the class object locks the module";
+    ComPtr<IFoliumFun> fun;
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IFoliumFun, fun.put_void()), S_OK);
+    EXPECT_EQ(f->LockServer(TRUE), S_OK);
+    f = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_FALSE);
+    fun = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_FALSE) << "the server lock holds";
+    f = dll.Factory();
+    EXPECT_EQ(f->LockServer(FALSE), S_OK);
+    f = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_OK);
+}
+
+TEST_F(ClassObject, ManyCreateReleaseCyclesLeaveNothingBehind) {
+    auto f = dll.Factory();
+    for (int i = 0; i < 10000; ++i) {
+        ComPtr<IDispatch> d;
+        ASSERT_EQ(f->CreateInstance(nullptr, IID_IDispatch, d.put_void()), S_OK);
+    }
+    f = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_OK);
+}
+
+TEST(FileVersion, ReadsTheComponentsVersionResource) {
+    CGetFileVersion v;
+    ASSERT_TRUE(v.Open(DllPath().c_str()));
+    EXPECT_TRUE(v.IsValid());
+    EXPECT_EQ(v.FileVersionMS(), 0x00010000u);
+    EXPECT_EQ(v.FileVersionLS(), 0x00000001u);
+    EXPECT_GE(v.TranslationCount(), 1u);
+}
+
+TEST(FileVersion, FileWithoutVersionResourceGivesNothing) {
+    wchar_t dir[MAX_PATH], file[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"", 0, file);
+    CGetFileVersion v;
+    EXPECT_FALSE(v.Open(file));
+    EXPECT_FALSE(v.IsValid());
+    EXPECT_EQ(v.FileVersionMS(), 0u);
+    EXPECT_EQ(v.FixedInfo().dwSignature, 0u);
+    EXPECT_EQ(v.Translations(), nullptr);
+    EXPECT_EQ(v.TranslationCount(), 0u);
+    EXPECT_FALSE(v.Open(L"C:\\no\\such\\file.dll"));
+    DeleteFileW(file);
+}
+
+}  // namespace

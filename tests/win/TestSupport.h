@@ -1,0 +1,110 @@
+// Shared helpers of the component's Windows tests.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FoliumAddin.h"
+#include "support/Com.h"
+
+namespace testsupport {
+
+using folium::ComPtr;
+using folium::ScopedVariant;
+using folium::UniqueBstr;
+
+inline std::wstring Env(const wchar_t* name) {
+    wchar_t buf[4096];
+    DWORD n = GetEnvironmentVariableW(name, buf, 4096);
+    return n && n < 4096 ? std::wstring(buf, n) : std::wstring();
+}
+
+inline std::wstring DllPath() { return Env(L"FOLIUM_DLL"); }
+
+// COM initialised as a single-threaded apartment for the test's duration.
+struct ComApartment {
+    ComApartment() { EXPECT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+    ~ComApartment() { CoUninitialize(); }
+};
+
+// The component DLL loaded into the test process, with its entry points.
+struct ComponentDll {
+    HMODULE module = nullptr;
+    HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+    HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* install)(BOOL, LPCWSTR) = nullptr;
+
+    ComponentDll() {
+        module = LoadLibraryW(DllPath().c_str());
+        if (!module) return;
+        canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(GetProcAddress(module, "DllCanUnloadNow"));
+        getClassObject = reinterpret_cast<decltype(getClassObject)>(GetProcAddress(module, "DllGetClassObject"));
+        registerServer = reinterpret_cast<decltype(registerServer)>(GetProcAddress(module, "DllRegisterServer"));
+        unregisterServer = reinterpret_cast<decltype(unregisterServer)>(GetProcAddress(module, "DllUnregisterServer"));
+        install = reinterpret_cast<decltype(install)>(GetProcAddress(module, "DllInstall"));
+    }
+    ~ComponentDll() {
+        if (module) FreeLibrary(module);
+    }
+    ComPtr<IClassFactory> Factory() const {
+        ComPtr<IClassFactory> f;
+        if (getClassObject) getClassObject(CLSID_FoliumFun, IID_IClassFactory, f.put_void());
+        return f;
+    }
+};
+
+// Calls a member by name through IDispatch; args are given in call order.
+inline HRESULT CallByName(IDispatch* target, const wchar_t* name, WORD flags, std::vector<VARIANT> args,
+                          VARIANT* result) {
+    DISPID id = 0;
+    LPOLESTR n = const_cast<LPOLESTR>(name);
+    HRESULT hr = target->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) return hr;
+    std::vector<VARIANT> rev(args.rbegin(), args.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS dp{rev.empty() ? nullptr : rev.data(), (flags & DISPATCH_PROPERTYPUT) ? &put : nullptr,
+                  static_cast<UINT>(rev.size()), (flags & DISPATCH_PROPERTYPUT) ? 1u : 0u};
+    return target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, result, nullptr, nullptr);
+}
+
+inline VARIANT VLong(LONG v) {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_I4;
+    r.lVal = v;
+    return r;
+}
+
+inline VARIANT VBool(bool v) {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_BOOL;
+    r.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    return r;
+}
+
+// Reads a registry value as text; empty when it is missing.
+inline bool ReadRegString(HKEY root, const std::wstring& key, const wchar_t* value, std::wstring& out) {
+    wchar_t buf[2048];
+    DWORD size = sizeof(buf);
+    LONG e = RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, buf, &size);
+    if (e != ERROR_SUCCESS) return false;
+    out.assign(buf);
+    return true;
+}
+
+inline bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+}  // namespace testsupport
