@@ -1,0 +1,727 @@
+// folium-server end to end: the real binary as a child process on a free
+// port with a fresh database, driven over HTTP the way the message server
+// add-in drives it.
+#include "dbstep/DbstepPacket.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sqlite3.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using dbstep::Packet;
+
+namespace {
+
+const dbstep::Limits kAny{UINT64_MAX, UINT32_MAX};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; i += 4) {
+        std::uint32_t v = rng();
+        for (std::size_t k = 0; k < 4 && i + k < n; ++k) s[i + k] = static_cast<char>(v >> (8 * k));
+    }
+    return s;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/folium-server-test-XXXXXX";
+        path_ = ::mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The server binary as a child process.
+class ServerProcess {
+public:
+    ServerProcess(const fs::path& dir, std::vector<std::string> extra = {})
+        : dir_(dir), extra_(std::move(extra)) {}
+    ~ServerProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // Starts the server and waits until it has written its port file.
+    bool start() {
+        const fs::path portFile = dir_ / "port";
+        fs::remove(portFile);
+        std::vector<std::string> args = {FOLIUM_SERVER_BIN, "--db", (dir_ / "store.db").string(),
+                                         "--port", "0", "--port-file", portFile.string()};
+        args.insert(args.end(), extra_.begin(), extra_.end());
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            int err = ::open((dir_ / "server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            int out = ::open((dir_ / "stdout.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            ::dup2(err, 2);
+            ::dup2(out, 1);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        // Generous bound for a loaded machine; the usual wait is milliseconds.
+        for (int i = 0; i < 2000; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                exitStatus_ = status;
+                return false;
+            }
+            std::ifstream in(portFile);
+            if (in >> port_ && port_ > 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    void signal(int sig) { ::kill(pid_, sig); }
+    // Waits for the process to end; returns its wait status.
+    int wait() {
+        if (pid_ > 0) {
+            ::waitpid(pid_, &exitStatus_, 0);
+            pid_ = -1;
+        }
+        return exitStatus_;
+    }
+    void killHard() {
+        signal(SIGKILL);
+        wait();
+    }
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    int exitStatus() const { return exitStatus_; }
+
+private:
+    fs::path dir_;
+    std::vector<std::string> extra_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+    int exitStatus_ = -1;
+};
+
+struct Reply {
+    bool transport = false;  // an HTTP response came back
+    int status = 0;
+    bool decoded = false;  // its body is a DBSTEP packet
+    Packet packet;
+    std::string contentType;
+};
+
+Reply postBytes(int port, const std::string& bytes, const std::string& path = "/dbstep") {
+    httplib::Client cli("127.0.0.1", port);
+    cli.set_read_timeout(60);
+    cli.set_write_timeout(60);
+    Reply r;
+    auto res = cli.Post(path.c_str(), bytes, "application/x-dbstep");
+    if (!res) return r;
+    r.transport = true;
+    r.status = res->status;
+    r.contentType = res->get_header_value("Content-Type");
+    r.decoded = dbstep::decode(res->body, kAny, r.packet).ok();
+    return r;
+}
+
+Reply post(int port, const Packet& p, const std::string& path = "/dbstep") {
+    std::string bytes;
+    EXPECT_EQ(dbstep::encode(p, kAny, bytes), dbstep::Error::Ok);
+    return postBytes(port, bytes, path);
+}
+
+// The fields the component sets, in its order.
+Packet message(const std::string& option, const std::string& recordId) {
+    Packet p;
+    p.set("DBSTEP", "DBSTEP");
+    p.set("OPTION", option);
+    p.set("FILETYPE", ".PDF");
+    p.set("USERNAME", "\xd5\xc5\xc8\xfd");  // GBK
+    p.set("RECORDID", recordId);
+    p.set("FILENAME", "contract.pdf");
+    p.set("EXTPARAM", "ext=1");
+    return p;
+}
+
+Packet saveFile(const std::string& recordId, std::string body) {
+    Packet p = message("SAVEFILE", recordId);
+    p.setBody(std::move(body));
+    return p;
+}
+
+// The component's own success test: "RESULT" equals "OK" in any letter case.
+bool resultOk(const Packet& p) {
+    std::string r = p.get("RESULT");
+    std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) { return std::toupper(c); });
+    return r == "OK";
+}
+
+bool isErrorReply(const Reply& r) {
+    return r.decoded && !resultOk(r.packet) && r.packet.get("RESULT").rfind("ERROR: ", 0) == 0 &&
+           r.packet.get("DBSTEP") == "DBSTEP";
+}
+
+std::vector<fs::path> bodyFiles(const fs::path& dir) {
+    std::vector<fs::path> out;
+    for (auto& e : fs::directory_iterator(dir / "store.db.blobs")) out.push_back(e.path());
+    return out;
+}
+
+// Runs one query against the store, read-only, returning the first column
+// of every row as bytes.
+std::vector<std::string> query(const fs::path& dir, const std::string& sql) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((dir / "store.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        ADD_FAILURE() << "cannot open store";
+        return rows;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const char* p = static_cast<const char*>(sqlite3_column_blob(st, 0));
+            rows.emplace_back(p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st, 0)))
+                                : std::string());
+        }
+    } else {
+        ADD_FAILURE() << sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { startServer(); }
+    void startServer(std::vector<std::string> extra = {}) {
+        server_ = std::make_unique<ServerProcess>(dir_.path(), std::move(extra));
+        ASSERT_TRUE(server_->start()) << readFile(dir_.path() / "server.log");
+    }
+    void restart(std::vector<std::string> extra = {}) {
+        server_.reset();
+        startServer(std::move(extra));
+    }
+    int port() const { return server_->port(); }
+
+    TempDir dir_;
+    std::unique_ptr<ServerProcess> server_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The six exchanges.
+
+class ServerExchange : public ServerTest {};
+
+TEST_F(ServerExchange, SavedDocumentLoadsBackWithItsFields) {
+    const std::string doc = randomBytes(300 * 1024 + 7, 1);
+    Packet save = saveFile("R-1", doc);
+    save.set("FILETYPE", ".OFD");
+    Reply saved = post(port(), save);
+    ASSERT_TRUE(saved.decoded);
+    EXPECT_EQ(saved.status, 200);
+    EXPECT_EQ(saved.contentType, "application/x-dbstep");
+    EXPECT_EQ(saved.packet.get("RESULT"), "OK");
+    EXPECT_EQ(saved.packet.get("OPTION"), "SAVEFILE");
+    EXPECT_EQ(saved.packet.get("FILESIZE"), std::to_string(doc.size()));
+    EXPECT_EQ(saved.packet.get("VERSION"), "1");
+
+    Reply loaded = post(port(), message("LOADFILE", "R-1"));
+    ASSERT_TRUE(loaded.decoded);
+    EXPECT_EQ(loaded.status, 200);
+    EXPECT_EQ(loaded.packet.get("RESULT"), "OK");
+    EXPECT_EQ(loaded.packet.get("DBSTEP"), "DBSTEP");
+    EXPECT_EQ(loaded.packet.get("OPTION"), "LOADFILE");
+    EXPECT_EQ(loaded.packet.get("RECORDID"), "R-1");
+    EXPECT_EQ(loaded.packet.get("FILENAME"), "contract.pdf");
+    EXPECT_EQ(loaded.packet.get("FILETYPE"), ".OFD");
+    EXPECT_EQ(loaded.packet.get("FILESIZE"), std::to_string(doc.size()));
+    ASSERT_TRUE(loaded.packet.hasBody);
+    EXPECT_TRUE(loaded.packet.body == doc);
+}
+
+TEST_F(ServerExchange, SavingAgainReplacesTheDocument) {
+    ASSERT_TRUE(resultOk(post(port(), saveFile("R", "first version")).packet));
+    Reply second = post(port(), saveFile("R", "second"));
+    ASSERT_TRUE(resultOk(second.packet));
+    EXPECT_EQ(second.packet.get("VERSION"), "2");
+    Reply loaded = post(port(), message("LOADFILE", "R"));
+    EXPECT_EQ(loaded.packet.body, "second");
+    EXPECT_EQ(loaded.packet.get("VERSION"), "2");
+    EXPECT_EQ(bodyFiles(dir_.path()).size(), 1u) << "replaced body file left behind";
+}
+
+TEST_F(ServerExchange, EmptyDocumentIsStoredAndLoaded) {
+    ASSERT_TRUE(resultOk(post(port(), saveFile("E", "")).packet));
+    Reply loaded = post(port(), message("LOADFILE", "E"));
+    ASSERT_TRUE(resultOk(loaded.packet));
+    EXPECT_TRUE(loaded.packet.hasBody);
+    EXPECT_TRUE(loaded.packet.body.empty());
+}
+
+TEST_F(ServerExchange, RecordIdsAreComparedAsExactBytes) {
+    const std::string gbk = "\xba\xcf\xcd\xac";
+    ASSERT_TRUE(resultOk(post(port(), saveFile(gbk, "gbk")).packet));
+    ASSERT_TRUE(resultOk(post(port(), saveFile(gbk + std::string("\0x", 2), "nul")).packet));
+    ASSERT_TRUE(resultOk(post(port(), saveFile("abc", "lower")).packet));
+    ASSERT_TRUE(resultOk(post(port(), saveFile("ABC", "upper")).packet));
+    EXPECT_EQ(post(port(), message("LOADFILE", gbk)).packet.body, "gbk");
+    EXPECT_EQ(post(port(), message("LOADFILE", gbk + std::string("\0x", 2))).packet.body, "nul");
+    EXPECT_EQ(post(port(), message("LOADFILE", "abc")).packet.body, "lower");
+    EXPECT_EQ(post(port(), message("LOADFILE", "ABC")).packet.body, "upper");
+}
+
+TEST_F(ServerExchange, UnknownRecordIsAnErrorWithoutBody) {
+    Reply r = post(port(), message("LOADFILE", "nobody"));
+    EXPECT_EQ(r.status, 200);
+    ASSERT_TRUE(isErrorReply(r));
+    EXPECT_FALSE(r.packet.hasBody);
+    EXPECT_EQ(r.packet.get("OPTION"), "LOADFILE");
+}
+
+TEST_F(ServerExchange, AttachmentsAreKeptBesideTheDocument) {
+    ASSERT_TRUE(resultOk(post(port(), saveFile("A", "main document")).packet));
+    Packet first = message("SAVEACCESSORY", "A");
+    first.set("FILENAME", "one.txt");
+    first.setBody("attachment one");
+    Packet second = message("SAVEACCESSORY", "A");
+    second.set("FILENAME", "two.bin");
+    second.setBody(randomBytes(70000, 2));
+    Reply r1 = post(port(), first);
+    Reply r2 = post(port(), second);
+    ASSERT_TRUE(resultOk(r1.packet));
+    ASSERT_TRUE(resultOk(r2.packet));
+    EXPECT_NE(r1.packet.get("ACCESSORYID"), "");
+    EXPECT_NE(r1.packet.get("ACCESSORYID"), r2.packet.get("ACCESSORYID"));
+    EXPECT_EQ(r2.packet.get("FILESIZE"), "70000");
+
+    EXPECT_EQ(query(dir_.path(), "SELECT filename FROM attachments WHERE recordid = CAST('A' AS BLOB) ORDER BY id"),
+              (std::vector<std::string>{"one.txt", "two.bin"}));
+    auto names = query(dir_.path(), "SELECT body FROM attachments ORDER BY id");
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(readFile(dir_.path() / "store.db.blobs" / names[0]), "attachment one");
+    EXPECT_TRUE(readFile(dir_.path() / "store.db.blobs" / names[1]) == second.body);
+    EXPECT_EQ(post(port(), message("LOADFILE", "A")).packet.body, "main document");
+}
+
+TEST_F(ServerExchange, MessageIsStoredWithAllItsFields) {
+    Packet m = message("SENDMESSAGE", "M");
+    m.fields.pop_back();  // the component sends no EXTPARAM with a message
+    m.set("COMMENT", std::string("free\0text", 9));
+    Reply r = post(port(), m);
+    ASSERT_TRUE(r.decoded);
+    EXPECT_EQ(r.packet.get("RESULT"), "OK");
+    EXPECT_NE(r.packet.get("MESSAGEID"), "");
+
+    auto stored = query(dir_.path(), "SELECT fields FROM messages");
+    ASSERT_EQ(stored.size(), 1u);
+    Packet kept;
+    ASSERT_TRUE(dbstep::decode(stored[0], kAny, kept).ok());
+    ASSERT_EQ(kept.fields.size(), m.fields.size());
+    for (std::size_t i = 0; i < m.fields.size(); ++i) {
+        EXPECT_EQ(kept.fields[i].name, m.fields[i].name);
+        EXPECT_EQ(kept.fields[i].value, m.fields[i].value);
+    }
+}
+
+TEST_F(ServerExchange, SignatureDataRoundTripsAndIsReplaced) {
+    auto save = [&](const std::string& id, const std::string& data) {
+        Packet p;
+        p.set("DBSTEP", "DBSTEP");
+        p.set("OPTION", "SAVESIGNATURE");
+        p.set("RECORDID", id);
+        p.set("Signature", data);
+        return post(port(), p);
+    };
+    auto load = [&](const std::string& id) {
+        Packet p;
+        p.set("DBSTEP", "DBSTEP");
+        p.set("OPTION", "LOADSIGNATURE");
+        p.set("RECORDID", id);
+        return post(port(), p);
+    };
+    const std::string data = "\xc7\xa9\xd5\xc2" + randomBytes(100000, 3);
+    EXPECT_EQ(save("S", data).packet.get("RESULT"), "OK");
+    Reply r = load("S");
+    EXPECT_EQ(r.packet.get("RESULT"), "OK");
+    EXPECT_TRUE(r.packet.get("Signature") == data);
+    EXPECT_EQ(r.packet.find("SIGNATURE"), nullptr);
+
+    EXPECT_EQ(save("S", "newer").packet.get("RESULT"), "OK");
+    EXPECT_EQ(load("S").packet.get("Signature"), "newer");
+    EXPECT_TRUE(isErrorReply(load("other")));
+}
+
+TEST_F(ServerExchange, PacketsAreAcceptedOnAnyPath) {
+    EXPECT_EQ(post(port(), saveFile("P", "x"), "/").packet.get("RESULT"), "OK");
+    EXPECT_EQ(post(port(), message("LOADFILE", "P"), "/app/iWebServer.jsp").packet.body, "x");
+}
+
+TEST_F(ServerExchange, SeededDocumentIsServed) {
+    const fs::path file = dir_.path() / "demo.pdf";
+    std::ofstream(file, std::ios::binary) << "%PDF-1.4 demo";
+    restart({"--seed", "DEMO=" + file.string()});
+    Reply r = post(port(), message("LOADFILE", "DEMO"));
+    EXPECT_EQ(r.packet.get("RESULT"), "OK");
+    EXPECT_EQ(r.packet.body, "%PDF-1.4 demo");
+    EXPECT_EQ(r.packet.get("FILENAME"), "demo.pdf");
+    EXPECT_EQ(r.packet.get("FILETYPE"), ".PDF");
+}
+
+// ---------------------------------------------------------------------------
+// Requests the server refuses.
+
+class ServerRefusal : public ServerTest {};
+
+TEST_F(ServerRefusal, ApplicationErrorsAnswer200WithErrorResult) {
+    EXPECT_TRUE(isErrorReply(post(port(), message("PRINTFILE", "R"))));
+    EXPECT_TRUE(isErrorReply(post(port(), message("loadfile", "R"))));  // option words are exact
+    EXPECT_TRUE(isErrorReply(post(port(), message("LOADFILE", ""))));
+    Packet noOption = message("LOADFILE", "R");
+    noOption.fields.erase(noOption.fields.begin() + 1);
+    Reply r = post(port(), noOption);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_TRUE(isErrorReply(r));
+}
+
+TEST_F(ServerRefusal, SaveWithoutBodyStoresNothing) {
+    Reply r = post(port(), message("SAVEFILE", "NB"));
+    EXPECT_TRUE(isErrorReply(r));
+    EXPECT_TRUE(isErrorReply(post(port(), message("LOADFILE", "NB"))));
+    Packet noRecord = saveFile("", "body");
+    EXPECT_TRUE(isErrorReply(post(port(), noRecord)));
+    EXPECT_TRUE(bodyFiles(dir_.path()).empty());
+}
+
+TEST_F(ServerRefusal, SaveSignatureNeedsSignatureField) {
+    Packet p;
+    p.set("DBSTEP", "DBSTEP");
+    p.set("OPTION", "SAVESIGNATURE");
+    p.set("RECORDID", "S");
+    p.set("SIGNATURE", "wrong case");
+    EXPECT_TRUE(isErrorReply(post(port(), p)));
+}
+
+TEST_F(ServerRefusal, MalformedPacketsGet400AndAnErrorReply) {
+    std::string good;
+    ASSERT_EQ(dbstep::encode(saveFile("M", "0123456789"), kAny, good), dbstep::Error::Ok);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"not a packet", "not a DBSTEP packet"},
+        {good.substr(0, good.size() - 3), "packet truncated"},
+        {good.substr(0, 20), "packet truncated"},
+        {good + "xx", "bytes after the end of the packet"},
+        {"", "packet truncated"},
+    };
+    for (const auto& [bytes, text] : cases) {
+        Reply r = postBytes(port(), bytes);
+        ASSERT_TRUE(r.transport) << text;
+        EXPECT_EQ(r.status, 400) << text;
+        EXPECT_TRUE(isErrorReply(r)) << text;
+        EXPECT_NE(r.packet.get("RESULT").find(text), std::string::npos) << r.packet.get("RESULT");
+    }
+    Packet noMarker = saveFile("M", "x");
+    noMarker.fields.erase(noMarker.fields.begin());
+    Reply r = post(port(), noMarker);
+    EXPECT_EQ(r.status, 400);
+    EXPECT_TRUE(isErrorReply(r));
+
+    // Nothing half-received was kept, and the server still works.
+    EXPECT_TRUE(bodyFiles(dir_.path()).empty());
+    EXPECT_TRUE(isErrorReply(post(port(), message("LOADFILE", "M"))));
+    EXPECT_TRUE(resultOk(post(port(), saveFile("M", "fine")).packet));
+}
+
+// ---------------------------------------------------------------------------
+// Packet size limit.
+
+class ServerLimit : public ServerTest {
+protected:
+    void SetUp() override { startServer({"--max-packet", "1M"}); }
+};
+
+TEST_F(ServerLimit, BodyAboveLimitIsRejectedWith413) {
+    Reply r = post(port(), saveFile("BIG", std::string((1u << 20) + 1, 'b')));
+    ASSERT_TRUE(r.transport);
+    EXPECT_EQ(r.status, 413);
+    EXPECT_TRUE(isErrorReply(r));
+    EXPECT_NE(r.packet.get("RESULT").find("1048576"), std::string::npos);
+    EXPECT_TRUE(isErrorReply(post(port(), message("LOADFILE", "BIG"))));
+    EXPECT_TRUE(bodyFiles(dir_.path()).empty());
+}
+
+TEST_F(ServerLimit, PacketExactlyAtLimitIsAccepted) {
+    std::string head;
+    ASSERT_EQ(dbstep::encodeHead(saveFile("FIT", "").fields, true, 0, kAny, head), dbstep::Error::Ok);
+    const std::string body((1u << 20) - head.size(), 'f');
+    Reply r = post(port(), saveFile("FIT", body));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.packet.get("RESULT"), "OK");
+}
+
+TEST_F(ServerLimit, HeaderDeclaringTooMuchIsRejectedBeforeTheBody) {
+    // Small request whose header claims a 2 MB body.
+    std::string head;
+    ASSERT_EQ(dbstep::encodeHead(saveFile("LIE", "").fields, true, 2u << 20, kAny, head),
+              dbstep::Error::Ok);
+    Reply r = postBytes(port(), head + "only a little");
+    EXPECT_EQ(r.status, 413);
+    EXPECT_TRUE(isErrorReply(r));
+    EXPECT_TRUE(bodyFiles(dir_.path()).empty());
+}
+
+TEST_F(ServerLimit, ExpectContinueIsRefusedWithoutReadingTheBody) {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port()));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string req =
+        "POST /dbstep HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-dbstep\r\n"
+        "Content-Length: 5000000\r\nExpect: 100-continue\r\n\r\n";
+    ASSERT_EQ(::send(s, req.data(), req.size(), 0), static_cast<ssize_t>(req.size()));
+    // Read the head and the announced body; the 5 MB were never sent.
+    std::string answer;
+    char buf[4096];
+    std::size_t want = std::string::npos;
+    while (want == std::string::npos || answer.size() < want) {
+        ssize_t n = ::recv(s, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        answer.append(buf, static_cast<std::size_t>(n));
+        const auto end = answer.find("\r\n\r\n");
+        const auto len = answer.find("Content-Length: ");
+        if (end != std::string::npos && len != std::string::npos && len < end)
+            want = end + 4 + std::stoul(answer.substr(len + 16));
+    }
+    ::close(s);
+    ASSERT_EQ(answer.rfind("HTTP/1.1 413", 0), 0u) << answer;
+    ASSERT_NE(want, std::string::npos);
+    Reply r;
+    r.decoded = dbstep::decode(answer.substr(answer.find("\r\n\r\n") + 4), kAny, r.packet).ok();
+    EXPECT_TRUE(isErrorReply(r));
+}
+
+// ---------------------------------------------------------------------------
+// Eight uploads at once.
+
+class ServerLoad : public ServerTest {};
+
+TEST_F(ServerLoad, EightConcurrentUploadsStayInBoundedMemory) {
+    constexpr int kClients = 8;
+    constexpr std::size_t kSize = 16u << 20;
+    std::vector<std::string> docs;
+    for (int i = 0; i < kClients; ++i) docs.push_back(randomBytes(kSize, 100 + i));
+    std::vector<std::string> packets(kClients);
+    for (int i = 0; i < kClients; ++i)
+        ASSERT_EQ(dbstep::encode(saveFile("C" + std::to_string(i), docs[i]), kAny, packets[i]),
+                  dbstep::Error::Ok);
+
+    std::atomic<int> ok{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.emplace_back([&, i] {
+            Reply r = postBytes(port(), packets[i]);
+            if (r.status == 200 && resultOk(r.packet)) ++ok;
+        });
+    for (auto& t : clients) t.join();
+    EXPECT_EQ(ok.load(), kClients);
+
+    // Peak resident size: whole-body buffering would need 8 x 16 MB.
+    std::ifstream status("/proc/" + std::to_string(server_->pid()) + "/status");
+    std::string line;
+    long peakKb = -1;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) peakKb = std::stol(line.substr(6));
+    ASSERT_GT(peakKb, 0);
+    EXPECT_LT(peakKb, 48 * 1024) << "server peak RSS " << peakKb << " kB";
+
+    for (int i = 0; i < kClients; ++i) {
+        Reply r = post(port(), message("LOADFILE", "C" + std::to_string(i)));
+        EXPECT_TRUE(r.packet.body == docs[i]) << i;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Crashes and restarts.
+
+class ServerDurability : public ServerTest {
+protected:
+    // Sends a SAVEFILE whose body is `doc`; once `killAfter` body bytes are
+    // out and the server has begun writing them, the server is SIGKILLed.
+    void uploadAndKill(const std::string& recordId, const std::string& doc, std::size_t killAfter) {
+        std::string head;
+        ASSERT_EQ(dbstep::encodeHead(saveFile(recordId, "").fields, true, doc.size(), kAny, head),
+                  dbstep::Error::Ok);
+        const auto known = bodyFiles(dir_.path());
+        auto receiving = [&] {
+            for (auto& f : bodyFiles(dir_.path())) {
+                std::error_code ec;
+                if (std::find(known.begin(), known.end(), f) == known.end() && fs::file_size(f, ec) > 0)
+                    return true;
+            }
+            return false;
+        };
+        const std::size_t total = head.size() + doc.size();
+        bool killed = false;
+        httplib::Client cli("127.0.0.1", port());
+        cli.Post(
+            "/dbstep", total,
+            [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                std::string piece;
+                if (offset < head.size())
+                    piece = head.substr(offset, std::min(length, head.size() - offset));
+                else
+                    piece = doc.substr(offset - head.size(), std::min<std::size_t>(length, 1u << 20));
+                if (!sink.write(piece.data(), piece.size())) return false;
+                if (offset + piece.size() < head.size() + killAfter) return true;
+                if (killAfter < doc.size()) {
+                    // Mid-body: crash only once the server is writing it out.
+                    for (int i = 0; i < 2000 && !receiving(); ++i)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+                server_->killHard();
+                killed = true;
+                return false;
+            },
+            "application/x-dbstep");
+        ASSERT_TRUE(killed);
+    }
+};
+
+TEST_F(ServerDurability, KillDuringUploadKeepsCommittedData) {
+    const std::string v1 = randomBytes(1u << 20, 7);
+    ASSERT_TRUE(resultOk(post(port(), saveFile("KEEP", v1)).packet));
+    Packet sig;
+    sig.set("DBSTEP", "DBSTEP");
+    sig.set("OPTION", "SAVESIGNATURE");
+    sig.set("RECORDID", "KEEP");
+    sig.set("Signature", "signed");
+    ASSERT_TRUE(resultOk(post(port(), sig).packet));
+
+    uploadAndKill("KEEP", randomBytes(32u << 20, 8), 8u << 20);
+    restart();
+
+    Reply kept = post(port(), message("LOADFILE", "KEEP"));
+    EXPECT_EQ(kept.packet.get("RESULT"), "OK");
+    EXPECT_EQ(kept.packet.get("VERSION"), "1");
+    EXPECT_TRUE(kept.packet.body == v1);
+    Packet loadSig = sig;
+    loadSig.set("OPTION", "LOADSIGNATURE");
+    loadSig.fields.pop_back();
+    EXPECT_EQ(post(port(), loadSig).packet.get("Signature"), "signed");
+
+    uploadAndKill("NEW", randomBytes(32u << 20, 9), 4u << 20);
+    restart();
+    EXPECT_TRUE(isErrorReply(post(port(), message("LOADFILE", "NEW"))));
+    EXPECT_TRUE(post(port(), message("LOADFILE", "KEEP")).packet.body == v1);
+
+    // The partial bodies are gone and the database is sound.
+    EXPECT_EQ(bodyFiles(dir_.path()).size(), 1u);
+    EXPECT_EQ(query(dir_.path(), "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+}
+
+TEST_F(ServerDurability, KillAtTheEndOfAnUploadLeavesOldOrNewWhole) {
+    const std::string v1 = randomBytes(2u << 20, 10);
+    const std::string v2 = randomBytes(3u << 20, 11);
+    ASSERT_TRUE(resultOk(post(port(), saveFile("EDGE", v1)).packet));
+    uploadAndKill("EDGE", v2, v2.size());
+    restart();
+    Reply r = post(port(), message("LOADFILE", "EDGE"));
+    ASSERT_EQ(r.packet.get("RESULT"), "OK");
+    const bool old = r.packet.body == v1 && r.packet.get("VERSION") == "1";
+    const bool fresh = r.packet.body == v2 && r.packet.get("VERSION") == "2";
+    EXPECT_TRUE(old || fresh) << "body of " << r.packet.body.size() << " bytes";
+    EXPECT_EQ(bodyFiles(dir_.path()).size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Process behaviour.
+
+class ServerProcessTest : public ServerTest {};
+
+TEST_F(ServerProcessTest, SigtermStopsCleanlyAndDataSurvives) {
+    ASSERT_TRUE(resultOk(post(port(), saveFile("T", "term")).packet));
+    server_->signal(SIGTERM);
+    const int status = server_->wait();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    restart();
+    EXPECT_EQ(post(port(), message("LOADFILE", "T")).packet.body, "term");
+}
+
+TEST_F(ServerProcessTest, SecondServerOnTheSameStoreRefusesToStart) {
+    ServerProcess second(dir_.path());
+    EXPECT_FALSE(second.start());
+    EXPECT_TRUE(WIFEXITED(second.exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(second.exitStatus()), 1);
+    EXPECT_TRUE(resultOk(post(port(), saveFile("still", "up")).packet));
+}
+
+TEST_F(ServerProcessTest, PortIsAnnouncedAndEachRequestLogsOneLine) {
+    EXPECT_NE(readFile(dir_.path() / "stdout.log").find("http://127.0.0.1:" + std::to_string(port()) + "/"),
+              std::string::npos);
+    post(port(), saveFile("L", "x"));
+    post(port(), message("LOADFILE", "L"));
+    postBytes(port(), "junk");
+    server_->signal(SIGTERM);
+    server_->wait();
+    std::istringstream log(readFile(dir_.path() / "server.log"));
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(log, l);)
+        if (l.find(" POST /dbstep ") != std::string::npos) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("option=\"SAVEFILE\" recordid=\"L\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(" 200 "), std::string::npos);
+    EXPECT_NE(lines[1].find("result=\"OK\""), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(" 400 "), std::string::npos) << lines[2];
+}
+
+TEST_F(ServerProcessTest, BadCommandLineIsRefused) {
+    for (std::vector<std::string> bad :
+         {std::vector<std::string>{"--max-packet", "lots"}, {"--port", "70000"}, {"--seed", "noequals"},
+          {"--unknown"}}) {
+        TempDir other;
+        ServerProcess p(other.path(), bad);
+        EXPECT_FALSE(p.start()) << bad[0];
+        EXPECT_EQ(WEXITSTATUS(p.exitStatus()), 2) << bad[0];
+    }
+}
