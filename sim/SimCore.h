@@ -1,0 +1,218 @@
+// Shared plumbing of the simulated reader: the dual-interface object base, the
+// operation journal and small text helpers.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+#include <ocidl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Quirex.h"
+
+namespace qxsim {
+
+extern HMODULE g_module;
+extern LONG g_objectCount;
+
+// Type information of the Quirex library, loaded from this module's resources.
+HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** info);
+
+// ---- text helpers -------------------------------------------------------------
+
+std::wstring Quote(const wchar_t* s);
+std::wstring Quote(const std::wstring& s);
+std::wstring Num(double d);
+std::wstring Num(long long n);
+std::wstring FormatVariant(const VARIANT& v);
+std::wstring ToWide(const std::string& utf8);
+std::string ToUtf8(const std::wstring& w);
+std::wstring Lower(std::wstring s);
+bool EqualNoCase(const std::wstring& a, const std::wstring& b);
+inline std::wstring Str(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
+HRESULT OutString(const std::wstring& s, BSTR* out);
+bool IsMissing(const VARIANT& v);
+// Integer value of a numeric variant (any integer width, real, bool or numeric text).
+bool VariantToLong(const VARIANT& v, long long* out);
+bool VariantToText(const VARIANT& v, std::wstring* out);
+// Byte array (VT_ARRAY|VT_UI1) contents.
+bool VariantToBytes(const VARIANT& v, std::string* out);
+
+// ---- journal --------------------------------------------------------------------
+
+// Host operations called on the object model, one line each in call order.
+void Journal(const std::wstring& line);
+const std::vector<std::wstring>& JournalLines();
+void ClearJournalLines();
+void SetRecording(bool on);
+bool Recording();
+
+// Builds "Object.Operation(a, b)" lines.
+struct Call {
+    std::wstring text;
+    bool first = true;
+    explicit Call(const wchar_t* op) : text(op) { text += L"("; }
+    Call& arg(const std::wstring& formatted) {
+        if (!first) text += L", ";
+        text += formatted;
+        first = false;
+        return *this;
+    }
+    Call& s(BSTR b) { return arg(Quote(Str(b))); }
+    Call& s(const std::wstring& w) { return arg(Quote(w)); }
+    Call& n(long long v) { return arg(Num(v)); }
+    Call& d(double v) { return arg(Num(v)); }
+    Call& v(const VARIANT& var) { return arg(FormatVariant(var)); }
+    void log() { Journal(text + L")"); }
+};
+inline void JGet(const wchar_t* op) { Journal(op); }
+inline void JPut(const std::wstring& op, const std::wstring& value) { Journal(op + L"=" + value); }
+
+// Notifications the reader raised to the page.
+void Notify(const std::wstring& line);
+const std::vector<std::wstring>& Notifications();
+void ClearNotificationLines();
+
+// ---- the dual-interface object base ------------------------------------------
+
+template <class I>
+struct IidOf;
+
+#define QXSIM_IID(I) \
+    template <>      \
+    struct IidOf<I> { static const IID& get() { return IID_##I; } };
+
+QXSIM_IID(IQxApplication)
+QXSIM_IID(IQxMainFrame)
+QXSIM_IID(IQxDocuments)
+QXSIM_IID(IQxDocument)
+QXSIM_IID(IQxDocWindow)
+QXSIM_IID(IQxPageView)
+QXSIM_IID(IQxPages)
+QXSIM_IID(IQxPage)
+QXSIM_IID(IQxAnnotations)
+QXSIM_IID(IQxAnnotation)
+QXSIM_IID(IQxAnnotPopup)
+QXSIM_IID(IQxTextStyle)
+QXSIM_IID(IQxFields)
+QXSIM_IID(IQxField)
+QXSIM_IID(IQxTextFinder)
+QXSIM_IID(IQxTextHit)
+QXSIM_IID(IQxTextSelection)
+QXSIM_IID(IQxBookmarks)
+QXSIM_IID(IQxBookmark)
+QXSIM_IID(IQxWatermarks)
+QXSIM_IID(IQxAttachments)
+QXSIM_IID(IQxAttachment)
+QXSIM_IID(IQxDocumentFile)
+QXSIM_IID(IQxSecurity)
+QXSIM_IID(IQxWorkspace)
+QXSIM_IID(IQxPanes)
+QXSIM_IID(IQxPane)
+QXSIM_IID(IQxTabBars)
+QXSIM_IID(IQxCommandBars)
+QXSIM_IID(IQxCommandBar)
+QXSIM_IID(IQxControls)
+QXSIM_IID(IQxControl)
+QXSIM_IID(IQxFieldControl)
+QXSIM_IID(IQxPopup)
+QXSIM_IID(IQxTools)
+QXSIM_IID(IQxTool)
+QXSIM_IID(IQxCursors)
+QXSIM_IID(IQxPoint)
+QXSIM_IID(IQxImageStore)
+QXSIM_IID(IQxCOMAddIns)
+QXSIM_IID(IQxCOMAddIn)
+QXSIM_IID(IQxNetFile)
+QXSIM_IID(IQxSimulator)
+QXSIM_IID(IQxStandIn)
+
+// Reference counting, QueryInterface and IDispatch through the type library for
+// one dual interface I (and the interfaces I derives from, listed by Extra).
+template <class I>
+class Dual : public I {
+public:
+    Dual() { InterlockedIncrement(&g_objectCount); }
+    virtual ~Dual() { InterlockedDecrement(&g_objectCount); }
+    Dual(const Dual&) = delete;
+    Dual& operator=(const Dual&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IidOf<I>::get() || AlsoAnswers(riid)) {
+            *ppv = static_cast<I*>(this);
+        } else if (!QueryOther(riid, ppv)) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&ref_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG r = InterlockedDecrement(&ref_);
+        if (r == 0) delete this;
+        return r;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 1;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return GetTypeInfoOf(IidOf<I>::get(), info);
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        ITypeInfo* ti = nullptr;
+        HRESULT hr = GetTypeInfoOf(IidOf<I>::get(), &ti);
+        if (FAILED(hr)) return hr;
+        hr = ti->GetIDsOfNames(names, count, ids);
+        ti->Release();
+        return hr;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        ITypeInfo* ti = nullptr;
+        HRESULT hr = GetTypeInfoOf(IidOf<I>::get(), &ti);
+        if (FAILED(hr)) return hr;
+        hr = ti->Invoke(static_cast<I*>(this), id, flags, params, result, excep, argErr);
+        ti->Release();
+        return hr;
+    }
+
+protected:
+    // Base interfaces of I other than IDispatch.
+    virtual bool AlsoAnswers(REFIID) { return false; }
+    // Further interfaces the object implements next to I.
+    virtual bool QueryOther(REFIID, void**) { return false; }
+
+private:
+    LONG ref_ = 1;
+};
+
+// Hands a freshly made object (reference count 1) to an out-parameter.
+template <class T, class I>
+HRESULT Out(T* made, I** out) {
+    if (!out) {
+        if (made) made->Release();
+        return E_POINTER;
+    }
+    *out = made;
+    return S_OK;
+}
+
+template <class T>
+HRESULT OutAddRef(T* p, T** out) {
+    if (!out) return E_POINTER;
+    *out = p;
+    if (p) p->AddRef();
+    return S_OK;
+}
+
+}  // namespace qxsim

@@ -1,0 +1,405 @@
+// The simulator object ("Quirex.Simulator"): the controls tests and demos use to
+// drive the simulated reader; the module's class object and self-registration.
+#include <olectl.h>
+
+#include "App.h"
+
+namespace qxsim {
+
+namespace {
+
+// Declared parameter types of the application events, by DISPID.
+std::vector<VARTYPE> EventTypes(DISPID id) {
+    switch (id) {
+        case 1: return {VT_UI4, VT_UI4};
+        case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 19: case 23:
+            return {VT_DISPATCH, VT_UI8, VT_UI8, VT_BOOL | VT_BYREF};
+        case 9: case 10: case 11: case 13: case 14: case 16: return {VT_DISPATCH};
+        case 12: return {VT_I4};
+        case 26: return {VT_BSTR, VT_DISPATCH, VT_UINT, VT_UINT};
+        case 42: case 43: case 44: return {VT_DISPATCH, VT_UI8, VT_UI8};
+        case 57: return {VT_BSTR};
+        default: return {};
+    }
+}
+
+class SimulatorObj : public Dual<IQxSimulator> {
+public:
+    SimulatorObj() : app_(TheApplication()) {}
+    ~SimulatorObj() override { app_->Release(); }
+
+    STDMETHODIMP get_Application(IQxApplication** v) override { return OutAddRef(app_, v); }
+
+    STDMETHODIMP LoadAddIn(BSTR progId, LONG* result) override {
+        if (!result) return E_POINTER;
+        std::wstring id = Str(progId);
+        CLSID clsid;
+        HRESULT hr = CLSIDFromProgID(id.c_str(), &clsid);
+        if (FAILED(hr)) hr = CLSIDFromString(id.c_str(), &clsid);
+        IUnknown* unk = nullptr;
+        IQxExtensibility* ext = nullptr;
+        if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&unk));
+        if (SUCCEEDED(hr)) hr = unk->QueryInterface(IID_IQxExtensibility, reinterpret_cast<void**>(&ext));
+        if (FAILED(hr)) {
+            if (unk) unk->Release();
+            *result = hr;
+            return S_OK;
+        }
+        AddInEntry entry;
+        entry.progId = id;
+        entry.extension = ext;
+        unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&entry.object));
+        unk->Release();
+        App().addIns.push_back(entry);
+        VARIANT progIdValue;
+        progIdValue.vt = VT_BSTR;
+        progIdValue.bstrVal = SysAllocString(id.c_str());
+        IDispatch* inst = MakePropertyBag({{L"ProgId", progIdValue}});
+        VariantClear(&progIdValue);
+        VARIANT custom;
+        VariantInit(&custom);
+        *result = ext->OnConnection(app_, 1, inst, &custom);
+        inst->Release();
+        return S_OK;
+    }
+    STDMETHODIMP UnloadAddIn(BSTR progId, LONG* result) override {
+        if (!result) return E_POINTER;
+        auto& list = App().addIns;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (!EqualNoCase(list[i].progId, Str(progId))) continue;
+            AddInEntry e = list[i];
+            list.erase(list.begin() + i);
+            VARIANT custom;
+            VariantInit(&custom);
+            *result = e.extension ? e.extension->OnDisconnection(0, &custom) : S_OK;
+            Drop(e);
+            return S_OK;
+        }
+        *result = E_INVALIDARG;
+        return S_OK;
+    }
+    STDMETHODIMP AddStandIn(BSTR progId, IQxStandIn** standIn) override {
+        std::wstring id = Str(progId);
+        if (!IsSiblingProgId(id)) return E_INVALIDARG;
+        RemoveAddIn(progId);
+        AddInEntry e;
+        IUnknown* s = MakeStandIn(id, &e.object);
+        e.progId = id;
+        e.standIn = s;
+        App().addIns.push_back(e);
+        if (!standIn) return S_OK;
+        return s->QueryInterface(IID_IQxStandIn, reinterpret_cast<void**>(standIn));
+    }
+    STDMETHODIMP RemoveAddIn(BSTR progId) override {
+        auto& list = App().addIns;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (EqualNoCase(list[i].progId, Str(progId))) {
+                AddInEntry e = list[i];
+                list.erase(list.begin() + i);
+                Drop(e);
+                return S_OK;
+            }
+        return S_OK;
+    }
+    STDMETHODIMP StandIn(BSTR progId, IQxStandIn** standIn) override {
+        if (!standIn) return E_POINTER;
+        *standIn = nullptr;
+        for (auto& e : App().addIns)
+            if (e.standIn && EqualNoCase(e.progId, Str(progId)))
+                return e.standIn->QueryInterface(IID_IQxStandIn, reinterpret_cast<void**>(standIn));
+        return S_OK;
+    }
+    STDMETHODIMP AddAllStandIns() override {
+        for (auto* id : kSiblingProgIds) {
+            BSTR b = SysAllocString(id);
+            HRESULT hr = AddStandIn(b, nullptr);
+            SysFreeString(b);
+            if (FAILED(hr)) return hr;
+        }
+        return S_OK;
+    }
+
+    STDMETHODIMP get_JournalCount(LONG* v) override {
+        if (!v) return E_POINTER;
+        *v = static_cast<LONG>(JournalLines().size());
+        return S_OK;
+    }
+    STDMETHODIMP JournalItem(LONG i, BSTR* line) override {
+        if (i < 0 || i >= static_cast<LONG>(JournalLines().size())) return DISP_E_BADINDEX;
+        return OutString(JournalLines()[i], line);
+    }
+    STDMETHODIMP get_Journal(BSTR* v) override { return OutString(Joined(JournalLines()), v); }
+    STDMETHODIMP ClearJournal() override {
+        ClearJournalLines();
+        return S_OK;
+    }
+    STDMETHODIMP get_Recording(VARIANT_BOOL* v) override {
+        if (!v) return E_POINTER;
+        *v = Recording() ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    STDMETHODIMP put_Recording(VARIANT_BOOL v) override {
+        SetRecording(v != 0);
+        return S_OK;
+    }
+
+    STDMETHODIMP CaptureImports(BSTR moduleName, LONG* patched) override {
+        if (!patched) return E_POINTER;
+        *patched = qxsim::CaptureImports(Str(moduleName));
+        return S_OK;
+    }
+    STDMETHODIMP SetAnswer(BSTR function, VARIANT answer) override {
+        QueueAnswer(Str(function), answer, false);
+        return S_OK;
+    }
+    STDMETHODIMP SetDefaultAnswer(BSTR function, VARIANT answer) override {
+        QueueAnswer(Str(function), answer, true);
+        return S_OK;
+    }
+    STDMETHODIMP get_CapturedCount(LONG* v) override {
+        if (!v) return E_POINTER;
+        *v = static_cast<LONG>(CapturedLines().size());
+        return S_OK;
+    }
+    STDMETHODIMP CapturedItem(LONG i, BSTR* line) override {
+        if (i < 0 || i >= static_cast<LONG>(CapturedLines().size())) return DISP_E_BADINDEX;
+        return OutString(CapturedLines()[i], line);
+    }
+    STDMETHODIMP ClearCaptured() override {
+        ClearCaptures();
+        return S_OK;
+    }
+
+    STDMETHODIMP get_NotificationCount(LONG* v) override {
+        if (!v) return E_POINTER;
+        *v = static_cast<LONG>(Notifications().size());
+        return S_OK;
+    }
+    STDMETHODIMP NotificationItem(LONG i, BSTR* line) override {
+        if (i < 0 || i >= static_cast<LONG>(Notifications().size())) return DISP_E_BADINDEX;
+        return OutString(Notifications()[i], line);
+    }
+    STDMETHODIMP ClearNotifications() override {
+        ClearNotificationLines();
+        return S_OK;
+    }
+
+    STDMETHODIMP FireEvent(LONG id, VARIANT a1, VARIANT a2, VARIANT a3, VARIANT a4, VARIANT* result) override {
+        if (!result) return E_POINTER;
+        VariantInit(result);
+        std::vector<VARTYPE> types = EventTypes(id);
+        VARIANT given[4] = {a1, a2, a3, a4};
+        size_t count = types.size();
+        if (count == 0)
+            while (count < 4 && !IsMissing(given[count])) ++count;
+        std::vector<VARIANT> args(count);
+        VARIANT_BOOL handled = VARIANT_FALSE;
+        HRESULT hr = S_OK;
+        for (size_t i = 0; i < count && SUCCEEDED(hr); ++i) {
+            VariantInit(&args[i]);
+            VARTYPE vt = i < types.size() ? types[i] : VT_EMPTY;
+            const VARIANT& g = given[i];
+            if (vt == (VT_BOOL | VT_BYREF)) {
+                long long init = 0;
+                if (!IsMissing(g)) VariantToLong(g, &init);
+                handled = init ? VARIANT_TRUE : VARIANT_FALSE;
+                args[i].vt = VT_BOOL | VT_BYREF;
+                args[i].pboolVal = &handled;
+            } else if (vt == VT_DISPATCH && IsMissing(g)) {
+                // The active document, or its view for view events.
+                auto e = ActiveEntry();
+                args[i].vt = VT_DISPATCH;
+                args[i].pdispVal = nullptr;
+                if (e) {
+                    bool view = EventTypes(id).size() >= 3;
+                    args[i].pdispVal = view ? static_cast<IDispatch*>(MakePageView(e)) : static_cast<IDispatch*>(MakeDocument(e));
+                }
+            } else if (vt == VT_DISPATCH && (g.vt == VT_NULL || g.vt == VT_EMPTY)) {
+                args[i].vt = VT_DISPATCH;
+                args[i].pdispVal = nullptr;
+            } else if (vt == VT_EMPTY) {
+                hr = VariantCopyInd(&args[i], const_cast<VARIANT*>(&g));
+            } else if (IsMissing(g)) {
+                args[i].vt = vt;
+                args[i].llVal = 0;
+                if (vt == VT_BSTR) args[i].bstrVal = SysAllocString(L"");
+            } else {
+                hr = VariantChangeType(&args[i], const_cast<VARIANT*>(&g), 0, vt);
+            }
+        }
+        if (SUCCEEDED(hr)) hr = RaiseEvent(id, args);
+        for (auto& a : args)
+            if (!(a.vt & VT_BYREF)) VariantClear(&a);
+        if (FAILED(hr)) return hr;
+        for (VARTYPE vt : types)
+            if (vt == (VT_BOOL | VT_BYREF)) {
+                result->vt = VT_BOOL;
+                result->boolVal = handled;
+            }
+        return S_OK;
+    }
+    STDMETHODIMP get_SinkCount(LONG* v) override {
+        if (!v) return E_POINTER;
+        *v = static_cast<LONG>(App().sinks.size());
+        return S_OK;
+    }
+    STDMETHODIMP FireAnnotationMessage(BSTR message, IQxAnnotation* annotation, LONG* msgHandle) override {
+        if (!msgHandle) return E_POINTER;
+        VARIANT annot, handle;
+        annot.vt = VT_DISPATCH;
+        annot.pdispVal = annotation;
+        handle.vt = VT_I4;
+        handle.lVal = 0;
+        IDispatch* bag = MakePropertyBag({{L"Annotation", annot}, {L"MsgHandle", handle}});
+        std::vector<VARIANT> args(4);
+        args[0].vt = VT_BSTR;
+        args[0].bstrVal = SysAllocString(message ? message : L"");
+        args[1].vt = VT_DISPATCH;
+        args[1].pdispVal = bag;
+        args[2].vt = VT_UINT;
+        args[2].uintVal = 0;
+        args[3].vt = VT_UINT;
+        args[3].uintVal = 0;
+        HRESULT hr = RaiseEvent(26, args);
+        SysFreeString(args[0].bstrVal);
+        VARIANT out;
+        VariantInit(&out);
+        PropertyBagGet(bag, L"MsgHandle", &out);
+        long long n = 0;
+        VariantToLong(out, &n);
+        VariantClear(&out);
+        bag->Release();
+        *msgHandle = static_cast<LONG>(n);
+        return hr;
+    }
+
+    STDMETHODIMP Reset() override {
+        ResetApp();
+        ClearJournalLines();
+        ClearCaptures();
+        ClearNotificationLines();
+        SetRecording(true);
+        return S_OK;
+    }
+    STDMETHODIMP get_AppDirectory(BSTR* v) override { return OutString(App().appDirectory, v); }
+    STDMETHODIMP put_AppDirectory(BSTR v) override {
+        App().appDirectory = Str(v);
+        return S_OK;
+    }
+
+private:
+    static std::wstring Joined(const std::vector<std::wstring>& lines) {
+        std::wstring all;
+        for (auto& l : lines) all += l + L"\n";
+        return all;
+    }
+    static void Drop(AddInEntry& e) {
+        if (e.object) e.object->Release();
+        if (e.extension) e.extension->Release();
+        if (e.standIn) e.standIn->Release();
+    }
+    IQxApplication* app_;
+};
+
+class ClassFactory : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *ppv = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        auto* sim = new SimulatorObj;
+        HRESULT hr = sim->QueryInterface(riid, ppv);
+        sim->Release();
+        return hr;
+    }
+    STDMETHODIMP LockServer(BOOL lock) override {
+        if (lock) InterlockedIncrement(&g_objectCount);
+        else InterlockedDecrement(&g_objectCount);
+        return S_OK;
+    }
+};
+
+ClassFactory g_factory;
+
+const wchar_t kProgId[] = L"Quirex.Simulator";
+const wchar_t kProgIdVersioned[] = L"Quirex.Simulator.1";
+
+std::wstring GuidText(REFGUID g) {
+    wchar_t buf[64];
+    StringFromGUID2(g, buf, 64);
+    return buf;
+}
+
+bool SetKey(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG r = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+}  // namespace qxsim
+
+using namespace qxsim;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (clsid != CLSID_QuirexSimulator) return CLASS_E_CLASSNOTAVAILABLE;
+    return g_factory.QueryInterface(riid, ppv);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objectCount == 0 ? S_OK : S_FALSE; }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(g_module, path, MAX_PATH);
+    std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuirexSimulator);
+    bool ok = SetKey(clsid, nullptr, L"Quirex reader simulator") && SetKey(clsid + L"\\InprocServer32", nullptr, path) &&
+              SetKey(clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+              SetKey(clsid + L"\\ProgID", nullptr, kProgIdVersioned) &&
+              SetKey(clsid + L"\\VersionIndependentProgID", nullptr, kProgId) &&
+              SetKey(clsid + L"\\TypeLib", nullptr, GuidText(LIBID_Quirex)) &&
+              SetKey(kProgId, nullptr, L"Quirex reader simulator") &&
+              SetKey(std::wstring(kProgId) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator)) &&
+              SetKey(std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned) &&
+              SetKey(kProgIdVersioned, nullptr, L"Quirex reader simulator") &&
+              SetKey(std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator));
+    if (!ok) return SELFREG_E_CLASS;
+    ITypeLib* tl = nullptr;
+    HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &tl);
+    if (tl) tl->Release();
+    return FAILED(hr) ? SELFREG_E_TYPELIB : S_OK;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuirexSimulator);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid.c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdVersioned);
+    UnRegisterTypeLib(LIBID_Quirex, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    return S_OK;
+}

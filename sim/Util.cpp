@@ -1,0 +1,204 @@
+// Text helpers, the journal and the type library of the simulator.
+#include <cstdio>
+#include <cwctype>
+
+#include "SimCore.h"
+
+namespace qxsim {
+
+HMODULE g_module = nullptr;
+LONG g_objectCount = 0;
+
+namespace {
+ITypeLib* g_typeLib = nullptr;
+std::vector<std::wstring> g_journal;
+std::vector<std::wstring> g_notifications;
+bool g_recording = true;
+}  // namespace
+
+HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** info) {
+    if (!g_typeLib) {
+        wchar_t path[MAX_PATH];
+        GetModuleFileNameW(g_module, path, MAX_PATH);
+        HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &g_typeLib);
+        if (FAILED(hr)) return hr;
+    }
+    return g_typeLib->GetTypeInfoOfGuid(iid, info);
+}
+
+std::wstring Quote(const std::wstring& s) {
+    std::wstring out = L"\"";
+    for (wchar_t c : s) {
+        switch (c) {
+            case L'"': out += L"\\\""; break;
+            case L'\\': out += L"\\\\"; break;
+            case L'\n': out += L"\\n"; break;
+            case L'\r': out += L"\\r"; break;
+            case L'\t': out += L"\\t"; break;
+            default: out += c;
+        }
+    }
+    return out + L"\"";
+}
+
+std::wstring Quote(const wchar_t* s) { return Quote(std::wstring(s ? s : L"")); }
+
+std::wstring Num(long long n) { return std::to_wstring(n); }
+
+std::wstring Num(double d) {
+    wchar_t buf[64];
+    if (d == static_cast<double>(static_cast<long long>(d)) && d > -1e15 && d < 1e15)
+        swprintf(buf, 64, L"%lld", static_cast<long long>(d));
+    else
+        swprintf(buf, 64, L"%.10g", d);
+    return buf;
+}
+
+std::wstring FormatVariant(const VARIANT& v) {
+    VARTYPE vt = v.vt;
+    if (vt & VT_BYREF) {
+        if (!v.byref) return L"null";
+        VARIANT deref;
+        VariantInit(&deref);
+        deref.vt = vt & ~VT_BYREF;
+        switch (deref.vt) {
+            case VT_BOOL: deref.boolVal = *v.pboolVal; break;
+            case VT_I4: deref.lVal = *v.plVal; break;
+            case VT_BSTR: deref.bstrVal = *v.pbstrVal; break;
+            case VT_VARIANT: return L"&" + FormatVariant(*v.pvarVal);
+            default: return L"byref";
+        }
+        return L"&" + FormatVariant(deref);
+    }
+    switch (vt) {
+        case VT_EMPTY: return L"empty";
+        case VT_NULL: return L"null";
+        case VT_ERROR: return v.scode == DISP_E_PARAMNOTFOUND ? L"missing" : L"error:" + Num((long long)v.scode);
+        case VT_BSTR: return Quote(Str(v.bstrVal));
+        case VT_BOOL: return Num((long long)v.boolVal);
+        case VT_I1: return Num((long long)v.cVal);
+        case VT_UI1: return Num((long long)v.bVal);
+        case VT_I2: return Num((long long)v.iVal);
+        case VT_UI2: return Num((long long)v.uiVal);
+        case VT_I4: return Num((long long)v.lVal);
+        case VT_UI4: return Num((long long)v.ulVal);
+        case VT_INT: return Num((long long)v.intVal);
+        case VT_UINT: return Num((long long)v.uintVal);
+        case VT_I8: return Num((long long)v.llVal);
+        case VT_UI8: return Num((long long)v.ullVal);
+        case VT_R4: return Num((double)v.fltVal);
+        case VT_R8: return Num(v.dblVal);
+        case VT_DISPATCH: return v.pdispVal ? L"object" : L"nothing";
+        case VT_UNKNOWN: return v.punkVal ? L"object" : L"nothing";
+        default: break;
+    }
+    if (vt == (VT_ARRAY | VT_UI1)) {
+        std::string bytes;
+        VariantToBytes(v, &bytes);
+        return L"bytes[" + Num((long long)bytes.size()) + L"]";
+    }
+    return L"vt:" + Num((long long)vt);
+}
+
+std::wstring ToWide(const std::string& s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
+    return w;
+}
+
+std::string ToUtf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+    return s;
+}
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && Lower(a) == Lower(b);
+}
+
+HRESULT OutString(const std::wstring& s, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+bool IsMissing(const VARIANT& v) {
+    return v.vt == VT_EMPTY || (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND);
+}
+
+bool VariantToLong(const VARIANT& v, long long* out) {
+    const VARIANT* p = &v;
+    if (v.vt == (VT_VARIANT | VT_BYREF) && v.pvarVal) p = v.pvarVal;
+    switch (p->vt) {
+        case VT_I1: *out = p->cVal; return true;
+        case VT_UI1: *out = p->bVal; return true;
+        case VT_I2: *out = p->iVal; return true;
+        case VT_UI2: *out = p->uiVal; return true;
+        case VT_I4: *out = p->lVal; return true;
+        case VT_UI4: *out = p->ulVal; return true;
+        case VT_INT: *out = p->intVal; return true;
+        case VT_UINT: *out = p->uintVal; return true;
+        case VT_I8: *out = p->llVal; return true;
+        case VT_UI8: *out = static_cast<long long>(p->ullVal); return true;
+        case VT_R4: *out = static_cast<long long>(p->fltVal); return true;
+        case VT_R8: *out = static_cast<long long>(p->dblVal); return true;
+        case VT_BOOL: *out = p->boolVal; return true;
+        case VT_I4 | VT_BYREF: *out = *p->plVal; return true;
+        case VT_I2 | VT_BYREF: *out = *p->piVal; return true;
+        default: return false;
+    }
+}
+
+bool VariantToText(const VARIANT& v, std::wstring* out) {
+    const VARIANT* p = &v;
+    if (v.vt == (VT_VARIANT | VT_BYREF) && v.pvarVal) p = v.pvarVal;
+    if (p->vt == VT_BSTR) {
+        *out = Str(p->bstrVal);
+        return true;
+    }
+    if (p->vt == (VT_BSTR | VT_BYREF) && p->pbstrVal) {
+        *out = Str(*p->pbstrVal);
+        return true;
+    }
+    return false;
+}
+
+bool VariantToBytes(const VARIANT& v, std::string* out) {
+    const VARIANT* p = &v;
+    if (v.vt == (VT_VARIANT | VT_BYREF) && v.pvarVal) p = v.pvarVal;
+    SAFEARRAY* sa = nullptr;
+    if (p->vt == (VT_ARRAY | VT_UI1)) sa = p->parray;
+    else if (p->vt == (VT_ARRAY | VT_UI1 | VT_BYREF) && p->pparray) sa = *p->pparray;
+    if (!sa || SafeArrayGetDim(sa) != 1) return false;
+    LONG lo = 0, hi = -1;
+    SafeArrayGetLBound(sa, 1, &lo);
+    SafeArrayGetUBound(sa, 1, &hi);
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(sa, &data))) return false;
+    out->assign(static_cast<const char*>(data), static_cast<size_t>(hi - lo + 1));
+    SafeArrayUnaccessData(sa);
+    return true;
+}
+
+void Journal(const std::wstring& line) {
+    if (g_recording) g_journal.push_back(line);
+}
+const std::vector<std::wstring>& JournalLines() { return g_journal; }
+void ClearJournalLines() { g_journal.clear(); }
+void SetRecording(bool on) { g_recording = on; }
+bool Recording() { return g_recording; }
+
+void Notify(const std::wstring& line) { g_notifications.push_back(line); }
+const std::vector<std::wstring>& Notifications() { return g_notifications; }
+void ClearNotificationLines() { g_notifications.clear(); }
+
+}  // namespace qxsim
