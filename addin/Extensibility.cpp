@@ -1,13 +1,119 @@
 // The reader's add-in interface: connection and disconnection.
+#include <cstdio>
+#include <string>
+
+#include "../bridge/Bridge.h"
 #include "../facade/FoliumFun.h"
+#include "Connection.h"
+
+folium::UniqueBstr g_strPluginDir;
+folium::UniqueBstr g_strConfigDir;
+VD_GetConfigPathFn g_pfnGetConfigPath = nullptr;
+VD_CoCreateInstanceFromClsIDFn g_pfnCoCreateInstanceFromClsID = nullptr;
+
+HRESULT FoliumCreateInstance(REFCLSID clsid, REFIID iid, void** object) {
+    if (g_pfnCoCreateInstanceFromClsID) return g_pfnCoCreateInstanceFromClsID(clsid, iid, object);
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+}
+
+void ShowComErrorMessage(HRESULT hr) {
+    std::wstring text;
+    wchar_t* sys = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(hr), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                             reinterpret_cast<wchar_t*>(&sys), 0, nullptr);
+    if (n && sys) {
+        text.assign(sys, n);
+        if (text.size() >= 2 && text.compare(text.size() - 2, 2, L"\r\n") == 0) text.resize(text.size() - 2);
+    } else {
+        wchar_t buf[64];
+        ULONG code = static_cast<ULONG>(hr);
+        if (code >= 0x80040201u && code <= 0x8004FFFFu)
+            swprintf(buf, 64, L"IDispatch error #%d", static_cast<int>(code - 0x80040200u));
+        else
+            swprintf(buf, 64, L"Unknown error 0x%0lX", code);
+        text = buf;
+    }
+    if (sys) LocalFree(sys);
+    MessageBoxW(nullptr, text.c_str(), L"Veridane.FoliumFun", MB_ICONHAND);
+}
+
+namespace {
+
+std::wstring AnsiToWide(const char* text) {
+    int n = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, w.data(), n);
+    w.resize(static_cast<size_t>(n - 1));
+    return w;
+}
+
+}  // namespace
 
 STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application, LONG, IDispatch*, VARIANT*) {
-    if (Application != m_owner->m_spApplication.get()) m_owner->m_spApplication = folium::ComPtr<IDispatch>(Application);
-    return S_OK;
+    CFoliumFun& self = *m_owner;
+    try {
+        folium::ComPtr<IQxApplication> app;
+        if (Application) Application->QueryInterface(IID_IQxApplication, app.put_void());
+        if (app.get() != self.m_spApplication.get()) self.m_spApplication = app;
+
+        folium::UniqueBstr name;
+        if (self.m_spApplication) self.m_spApplication->get_Name(name.put());
+        folium::DebugTrace((std::wstring(L"Quirex_") + name.c_str()).c_str());
+
+        try {
+            folium::ComPtr<IQxMainFrame> frame;
+            if (!self.m_spApplication) folium::CheckCom(E_POINTER);
+            folium::CheckCom(self.m_spApplication->get_MainFrame(frame.put()));
+            // The signature core is never loaded here: only a copy the reader loaded counts.
+            self.m_hSignatureCore = GetModuleHandleW(L"VDSignatureCore.dll");
+            if (self.m_hSignatureCore) {
+                g_pfnGetConfigPath =
+                    reinterpret_cast<VD_GetConfigPathFn>(GetProcAddress(self.m_hSignatureCore, "VD_GetConfigPath"));
+                g_pfnCoCreateInstanceFromClsID = reinterpret_cast<VD_CoCreateInstanceFromClsIDFn>(
+                    GetProcAddress(self.m_hSignatureCore, "VD_CoCreateInstanceFromClsID"));
+                if (!frame) folium::CheckCom(E_POINTER);
+                folium::UniqueBstr dir;
+                folium::CheckCom(frame->get_AppDirectory(dir.put()));
+                g_strPluginDir = folium::UniqueBstr((std::wstring(dir.c_str()) + L"\\plugins").c_str());
+            }
+        } catch (const folium::ComError& e) {
+            ShowComErrorMessage(e.hr);
+            return S_OK;
+        }
+
+        try {
+            if (g_pfnGetConfigPath) {
+                char buffer[2048] = {};
+                long size = sizeof(buffer);
+                g_pfnGetConfigPath(buffer, &size);
+                buffer[sizeof(buffer) - 1] = '\0';
+                g_strConfigDir = folium::UniqueBstr(AnsiToWide(buffer).c_str());
+            }
+            // Advise once: a connection while advised is a host error.
+            if (self.m_sink.m_dwEventCookie != EventSinkPart::kNotAdvised) folium::ThrowHResult(E_FAIL);
+            if (self.m_spApplication) self.m_sink.Advise(self.m_spApplication.get());
+        } catch (const folium::ComError& e) {
+            ShowComErrorMessage(e.hr);
+        }
+        return S_OK;
+    } catch (const folium::HResultError& e) {
+        return e.hr;
+    }
 }
 
 STDMETHODIMP CFoliumFun::ExtensibilityPart::OnDisconnection(LONG, VARIANT*) {
-    m_owner->m_tempFiles.clear();
+    CFoliumFun& self = *m_owner;
+    if (self.m_spApplication) {
+        self.m_sink.Unadvise(self.m_spApplication.get());
+        self.m_sink.m_dwEventCookie = EventSinkPart::kNotAdvised;
+    }
+    // The files stay on disk; only the list is forgotten.
+    if (!self.m_tempFiles.empty()) {
+        self.m_tempFiles.clear();
+        self.m_tempFiles.shrink_to_fit();
+    }
     return E_NOTIMPL;
 }
 

@@ -11,6 +11,7 @@
 
 #include "FoliumAddin.h"
 #include "QuirexAddin.h"
+#include "QuirexModel.h"
 #include "SigilonBarcode.h"
 #include "../support/Com.h"
 
@@ -429,6 +430,11 @@ public:
         STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                             VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
+        // Subscribes to and unsubscribes from the source's application events; the
+        // outcome of either is ignored (a source without them sends none).
+        void Advise(IUnknown* source);
+        void Unadvise(IUnknown* source);
+
         // Sink bookkeeping: library and interface identifiers, version, advise cookie.
         GUID m_libid = GUID_NULL;
         IID m_iid = GUID_NULL;
@@ -471,9 +477,9 @@ private:
 
 public:
     // Member fields, in declaration order.
-    folium::ComPtr<IDispatch> m_spApplication;
-    folium::ComPtr<IDispatch> m_spActiveDocument;
-    HMODULE m_hSignatureCore;  // set at connection
+    folium::ComPtr<IQxApplication> m_spApplication;
+    folium::ComPtr<IQxDocument> m_spActiveDocument;
+    HMODULE m_hSignatureCore = nullptr;  // set at connection
     folium::UniqueBstr m_strRecordId;
     folium::UniqueBstr m_strWebUrl;
     folium::UniqueBstr m_strFileName;
@@ -507,4 +513,10 @@ public:
     folium::UniqueBstr m_strCookie;
 
     EventSinkPart& Sink() { return m_sink; }
+
+    // The sibling add-in's automation object by ProgID; false (and null) when the host
+    // has no such add-in or it is not loaded.
+    bool GetSiblingAddIn(BSTR progId, IDispatch** target);
+    // Re-reads the host's active document: 0 when one is open, 1 when none.
+    LONG RefreshActiveDocument();
 };

@@ -16,6 +16,18 @@ struct HResultError {
 
 [[noreturn]] inline void ThrowHResult(HRESULT hr) { throw HResultError{hr}; }
 
+// A failed call on a host object inside a guarded block, shown to the user by the
+// block's handler (the compiler COM support error of wrapper-style calls).
+struct ComError {
+    HRESULT hr;
+};
+
+// Raises a failed HRESULT as a ComError; passes success through.
+inline HRESULT CheckCom(HRESULT hr) {
+    if (FAILED(hr)) throw ComError{hr};
+    return hr;
+}
+
 // Maps a Win32 error code the way HRESULT_FROM_WIN32 does for positive values;
 // zero and negative values pass through unchanged.
 inline HRESULT HResultFromWin32(LONG e) {
