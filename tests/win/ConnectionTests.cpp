@@ -1,0 +1,185 @@
+// The component as the reader's add-in: connection, disconnection and the event sink,
+// driven through the reader simulator.
+#include "TestSupport.h"
+#include "Quirex.h"
+
+using namespace testsupport;
+
+namespace {
+
+const wchar_t kProgId[] = L"Veridane.FoliumFun.1";
+
+class Connected : public ::testing::Test {
+protected:
+    ComApartment com;
+    ComPtr<IQxSimulator> sim;
+    ComPtr<IQxApplication> app;
+
+    void SetUp() override {
+        CLSID clsid;
+        ASSERT_EQ(CLSIDFromProgID(L"Quirex.Simulator.1", &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IQxSimulator, sim.put_void()), S_OK);
+        ASSERT_EQ(sim->Reset(), S_OK);
+        ASSERT_EQ(sim->get_Application(app.put()), S_OK);
+    }
+    void TearDown() override {
+        if (sim) {
+            LONG r = 0;
+            sim->UnloadAddIn(UniqueBstr(kProgId).get(), &r);
+        }
+    }
+    LONG Load() {
+        LONG r = -1;
+        EXPECT_EQ(sim->LoadAddIn(UniqueBstr(kProgId).get(), &r), S_OK);
+        return r;
+    }
+    LONG Unload() {
+        LONG r = -1;
+        EXPECT_EQ(sim->UnloadAddIn(UniqueBstr(kProgId).get(), &r), S_OK);
+        return r;
+    }
+    LONG Sinks() {
+        LONG n = -1;
+        sim->get_SinkCount(&n);
+        return n;
+    }
+    std::wstring Journal() {
+        UniqueBstr j;
+        sim->get_Journal(j.put());
+        return j.c_str();
+    }
+    std::vector<std::wstring> Notifications() {
+        std::vector<std::wstring> out;
+        LONG n = 0;
+        sim->get_NotificationCount(&n);
+        for (LONG i = 0; i < n; ++i) {
+            UniqueBstr line;
+            sim->NotificationItem(i, line.put());
+            out.push_back(line.c_str());
+        }
+        return out;
+    }
+    ComPtr<IQxCommandBar> AddBar(const wchar_t* name) {
+        ComPtr<IQxCommandBars> bars;
+        app->get_CommandBars(bars.put());
+        ComPtr<IQxCommandBar> bar;
+        ScopedVariant n(name), missing;
+        missing->vt = VT_ERROR;
+        missing->scode = DISP_E_PARAMNOTFOUND;
+        bars->Item(*n.get(), bar.put());
+        if (!bar) bars->Add(*n.get(), *missing.get(), bar.put());
+        return bar;
+    }
+    ComPtr<IQxControl> AddButton(IQxCommandBar* bar, LONG id, LONG userData, const wchar_t* tag,
+                                 const wchar_t* caption) {
+        ComPtr<IQxControls> controls;
+        bar->get_Controls(controls.put());
+        ScopedVariant type(1L), before, cid(id);
+        before->vt = VT_ERROR;
+        before->scode = DISP_E_PARAMNOTFOUND;
+        ComPtr<IQxControl> c;
+        controls->Add(*type.get(), *before.get(), *cid.get(), c.put());
+        if (c) {
+            c->put_UserData(userData);
+            c->put_Tag(UniqueBstr(tag).get());
+            c->put_Caption(UniqueBstr(caption).get());
+        }
+        return c;
+    }
+    void Fire(LONG dispid, VARIANT a1, VARIANT a2) {
+        ScopedVariant result, m3, m4;
+        m3->vt = m4->vt = VT_ERROR;
+        m3->scode = m4->scode = DISP_E_PARAMNOTFOUND;
+        ASSERT_EQ(sim->FireEvent(dispid, a1, a2, *m3.get(), *m4.get(), result.Receive()), S_OK);
+    }
+};
+
+TEST_F(Connected, ConnectsAndAdvisesWithoutTheSignatureCore) {
+    ASSERT_EQ(GetModuleHandleW(L"VDSignatureCore.dll"), nullptr);
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(Sinks(), 1);
+    std::wstring j = Journal();
+    EXPECT_NE(j.find(L"Application.Name"), std::wstring::npos) << j;
+    EXPECT_NE(j.find(L"Application.MainFrame"), std::wstring::npos) << j;
+    // Without the signature core the host folder is not read.
+    EXPECT_EQ(j.find(L"MainFrame.AppDirectory"), std::wstring::npos) << j;
+}
+
+TEST_F(Connected, DisconnectAnswersNotImplementedAndUnadvises) {
+    ASSERT_EQ(Load(), S_OK);
+    EXPECT_EQ(Unload(), E_NOTIMPL);
+    EXPECT_EQ(Sinks(), 0);
+}
+
+TEST_F(Connected, ReconnectionAdvisesAgainAndEventsArriveOnce) {
+    ASSERT_EQ(Load(), S_OK);
+    EXPECT_EQ(Unload(), E_NOTIMPL);
+    ASSERT_EQ(Load(), S_OK);
+    EXPECT_EQ(Sinks(), 1);
+    auto bar = AddBar(L"MyTools");
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(AddButton(bar.get(), 41001, static_cast<LONG>(0xF0000001u), L"7", L"盖章"));
+    sim->ClearNotifications();
+    Fire(1, VLong(0), VLong(41001));
+    auto n = Notifications();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_NE(n[0].find(L"NotifyToolClick(7"), std::wstring::npos) << n[0];
+}
+
+TEST_F(Connected, CommandClicksReportMarkedControlsOnly) {
+    ASSERT_EQ(Load(), S_OK);
+    auto tools = AddBar(L"MyTools");
+    ASSERT_TRUE(AddButton(tools.get(), 42001, static_cast<LONG>(0xF0000002u), L"12abc", L"工具"));
+    ASSERT_TRUE(AddButton(tools.get(), 42002, 0x70000000, L"3", L"unmarked"));
+    sim->ClearNotifications();
+    Fire(1, VLong(1), VLong(42001));  // a non-zero kind is not a user click
+    EXPECT_TRUE(Notifications().empty());
+    Fire(1, VLong(0), VLong(42002));  // a control without the mark is the reader's own
+    EXPECT_TRUE(Notifications().empty());
+    Fire(1, VLong(0), VLong(42001));
+    auto n = Notifications();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_NE(n[0].find(L"NotifyToolClick(12"), std::wstring::npos) << "the tag's leading digits: " << n[0];
+}
+
+TEST_F(Connected, ControlOfTheFirstBarReportsAMenuClick) {
+    ASSERT_EQ(Load(), S_OK);
+    ComPtr<IQxCommandBars> bars;
+    app->get_CommandBars(bars.put());
+    ComPtr<IQxCommandBar> first;
+    ScopedVariant zero(0L);
+    bars->Item(*zero.get(), first.put());
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(AddButton(first.get(), 43001, static_cast<LONG>(0xFFFFFFFFu), L"-4", L"菜单"));
+    sim->ClearNotifications();
+    Fire(1, VLong(0), VLong(43001));
+    auto n = Notifications();
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_NE(n[0].find(L"NotifyMenuClick(-4"), std::wstring::npos) << n[0];
+}
+
+TEST_F(Connected, UnknownEventsAreAccepted) {
+    ASSERT_EQ(Load(), S_OK);
+    ScopedVariant result, m;
+    m->vt = VT_ERROR;
+    m->scode = DISP_E_PARAMNOTFOUND;
+    EXPECT_EQ(sim->FireEvent(99, *m.get(), *m.get(), *m.get(), *m.get(), result.Receive()), S_OK);
+}
+
+// Runs last in this process: the signature core stays loaded once loaded.
+TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPoints) {
+    std::wstring dll = DllPath();
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"VDSignatureCore.dll";
+    HMODULE core = LoadLibraryW(dll.c_str());
+    ASSERT_NE(core, nullptr);
+    auto calls = reinterpret_cast<LONG(WINAPI*)(int)>(GetProcAddress(core, "VD_CallCount"));
+    ASSERT_NE(calls, nullptr);
+    LONG before = calls(0);
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(calls(0), before + 1) << "the configuration folder is asked once";
+    std::wstring j = Journal();
+    EXPECT_NE(j.find(L"MainFrame.AppDirectory"), std::wstring::npos) << j;
+    EXPECT_EQ(Sinks(), 1);
+}
+
+}  // namespace
