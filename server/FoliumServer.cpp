@@ -186,8 +186,12 @@ public:
                 overflow = true;
                 return false;
             }
+            // After a failure keep reading (and dropping) what the client
+            // sends, so that it gets to read the error reply; the size
+            // check above still bounds it.
+            if (!status.ok()) return true;
             status = decoder.feed(data, size, sink);
-            return status.ok();
+            return true;
         });
 
         std::string option = optionOf(decoder.fields());
@@ -195,17 +199,16 @@ public:
         if (const auto* f = findField(decoder.fields(), "RECORDID")) tNote.recordId = *f;
 
         if (overflow || status.error == dbstep::Error::TooLarge) {
-            res.set_header("Connection", "close");
+            if (overflow) res.set_header("Connection", "close");
             tooLarge(res, option);
             return;
         }
         if (!storageError.empty()) {
-            res.set_header("Connection", "close");
             sendError(res, 500, option, "storage failure: " + storageError);
             return;
         }
         if (!status.ok() || !complete) {
-            res.set_header("Connection", "close");
+            if (!complete) res.set_header("Connection", "close");
             dbstep::DecodeStatus st = status.ok() ? decoder.finish() : status;
             if (st.ok()) st = {dbstep::Error::Truncated, decoder.consumed()};
             sendError(res, 400, option,
