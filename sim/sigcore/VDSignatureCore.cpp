@@ -14,9 +14,15 @@ HMODULE g_self = nullptr;
 // thread's ANSI code page.
 std::string ConfigFolder() {
     char buf[4096];
-    DWORD n = GetEnvironmentVariableA("VD_CONFIG_DIR", buf, sizeof(buf));
-    if (n > 0 && n < sizeof(buf)) return std::string(buf, n);
-    n = GetModuleFileNameA(g_self, buf, sizeof(buf));
+    wchar_t wide[2048];
+    // Read wide and convert: the ANSI variable reader's length is unreliable for
+    // double-byte code pages under Wine.
+    DWORD w = GetEnvironmentVariableW(L"VD_CONFIG_DIR", wide, 2048);
+    if (w > 0 && w < 2048) {
+        int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(w), buf, sizeof(buf), nullptr, nullptr);
+        return std::string(buf, n > 0 ? n : 0);
+    }
+    DWORD n = GetModuleFileNameA(g_self, buf, sizeof(buf));
     std::string path(buf, n);
     size_t slash = path.find_last_of("\\/");
     return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "Config";
