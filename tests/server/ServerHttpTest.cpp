@@ -407,6 +407,32 @@ TEST_F(ServerExchange, SeededDocumentIsServed) {
     EXPECT_EQ(r.packet.get("FILETYPE"), ".PDF");
 }
 
+TEST_F(ServerExchange, ResultIsExactlyOkOnSuccessOnly) {
+    // Each option word once where it must succeed and once where it must fail.
+    Packet attach = message("SAVEACCESSORY", "K");
+    attach.setBody("a");
+    Packet sign = message("SAVESIGNATURE", "K");
+    sign.set("Signature", "s");
+    const std::vector<Packet> succeed = {saveFile("K", "doc"), message("LOADFILE", "K"), attach,
+                                         message("SENDMESSAGE", "K"), sign, message("LOADSIGNATURE", "K")};
+    for (const Packet& p : succeed) {
+        Reply r = post(port(), p);
+        EXPECT_EQ(r.status, 200) << p.get("OPTION");
+        EXPECT_EQ(r.packet.get("RESULT"), "OK") << p.get("OPTION");
+        EXPECT_EQ(r.packet.get("OPTION"), p.get("OPTION"));
+        EXPECT_NE(r.packet.get("STATUS"), "");
+    }
+    // (A message has no failure of its own: any RECORDID, any fields.)
+    const std::vector<Packet> fail = {message("SAVEFILE", "K"), message("LOADFILE", "none"),
+                                      message("SAVEACCESSORY", "K"), message("SAVESIGNATURE", "K"),
+                                      message("LOADSIGNATURE", "none")};
+    for (const Packet& p : fail) {
+        Reply r = post(port(), p);
+        EXPECT_TRUE(isErrorReply(r)) << p.get("OPTION");
+        EXPECT_EQ(r.packet.get("STATUS"), r.packet.get("RESULT").substr(7));
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Requests the server refuses.
 
