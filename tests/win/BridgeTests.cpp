@@ -1,0 +1,125 @@
+// Calls by name, checked against the recording sibling stand-ins of the reader simulator.
+#include "TestSupport.h"
+#include "Quirex.h"
+#include "bridge/Bridge.h"
+
+using namespace testsupport;
+
+namespace {
+
+class Bridge : public ::testing::Test {
+protected:
+    ComApartment com;
+    ComPtr<IQxSimulator> sim;
+    ComPtr<IQxStandIn> inkpad;
+    ComPtr<IDispatch> target;
+
+    void SetUp() override {
+        CLSID clsid;
+        ASSERT_EQ(CLSIDFromProgID(L"Quirex.Simulator.1", &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IQxSimulator, sim.put_void()), S_OK);
+        sim->Reset();
+        ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Inkpad").get(), inkpad.put()), S_OK);
+        ASSERT_EQ(inkpad->get_Object(target.put()), S_OK);
+        inkpad->ClearCalls();
+    }
+    void TearDown() override {
+        if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Inkpad").get());
+    }
+    std::wstring Call(LONG i) {
+        UniqueBstr line;
+        inkpad->CallItem(i, line.put());
+        return line.c_str();
+    }
+    LONG Calls() {
+        LONG n = 0;
+        inkpad->get_CallCount(&n);
+        return n;
+    }
+};
+
+TEST_F(Bridge, ArgumentsGivenInReverseReachTheMemberInOrder) {
+    ScopedVariant a(7L), b(L"value"), result;
+    inkpad->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant(3L).get());
+    ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"SetOption", b.get(), a.get()), S_OK);
+    ASSERT_EQ(Calls(), 1);
+    ScopedVariant first, second;
+    ASSERT_EQ(inkpad->CallArgument(0, 0, first.Receive()), S_OK);
+    ASSERT_EQ(inkpad->CallArgument(0, 1, second.Receive()), S_OK);
+    EXPECT_EQ(first->vt, VT_I4);
+    EXPECT_EQ(first->lVal, 7);
+    ASSERT_EQ(second->vt, VT_BSTR);
+    EXPECT_STREQ(second->bstrVal, L"value");
+    EXPECT_EQ(result->vt, VT_I4);
+    EXPECT_EQ(result->lVal, 3);
+    // The caller still owns its arguments after the call.
+    EXPECT_STREQ(b->bstrVal, L"value");
+}
+
+TEST_F(Bridge, PropertyWriteCarriesThePropertyPutNamedArgument) {
+    ScopedVariant v(L"stamp");
+    // The stand-in refuses a write without exactly one DISPID_PROPERTYPUT named argument.
+    ASSERT_EQ(folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, target.get(), L"AnnotStampType", v.get()), S_OK);
+    ScopedVariant stored;
+    ASSERT_EQ(inkpad->PropertyValue(UniqueBstr(L"AnnotStampType").get(), stored.Receive()), S_OK);
+    ASSERT_EQ(stored->vt, VT_BSTR);
+    EXPECT_STREQ(stored->bstrVal, L"stamp");
+}
+
+TEST_F(Bridge, NoArgumentsAndNoNamedArgumentForMethods) {
+    ScopedVariant result;
+    ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"CreateHandWrite"), S_OK);
+    ASSERT_EQ(Calls(), 1);
+    EXPECT_EQ(Call(0).find(L"CreateHandWrite:M:0"), 0u) << Call(0);
+}
+
+TEST_F(Bridge, UnknownNameFailsAtLookupAndLeavesTheResult) {
+    ScopedVariant result(77L);
+    EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"NoSuchMember"), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(result->vt, VT_I4);
+    EXPECT_EQ(result->lVal, 77);
+    EXPECT_EQ(Calls(), 0) << "nothing was invoked";
+}
+
+TEST_F(Bridge, WrongArgumentCountIsTheCalleesAnswer) {
+    ScopedVariant a(1L);
+    EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, nullptr, target.get(), L"SetOption", a.get()), DISP_E_BADPARAMCOUNT);
+}
+
+TEST_F(Bridge, DocumentKindReadsDocumentTypeByName) {
+    ComPtr<IQxApplication> app;
+    ASSERT_EQ(sim->get_Application(app.put()), S_OK);
+    // An object without "DocumentType" is not an OFD document.
+    target->AddRef();
+    EXPECT_FALSE(folium::IsOfdDocument(target.get()));
+    EXPECT_FALSE(folium::IsOfdDocument(nullptr));
+    wchar_t dir[MAX_PATH], ofd[MAX_PATH], pdf[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"ofd", 0, ofd);
+    GetTempFileNameW(dir, L"pdf", 0, pdf);
+    auto write = [](const wchar_t* path, const char* text) {
+        HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(h, text, static_cast<DWORD>(strlen(text)), &n, nullptr);
+        CloseHandle(h);
+    };
+    write(ofd, "{\"type\":\"OFD\",\"pages\":[{\"width\":100,\"height\":100}]}");
+    write(pdf, "{\"type\":\"PDF\",\"pages\":[{\"width\":100,\"height\":100}]}");
+    ComPtr<IQxDocuments> docs;
+    ASSERT_EQ(app->get_Documents(docs.put()), S_OK);
+    ScopedVariant missing;
+    missing->vt = VT_ERROR;
+    missing->scode = DISP_E_PARAMNOTFOUND;
+    for (auto [path, expected] : {std::pair{ofd, true}, std::pair{pdf, false}}) {
+        ScopedVariant name(path);
+        ComPtr<IQxDocument> doc;
+        ASSERT_EQ(docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put()), S_OK);
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(folium::IsOfdDocument(doc.Detach()), expected);
+    }
+    sim->Reset();
+    DeleteFileW(ofd);
+    DeleteFileW(pdf);
+}
+
+}  // namespace
