@@ -30,6 +30,8 @@ using dbstep::Packet;
 
 constexpr const char* kContentType = "application/x-dbstep";
 constexpr std::size_t kSendChunk = 512u << 10;
+// Oversized bodies up to this size are read and dropped rather than cut off.
+constexpr std::uint64_t kDrainLimit = 64u << 20;
 
 struct Options {
     std::string db;
@@ -153,7 +155,7 @@ public:
         }
         if (hasLength && declared > opts_.maxPacket) {
             tooLarge(res, "");
-            drain(reader, declared);
+            drain(reader, declared, res);
             return;
         }
 
@@ -183,8 +185,11 @@ public:
         const bool complete = reader([&](const char* data, std::size_t size) {
             tNote.in += size;
             if (tNote.in > opts_.maxPacket) {
+                // Only chunked bodies get here (Content-Length was checked).
+                // Drop the rest within reason: what is left unread would be
+                // parsed as the next request on this connection.
                 overflow = true;
-                return false;
+                return tNote.in - opts_.maxPacket <= kDrainLimit;
             }
             // After a failure keep reading (and dropping) what the client
             // sends, so that it gets to read the error reply; the size
@@ -308,9 +313,9 @@ private:
     // Reads and drops an oversized body so that the client, which usually
     // writes the whole request before reading, gets to see the 413 reply.
     // Past a bound it is cheaper to drop the connection.
-    void drain(const httplib::ContentReader& reader, std::uint64_t declared) {
-        const std::uint64_t bound = std::max<std::uint64_t>(opts_.maxPacket, 64u << 20);
-        if (declared > bound) {
+    void drain(const httplib::ContentReader& reader, std::uint64_t declared, httplib::Response& res) {
+        if (declared > kDrainLimit) {
+            res.set_header("Connection", "close");
             return;
         }
         reader([](const char*, std::size_t) { return true; });
@@ -441,12 +446,17 @@ private:
 };
 
 void logRequest(const httplib::Request& req, const httplib::Response& res) {
-    const double ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - tNote.start)
-                          .count();
+    // A request that could not be parsed never went through routing, so
+    // the note may be empty (it is cleared after every line).
+    const bool timed = tNote.start != std::chrono::steady_clock::time_point{};
+    const double ms = timed ? std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - tNote.start)
+                                  .count()
+                            : 0.0;
     std::ostringstream line;
-    line << isoNow() << ' ' << req.remote_addr << ':' << req.remote_port << ' ' << req.method
-         << ' ' << printable(req.path, 128) << ' ' << res.status;
+    line << isoNow() << ' ' << (req.remote_addr.empty() ? "-" : req.remote_addr) << ':'
+         << req.remote_port << ' ' << (req.method.empty() ? "-" : req.method) << ' '
+         << (req.path.empty() ? "-" : printable(req.path, 128)) << ' ' << res.status;
     if (tNote.packet) {
         line << " option=\"" << printable(tNote.option) << "\" recordid=\""
              << printable(tNote.recordId) << "\" in=" << tNote.in << " out=" << tNote.out
@@ -461,6 +471,7 @@ void logRequest(const httplib::Request& req, const httplib::Response& res) {
     // One write per line keeps lines whole when workers log together.
     ssize_t ignored = ::write(2, s.data(), s.size());
     (void)ignored;
+    tNote = RequestNote{};
 }
 
 bool parseSize(const std::string& text, std::uint64_t& out) {
@@ -577,7 +588,7 @@ int main(int argc, char** argv) {
     const int threads = opts.threads;
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
     server.set_tcp_nodelay(true);
-    server.set_keep_alive_max_count(1000);
+    server.set_keep_alive_max_count(100);
     server.set_read_timeout(30);
     server.set_write_timeout(30);
     server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {

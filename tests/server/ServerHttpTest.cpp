@@ -522,6 +522,31 @@ TEST_F(ServerLimit, BodyAboveLimitIsRejectedWith413) {
     EXPECT_TRUE(bodyFiles(dir_.path()).empty());
 }
 
+TEST_F(ServerLimit, ChunkedOversizedBodyIsRefused) {
+    // No Content-Length: the server can only judge the size while reading.
+    std::string bytes;
+    ASSERT_EQ(dbstep::encode(saveFile("CHUNKED", std::string(2u << 20, 'c')), kAny, bytes),
+              dbstep::Error::Ok);
+    httplib::Client cli("127.0.0.1", port());
+    auto res = cli.Post(
+        "/dbstep",
+        [&](std::size_t offset, httplib::DataSink& sink) {
+            if (offset >= bytes.size()) {
+                sink.done();
+                return true;
+            }
+            return sink.write(bytes.data() + offset, std::min<std::size_t>(256u << 10, bytes.size() - offset));
+        },
+        "application/x-dbstep");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 413);
+    Reply r;
+    r.decoded = dbstep::decode(res->body, kAny, r.packet).ok();
+    EXPECT_TRUE(isErrorReply(r));
+    EXPECT_TRUE(bodyFiles(dir_.path()).empty());
+    EXPECT_TRUE(isErrorReply(post(port(), message("LOADFILE", "CHUNKED"))));
+}
+
 TEST_F(ServerLimit, PacketExactlyAtLimitIsAccepted) {
     std::string head;
     ASSERT_EQ(dbstep::encodeHead(saveFile("FIT", "").fields, true, 0, kAny, head), dbstep::Error::Ok);
