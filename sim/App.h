@@ -135,6 +135,14 @@ const std::vector<std::wstring>& CapturedLines();
 void ClearCaptures();
 
 IQxNetFile* MakeNetFile();
+struct HttpReply {
+    long status = 0;
+    std::string body;
+};
+// One HTTP request without proxy; false when no reply arrived. extraHeaders
+// lines end with CR LF.
+bool HttpRequest(const std::wstring& url, const wchar_t* verb, const std::string& body, const std::wstring& contentType,
+                 HttpReply* reply, const std::wstring& extraHeaders);
 // Downloads url to path over HTTP(S); the HTTP status, or a negative value.
 long HttpDownload(const std::wstring& url, const std::wstring& path);
 

@@ -8,16 +8,9 @@
 
 namespace qxsim {
 
-namespace {
-
-struct Reply {
-    long status = 0;
-    std::string body;
-};
-
-// One request; false when no reply arrived.
+// One request; false when no reply arrived. Extra headers end with CR LF.
 bool HttpRequest(const std::wstring& url, const wchar_t* verb, const std::string& body, const std::wstring& contentType,
-                 Reply* reply) {
+                 HttpReply* reply, const std::wstring& extraHeaders) {
     URL_COMPONENTS uc = {};
     uc.dwStructSize = sizeof(uc);
     wchar_t host[256] = {}, path[4096] = {};
@@ -40,7 +33,7 @@ bool HttpRequest(const std::wstring& url, const wchar_t* verb, const std::string
                                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                                            uc.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
         if (req) {
-            std::wstring headers = contentType.empty() ? L"" : L"Content-Type: " + contentType + L"\r\n";
+            std::wstring headers = (contentType.empty() ? L"" : L"Content-Type: " + contentType + L"\r\n") + extraHeaders;
             if (WinHttpSendRequest(req, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                                    headers.empty() ? 0 : static_cast<DWORD>(-1),
                                    body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data()),
@@ -69,6 +62,10 @@ bool HttpRequest(const std::wstring& url, const wchar_t* verb, const std::string
     WinHttpCloseHandle(session);
     return ok;
 }
+
+namespace {
+
+using Reply = HttpReply;
 
 class NetFileObj : public Dual<IQxNetFile> {
 public:
@@ -128,7 +125,7 @@ public:
             }
             body += "--" + boundary + "--\r\n";
         }
-        transferred_ = HttpRequest(url_, post_ ? L"POST" : L"GET", body, type, &reply_);
+        transferred_ = HttpRequest(url_, post_ ? L"POST" : L"GET", body, type, &reply_, L"");
         *done = QX_VB(transferred_);
         return S_OK;
     }
@@ -160,7 +157,7 @@ IQxNetFile* MakeNetFile() { return new NetFileObj; }
 
 long HttpDownload(const std::wstring& url, const std::wstring& path) {
     Reply r;
-    if (!HttpRequest(url, L"GET", {}, {}, &r)) return -1;
+    if (!HttpRequest(url, L"GET", {}, {}, &r, L"")) return -1;
     if (r.status >= 200 && r.status < 300 && !WriteWholeFile(path, r.body)) return -2;
     return r.status;
 }

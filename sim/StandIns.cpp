@@ -3,6 +3,7 @@
 #include <map>
 
 #include "App.h"
+#include "RelayLink.h"
 
 namespace qxsim {
 
@@ -96,6 +97,7 @@ struct StandInState {
     std::vector<Recorded> calls;
     std::map<std::wstring, VARIANT> results, properties;
     std::map<std::wstring, HRESULT> hresults;
+    std::unique_ptr<RelayLink> relay;  // the message server's own behaviour
     ~StandInState() {
         for (auto& c : calls)
             for (auto& v : c.args) VariantClear(&v);
@@ -174,11 +176,14 @@ public:
         if (FAILED(hr)) return hr;
 
         std::wstring key = mem.name;
+        auto r = s_->results.find(key);
         if (kind == 'P') {
             VARIANT& slot = s_->properties[key];
             VariantCopyInd(&slot, &dp->rgvarg[0]);
+            if (s_->relay) s_->relay->Put(key, slot);
+        } else if (r == s_->results.end() && s_->relay && s_->relay->Call(key, s_->calls.back().args, result)) {
+            // answered by the stand-in's own behaviour
         } else if (result) {
-            auto r = s_->results.find(key);
             if (r != s_->results.end()) {
                 VariantClear(result);
                 VariantCopy(result, &r->second);
@@ -283,6 +288,7 @@ IUnknown* MakeStandIn(const std::wstring& progId, IDispatch** object) {
     s->members = &MembersOf(progId);
     for (auto* id : kSiblingProgIds)
         if (EqualNoCase(id, progId)) s->progId = id;
+    if (s->progId == L"Veridane.Relay") s->relay.reset(new RelayLink);
     auto* obj = new StandInObj(s);
     obj->get_Object(object);
     return static_cast<IQxStandIn*>(obj);
