@@ -109,7 +109,7 @@ TEST(Base64Encode, NullInputGivesEmptyText) {
     EXPECT_STREQ(buffer, "xxxxxxx");
 }
 
-TEST(Base64Encode, AllByteValuesUseEveryDigitAndNoLineBreaks) {
+TEST(Base64Encode, LongInputHasNoLineBreaksAndFollowsTheGroupRule) {
     Bytes bytes(3 * 256 * 3);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     const std::string text = EncodeBase64(bytes.data(), bytes.size());
