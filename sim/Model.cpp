@@ -18,7 +18,7 @@ bool IsWide(wchar_t c) { return c >= 0x2E80; }
 std::wstring W(const json& j, const char* key, const std::wstring& def = L"") {
     auto it = j.find(key);
     if (it == j.end() || !it->is_string()) return def;
-    return ToWide(it->get<std::string>());
+    return ToWide(it->get_ref<const std::string&>());
 }
 double D(const json& j, const char* key, double def) {
     auto it = j.find(key);
@@ -233,10 +233,16 @@ std::shared_ptr<PageData> ReadPage(const json& pj) {
 }  // namespace
 
 void PageData::Build() {
+    size_t total = runs.empty() ? 0 : runs.size() - 1;
+    for (auto& r : runs) total += r.text.size();
     text.clear();
     runOf.clear();
     xOf.clear();
     advOf.clear();
+    text.reserve(total);
+    runOf.reserve(total);
+    xOf.reserve(total);
+    advOf.reserve(total);
     for (size_t r = 0; r < runs.size(); ++r) {
         if (r) {
             text.push_back(L'\n');
@@ -254,7 +260,8 @@ void PageData::Build() {
             x += adv;
         }
     }
-    lower = Lower(text);
+    lower = text;
+    if (!lower.empty()) CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
     textBuilt = true;
 }
 

@@ -102,9 +102,11 @@ std::wstring FormatVariant(const VARIANT& v) {
 
 std::wstring ToWide(const std::string& s) {
     if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
-    std::wstring w(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
+    // One conversion into a buffer of the worst-case size (UTF-16 never has
+    // more units than UTF-8 has bytes).
+    std::wstring w(s.size(), L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], (int)w.size());
+    w.resize(n > 0 ? n : 0);
     return w;
 }
 
@@ -117,7 +119,7 @@ std::string ToUtf8(const std::wstring& w) {
 }
 
 std::wstring Lower(std::wstring s) {
-    for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
     return s;
 }
 
