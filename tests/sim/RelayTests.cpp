@@ -1,5 +1,6 @@
-// The message server stand-in talking DBSTEP over HTTP to a loopback server run
-// by the test itself.
+// The simulator's network side against a loopback server run by the test
+// itself: the message server stand-in's DBSTEP exchange, NetFile transfers and
+// opening documents by URL.
 #include <winsock2.h>
 
 #include <thread>
@@ -17,6 +18,8 @@ public:
     std::string requestHead, requestBody;
     int replyStatus = 200;
     dbstep::Packet reply;
+    bool raw = false;  // send rawBody instead of the reply packet
+    std::string rawBody, rawType = "application/octet-stream";
 
     OneShotServer() {
         WSADATA wsa;
@@ -63,10 +66,11 @@ private:
             if (headEnd != std::string::npos && data.size() >= headEnd + 4 + want) break;
         }
         if (headEnd != std::string::npos) requestBody = data.substr(headEnd + 4);
-        std::string wire;
-        dbstep::encode(reply, dbstep::Limits{}, wire);
-        std::string response = "HTTP/1.1 " + std::to_string(replyStatus) +
-                               " Reply\r\nContent-Type: application/x-dbstep\r\nConnection: close\r\nContent-Length: " +
+        std::string wire = rawBody;
+        if (!raw) dbstep::encode(reply, dbstep::Limits{}, wire);
+        std::string response = "HTTP/1.1 " + std::to_string(replyStatus) + " Reply\r\nContent-Type: " +
+                               (raw ? rawType : std::string("application/x-dbstep")) +
+                               "\r\nConnection: close\r\nContent-Length: " +
                                std::to_string(wire.size()) + "\r\n\r\n" + wire;
         send(c, response.data(), static_cast<int>(response.size()), 0);
         shutdown(c, SD_SEND);
@@ -208,6 +212,124 @@ TEST_F(RelayTest, ConfiguredResultsOverrideTheTransport) {
     ASSERT_EQ(VT_BSTR, temp->vt);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temp->bstrVal)) << "a fresh temporary file";
     DeleteFileW(temp->bstrVal);
+}
+
+// ---- NetFile and Documents.OpenURL ------------------------------------------------------
+
+class NetTest : public RelayTest {
+protected:
+    void SetUp() override {
+        RelayTest::SetUp();
+        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
+    }
+    std::wstring Url(const OneShotServer& s, const wchar_t* path) {
+        return L"http://127.0.0.1:" + std::to_wstring(s.port) + path;
+    }
+    ComPtr<IQxApplication> app;
+};
+
+TEST_F(NetTest, NetFileDownloadsTheReplyBody) {
+    OneShotServer server;
+    server.raw = true;
+    server.rawBody = "image bytes";
+    server.Start();
+    ComPtr<IQxNetFile> nf;
+    ASSERT_EQ(S_OK, app->CreateNetFile(nf.put()));
+    nf->Reset();
+    VARIANT_BOOL opened = 0, done = 0, saved = 0, closed = 0;
+    nf->Open(0, UniqueBstr(Url(server, L"/seal.png").c_str()).get(), 0, VMissing(), VMissing(), &opened);
+    EXPECT_EQ(VARIANT_TRUE, opened);
+    nf->Transfer(&done);
+    server.Join();
+    EXPECT_EQ(VARIANT_TRUE, done);
+    EXPECT_EQ(0u, server.requestHead.find("GET /seal.png HTTP/1.1"));
+    LONG status = 0;
+    nf->get_Status(&status);
+    EXPECT_EQ(200, status);
+    std::wstring path = dir + L"\\seal.png";
+    nf->SaveToFile(0, UniqueBstr(path.c_str()).get(), &saved);
+    EXPECT_EQ(VARIANT_TRUE, saved);
+    EXPECT_EQ("image bytes", ReadBytes(path));
+    nf->Close(&closed);
+    EXPECT_EQ(VARIANT_TRUE, closed);
+}
+
+TEST_F(NetTest, NetFilePostsAMultipartForm) {
+    OneShotServer server;
+    server.raw = true;
+    server.replyStatus = 404;
+    server.Start();
+    std::wstring file = dir + L"\\doc.pdf";
+    WriteUtf8(file, "FILE-CONTENT");
+    ComPtr<IQxNetFile> nf;
+    app->CreateNetFile(nf.put());
+    nf->Reset();
+    nf->AddFormField(UniqueBstr(L"FormData").get(), UniqueBstr(L"a=1").get());
+    nf->AddFormFile(UniqueBstr(L"FileData").get(), UniqueBstr(file.c_str()).get());
+    nf->SetPost(-1);
+    VARIANT_BOOL opened = 0, done = 0, closed = -1;
+    nf->Open(0, UniqueBstr(Url(server, L"/upload").c_str()).get(), 0, VMissing(), VMissing(), &opened);
+    nf->Transfer(&done);
+    server.Join();
+    EXPECT_EQ(VARIANT_TRUE, done) << "a reply came back, whatever its status";
+    EXPECT_EQ(0u, server.requestHead.find("POST /upload HTTP/1.1"));
+    EXPECT_NE(std::string::npos, server.requestHead.find("Content-Type: multipart/form-data; boundary="));
+    EXPECT_NE(std::string::npos, server.requestBody.find("name=\"FormData\"\r\n\r\na=1\r\n"));
+    EXPECT_NE(std::string::npos, server.requestBody.find("name=\"FileData\"; filename=\"doc.pdf\""));
+    EXPECT_NE(std::string::npos, server.requestBody.find("FILE-CONTENT"));
+    LONG status = 0;
+    nf->get_Status(&status);
+    EXPECT_EQ(404, status);
+    nf->Close(&closed);
+    EXPECT_EQ(VARIANT_FALSE, closed);
+}
+
+TEST_F(NetTest, OpenUrlDownloadsAndOpensTheDocument) {
+    OneShotServer server;
+    server.raw = true;
+    server.rawBody = "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}";
+    server.Start();
+    ComPtr<IQxDocuments> docs;
+    app->get_Documents(docs.put());
+    LONG result = -9;
+    ASSERT_EQ(S_OK, docs->OpenURL(UniqueBstr(Url(server, L"/files/remote.ofd?x=1").c_str()).get(), VMissing(), &result));
+    server.Join();
+    EXPECT_EQ(0, result);
+    ComPtr<IQxDocument> doc;
+    docs->get_ActiveDocument(doc.put());
+    ASSERT_TRUE(doc);
+    LONG type = 0;
+    doc->get_DocumentType(&type);
+    EXPECT_EQ(1, type);
+    ComPtr<IQxDocumentFile> file;
+    doc->get_FileInfo(file.put());
+    UniqueBstr name;
+    file->get_Name(name.put());
+    EXPECT_STREQ(L"remote.ofd", name.c_str());
+}
+
+TEST_F(NetTest, OpenUrlReportsTransferAndFormatFailures) {
+    ComPtr<IQxDocuments> docs;
+    app->get_Documents(docs.put());
+    {
+        OneShotServer missing;
+        missing.raw = true;
+        missing.replyStatus = 404;
+        missing.Start();
+        LONG result = 0;
+        docs->OpenURL(UniqueBstr(Url(missing, L"/none.pdf").c_str()).get(), VMissing(), &result);
+        EXPECT_EQ(-1, result);
+    }
+    OneShotServer garbage;
+    garbage.raw = true;
+    garbage.rawBody = "%PDF-1.7";
+    garbage.Start();
+    LONG result = 0;
+    docs->OpenURL(UniqueBstr(Url(garbage, L"/real.pdf").c_str()).get(), VMissing(), &result);
+    EXPECT_EQ(-2, result);
+    LONG count = -1;
+    docs->get_Count(&count);
+    EXPECT_EQ(0, count);
 }
 
 }  // namespace
