@@ -336,7 +336,7 @@ bool ParseDocument(const std::string& text, DocData* doc, std::wstring* error) {
             auto w = ReadAnnot(wj);
             w->kind = L(wj, "kind", 20);
             w->type = W(wj, "type", L"Widget");
-            long page = L(wj, "page", 0);
+            long page = L(wj, "page", fj.contains("widget") ? 0 : -1);
             if (page >= 0 && page < static_cast<long>(doc->pages.size())) {
                 w->page = doc->pages[page].get();
                 doc->pages[page]->annots.push_back(w);

@@ -437,6 +437,164 @@ TEST_F(SimTest, PagesInsertAndDeleteByRange) {
     EXPECT_EQ(1, count);
 }
 
+// ---- view and editing -------------------------------------------------------------------------
+
+TEST_F(SimTest, PageViewMapsClientPointsOntoTheCurrentPage) {
+    auto doc = Open(path);
+    ComPtr<IQxDocWindow> win;
+    doc->get_Window(win.put());
+    ComPtr<IQxPageView> view;
+    win->get_View(view.put());
+    view->put_Zoom(200);
+    double x = 100, y = 100;
+    LONG page = -5;
+    view->PointToPage(&x, &y, &page);
+    EXPECT_EQ(0, page);
+    EXPECT_DOUBLE_EQ(50, x);
+    EXPECT_DOUBLE_EQ(750, y) << "page y grows upwards from the bottom of the 800-unit page";
+    view->put_CurrentPage(2);
+    x = 2000, y = 10;
+    view->PointToPage(&x, &y, &page);
+    EXPECT_EQ(-1, page);
+    EXPECT_DOUBLE_EQ(2000, x) << "a point outside every page is left alone";
+
+    view->put_CurrentPage(99);
+    LONG current = 0;
+    view->get_CurrentPage(&current);
+    EXPECT_EQ(2, current) << "clamped to the last page";
+    view->RotateBy(-90);
+    LONG rotation = -1;
+    view->get_Rotation(&rotation);
+    EXPECT_EQ(270, rotation);
+}
+
+TEST_F(SimTest, AnnotationsAttachmentsAndWatermarksChangeTheDocument) {
+    auto doc = Open(path);
+    ComPtr<IQxAnnotations> annots;
+    Page(doc.get(), 0)->get_Annotations(annots.put());
+    ComPtr<IQxAnnotation> note;
+    annots->Item(0, note.put());
+    LONG count = 0, result = 0, modified = 0;
+    doc->get_Modified(&modified);
+    EXPECT_EQ(0, modified);
+    note->Delete();
+    annots->get_Count(&count);
+    EXPECT_EQ(1, count) << "only the field widget is left";
+    doc->get_Modified(&modified);
+    EXPECT_NE(0, modified);
+
+    ComPtr<IQxAnnotation> stamp;
+    annots->Add(12, stamp.put());
+    VARIANT missingFile = VStr((dir + L"\\absent.png").c_str());
+    stamp->SetImage(missingFile, &result);
+    VariantClear(&missingFile);
+    EXPECT_EQ(-1, result);
+    SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, 3);
+    memcpy(sa->pvData, "PNG", 3);
+    VARIANT bytes;
+    VariantInit(&bytes);
+    bytes.vt = VT_ARRAY | VT_UI1;
+    bytes.parray = sa;
+    stamp->SetImage(bytes, &result);
+    VariantClear(&bytes);
+    EXPECT_EQ(0, result);
+    LONG stampKind = 0;
+    stamp->get_StampKind(&stampKind);
+    EXPECT_EQ(1, stampKind);
+    std::wstring exported = dir + L"\\stamp.png";
+    stamp->SetRect(10, 10, 40, 30);
+    UniqueBstr size;
+    stamp->ExportImage(UniqueBstr(exported.c_str()).get(), size.put());
+    EXPECT_STREQ(L"30.000000*20.000000", size.c_str());
+    EXPECT_EQ("PNG", ReadBytes(exported));
+
+    ComPtr<IQxAttachments> atts;
+    doc->get_Attachments(atts.put());
+    atts->Add(UniqueBstr(exported.c_str()).get(), UniqueBstr(L"stamp").get(), &result);
+    EXPECT_EQ(0, result);
+    atts->Add(UniqueBstr((dir + L"\\absent").c_str()).get(), UniqueBstr(L"").get(), &result);
+    EXPECT_EQ(-1, result);
+    atts->get_Count(&count);
+    EXPECT_EQ(2, count);
+    ComPtr<IQxAttachment> second;
+    atts->Item(1, second.put());
+    UniqueBstr attName;
+    second->get_Name(attName.put());
+    EXPECT_STREQ(L"stamp.png", attName.c_str());
+    atts->Remove(0, &result);
+    EXPECT_EQ(0, result);
+    atts->Remove(5, &result);
+    EXPECT_EQ(-1, result);
+
+    ComPtr<IQxWatermarks> wm;
+    doc->get_Watermarks(wm.put());
+    wm->SetText(UniqueBstr(L"DRAFT").get());
+    wm->AddTextEx(1, 0, 0, 0, 1, UniqueBstr(L"draft").get(), &result);
+    EXPECT_EQ(0, result);
+    wm->AddTextEx(7, 0, 0, 0, 1, UniqueBstr(L"draft").get(), &result);
+    EXPECT_EQ(-1, result);
+    wm->NoPrintByName(0, UniqueBstr(L"draft").get(), &result);
+    EXPECT_EQ(0, result);
+    wm->DeleteByName(0, UniqueBstr(L"draft").get(), &result);
+    EXPECT_EQ(1, result) << "page 0 has none";
+    wm->DeleteByName(1, UniqueBstr(L"draft").get(), &result);
+    EXPECT_EQ(0, result);
+    wm->NoPrintByName(0, UniqueBstr(L"draft").get(), &result);
+    EXPECT_EQ(1, result);
+}
+
+TEST_F(SimTest, ToolsPanesAndTabBarsAnswerByNameAndIndex) {
+    ComPtr<IQxTools> tools;
+    app->get_Tools(tools.put());
+    ComPtr<IQxTool> text;
+    VARIANT name = VStr(L"tooltext");
+    tools->Item(name, text.put());
+    VariantClear(&name);
+    ASSERT_TRUE(text) << "tool names ignore case";
+    text->Activate();
+    ComPtr<IQxTool> current;
+    tools->get_Current(current.put());
+    UniqueBstr currentName;
+    current->get_Name(currentName.put());
+    EXPECT_STREQ(L"ToolText", currentName.c_str());
+    ComPtr<IQxTool> byIndex;
+    VARIANT two = VLong(2);
+    tools->Item(two, byIndex.put());
+    UniqueBstr indexName;
+    byIndex->get_Name(indexName.put());
+    EXPECT_STREQ(L"ToolText", indexName.c_str()) << "index 2 is the text tool";
+
+    auto doc = Open(path);
+    ComPtr<IQxWorkspace> ws;
+    doc->get_Workspace(ws.put());
+    ComPtr<IQxTabBars> tabs;
+    ws->get_TabBars(tabs.put());
+    LONG n = 0;
+    tabs->get_Count(&n);
+    LONG sig = -1;
+    for (LONG i = 0; i < n; ++i) {
+        UniqueBstr t;
+        tabs->get_Name(i, t.put());
+        if (std::wstring(t.c_str()) == L"SigTabBar") sig = i;
+    }
+    ASSERT_GE(sig, 0);
+    tabs->SetVisible(sig, VARIANT_FALSE);
+    VARIANT_BOOL visible = -1;
+    tabs->GetVisible(sig, &visible);
+    EXPECT_EQ(VARIANT_FALSE, visible);
+    EXPECT_EQ(DISP_E_BADINDEX, tabs->GetVisible(n, &visible));
+    ComPtr<IQxPanes> panes;
+    ws->get_Panes(panes.put());
+    ComPtr<IQxPane> marks;
+    VARIANT pane = VStr(L"Bookmarks");
+    panes->Item(pane, marks.put());
+    VariantClear(&pane);
+    ASSERT_TRUE(marks);
+    UniqueBstr paneName;
+    marks->get_Name(paneName.put());
+    EXPECT_STREQ(L"BookMarks", paneName.c_str());
+}
+
 // ---- chrome ----------------------------------------------------------------------------------
 
 TEST_F(SimTest, DefaultCommandBarsHoldTheReadersControls) {
