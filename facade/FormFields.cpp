@@ -1,8 +1,55 @@
-// Form fields and templates.
+// Form fields and templates: fill and read fields by name, import field values as XML.
 #include "FoliumFun.h"
 
-// Not built yet: these answer S_OK and leave their out-parameter as passed.
-STDMETHODIMP CFoliumFun::ImportFieldValue(BSTR FieldName, BSTR FieldValue, VARIANT_BOOL* bResult) { return S_OK; }
-STDMETHODIMP CFoliumFun::ExportFieldValue(BSTR FieldName, BSTR* strRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::ImportTemplate(BSTR XML, LONG* Result) { return S_OK; }
-STDMETHODIMP CFoliumFun::ImportFieldValueByXML(BSTR sXML, LONG* lResult) { return S_OK; }
+#include "../bridge/Fields.h"
+
+namespace {
+
+// The active document's field list, or null when no document is open.
+folium::ComPtr<IQxFields> ActiveFields(CFoliumFun& self) {
+    folium::ComPtr<IQxFields> fields;
+    if (self.RefreshActiveDocument() == 0) self.m_spActiveDocument->get_Fields(fields.put());
+    return fields;
+}
+
+}  // namespace
+
+STDMETHODIMP CFoliumFun::ImportFieldValue(BSTR FieldName, BSTR FieldValue, VARIANT_BOOL* bResult) {
+    if (!bResult) return E_POINTER;
+    *bResult = 0;
+    auto fields = ActiveFields(*this);
+    if (!fields) return S_OK;
+    if (auto field = folium::FindFieldByName(fields.get(), FieldName)) {
+        field->put_Value(FieldValue);  // a null string is the empty text
+        *bResult = 1;  // the integer 1, not the automation true
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CFoliumFun::ExportFieldValue(BSTR FieldName, BSTR* strRet) {
+    if (!strRet) return E_POINTER;
+    try {
+        folium::UniqueBstr value(L"");
+        if (auto fields = ActiveFields(*this))
+            if (auto field = folium::FindFieldByName(fields.get(), FieldName)) field->get_Value(value.put());
+        *strRet = value.CopyOut();
+        return S_OK;
+    } catch (const folium::HResultError& e) {
+        *strRet = nullptr;
+        return e.hr;
+    }
+}
+
+STDMETHODIMP CFoliumFun::ImportTemplate(BSTR XML, LONG* Result) {
+    if (!Result) return E_POINTER;
+    *Result = 0;
+    if (RefreshActiveDocument() != 0) return S_FALSE;
+    folium::ComPtr<IQxFields> fields;
+    m_spActiveDocument->get_Fields(fields.put());
+    if (!fields) return S_OK;
+    folium::ScopedVariant xml(XML ? XML : L"");
+    fields->ImportXml(0, *xml.get(), Result);
+    return S_OK;
+}
+
+STDMETHODIMP CFoliumFun::ImportFieldValueByXML(BSTR sXML, LONG* lResult) { return ImportTemplate(sXML, lResult); }

@@ -169,6 +169,7 @@ public:
     }
     ScopedVariant(const ScopedVariant&) = delete;
     ScopedVariant& operator=(const ScopedVariant&) = delete;
+    ScopedVariant(ScopedVariant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
     ~ScopedVariant() { VariantClear(&v_); }
     void Reset() { VariantClear(&v_); }
     VARIANT* get() { return &v_; }
