@@ -172,6 +172,7 @@ public:
         else if (kind == 'M' && argc != static_cast<UINT>(mem.args)) hr = DISP_E_BADPARAMCOUNT;
         else if (kind != 'P' && named != 0) hr = DISP_E_NONAMEDARGS;
         if (FAILED(hr)) rec.line += L" !rejected";
+        Journal(s_->progId + L"!" + rec.line);
         s_->calls.push_back(std::move(rec));
         if (FAILED(hr)) return hr;
 

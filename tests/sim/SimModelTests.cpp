@@ -917,6 +917,9 @@ TEST_F(StandInTest, RecordsCallsWithTypesInParameterOrder) {
     ScopedVariant second;
     control->CallArgument(0, 1, second.Receive());
     EXPECT_STREQ(L"LOADFILE", second->bstrVal);
+    auto journal = JournalOf(sim.get());
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(L"Veridane.Relay!Status:G:0", journal.back()) << "sibling calls are journaled in order";
 }
 
 TEST_F(StandInTest, RejectsWrongKindsCountsAndUnknownNames) {
