@@ -80,6 +80,8 @@ void ResetChrome() {
     a.bars.push_back(Bar(L"Comments", {Ctl(50036, 1, L"全文批阅", L"全文批阅"), Ctl(50037, 1, L"文字批注", L"文字批注"),
                                        Ctl(50038, 1, L"手写批注", L"Full-text handwritting")}));
     a.bars.push_back(Bar(L"DigitalSignature", {Ctl(51001, 1, L"数字签名", L"数字签名"), Ctl(51002, 1, L"验证签名", L"验证签名")}));
+    // The reader's bar for tools that add-ins add; empty until they do.
+    a.bars.push_back(Bar(L"MyTools", {}));
 
     a.panes.clear();
     for (const wchar_t* n : {L"BookMarks", L"AnnotsMngPane", L"AttachmentPane", L"SigPane", L"ThumbnailPane"}) {

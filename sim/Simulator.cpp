@@ -2,6 +2,8 @@
 // drive the simulated reader; the module's class object and self-registration.
 #include <olectl.h>
 
+#include <algorithm>
+
 #include "App.h"
 
 namespace qxsim {
@@ -279,6 +281,16 @@ public:
         ClearCaptures();
         ClearNotificationLines();
         SetRecording(true);
+        return S_OK;
+    }
+    STDMETHODIMP RemoveCommandBar(BSTR name, LONG* removed) override {
+        if (!removed) return E_POINTER;
+        auto& bars = App().bars;
+        size_t before = bars.size();
+        std::wstring n = Str(name);
+        bars.erase(std::remove_if(bars.begin(), bars.end(), [&](const std::shared_ptr<BarData>& b) { return b->name == n; }),
+                   bars.end());
+        *removed = static_cast<LONG>(before - bars.size());
         return S_OK;
     }
     STDMETHODIMP get_AppDirectory(BSTR* v) override { return OutString(App().appDirectory, v); }
