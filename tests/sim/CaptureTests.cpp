@@ -25,17 +25,7 @@ protected:
         ASSERT_EQ(S_OK, sim->CaptureImports(UniqueBstr(L"capture_probe.dll").get(), &patched));
         EXPECT_EQ(6, patched);
     }
-    std::vector<std::wstring> Captured() {
-        LONG n = 0;
-        sim->get_CapturedCount(&n);
-        std::vector<std::wstring> out;
-        for (LONG i = 0; i < n; ++i) {
-            UniqueBstr b;
-            sim->CapturedItem(i, b.put());
-            out.push_back(b.c_str());
-        }
-        return out;
-    }
+    std::vector<std::wstring> Captured() { return quirexsim::Captured(sim.get()); }
     void Answer(const wchar_t* fn, VARIANT v) {
         sim->SetAnswer(UniqueBstr(fn).get(), v);
         VariantClear(&v);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Quirex.h"
+#include "sim/QuirexSimClient.h"
 #include "support/Com.h"
 
 namespace simtest {
@@ -28,15 +29,7 @@ inline std::wstring Env(const wchar_t* name) {
 
 // The simulator created straight from its DLL (no registration needed).
 inline ComPtr<IQxSimulator> CreateSimulator() {
-    static HMODULE dll = LoadLibraryW(Env(L"QUIREX_SIM_DLL").c_str());
-    ComPtr<IQxSimulator> sim;
-    if (!dll) return sim;
-    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto get = reinterpret_cast<GetClassObject>(GetProcAddress(dll, "DllGetClassObject"));
-    ComPtr<IClassFactory> factory;
-    if (!get || FAILED(get(CLSID_QuirexSimulator, IID_IClassFactory, factory.put_void()))) return sim;
-    factory->CreateInstance(nullptr, IID_IQxSimulator, sim.put_void());
-    return sim;
+    return ComPtr<IQxSimulator>::Attach(quirexsim::CreateFromDll(Env(L"QUIREX_SIM_DLL").c_str()));
 }
 
 inline std::wstring TempDir() {
@@ -109,16 +102,6 @@ inline HRESULT CallByName(IDispatch* target, const wchar_t* name, WORD flags, st
     return hr;
 }
 
-inline std::vector<std::wstring> JournalOf(IQxSimulator* sim) {
-    LONG n = 0;
-    sim->get_JournalCount(&n);
-    std::vector<std::wstring> lines;
-    for (LONG i = 0; i < n; ++i) {
-        UniqueBstr b;
-        sim->JournalItem(i, b.put());
-        lines.push_back(b.c_str());
-    }
-    return lines;
-}
+inline std::vector<std::wstring> JournalOf(IQxSimulator* sim) { return quirexsim::Journal(sim); }
 
 }  // namespace simtest
