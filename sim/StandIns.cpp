@@ -160,7 +160,7 @@ public:
             const VARIANT& a = dp->rgvarg[argc - 1 - i];
             VARIANT copy;
             VariantInit(&copy);
-            VariantCopy(&copy, const_cast<VARIANT*>(&a));
+            VariantCopyInd(&copy, const_cast<VARIANT*>(&a));  // by-reference arguments die with the call
             rec.args.push_back(copy);
             rec.line += L"|" + VtName(a.vt) + L"=" + FormatVariant(a);
         }
