@@ -519,8 +519,7 @@ STDMETHODIMP CFoliumFun::get_LocalFileName(BSTR* pVal) {
     HRESULT hr = WriteEmpty(pVal);
     if (FAILED(hr)) return hr;
     return Guarded([&]() -> HRESULT {
-        if (!m_spApplication) return S_FALSE;
-        if (RefreshActiveDocument() != 0) return S_OK;
+        if (RefreshActiveDocument() != 0) return S_FALSE;
         ReplaceOut(pVal, DocumentPath(m_spActiveDocument.get()));
         return S_OK;
     });
@@ -531,9 +530,8 @@ STDMETHODIMP CFoliumFun::GetFileName(LONG nDocIndex, BSTR* pVal) {
     HRESULT hr = WriteEmpty(pVal);
     if (FAILED(hr)) return hr;
     return Guarded([&]() -> HRESULT {
-        if (!m_spApplication) return S_FALSE;
         // The index is not used: the active document is always meant.
-        if (RefreshActiveDocument() != 0) return S_OK;
+        if (RefreshActiveDocument() != 0) return S_FALSE;
         ComPtr<IQxDocumentFile> file;
         m_spActiveDocument->get_FileInfo(file.put());
         if (!file) return S_OK;
@@ -549,11 +547,11 @@ STDMETHODIMP CFoliumFun::WebGetFilePath(BSTR* strFilePath) {
     HRESULT hr = WriteEmpty(strFilePath);
     if (FAILED(hr)) return hr;
     return Guarded([&]() -> HRESULT {
-        if (!m_spApplication) return S_FALSE;
         ComPtr<IQxDocument> document = HostActiveDocument(*this);
+        if (!document) return S_FALSE;
         ComPtr<IQxDocumentFile> file;
-        if (document) document->get_FileInfo(file.put());
-        if (!file) return S_OK;
+        document->get_FileInfo(file.put());
+        if (!file) return S_FALSE;
         UniqueBstr folder, name;
         file->get_Folder(folder.put());
         file->get_Name(name.put());

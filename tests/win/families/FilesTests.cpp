@@ -1087,11 +1087,11 @@ TEST_F(FileFacts, NamesAndPathsOfTheActiveDocument) {
 
 TEST_F(FileFacts, NamesAreEmptyWithoutADocument) {
     UniqueBstr local(L"x"), fileName(L"x"), webPath(L"x");
-    EXPECT_EQ(fun->get_LocalFileName(local.put()), S_OK);
+    EXPECT_EQ(fun->get_LocalFileName(local.put()), S_FALSE);
     EXPECT_STREQ(local.c_str(), L"");
-    EXPECT_EQ(fun->GetFileName(0, fileName.put()), S_OK);
+    EXPECT_EQ(fun->GetFileName(0, fileName.put()), S_FALSE);
     EXPECT_STREQ(fileName.c_str(), L"");
-    EXPECT_EQ(fun->WebGetFilePath(webPath.put()), S_OK);
+    EXPECT_EQ(fun->WebGetFilePath(webPath.put()), S_FALSE);
     EXPECT_STREQ(webPath.c_str(), L"");
 }
 
@@ -1585,9 +1585,13 @@ TEST_F(WithoutReader, MembersStopWithTheirFailureValues) {
     UniqueBstr text(L"x");
     EXPECT_EQ(fun->GetFileBase64(path.get(), text.put()), S_FALSE);
     EXPECT_STREQ(text.c_str(), L"");
-    UniqueBstr local(L"x");
+    UniqueBstr local(L"x"), name(L"x"), webPath(L"x");
     EXPECT_EQ(fun->get_LocalFileName(local.put()), S_FALSE);
     EXPECT_STREQ(local.c_str(), L"");
+    EXPECT_EQ(fun->GetFileName(0, name.put()), S_FALSE);
+    EXPECT_STREQ(name.c_str(), L"");
+    EXPECT_EQ(fun->WebGetFilePath(webPath.put()), S_FALSE);
+    EXPECT_STREQ(webPath.c_str(), L"");
 
     // Nothing reached the reader, and no dialog was shown.
     EXPECT_TRUE(JournalLines().empty()) << JournalText();
