@@ -848,8 +848,9 @@ TEST_F(SaveMembers, SaveFileLeavesTheResultOnAFailedSave) {
 }
 
 TEST_F(SaveMembers, SaveLocalFileNoSignatureDropsSealsOfAnyCaseFromCopyAndDocument) {
-    std::string pages = "[{\"annotations\":[" + Seal() + ",{\"kind\":0,\"contents\":\"note\"}," +
-                        Seal("brimwell:addseal") + "]},{\"annotations\":[{\"kind\":2}]},{\"annotations\":[" +
+    // Two seals side by side: removing while walking forward would skip the second.
+    std::string pages = "[{\"annotations\":[" + Seal() + "," + Seal("brimwell:addseal") +
+                        ",{\"kind\":0,\"contents\":\"note\"}]},{\"annotations\":[{\"kind\":2}]},{\"annotations\":[" +
                         Seal("BRIMWELL:ADDSEAL") + "]}]";
     Open("{\"pages\":" + pages + "}");
     std::wstring target = Work(L"unsealed.pdf");
