@@ -206,22 +206,23 @@ bool FindNextHit(IQxTextFinder* finder, LONG page, HRESULT* status) {
     return found != VARIANT_FALSE;
 }
 
-HitBox ReadHit(IQxTextFinder* finder) {
+HitBox ReadHit(IQxTextFinder* finder, HitPart part) {
     HitBox box;
     ComPtr<IQxTextHit> hit;
     if (finder) finder->get_Hit(hit.put());
     if (!hit) return box;
     hit->get_X1(&box.x1);
     hit->get_Y1(&box.y1);
+    if (part == HitPart::FirstCorner) return box;
     hit->get_X2(&box.x2);
     hit->get_Y2(&box.y2);
     return box;
 }
 
-long ForEachHitOnPage(IQxTextFinder* finder, LONG page, FunctionRef<void(const HitBox& box)> onHit) {
+long ForEachHitOnPage(IQxTextFinder* finder, LONG page, HitPart part, FunctionRef<void(const HitBox& box)> onHit) {
     long hits = 0;
     while (FindNextHit(finder, page)) {
-        onHit(ReadHit(finder));
+        onHit(ReadHit(finder, part));
         ++hits;
     }
     return hits;

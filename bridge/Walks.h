@@ -130,12 +130,15 @@ struct HitBox {
 // status receives the call's HRESULT when asked for.
 bool FindNextHit(IQxTextFinder* finder, LONG page, HRESULT* status = nullptr);
 
-// The four coordinates of TextFinder.Hit (zeros for what cannot be read).
-HitBox ReadHit(IQxTextFinder* finder);
+// Which coordinates of a hit a caller needs: the first corner (X1, Y1) or all four.
+enum class HitPart { FirstCorner, Box };
 
-// Calls FindNext on page until it reports no hit, handing each hit's box to onHit.
+// The coordinates of TextFinder.Hit (zeros for what is not asked or cannot be read).
+HitBox ReadHit(IQxTextFinder* finder, HitPart part = HitPart::Box);
+
+// Calls FindNext on page until it reports no hit, handing each hit to onHit.
 // Returns the number of hits.
-long ForEachHitOnPage(IQxTextFinder* finder, LONG page, FunctionRef<void(const HitBox& box)> onHit);
+long ForEachHitOnPage(IQxTextFinder* finder, LONG page, HitPart part, FunctionRef<void(const HitBox& box)> onHit);
 
 // Sets MatchCase and Text before a search.
 void PrepareFinder(IQxTextFinder* finder, VARIANT_BOOL matchCase, BSTR text);

@@ -652,7 +652,7 @@ STDMETHODIMP CFoliumFun::SearchText(BSTR strText, BSTR* bstrTextPostion) {
             folium::PrepareFinder(finder.get(), VARIANT_FALSE, strText);
             const LONG count = folium::PageCountOf(pages.get(), 0);
             for (LONG page = 1; page <= count; ++page) {
-                folium::ForEachHitOnPage(finder.get(), page, [&](const HitBox& box) {
+                folium::ForEachHitOnPage(finder.get(), page, folium::HitPart::FirstCorner, [&](const HitBox& box) {
                     folium::AppendInt(result, page);
                     result += L'@';
                     folium::AppendFixed2(result, box.x1);
@@ -724,7 +724,7 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
             folium::PrepareFinder(finder.get(), VARIANT_FALSE, strText);
             const LONG count = folium::PageCountOf(pages.get(), 0);
             for (LONG page = 1; page <= count; ++page) {
-                folium::ForEachHitOnPage(finder.get(), page, [&](const HitBox& box) {
+                folium::ForEachHitOnPage(finder.get(), page, folium::HitPart::Box, [&](const HitBox& box) {
                     if (!result.empty()) result += L';';
                     AppendBoxEntry(result, page, box);
                 });
