@@ -332,6 +332,10 @@ TEST_F(DocumentFacts, PermissionGettersAskTheirOwnKinds) {
 TEST_F(DocumentFacts, DocumentModifiedIsTheSaveCommandsEnabledState) {
     Open(kDocument);
     EXPECT_EQ(-1, Get(L"DocumentModified")->lVal) << "the save command is enabled";
+    EXPECT_EQ((std::vector<std::wstring>{L"CommandBars.Item(0)", L"CommandBars.Item(1)", L"Controls.Item(0)",
+                                         L"Controls.Item(1)"}),
+              Lines(L"s.Item("))
+        << "the first \"File\" bar, then its controls up to the save command";
     {
         Quiet q(sim.get());
         ScopedVariant file(L"File");
@@ -524,6 +528,7 @@ TEST_F(FinderLoop, SearchTextAsksEveryPageUntilItReportsNoHit) {
                                          L"TextFinder.FindNext(2)", L"TextFinder.FindNext(3)",
                                          L"TextFinder.FindNext(4)", L"TextFinder.FindNext(4)"}),
               Lines(L"FindNext"));
+    EXPECT_FALSE(Journaled(L"TextFinder.Reset()")) << "only GetTextPosition resets the finder";
 }
 
 TEST_F(FinderLoop, GetTextPositionGivesTheCentreOrTheFirstCornerOfTheFirstHit) {
@@ -536,6 +541,7 @@ TEST_F(FinderLoop, GetTextPositionGivesTheCentreOrTheFirstCornerOfTheFirstHit) {
     EXPECT_EQ(L"Page:4;X:210.50;Y:304.25", position(2, L"alpha", false, 0)) << "pages 2 and 3 have none";
     EXPECT_EQ(L"Page:4;X:200.50;Y:308.25", position(1, L"ALPHA", true, 7)) << "case kept";
     EXPECT_EQ(L"", position(1, L"omega", false, 0));
+    EXPECT_EQ(L"Page:1;X:112.50;Y:705.00", position(-5, L"alpha", false, 0)) << "pages before the first do not exist";
 }
 
 TEST_F(FinderLoop, GetTextPositionResetsTheFinderAndStopsAtTheFirstHit) {
