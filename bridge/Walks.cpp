@@ -228,6 +228,14 @@ long ForEachHitOnPage(IQxTextFinder* finder, LONG page, HitPart part, FunctionRe
     return hits;
 }
 
+long ForEachHitInPages(IQxTextFinder* finder, LONG firstPage, LONG lastPage, HitPart part,
+                       FunctionRef<void(LONG page, const HitBox& box)> onHit) {
+    long hits = 0;
+    for (LONG page = firstPage; page <= lastPage; ++page)
+        hits += ForEachHitOnPage(finder, page, part, [&](const HitBox& box) { onHit(page, box); });
+    return hits;
+}
+
 void PrepareFinder(IQxTextFinder* finder, VARIANT_BOOL matchCase, BSTR text) {
     if (!finder) return;
     finder->put_MatchCase(matchCase);

@@ -140,6 +140,11 @@ HitBox ReadHit(IQxTextFinder* finder, HitPart part = HitPart::Box);
 // Returns the number of hits.
 long ForEachHitOnPage(IQxTextFinder* finder, LONG page, HitPart part, FunctionRef<void(const HitBox& box)> onHit);
 
+// The finder loop over pages: every hit on pages firstPage to lastPage (1-based),
+// page by page, each page asked until it reports no hit. Returns the number of hits.
+long ForEachHitInPages(IQxTextFinder* finder, LONG firstPage, LONG lastPage, HitPart part,
+                       FunctionRef<void(LONG page, const HitBox& box)> onHit);
+
 // Sets MatchCase and Text before a search.
 void PrepareFinder(IQxTextFinder* finder, VARIANT_BOOL matchCase, BSTR text);
 

@@ -650,17 +650,15 @@ STDMETHODIMP CFoliumFun::SearchText(BSTR strText, BSTR* bstrTextPostion) {
         auto pages = folium::PagesOf(m_spActiveDocument.get());
         if (finder && pages) {
             folium::PrepareFinder(finder.get(), VARIANT_FALSE, strText);
-            const LONG count = folium::PageCountOf(pages.get(), 0);
-            for (LONG page = 1; page <= count; ++page) {
-                folium::ForEachHitOnPage(finder.get(), page, folium::HitPart::FirstCorner, [&](const HitBox& box) {
-                    folium::AppendInt(result, page);
-                    result += L'@';
-                    folium::AppendFixed2(result, box.x1);
-                    result += L'@';
-                    folium::AppendFixed2(result, box.y1);
-                    result += L',';
-                });
-            }
+            folium::ForEachHitInPages(finder.get(), 1, folium::PageCountOf(pages.get(), 0), folium::HitPart::FirstCorner,
+                                      [&](LONG page, const HitBox& box) {
+                                          folium::AppendInt(result, page);
+                                          result += L'@';
+                                          folium::AppendFixed2(result, box.x1);
+                                          result += L'@';
+                                          folium::AppendFixed2(result, box.y1);
+                                          result += L',';
+                                      });
         }
         return S_OK;
     });
@@ -722,13 +720,11 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
         auto pages = folium::PagesOf(document.get());
         if (finder && pages) {
             folium::PrepareFinder(finder.get(), VARIANT_FALSE, strText);
-            const LONG count = folium::PageCountOf(pages.get(), 0);
-            for (LONG page = 1; page <= count; ++page) {
-                folium::ForEachHitOnPage(finder.get(), page, folium::HitPart::Box, [&](const HitBox& box) {
-                    if (!result.empty()) result += L';';
-                    AppendBoxEntry(result, page, box);
-                });
-            }
+            folium::ForEachHitInPages(finder.get(), 1, folium::PageCountOf(pages.get(), 0), folium::HitPart::Box,
+                                      [&](LONG page, const HitBox& box) {
+                                          if (!result.empty()) result += L';';
+                                          AppendBoxEntry(result, page, box);
+                                      });
         }
         return S_OK;
     });
