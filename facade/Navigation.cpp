@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "../bridge/Bridge.h"
 #include "../bridge/Walks.h"
@@ -491,20 +492,35 @@ STDMETHODIMP CFoliumFun::get_DocumentModified(LONG* pVal) {
     });
 }
 
-// Every page's text, joined without a separator.
+// Every page's text, joined without a separator. The pages' strings are kept as the
+// reader hands them over and copied once into the result.
 STDMETHODIMP CFoliumFun::get_ContentText(BSTR* pVal) {
     if (!pVal) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
-    return GuardedText(pVal, [&](std::wstring& text) {
+    return Guarded([&] {
+        std::vector<UniqueBstr> texts;
+        size_t total = 0;
         RefreshActiveDocument();
         if (auto pages = folium::PagesOf(m_spActiveDocument.get())) {
-            folium::WalkPages(pages.get(), folium::PageCountOf(pages.get(), 0), [&](LONG, IQxPage* page) {
+            const LONG count = folium::PageCountOf(pages.get(), 0);
+            texts.reserve(count > 0 ? static_cast<size_t>(count) : 0);
+            folium::WalkPages(pages.get(), count, [&](LONG, IQxPage* page) {
                 UniqueBstr pageText;
                 page->get_Text(pageText.put());
-                text.append(pageText.c_str(), pageText.length());
+                total += pageText.length();
+                texts.push_back(std::move(pageText));
                 return Walk::Continue;
             });
         }
+        if (total > 0x7FFFFFF0u) return E_OUTOFMEMORY;  // more than a string can hold
+        BSTR joined = SysAllocStringLen(nullptr, static_cast<UINT>(total));
+        if (!joined) return E_OUTOFMEMORY;
+        wchar_t* at = joined;
+        for (const UniqueBstr& text : texts) {
+            if (text.length()) wmemcpy(at, text.get(), text.length());
+            at += text.length();
+        }
+        *pVal = joined;
         return S_OK;
     });
 }
