@@ -518,6 +518,12 @@ TEST_F(FinderLoop, SearchTextListsEveryHitIgnoringCaseEachEntryEndingInAComma) {
     EXPECT_TRUE(Journaled(L"TextFinder.MatchCase=0"));
     EXPECT_EQ(L"2@1234567.50@20.00,", Text(Call(L"SearchText", {VText(L"FAR")}))) << "no thousands separator";
     EXPECT_EQ(L"", Text(Call(L"SearchText", {VText(L"omega")})));
+    BSTR out = nullptr;
+    ASSERT_EQ(S_OK, fun->SearchText(nullptr, &out));
+    UniqueBstr owned = UniqueBstr::Attach(out);
+    ASSERT_NE(nullptr, out);
+    EXPECT_EQ(0u, owned.length());
+    EXPECT_TRUE(Journaled(L"TextFinder.Text=\"\"")) << "a null text is searched as an empty one";
 }
 
 TEST_F(FinderLoop, SearchTextAsksEveryPageUntilItReportsNoHit) {
