@@ -1,41 +1,40 @@
-// Demo page script: the reader simulator loads the component as the reader does, opens
-// the bundled sample document, and the script drives the component late-bound.
+// Demo page script, the main job: the reader simulator loads the component as the reader
+// does; the page loads its document from the document server (WebOpen), moves through it,
+// searches it and lists its bookmarks, keeps a local copy and measures it as base64, fills
+// a form field, saves the document back to the server (WebSave), loads it again and shows
+// that the change persisted. examples/demo.sh starts the server and passes its address in
+// FOLIUM_DEMO_URL and the record in FOLIUM_DEMO_RECORD; without them the script opens the
+// bundled sample locally and skips the server steps.
 function show(label, value) { WScript.Echo(label + ": " + value); }
 try {
     var fso = new ActiveXObject("Scripting.FileSystemObject");
+    var env = new ActiveXObject("WScript.Shell").Environment("Process");
     var here = fso.GetParentFolderName(WScript.ScriptFullName);
-    var sample = fso.BuildPath(here, "sim\\sample.json");
-    var temp = null;
-    if (!fso.FileExists(sample)) {
-        // No bundled sample: a three-page document of our own, with text and bookmarks.
-        temp = fso.BuildPath(fso.GetSpecialFolder(2).Path, "folium-demo.json");
-        var f = fso.CreateTextFile(temp, true, false);
-        f.Write('{"type":"PDF","pages":[' +
-                '{"width":595,"height":842,"text":[{"x":72,"y":770,"size":18,"text":"FoliumAddin demo"},' +
-                '{"x":72,"y":740,"size":12,"text":"Chapter 1: the reader simulator loads the component."}]},' +
-                '{"width":595,"height":842,"text":[{"x":72,"y":770,"size":12,' +
-                '"text":"Chapter 2: a script drives the component, page by page."}]},' +
-                '{"width":595,"height":842,"text":"Appendix\\nThe component lists bookmarks as text."}],' +
-                '"bookmarks":[{"title":"Chapter 1","page":1,"children":[{"title":"1.1 Loading","page":1}]},' +
-                '{"title":"Chapter 2","page":2},{"title":"Appendix","page":3}]}');
-        f.Close();
-        sample = temp;
-    }
+    var sample = fso.BuildPath(here, "sim\\sample-contract.pdf");
+    var url = env("FOLIUM_DEMO_URL"), record = env("FOLIUM_DEMO_RECORD");
+    var failures = 0;
+    function expect(cond, what) { if (!cond) { failures++; WScript.Echo("UNEXPECTED: " + what); } }
 
     var sim = new ActiveXObject("Quirex.Simulator.1");
     sim.Reset();
+    sim.AddStandIn("Veridane.Relay");  // the message server: posts real DBSTEP packets
     show("Reader connects Veridane.FoliumFun.1", sim.LoadAddIn("Veridane.FoliumFun.1") === 0 ? "S_OK" : "failed");
-    show("Event sinks advised", sim.SinkCount);
     var app = sim.Application;
     var folium = app.COMAddIns.Item("Veridane.FoliumFun.1").Object;
     show("Component version", folium.Version);
+    folium.UserName = "demo";
 
-    var doc = app.Documents.Open(sample);
-    show("Opened", sample + " (" + doc.Pages.Count + " pages)");
-    sim.ClearJournal();
-    sim.FireEvent(9, doc);  // the reader reports the opened document
-    show("Host calls the component made on DocumentOpened", "");
-    for (var i = 0; i < sim.JournalCount; i++) WScript.Echo("  " + sim.JournalItem(i));
+    if (url) {
+        folium.WebUrl = url;
+        folium.RecordId = record;
+        var opened = folium.WebOpen();
+        show("WebOpen " + record + " from " + url, opened);
+        expect(opened, "the document comes down from the server");
+    } else {
+        show("WebOpenLocalFile " + sample, folium.WebOpenLocalFile(sample));
+    }
+    var doc = app.Documents.ActiveDocument;
+    show("Opened", doc.Pages.Count + " pages");
 
     // The page script's side: move through the document, zoom, search, use bookmarks.
     show("Document open (isOpen)", folium.isOpen + ", " + folium.PageCount + " pages");
@@ -50,18 +49,43 @@ try {
     show("Zoom after Zoom = -1 (fit mode)", folium.Zoom);
     folium.Rotate = 90;
     show("Rotate after Rotate = 90", folium.Rotate);
-    show("SearchText(\"component\")", folium.SearchText("component"));
-    show("GetTextPosition(1, \"Chapter\", false, 0)", folium.GetTextPosition(1, "Chapter", false, 0));
+    show("SearchText(\"Contract\")", folium.SearchText("Contract"));
+    show("GetTextPosition(1, \"Article\", false, 0)", folium.GetTextPosition(1, "Article", false, 0));
     show("GetBookMarks", folium.GetBookMarks());
-    show("GotoBookMark(\"Append%\")", folium.GotoBookMark("Append%") + ", now on page " + folium.CurPage +
+    // "第四条%": the first bookmark whose title starts with "第四条".
+    show("GotoBookMark(\"\u7b2c\u56db\u6761%\")", folium.GotoBookMark("\u7b2c\u56db\u6761%") + ", now on page " + folium.CurPage +
          ", selected \"" + folium.SelectedBookMarkName + "\"");
     folium.Zoom = 100;
     folium.Rotate = 0;
 
+    // Fill a form field, save to the server, load again: the change persisted.
+    var field = "contract.BuyerName";
+    var value = "\u7ef4\u745e\u4e39\u793a\u4f8b\u516c\u53f8 Demo Buyer";  // Chinese text, escaped for the script host
+    show("ExportFieldValue(" + field + ") before", folium.ExportFieldValue(field) === value ? "(already the new value)" : "(original value)");
+    show("ImportFieldValue(" + field + ")", folium.ImportFieldValue(field, value));
+    if (url) {
+        show("WebSave", folium.WebSave());
+        while (app.Documents.Count > 0) app.Documents.Close();
+        show("WebOpen again", folium.WebOpen());
+        var back = folium.ExportFieldValue(field);
+        show("ExportFieldValue after reopening", back === value ? "the filled value came back from the server" : "MISMATCH");
+        expect(back === value, "the saved field value persisted on the server");
+    }
+
+    // A local copy of the document, and its size as base64 text.
+    var copy = fso.BuildPath(fso.GetSpecialFolder(2).Path, "folium-demo-copy.pdf");
+    show("WebSaveLocalFile " + copy, folium.WebSaveLocalFile(copy));
+    show("WebOpenLocalFile " + copy, folium.WebOpenLocalFile(copy));
+    var b64 = folium.GetFileBase64("");
+    show("GetFileBase64 length", b64.length + " characters for " + fso.GetFile(copy).Size + " bytes");
+    expect(b64.length === 4 * Math.ceil(fso.GetFile(copy).Size / 3), "base64 length matches the file");
+    folium.WebClose();
+
     show("Reader disconnects (E_NOTIMPL expected)", "0x" + (sim.UnloadAddIn("Veridane.FoliumFun.1") >>> 0).toString(16));
-    app.Documents.Close();
-    if (temp) fso.DeleteFile(temp);
-    WScript.Quit(0);
+    while (app.Documents.Count > 0) app.Documents.Close();
+    if (fso.FileExists(copy)) fso.DeleteFile(copy);
+    WScript.Echo(failures === 0 ? "Demo finished." : "Demo finished with " + failures + " unexpected results.");
+    WScript.Quit(failures === 0 ? 0 : 1);
 } catch (e) {
     WScript.Echo("demo failed: " + e.message + " (0x" + (e.number >>> 0).toString(16) + ")");
     WScript.Quit(1);

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The demo's main job: starts the reference document server with the bundled sample stored
+# under a record id, runs the demo page script against it through the reader simulator,
+# and stops the server.   demo.sh <repo root> <windows build folder> [record id]
+set -euo pipefail
+root=$1 build=$2 record=${3:-DEMO-0001}
+server=$root/build/native/server/folium-server
+state=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$state"' EXIT
+"$server" --db "$state/store.db" --port 0 --port-file "$state/port" \
+    --seed "$record=$root/examples/sim/sample-contract.pdf" </dev/null >/dev/null 2>"$state/server.log" &
+pid=$!
+for _ in $(seq 200); do [ -s "$state/port" ] && break; sleep 0.05; done
+[ -s "$state/port" ] || { echo "the document server did not start" >&2; cat "$state/server.log" >&2; exit 1; }
+port=$(cat "$state/port")
+echo "Document server on 127.0.0.1:$port with $record = examples/sim/sample-contract.pdf"
+export FOLIUM_DEMO_URL="http://127.0.0.1:$port/dbstep" FOLIUM_DEMO_RECORD="$record"
+export WINEPREFIX=$build/wineprefix
+# The script host writes in the ANSI code page (936): show it as UTF-8.
+set +e
+"$root/cmake/wine-run.sh" cscript //nologo "Z:${root//\//\\}\\examples\\demo.js" | iconv -f GBK -t UTF-8 -c
+status=${PIPESTATUS[0]}
+set -e
+echo "Server log:"
+sed 's/^/  /' "$state/server.log"
+exit "$status"
