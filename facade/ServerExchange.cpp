@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../bridge/Bridge.h"
+#include "FileHelpers.h"
 #include "../support/Base64.h"
 #include "../support/win/Settings.h"
 
@@ -117,13 +118,6 @@ bool ResultIsOk(Relay& relay) {
     return relay.GetMsg(L"RESULT", result) && lstrcmpiW(result.c_str(), L"OK") == 0;
 }
 
-// Reads Application.SaveAllowed into a value preset to 1; 0 refuses saving.
-bool SaveAllowed(CFoliumFun& self) {
-    LONG allowed = 1;
-    if (self.m_spApplication) self.m_spApplication->get_SaveAllowed(&allowed);
-    return allowed != 0;
-}
-
 // The upload limit in whole kilobytes of the document's file on disk; shows the
 // message and answers false when the file is larger.
 bool WithinSizeLimit(CFoliumFun& self) {
@@ -135,10 +129,6 @@ bool WithinSizeLimit(CFoliumFun& self) {
     if ((size >> 10) <= self.m_nMaxFileSize) return true;
     MessageBoxW(GetActiveWindow(), L"对不起，超过文档上传最大限制大小！", L"提示", MB_ICONHAND);
     return false;
-}
-
-void DeleteIfExists(const wchar_t* path) {
-    if (path && *path && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) DeleteFileW(path);
 }
 
 bool ReadWholeFile(const wchar_t* path, std::vector<unsigned char>& bytes) {
@@ -236,9 +226,9 @@ STDMETHODIMP CFoliumFun::WebOpen(VARIANT_BOOL* bResult) {
             m_tempFiles.push_back(UniqueBstr::Copy(temp.get()));
             relay.Fields(*this, L"LOADFILE", true);
             if (relay.PostSucceeded() && relay.FileCall(L"MsgFileSave", temp.c_str())) {
-                LONG opened = 0;
-                WebOpenLocalFile(temp.get(), &opened);
-                if (opened == 1) *bResult = VARIANT_TRUE;
+                ComPtr<IQxDocument> opened;
+                folium::files::OpenLocalFile(*this, temp.c_str(), &opened);
+                if (opened) *bResult = VARIANT_TRUE;
             }
         }
         folium::DebugTrace(L"WebOpen_结束");
@@ -251,7 +241,7 @@ STDMETHODIMP CFoliumFun::WebSave(VARIANT_BOOL* bResult) {
     return Guarded([&] {
         folium::DebugTrace(L"WebSave_开始");
         *bResult = 0;
-        if (RefreshActiveDocument() != 0 || !SaveAllowed(*this) || !WithinSizeLimit(*this)) return S_FALSE;
+        if (RefreshActiveDocument() != 0 || !folium::files::SaveAllowed(*this) || !WithinSizeLimit(*this)) return S_FALSE;
         Relay relay(*this);
         if (relay) {
             relay.Preamble(*this, true);
@@ -262,7 +252,7 @@ STDMETHODIMP CFoliumFun::WebSave(VARIANT_BOOL* bResult) {
                 relay.Fields(*this, L"SAVEFILE", true);
                 if (relay.PostSucceeded()) *bResult = VARIANT_TRUE;
             }
-            DeleteIfExists(temp.c_str());
+            folium::files::DeleteIfExists(temp.c_str());
         }
         folium::DebugTrace(L"WebSave_结束");
         return S_OK;
@@ -273,7 +263,7 @@ STDMETHODIMP CFoliumFun::WebSaveEx(VARIANT_BOOL* bResult) {
     if (!bResult) return E_POINTER;
     return Guarded([&] {
         *bResult = 0;
-        if (RefreshActiveDocument() != 0 || !SaveAllowed(*this) || !WithinSizeLimit(*this)) return S_FALSE;
+        if (RefreshActiveDocument() != 0 || !folium::files::SaveAllowed(*this) || !WithinSizeLimit(*this)) return S_FALSE;
         Relay relay(*this);
         if (!relay) return S_OK;
         relay.Preamble(*this, false);
@@ -287,7 +277,7 @@ STDMETHODIMP CFoliumFun::WebSaveEx(VARIANT_BOOL* bResult) {
             relay.Fields(*this, L"SAVEFILE", true);
             if (relay.PostSucceeded()) *bResult = VARIANT_TRUE;
         }
-        DeleteIfExists(temp.c_str());
+        folium::files::DeleteIfExists(temp.c_str());
         return S_OK;
     });
 }
@@ -354,8 +344,8 @@ STDMETHODIMP CFoliumFun::WebOpenBase64(LONG* lRet) {
         }
         UniqueBstr docPath(path.c_str());
         m_tempFiles.push_back(UniqueBstr::Copy(docPath.get()));
-        LONG opened = 0;
-        WebOpenLocalFile(docPath.get(), &opened);
+        ComPtr<IQxDocument> opened;
+        folium::files::OpenLocalFile(*this, docPath.c_str(), &opened);
         return S_OK;
     });
 }
@@ -365,9 +355,7 @@ STDMETHODIMP CFoliumFun::WebSaveBase64(LONG* lRet) {
     return Guarded([&] {
         *lRet = 1;
         if (RefreshActiveDocument() != 0 || !WithinSizeLimit(*this)) return S_FALSE;
-        wchar_t dir[MAX_PATH + 1] = {}, second[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"", 0, second);
+        const std::wstring second = folium::files::CreateTempFile();
         Relay relay(*this);
         if (relay) {
             relay.Preamble(*this, false);
@@ -378,7 +366,7 @@ STDMETHODIMP CFoliumFun::WebSaveBase64(LONG* lRet) {
             if (saved == 1 && ReadWholeFile(temp.c_str(), bytes)) {
                 std::string text = folium::EncodeBase64(bytes.data(), bytes.size());
                 // Base64 text is ASCII, the same in the thread's ANSI code page.
-                folium::UniqueHandle out(CreateFileW(second, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                folium::UniqueHandle out(CreateFileW(second.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
                 if (out.valid()) {
                     DWORD written = 0;
@@ -386,13 +374,13 @@ STDMETHODIMP CFoliumFun::WebSaveBase64(LONG* lRet) {
                     FlushFileBuffers(out.get());
                 }
                 out.reset();
-                if (relay.FileCall(L"MsgFileLoad", second)) {
+                if (relay.FileCall(L"MsgFileLoad", second.c_str())) {
                     relay.Fields(*this, L"SAVEFILE", true);
                     if (relay.PostSucceeded()) *lRet = -1;
                 }
             }
         }
-        DeleteIfExists(second);
+        folium::files::DeleteIfExists(second);
         return S_OK;
     });
 }
