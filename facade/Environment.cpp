@@ -5,6 +5,39 @@
 
 #include "../module/GetFileVersion.h"
 #include "../module/Module.h"
+#include "../bridge/Bridge.h"
+
+namespace {
+
+// The signature engine add-in, or null when the reader has none loaded.
+folium::ComPtr<IDispatch> SignatureEngine(CFoliumFun& self) {
+    folium::ComPtr<IDispatch> engine;
+    folium::UniqueBstr id(L"Veridane.Folium2015");
+    self.GetSiblingAddIn(id.get(), engine.put());
+    return engine;
+}
+
+}  // namespace
+
+// Whether the user is asked before work is lost; kept here and by the signature engine.
+STDMETHODIMP CFoliumFun::get_AlterUser(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    auto engine = SignatureEngine(*this);
+    if (!engine) return S_FALSE;
+    folium::ScopedVariant value;
+    HRESULT hr = folium::InvokeByName(DISPATCH_PROPERTYGET, value.get(), engine.get(), L"AlterUser");
+    if (FAILED(hr)) return S_FALSE;
+    *pVal = value->lVal;
+    return S_OK;
+}
+
+STDMETHODIMP CFoliumFun::put_AlterUser(LONG value) {
+    m_nAlterUser = value;
+    auto engine = SignatureEngine(*this);
+    if (!engine) return S_OK;
+    folium::ScopedVariant v(value);
+    return folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, engine.get(), L"AlterUser", v.get());
+}
 
 // The component file's own version, read from its version resource.
 STDMETHODIMP CFoliumFun::get_Version(BSTR* pVal) {
@@ -30,8 +63,6 @@ STDMETHODIMP CFoliumFun::get_SaveRight(LONG* pVal) { return S_OK; }
 STDMETHODIMP CFoliumFun::put_SaveRight(LONG value) { return S_OK; }
 STDMETHODIMP CFoliumFun::get_PrintRight(LONG* pVal) { return S_OK; }
 STDMETHODIMP CFoliumFun::put_PrintRight(LONG value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_AlterUser(LONG* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_AlterUser(LONG value) { return S_OK; }
 STDMETHODIMP CFoliumFun::put_TSServerURL(BSTR value) { return S_OK; }
 STDMETHODIMP CFoliumFun::put_TSUser(BSTR value) { return S_OK; }
 STDMETHODIMP CFoliumFun::put_TSPwd(BSTR value) { return S_OK; }
