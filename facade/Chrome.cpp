@@ -13,6 +13,8 @@ using folium::ComPtr;
 using folium::NameMatch;
 using folium::Walk;
 
+using folium::Guarded;
+
 namespace {
 
 constexpr const wchar_t* kMenuBar = L"MenuBar";
@@ -40,17 +42,6 @@ TabAndPane TabAndPaneOf(LONG index) {
     }
 }
 
-// Runs a member body; internal errors become its HRESULT instead of leaving the call.
-template <class F>
-HRESULT Guarded(F&& body) {
-    try {
-        return body();
-    } catch (const folium::HResultError& e) {
-        return e.hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 // Reads Visible of the first bar called name (exact compare); fallback when there is none.
 VARIANT_BOOL FirstBarVisible(IQxApplication* app, const wchar_t* name, VARIANT_BOOL fallback) {

@@ -21,6 +21,8 @@ using folium::ScopedVariant;
 using folium::UniqueBstr;
 using folium::UniqueHandle;
 
+using folium::Guarded;
+
 namespace {
 
 constexpr wchar_t kDialogFilter[] = L"PDF文件(*.pdf)\0*.pdf\0所有文件(*.*)\0*.*\0";
@@ -34,18 +36,6 @@ constexpr DWORD kDialogPathChars = 260;
 // Page-assembly permission kind of Document.Permission.
 constexpr LONG kPageAssembly = 6;
 
-// Runs a member body, turning a raised HRESULT (memory exhaustion and the like)
-// into the member's return value instead of letting it cross the interface.
-template <class Body>
-HRESULT Guarded(Body&& body) {
-    try {
-        return body();
-    } catch (const folium::HResultError& e) {
-        return e.hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 // An optional argument left out; owns nothing, so it needs no clearing.
 VARIANT Missing() {

@@ -19,19 +19,10 @@ using folium::NameMatch;
 using folium::UniqueBstr;
 using folium::Walk;
 
+using folium::Guarded;
+
 namespace {
 
-// Runs a member body; internal errors become its HRESULT instead of leaving the call.
-template <class F>
-HRESULT Guarded(F&& body) {
-    try {
-        return body();
-    } catch (const folium::HResultError& e) {
-        return e.hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 // Runs a member body that builds a text result; the text goes to out on every
 // path the body returns from (null when an internal error ends the member).

@@ -15,6 +15,8 @@ using folium::InvokeByName;
 using folium::ScopedVariant;
 using folium::UniqueBstr;
 
+using folium::Guarded;
+
 namespace {
 
 const wchar_t kRelay[] = L"Veridane.Relay";
@@ -143,15 +145,6 @@ bool ReadWholeFile(const wchar_t* path, std::vector<unsigned char>& bytes) {
                              got == bytes.size());
 }
 
-// Runs a member body; internal errors raised as HResultError become its HRESULT.
-template <class F>
-HRESULT Guarded(F&& body) {
-    try {
-        return body();
-    } catch (const folium::HResultError& e) {
-        return e.hr;
-    }
-}
 
 HRESULT SetString(folium::UniqueBstr& field, BSTR value) {
     return Guarded([&] {

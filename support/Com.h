@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <unknwn.h>
+#include <new>
 #include <utility>
 
 namespace folium {
@@ -26,6 +27,20 @@ struct ComError {
 inline HRESULT CheckCom(HRESULT hr) {
     if (FAILED(hr)) throw ComError{hr};
     return hr;
+}
+
+// Runs a COM member's body: an HRESULT raised inside (memory exhaustion, bad string
+// arguments, failed platform calls) becomes the member's return value instead of an
+// exception crossing the interface.
+template <class Body>
+HRESULT Guarded(Body&& body) {
+    try {
+        return body();
+    } catch (const HResultError& e) {
+        return e.hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 // Maps a Win32 error code the way HRESULT_FROM_WIN32 does for positive values;
