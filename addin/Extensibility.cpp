@@ -4,6 +4,7 @@
 
 #include "../bridge/Bridge.h"
 #include "../facade/FoliumFun.h"
+#include "../support/win/CodePages.h"
 #include "Connection.h"
 
 folium::UniqueBstr g_strPluginDir;
@@ -37,19 +38,6 @@ void ShowComErrorMessage(HRESULT hr) {
     if (sys) LocalFree(sys);
     MessageBoxW(nullptr, text.c_str(), L"Veridane.FoliumFun", MB_ICONHAND);
 }
-
-namespace {
-
-std::wstring AnsiToWide(const char* text) {
-    int n = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, w.data(), n);
-    w.resize(static_cast<size_t>(n - 1));
-    return w;
-}
-
-}  // namespace
 
 STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application, LONG, IDispatch*, VARIANT*) {
     CFoliumFun& self = *m_owner;
@@ -89,7 +77,7 @@ STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application,
                 long size = sizeof(buffer);
                 g_pfnGetConfigPath(buffer, &size);
                 buffer[sizeof(buffer) - 1] = '\0';
-                g_strConfigDir = folium::UniqueBstr(AnsiToWide(buffer).c_str());
+                g_strConfigDir = folium::UniqueBstr(folium::WideFromCodePage(CP_THREAD_ACP, buffer).c_str());
             }
             // Advise once: a connection while advised is a host error.
             if (self.m_sink.m_dwEventCookie != EventSinkPart::kNotAdvised) folium::ThrowHResult(E_FAIL);

@@ -14,6 +14,7 @@
 #include "../bridge/Bridge.h"
 #include "../support/Base64.h"
 #include "../support/CookieText.h"
+#include "../support/win/CodePages.h"
 #include "FileHelpers.h"
 
 using folium::ComPtr;
@@ -481,12 +482,8 @@ STDMETHODIMP CFoliumFun::GetFileBase64(BSTR strBaseTable, BSTR* strRet) {
 
         std::optional<folium::Base64Table> privateTable;
         if (SysStringLen(strBaseTable) > 0) {
-            int n = WideCharToMultiByte(CP_ACP, 0, strBaseTable, static_cast<int>(SysStringLen(strBaseTable)), nullptr,
-                                        0, nullptr, nullptr);
-            std::string narrow(static_cast<std::size_t>(std::max(n, 0)), '\0');
-            if (n > 0)
-                WideCharToMultiByte(CP_ACP, 0, strBaseTable, static_cast<int>(SysStringLen(strBaseTable)),
-                                    narrow.data(), n, nullptr, nullptr);
+            std::string narrow =
+                folium::NarrowToCodePage(CP_ACP, std::wstring_view(strBaseTable, SysStringLen(strBaseTable)));
             privateTable = folium::Base64Table::Make(narrow);
             // A table without all 64 digits and the pad cannot encode anything.
             if (!privateTable) return S_FALSE;
@@ -641,14 +638,9 @@ STDMETHODIMP CFoliumFun::INetSetCookieEx(BSTR bstrUrl, BSTR bstrCookie, VARIANT_
         folium::DebugTrace(bstrCookie ? bstrCookie : L"");
         const int length = static_cast<int>(SysStringLen(bstrCookie));
         if (length > 0) {
-            int n = WideCharToMultiByte(CP_UTF8, 0, bstrCookie, length, nullptr, 0, nullptr, nullptr);
-            std::string json(static_cast<std::size_t>(std::max(n, 0)), '\0');
-            if (n > 0) WideCharToMultiByte(CP_UTF8, 0, bstrCookie, length, json.data(), n, nullptr, nullptr);
+            std::string json = folium::NarrowToCodePage(CP_UTF8, std::wstring_view(bstrCookie, length));
             if (std::optional<std::string> cookie = folium::MakeCookieText(json)) {
-                int w = MultiByteToWideChar(CP_UTF8, 0, cookie->data(), static_cast<int>(cookie->size()), nullptr, 0);
-                std::wstring wide(static_cast<std::size_t>(std::max(w, 0)), L'\0');
-                if (w > 0)
-                    MultiByteToWideChar(CP_UTF8, 0, cookie->data(), static_cast<int>(cookie->size()), wide.data(), w);
+                std::wstring wide = folium::WideFromCodePage(CP_UTF8, *cookie);
                 m_strCookie = UniqueBstr(wide.c_str(), static_cast<UINT>(wide.size()));
             }
             folium::DebugTrace(m_strCookie.c_str());

@@ -7,6 +7,7 @@
 #include "../../addin/Connection.h"
 #include "../../module/Module.h"
 #include "../Com.h"
+#include "CodePages.h"
 
 namespace folium {
 
@@ -15,25 +16,6 @@ namespace {
 // The system's XML DOM document: class {2933BF90-...}, interface {2933BF81-...}.
 constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kDomDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-std::wstring Ansi(const char* text) {
-    if (!text) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, w.data(), n);
-    w.resize(static_cast<size_t>(n - 1));
-    return w;
-}
-
-std::string Narrow(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, s.data(), n, nullptr, nullptr);
-    s.resize(static_cast<size_t>(n - 1));
-    return s;
-}
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -69,7 +51,7 @@ void Check(HRESULT hr) {
 
 // Writes the default document over the start of the file, creating it when missing.
 bool WriteDefaultDocument(const std::wstring& path) {
-    std::string narrow = Narrow(path);
+    std::string narrow = NarrowToCodePage(CP_ACP, path);
     UniqueHandle file(CreateFileA(narrow.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
@@ -114,7 +96,7 @@ const char kDefaultSettingsDocument[] =
     "</Brimwell>\r\n";
 
 std::wstring FindComponentSettingsFile(const char* name) {
-    std::wstring n = Ansi(name);
+    std::wstring n = WideFromCodePage(CP_ACP, name ? name : "");
     const std::wstring candidates[3] = {
         std::wstring(g_strPluginDir.c_str()) + L"\\Veridane.Folium\\" + n,
         AppDataFolder() + L"\\Sigilon_ConfigFile\\" + n,
@@ -124,7 +106,7 @@ std::wstring FindComponentSettingsFile(const char* name) {
 }
 
 std::wstring FindPublicSettingsFile(const char* name) {
-    std::wstring n = Ansi(name);
+    std::wstring n = WideFromCodePage(CP_ACP, name ? name : "");
     const std::wstring candidates[3] = {
         std::wstring(g_strConfigDir.c_str()) + L"\\settings\\" + n,
         AppDataFolder() + L"\\Sigilon_ConfigFile\\" + n,
