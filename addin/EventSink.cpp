@@ -336,6 +336,9 @@ HRESULT CFoliumFun::OnEvent13(IDispatch*) { return S_OK; }
 HRESULT CFoliumFun::OnEvent16(IDispatch*) { return S_OK; }
 
 HRESULT CFoliumFun::OnCommentWindowRefresh(BSTR) {
-    // Re-applying the comment window comes with the comment members.
+    if (m_bEnabledCommentWindow != 0) {
+        LONG ignored = 0;
+        CommentWindow(m_bCommentWindowOpen, &ignored);
+    }
     return S_OK;
 }
