@@ -320,3 +320,69 @@ TEST_F(ServerExchange, ExtParam1ForwardsToTheSignatureEngine) {
 }
 
 }  // namespace
+
+namespace {
+
+class DownloadFiles : public ServerExchange {
+protected:
+    std::wstring MakeTemp() {
+        wchar_t dir[MAX_PATH], file[MAX_PATH];
+        GetTempPathW(MAX_PATH, dir);
+        GetTempFileNameW(dir, L"dl", 0, file);
+        return file;
+    }
+    void FireDocumentClosed(IDispatch* document) {
+        VARIANT doc;
+        VariantInit(&doc);
+        doc.vt = VT_DISPATCH;
+        doc.pdispVal = document;
+        ScopedVariant result, m;
+        m->vt = VT_ERROR;
+        m->scode = DISP_E_PARAMNOTFOUND;
+        ASSERT_EQ(sim->FireEvent(11, doc, *m.get(), *m.get(), *m.get(), result.Receive()), S_OK);
+    }
+    static bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+};
+
+TEST_F(DownloadFiles, DeletedWhenTheLastDocumentClosesNotBefore) {
+    std::wstring first = MakeTemp(), second = MakeTemp();
+    VARIANT_BOOL b = 0;
+    Answer(L"PostDBPacket", I2(0));  // the download itself fails; the file is still recorded
+    Answer(L"CreateTempFileName", Str(first.c_str()));
+    ASSERT_EQ(fun->WebOpen(&b), S_OK);
+    Answer(L"CreateTempFileName", Str(second.c_str()));
+    ASSERT_EQ(fun->WebOpen(&b), S_OK);
+    auto doc = Open(R"({"pages":[{"width":10,"height":10}]})");
+    ASSERT_TRUE(doc);
+    FireDocumentClosed(doc.get());  // a document closed, others remain
+    EXPECT_TRUE(Exists(first));
+    EXPECT_TRUE(Exists(second));
+    FireDocumentClosed(nullptr);  // no document remains
+    EXPECT_FALSE(Exists(first));
+    EXPECT_FALSE(Exists(second));
+    // The list was emptied: a file of the same name made later stays.
+    HANDLE h = CreateFileW(first.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(h);
+    FireDocumentClosed(nullptr);
+    EXPECT_TRUE(Exists(first));
+    DeleteFileW(first.c_str());
+}
+
+TEST_F(DownloadFiles, DisconnectionForgetsTheListButLeavesTheFiles) {
+    std::wstring file = MakeTemp();
+    VARIANT_BOOL b = 0;
+    Answer(L"PostDBPacket", I2(0));
+    Answer(L"CreateTempFileName", Str(file.c_str()));
+    ASSERT_EQ(fun->WebOpen(&b), S_OK);
+    // The same object is disconnected and connected again, as the reader does.
+    ComPtr<IQxExtensibility> addIn;
+    ASSERT_EQ(fun.As(addIn), S_OK);
+    EXPECT_EQ(addIn->OnDisconnection(0, nullptr), E_NOTIMPL);
+    EXPECT_TRUE(Exists(file)) << "nothing is deleted at disconnection";
+    ASSERT_EQ(addIn->OnConnection(app.get(), 0, nullptr, nullptr), S_OK);
+    FireDocumentClosed(nullptr);
+    EXPECT_TRUE(Exists(file)) << "the list was forgotten";
+    DeleteFileW(file.c_str());
+}
+
+}  // namespace
