@@ -182,4 +182,119 @@ TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPoints) {
     EXPECT_EQ(Sinks(), 1);
 }
 
+
+// A reader whose main frame cannot be had: the connection reports the error to the user.
+class StubReader : public IQxApplication {
+public:
+    HRESULT mainFrameResult = S_OK;
+    LONG refs = 1;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IQxApplication) {
+            *ppv = static_cast<IQxApplication*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP get_Documents(IQxDocuments **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_Name(BSTR *Value) override {
+        *Value = SysAllocString(L"Stub reader");
+        return S_OK;
+    }
+    STDMETHODIMP get_CommandBars(IQxCommandBars **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_COMAddIns(IQxCOMAddIns **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_ImageStore(IQxImageStore **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_Cursors(IQxCursors **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_MainFrame(IQxMainFrame **Value) override {
+        *Value = nullptr;
+        return mainFrameResult;
+    }
+    STDMETHODIMP put_FullSize(VARIANT_BOOL Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_FullSize(VARIANT_BOOL *Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_Tools(IQxTools **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP NewPoint(IQxPoint **Point) override { return E_NOTIMPL; }
+    STDMETHODIMP get_Hidden(VARIANT_BOOL *Value) override { return E_NOTIMPL; }
+    STDMETHODIMP put_Hidden(VARIANT_BOOL Value) override { return E_NOTIMPL; }
+    STDMETHODIMP Alert(BSTR Text, LONG Flags, LONG *Result) override { return E_NOTIMPL; }
+    STDMETHODIMP CreateNetFile(IQxNetFile **NetFile) override { return E_NOTIMPL; }
+    STDMETHODIMP RunCommand(LONG Code) override { return E_NOTIMPL; }
+    STDMETHODIMP get_SaveAllowed(LONG *Value) override { return E_NOTIMPL; }
+    STDMETHODIMP put_SaveAllowed(LONG Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_PrintRight(LONG *Value) override { return E_NOTIMPL; }
+    STDMETHODIMP put_PrintRight(LONG Value) override { return E_NOTIMPL; }
+    STDMETHODIMP NotifyToolClick(LONG Index, BSTR Caption) override { return E_NOTIMPL; }
+    STDMETHODIMP NotifyMenuClick(LONG Index, BSTR Caption) override { return E_NOTIMPL; }
+    STDMETHODIMP SaveFinished() override { return E_NOTIMPL; }
+    STDMETHODIMP get_FileName(BSTR *Value) override { return E_NOTIMPL; }
+    STDMETHODIMP put_FileName(BSTR Value) override { return E_NOTIMPL; }
+    STDMETHODIMP AppendHideKeywords(BSTR Keywords, LONG *Result) override { return E_NOTIMPL; }
+    STDMETHODIMP EnabledHideKeywords(LONG Ch, VARIANT_BOOL Value, LONG *Result) override { return E_NOTIMPL; }
+    STDMETHODIMP get_CopyEnabled(VARIANT_BOOL *Value) override { return E_NOTIMPL; }
+    STDMETHODIMP put_CopyEnabled(VARIANT_BOOL Value) override { return E_NOTIMPL; }
+};
+
+class ConnectionErrors : public ::testing::Test {
+protected:
+    ComApartment com;
+    ComPtr<IQxSimulator> sim;
+    ComPtr<IQxExtensibility> addIn;
+    StubReader reader;
+
+    void SetUp() override {
+        ASSERT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IQxExtensibility,
+                                   addIn.put_void()),
+                  S_OK);
+        CLSID clsid;
+        ASSERT_EQ(CLSIDFromProgID(L"Quirex.Simulator.1", &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IQxSimulator, sim.put_void()), S_OK);
+        sim->Reset();
+        LONG patched = 0;
+        ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
+        ASSERT_GT(patched, 0);
+        sim->ClearCaptured();
+    }
+    std::wstring ConnectAndCapture(HRESULT mainFrame) {
+        reader.mainFrameResult = mainFrame;
+        sim->ClearCaptured();
+        EXPECT_EQ(addIn->OnConnection(&reader, 0, nullptr, nullptr), S_OK) << "the connection always succeeds";
+        LONG n = 0;
+        sim->get_CapturedCount(&n);
+        if (n != 1) return L"<" + std::to_wstring(n) + L" captured calls>";
+        UniqueBstr line;
+        sim->CapturedItem(0, line.put());
+        return line.c_str();
+    }
+};
+
+TEST_F(ConnectionErrors, AFailingHostCallIsShownWithTheComponentsCaption) {
+    std::wstring line = ConnectAndCapture(0x80040205);
+    EXPECT_EQ(line, L"MessageBoxW(null, \"IDispatch error #5\", \"Veridane.FoliumFun\", 16)");
+    line = ConnectAndCapture(static_cast<HRESULT>(0x8FFF1234));
+    EXPECT_EQ(line, L"MessageBoxW(null, \"Unknown error 0x8FFF1234\", \"Veridane.FoliumFun\", 16)");
+    line = ConnectAndCapture(E_OUTOFMEMORY);
+    EXPECT_NE(line.find(L"\"Veridane.FoliumFun\", 16)"), std::wstring::npos) << line;
+    EXPECT_EQ(line.find(L"error #"), std::wstring::npos) << "a system message is used when there is one: " << line;
+    EXPECT_EQ(line.find(L"\\r\\n\""), std::wstring::npos) << "the trailing line end is removed: " << line;
+}
+
+TEST_F(ConnectionErrors, AnAbsentMainFrameIsAnErrorWhenItsFolderIsNeeded) {
+    // With the signature core loaded the host folder must be read from the main frame.
+    std::wstring dll = DllPath();
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"VDSignatureCore.dll";
+    ASSERT_NE(LoadLibraryW(dll.c_str()), nullptr);
+    std::wstring line = ConnectAndCapture(S_OK);
+    // The text is the system's message for E_POINTER where it has one.
+    EXPECT_EQ(line.rfind(L"MessageBoxW(null, \"", 0), 0u) << line;
+    EXPECT_NE(line.find(L"\"Veridane.FoliumFun\", 16)"), std::wstring::npos) << line;
+}
+
 }  // namespace
