@@ -1,6 +1,8 @@
 // The component as the reader's add-in: connection, disconnection and the event sink,
 // driven through the reader simulator.
 #include "TestSupport.h"
+#include <olectl.h>
+
 #include "Quirex.h"
 
 using namespace testsupport;
@@ -184,19 +186,55 @@ TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPoints) {
 
 
 // A reader whose main frame cannot be had: the connection reports the error to the user.
-class StubReader : public IQxApplication {
+// It also offers the application events, keeping the sink that subscribes, so tests
+// can call the sink directly.
+class StubReader : public IQxApplication, public IConnectionPointContainer, public IConnectionPoint {
 public:
     HRESULT mainFrameResult = S_OK;
     LONG refs = 1;
+    int commandBarRequests = 0;
+    ComPtr<IDispatch> sink;
+    ComPtr<IQxMainFrame> frame;  // borrowed from the simulator where a test needs one
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IQxApplication) {
             *ppv = static_cast<IQxApplication*>(this);
-            AddRef();
-            return S_OK;
+        } else if (riid == IID_IConnectionPointContainer) {
+            *ppv = static_cast<IConnectionPointContainer*>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
         }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** point) override {
+        *point = nullptr;
+        if (riid != DIID__IQxApplicationEvents) return CONNECT_E_NOCONNECTION;
+        *point = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        *iid = DIID__IQxApplicationEvents;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override {
+        *c = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP Advise(IUnknown* unk, DWORD* cookie) override {
+        if (FAILED(unk->QueryInterface(DIID__IQxApplicationEvents, sink.put_void()))) return CONNECT_E_CANNOTCONNECT;
+        *cookie = 77;
+        return S_OK;
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override {
+        if (cookie != 77) return CONNECT_E_NOCONNECTION;
+        sink = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
     STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
@@ -210,12 +248,16 @@ public:
         *Value = SysAllocString(L"Stub reader");
         return S_OK;
     }
-    STDMETHODIMP get_CommandBars(IQxCommandBars **Value) override { return E_NOTIMPL; }
+    STDMETHODIMP get_CommandBars(IQxCommandBars **Value) override {
+        ++commandBarRequests;
+        *Value = nullptr;
+        return S_OK;
+    }
     STDMETHODIMP get_COMAddIns(IQxCOMAddIns **Value) override { return E_NOTIMPL; }
     STDMETHODIMP get_ImageStore(IQxImageStore **Value) override { return E_NOTIMPL; }
     STDMETHODIMP get_Cursors(IQxCursors **Value) override { return E_NOTIMPL; }
     STDMETHODIMP get_MainFrame(IQxMainFrame **Value) override {
-        *Value = nullptr;
+        frame.CopyTo(Value);
         return mainFrameResult;
     }
     STDMETHODIMP put_FullSize(VARIANT_BOOL Value) override { return E_NOTIMPL; }
@@ -284,6 +326,44 @@ TEST_F(ConnectionErrors, AFailingHostCallIsShownWithTheComponentsCaption) {
     EXPECT_NE(line.find(L"\"Veridane.FoliumFun\", 16)"), std::wstring::npos) << line;
     EXPECT_EQ(line.find(L"error #"), std::wstring::npos) << "a system message is used when there is one: " << line;
     EXPECT_EQ(line.find(L"\\r\\n\""), std::wstring::npos) << "the trailing line end is removed: " << line;
+}
+
+// The sink, called the way hosts call it: named arguments at their positions,
+// positional ones from the last parameter backwards. A command click of kind 0 makes the
+// handler ask for the command bars; any other kind does nothing.
+TEST_F(ConnectionErrors, TheSinkPlacesNamedAndPositionalArguments) {
+    ComPtr<IQxApplication> simApp;
+    ASSERT_EQ(sim->get_Application(simApp.put()), S_OK);
+    ASSERT_EQ(simApp->get_MainFrame(reader.frame.put()), S_OK);
+    ASSERT_EQ(addIn->OnConnection(&reader, 0, nullptr, nullptr), S_OK);
+    ASSERT_TRUE(reader.sink) << "the connection subscribed to the events";
+    auto click = [&](std::vector<VARIANT> args, std::vector<DISPID> named) {
+        reader.commandBarRequests = 0;
+        DISPPARAMS dp{args.data(), named.empty() ? nullptr : named.data(), static_cast<UINT>(args.size()),
+                      static_cast<UINT>(named.size())};
+        HRESULT hr = reader.sink->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &dp, nullptr, nullptr, nullptr);
+        return std::make_pair(hr, reader.commandBarRequests);
+    };
+    // Positional: rgvarg holds (control id, kind), last parameter first.
+    EXPECT_EQ(click({VLong(5), VLong(0)}, {}), std::make_pair(S_OK, 1));
+    EXPECT_EQ(click({VLong(0), VLong(5)}, {}), std::make_pair(S_OK, 0));
+    // Named: each argument at the position it names, whatever the order in rgvarg.
+    EXPECT_EQ(click({VLong(0), VLong(5)}, {0, 1}), std::make_pair(S_OK, 1));
+    EXPECT_EQ(click({VLong(5), VLong(0)}, {0, 1}), std::make_pair(S_OK, 0));
+    // One named (the kind) and one positional (fills the remaining place).
+    EXPECT_EQ(click({VLong(0), VLong(9)}, {0}), std::make_pair(S_OK, 1));
+    // A named position of 8 or more is refused.
+    EXPECT_EQ(click({VLong(0)}, {8}).first, E_FAIL);
+    // Events the component does not handle are accepted.
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(reader.sink->Invoke(12345, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+    // The sink answers its own identities only, and no type information.
+    ComPtr<IUnknown> other;
+    EXPECT_EQ(reader.sink->QueryInterface(IID_IQxExtensibility, other.put_void()), E_NOINTERFACE);
+    UINT count = 9;
+    EXPECT_EQ(reader.sink->GetTypeInfoCount(&count), E_NOTIMPL);
+    EXPECT_EQ(addIn->OnDisconnection(0, nullptr), E_NOTIMPL);
+    EXPECT_FALSE(reader.sink) << "unsubscribed with the cookie it was given";
 }
 
 TEST_F(ConnectionErrors, AnAbsentMainFrameIsAnErrorWhenItsFolderIsNeeded) {
