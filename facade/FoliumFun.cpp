@@ -15,14 +15,6 @@ CTypeInfoHolder& FoliumTypeInfo() {
     static CTypeInfoHolder holder(LIBID_FoliumAddinLib, IID_IFoliumFun, 1, 0, 0x0409);
     return holder;
 }
-CTypeInfoHolder& ExtensibilityTypeInfo() {
-    static CTypeInfoHolder holder(kLibQuirex, IID_IQxExtensibility, 1, 0, 0);
-    return holder;
-}
-CTypeInfoHolder& BarcodeTypeInfo() {
-    static CTypeInfoHolder holder(kLibSigilonBarcode, IID_ISigilonBarcordCtrl, 1, 0, 0);
-    return holder;
-}
 
 // Guard written into the reference count while the object is destroyed.
 constexpr LONG kDestructGuard = static_cast<LONG>(0xC0000001u);
@@ -58,6 +50,16 @@ private:
 };
 
 }  // namespace
+
+CTypeInfoHolder& ExtensibilityTypeInfo() {
+    static CTypeInfoHolder holder(kLibQuirex, IID_IQxExtensibility, 1, 0, 0);
+    return holder;
+}
+
+CTypeInfoHolder& BarcodeTypeInfo() {
+    static CTypeInfoHolder holder(kLibSigilonBarcode, IID_ISigilonBarcordCtrl, 1, 0, 0);
+    return holder;
+}
 
 CFoliumFun::CFoliumFun(IUnknown* pOuter) : m_pOuter(pOuter) {
     g_module.Lock();
@@ -137,44 +139,4 @@ STDMETHODIMP CFoliumFun::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WOR
                                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
     return FoliumTypeInfo().Invoke(static_cast<IFoliumFun*>(this), dispIdMember, riid, lcid, wFlags, pDispParams,
                                    pVarResult, pExcepInfo, puArgErr);
-}
-
-// The add-in part's dispatch members, described by the reader's type library.
-STDMETHODIMP CFoliumFun::ExtensibilityPart::GetTypeInfoCount(UINT* pctinfo) {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 1;
-    return S_OK;
-}
-STDMETHODIMP CFoliumFun::ExtensibilityPart::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) {
-    return ExtensibilityTypeInfo().GetTypeInfo(iTInfo, lcid, ppTInfo);
-}
-STDMETHODIMP CFoliumFun::ExtensibilityPart::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                                          DISPID* rgDispId) {
-    return ExtensibilityTypeInfo().GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
-}
-STDMETHODIMP CFoliumFun::ExtensibilityPart::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                                   DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                                   EXCEPINFO* pExcepInfo, UINT* puArgErr) {
-    return ExtensibilityTypeInfo().Invoke(this, dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult,
-                                          pExcepInfo, puArgErr);
-}
-
-// The barcode part: dispatch through its own library.
-STDMETHODIMP CFoliumFun::BarcodePart::GetTypeInfoCount(UINT* pctinfo) {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 1;
-    return S_OK;
-}
-STDMETHODIMP CFoliumFun::BarcodePart::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) {
-    return BarcodeTypeInfo().GetTypeInfo(iTInfo, lcid, ppTInfo);
-}
-STDMETHODIMP CFoliumFun::BarcodePart::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                                    DISPID* rgDispId) {
-    return BarcodeTypeInfo().GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
-}
-STDMETHODIMP CFoliumFun::BarcodePart::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                             DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                                             UINT* puArgErr) {
-    return BarcodeTypeInfo().Invoke(this, dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult, pExcepInfo,
-                                    puArgErr);
 }

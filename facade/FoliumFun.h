@@ -13,7 +13,43 @@
 #include "QuirexAddin.h"
 #include "QuirexModel.h"
 #include "SigilonBarcode.h"
+#include "../module/TypeInfoHolder.h"
 #include "../support/Com.h"
+
+// Type information of the interfaces the object implements besides IFoliumFun, each
+// described by its own library.
+CTypeInfoHolder& ExtensibilityTypeInfo();
+CTypeInfoHolder& BarcodeTypeInfo();
+
+// A further interface of the object: IUnknown goes to the object, IDispatch to the
+// type information of the interface's own library.
+template <class Interface>
+class DispatchPart : public Interface {
+public:
+    DispatchPart(IUnknown* owner, CTypeInfoHolder& typeInfo) : m_owner(owner), m_typeInfo(typeInfo) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return m_owner->QueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return m_owner->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return m_owner->Release(); }
+    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override {
+        if (!pctinfo) return E_POINTER;
+        *pctinfo = 1;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {
+        return m_typeInfo.GetTypeInfo(iTInfo, lcid, ppTInfo);
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override {
+        return m_typeInfo.GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
+    }
+    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                        VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
+        return m_typeInfo.Invoke(this, dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
+    }
+
+private:
+    IUnknown* m_owner;
+    CTypeInfoHolder& m_typeInfo;
+};
 
 class CFoliumFun : public IFoliumFun {
 public:
@@ -396,17 +432,10 @@ public:
     virtual ~CFoliumFun();
 
     // The reader's add-in interface.
-    class ExtensibilityPart : public IQxExtensibility {
+    class ExtensibilityPart : public DispatchPart<IQxExtensibility> {
     public:
-        explicit ExtensibilityPart(CFoliumFun* owner) : m_owner(owner) {}
-        STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return m_owner->QueryInterface(riid, ppv); }
-        STDMETHODIMP_(ULONG) AddRef() override { return m_owner->AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return m_owner->Release(); }
-        STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override;
-        STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-        STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
-        STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                            VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+        explicit ExtensibilityPart(CFoliumFun* owner)
+            : DispatchPart(static_cast<IFoliumFun*>(owner), ExtensibilityTypeInfo()), m_owner(owner) {}
         STDMETHODIMP OnConnection(IDispatch* Application, LONG ConnectMode, IDispatch* AddInInst, VARIANT* Custom) override;
         STDMETHODIMP OnDisconnection(LONG RemoveMode, VARIANT* Custom) override;
         STDMETHODIMP OnAddInsUpdate(VARIANT* Custom) override;
@@ -447,21 +476,11 @@ public:
         CFoliumFun* m_owner;
     };
 
-    // The barcode control interface; its own members are not implemented.
-    class BarcodePart : public ISigilonBarcordCtrl {
+    // The barcode control interface: dispatch only, described by the barcode library.
+    class BarcodePart : public DispatchPart<ISigilonBarcordCtrl> {
     public:
-        explicit BarcodePart(CFoliumFun* owner) : m_owner(owner) {}
-        STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return m_owner->QueryInterface(riid, ppv); }
-        STDMETHODIMP_(ULONG) AddRef() override { return m_owner->AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return m_owner->Release(); }
-        STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override;
-        STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-        STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
-        STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                            VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
-
-    private:
-        CFoliumFun* m_owner;
+        explicit BarcodePart(CFoliumFun* owner)
+            : DispatchPart(static_cast<IFoliumFun*>(owner), BarcodeTypeInfo()) {}
     };
 
 private:
