@@ -191,10 +191,9 @@ namespace {
 
 // ---- property bag for late-bound notification objects ---------------------------------
 
-class PropertyBag : public IDispatch {
+class PropertyBag : public LateBound {
 public:
     explicit PropertyBag(const std::vector<std::pair<std::wstring, VARIANT>>& props) {
-        InterlockedIncrement(&g_objectCount);
         for (auto& [name, value] : props) {
             VARIANT v;
             VariantInit(&v);
@@ -204,29 +203,7 @@ public:
     }
     virtual ~PropertyBag() {
         for (auto& p : props_) VariantClear(&p.second);
-        InterlockedDecrement(&g_objectCount);
     }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&ref_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG r = InterlockedDecrement(&ref_);
-        if (!r) delete this;
-        return r;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n) *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids || count == 0) return E_INVALIDARG;
         HRESULT hr = S_OK;
@@ -255,7 +232,6 @@ public:
     }
 
 private:
-    LONG ref_ = 1;
     std::vector<std::pair<std::wstring, VARIANT>> props_;
 };
 

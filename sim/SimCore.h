@@ -129,6 +129,41 @@ QXSIM_IID(IQxNetFile)
 QXSIM_IID(IQxSimulator)
 QXSIM_IID(IQxStandIn)
 
+// Reference counting and QueryInterface for an object reached only by name: the
+// derived class answers GetIDsOfNames and Invoke itself; there is no type information.
+class LateBound : public IDispatch {
+public:
+    LateBound() { InterlockedIncrement(&g_objectCount); }
+    virtual ~LateBound() { InterlockedDecrement(&g_objectCount); }
+    LateBound(const LateBound&) = delete;
+    LateBound& operator=(const LateBound&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&ref_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG r = InterlockedDecrement(&ref_);
+        if (!r) delete this;
+        return r;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+private:
+    LONG ref_ = 1;
+};
+
 // Reference counting, QueryInterface and IDispatch through the type library for
 // one dual interface I (and the interfaces I derives from, listed by Extra).
 template <class I>

@@ -106,31 +106,9 @@ struct StandInState {
     }
 };
 
-class SiblingDispatch : public IDispatch {
+class SiblingDispatch : public LateBound {
 public:
-    explicit SiblingDispatch(std::shared_ptr<StandInState> s) : s_(std::move(s)) { InterlockedIncrement(&g_objectCount); }
-    virtual ~SiblingDispatch() { InterlockedDecrement(&g_objectCount); }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&ref_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG r = InterlockedDecrement(&ref_);
-        if (!r) delete this;
-        return r;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n) *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    explicit SiblingDispatch(std::shared_ptr<StandInState> s) : s_(std::move(s)) {}
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids || count == 0) return E_INVALIDARG;
         for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
@@ -198,7 +176,6 @@ public:
     }
 
 private:
-    LONG ref_ = 1;
     std::shared_ptr<StandInState> s_;
 };
 
