@@ -74,6 +74,28 @@ LONG PrintOut(IQxDocument* document, BSTR printer, BSTR range, LONG copies) {
     return result;
 }
 
+// The print spooler, loaded on the first printer question only: most pages never ask,
+// and loading it makes the system enumerate its printers.
+struct Spooler {
+    decltype(&OpenPrinterW) open = nullptr;
+    decltype(&GetPrinterW) get = nullptr;
+    decltype(&ClosePrinter) close = nullptr;
+    explicit operator bool() const { return open && get && close; }
+};
+
+const Spooler& TheSpooler() {
+    static const Spooler spooler = [] {
+        Spooler s;
+        if (HMODULE module = LoadLibraryW(L"winspool.drv")) {
+            s.open = reinterpret_cast<decltype(&OpenPrinterW)>(GetProcAddress(module, "OpenPrinterW"));
+            s.get = reinterpret_cast<decltype(&GetPrinterW)>(GetProcAddress(module, "GetPrinterW"));
+            s.close = reinterpret_cast<decltype(&ClosePrinter)>(GetProcAddress(module, "ClosePrinter"));
+        }
+        return s;
+    }();
+    return spooler;
+}
+
 }  // namespace
 
 STDMETHODIMP CFoliumFun::WebPrint(LONG Copies, BSTR PrintName, LONG FromPage, LONG ToPage, VARIANT_BOOL ShowDlg,
@@ -136,6 +158,22 @@ STDMETHODIMP CFoliumFun::printFile() {
         m_spActiveDocument->PrintOut(x, x, x, x, x, x, x, x, x, x, x, &result);
         return S_OK;
     });
+}
+
+// The reader's print right, as the permission gate reads it.
+STDMETHODIMP CFoliumFun::get_PrintRight(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    if (!m_spApplication) return S_FALSE;
+    LONG value = 0;
+    m_spApplication->get_PrintRight(&value);
+    *pVal = value;
+    return S_OK;
+}
+
+STDMETHODIMP CFoliumFun::put_PrintRight(LONG value) {
+    if (!m_spApplication) return S_FALSE;
+    m_spApplication->put_PrintRight(value);
+    return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::get_PrintConfig(BSTR* pVal) {
@@ -213,16 +251,18 @@ STDMETHODIMP CFoliumFun::WebCheckActivePrinterIsVirtualPrinter(BSTR strPrintName
     }
     // Names with embedded NULs name no printer.
     if (name.find(L'\0') != std::wstring::npos) return S_OK;
+    const Spooler& spooler = TheSpooler();
+    if (!spooler) return S_OK;
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(name.data(), &printer, &access) || !printer) return S_OK;
-    std::unique_ptr<void, decltype(&ClosePrinter)> closer(printer, &ClosePrinter);
+    if (!spooler.open(name.data(), &printer, &access) || !printer) return S_OK;
+    std::unique_ptr<void, decltype(&ClosePrinter)> closer(printer, spooler.close);
     DWORD needed = 0;
-    if (!GetPrinterW(printer, 2, nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return S_OK;
+    if (!spooler.get(printer, 2, nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return S_OK;
     if (needed == 0) return S_OK;
     std::unique_ptr<void, decltype(&GlobalFree)> buffer(GlobalAlloc(GPTR, needed), &GlobalFree);
     if (!buffer) return S_OK;
-    if (!GetPrinterW(printer, 2, static_cast<BYTE*>(buffer.get()), needed, &needed)) return S_OK;
+    if (!spooler.get(printer, 2, static_cast<BYTE*>(buffer.get()), needed, &needed)) return S_OK;
     auto* info = static_cast<PRINTER_INFO_2W*>(buffer.get());
     *pVal = (info->Attributes & PRINTER_ATTRIBUTE_ENABLE_BIDI) ? 1 : 0;
     return S_OK;

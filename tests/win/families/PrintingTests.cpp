@@ -206,4 +206,28 @@ TEST_F(Printing, VirtualPrinterCheckWithoutAQueue) {
     }
 }
 
+// The attribute path against a real print queue, when the test set-up could make one
+// (a CUPS queue the system's spooler lists; its name starts "Hewlett" and holds "HP").
+TEST_F(Printing, VirtualPrinterCheckReadsTheQueuesAttributes) {
+    std::wstring stateFile = Env(L"FOLIUM_PRINTER_STATE");
+    std::wstring queue;
+    if (!stateFile.empty()) {
+        HANDLE h = CreateFileW(stateFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            char buf[256] = {};
+            DWORD n = 0;
+            ReadFile(h, buf, sizeof buf - 1, &n, nullptr);
+            CloseHandle(h);
+            for (DWORD i = 0; i < n && buf[i] != '\n' && buf[i] != '\r'; ++i) queue += static_cast<wchar_t>(buf[i]);
+        }
+    }
+    if (queue.empty()) GTEST_SKIP() << "no print queue on this machine";
+    LONG v = 42;
+    ASSERT_EQ(fun->WebCheckActivePrinterIsVirtualPrinter(UniqueBstr(queue.c_str()).get(), &v), S_OK);
+    EXPECT_EQ(v, 0) << "a CUPS queue does not talk both ways";
+    v = 42;
+    ASSERT_EQ(fun->WebCheckActivePrinterIsVirtualPrinter(UniqueBstr((queue + L"-gone").c_str()).get(), &v), S_OK);
+    EXPECT_EQ(v, -1);
+}
+
 }  // namespace
