@@ -380,6 +380,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    if (clsid == CLSID_SimKeyDevice) return KeyDeviceClassObject(riid, ppv);
     if (clsid != CLSID_QuirexSimulator) return CLASS_E_CLASSNOTAVAILABLE;
     return g_factory.QueryInterface(riid, ppv);
 }
@@ -400,7 +401,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
               SetKey(std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned) &&
               SetKey(kProgIdVersioned, nullptr, L"Quirex reader simulator") &&
               SetKey(std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator));
-    if (!ok) return SELFREG_E_CLASS;
+    if (!ok || !RegisterKeyDevice(path)) return SELFREG_E_CLASS;
     ITypeLib* tl = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &tl);
     if (tl) tl->Release();
@@ -412,6 +413,7 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid.c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdVersioned);
+    UnregisterKeyDevice();
     UnRegisterTypeLib(LIBID_Quirex, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
     return S_OK;
 }
