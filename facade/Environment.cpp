@@ -127,15 +127,16 @@ std::wstring EthernetAddressOf(const in_addr& address) {
 }
 
 // A string result read by its type; empty when it is not text.
-std::wstring ResultText(VARIANT* result) {
-    if (FAILED(VariantChangeType(result, result, 0, VT_BSTR))) return std::wstring();
-    return std::wstring(result->bstrVal, SysStringLen(result->bstrVal));
+std::wstring ResultText(const VARIANT* result) {
+    auto text = folium::ReadBstr(result);
+    return text ? std::wstring(text->c_str(), text->length()) : std::wstring();
 }
 
 // The 16-bit value a device or engine answers with, sign-extended.
-bool ResultShort(VARIANT* result, SHORT& value) {
-    if (FAILED(VariantChangeType(result, result, 0, VT_I4))) return false;
-    value = static_cast<SHORT>(result->lVal);
+bool ResultShort(const VARIANT* result, SHORT& value) {
+    auto number = folium::ReadI4(result);
+    if (!number) return false;
+    value = static_cast<SHORT>(*number);
     return true;
 }
 
@@ -268,7 +269,7 @@ namespace {
 HRESULT PutEngineText(CFoliumFun& self, const wchar_t* property, BSTR value) {
     auto engine = SignatureEngine(self);
     if (!engine) return S_FALSE;
-    folium::ScopedVariant v(folium::TextArg(value).get());
+    auto v = folium::ScopedVariant::Bstr(folium::TextArg(value).get(), SysStringLen(value));
     return folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, engine.get(), property, v.get());
 }
 
@@ -335,7 +336,8 @@ STDMETHODIMP CFoliumFun::VerifyPin(BSTR CardPin, VARIANT_BOOL* Result) {
     return Guarded([&] {
         auto engine = SignatureEngine(*this);
         if (!engine) return S_FALSE;
-        folium::ScopedVariant pin(folium::TextArg(CardPin).get()), answer;
+        auto pin = folium::ScopedVariant::Bstr(folium::TextArg(CardPin).get(), SysStringLen(CardPin));
+        folium::ScopedVariant answer;
         if (FAILED(folium::InvokeByName(DISPATCH_METHOD, answer.get(), engine.get(), L"VerifyPin", pin.get())))
             return S_FALSE;
         SHORT value = 0;

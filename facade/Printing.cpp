@@ -55,19 +55,17 @@ Gate PrintGate(IQxApplication* app, ComPtr<IQxDocument>& document) {
 
 HRESULT GateStatus(Gate gate) { return gate == Gate::NoDocument ? S_FALSE : S_OK; }
 
-ScopedVariant Missing() {
-    ScopedVariant v;
-    v->vt = VT_ERROR;
-    v->scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
+ScopedVariant Missing() { return ScopedVariant::Missing(); }
 
-ScopedVariant Text(BSTR b) { return ScopedVariant(TextArg(b).get()); }
+ScopedVariant Text(BSTR b) {
+    TextArg text(b);
+    return ScopedVariant::Bstr(text.get(), SysStringLen(text.get()));
+}
 
 // Document.PrintOut with the printer, the page range and the copies; the host's defaults
 // for the rest. Returns the host's print result.
 LONG PrintOut(IQxDocument* document, BSTR printer, BSTR range, LONG copies) {
-    ScopedVariant name = Text(printer), pages = Text(range), count(copies), m = Missing();
+    ScopedVariant name = Text(printer), pages = Text(range), count = ScopedVariant::I4(copies), m = Missing();
     const VARIANT& x = *m.get();
     LONG result = 0;
     document->PrintOut(*name.get(), *pages.get(), x, *count.get(), x, x, x, x, x, x, x, &result);

@@ -31,16 +31,11 @@ constexpr const wchar_t* kMenuBar = L"MenuBar";
 // The strIndex of the last named AppendMenu: shared by every object in the process.
 std::wstring g_strCurrentUserMenu;
 
-ScopedVariant Missing() {
-    ScopedVariant v;
-    v->vt = VT_ERROR;
-    v->scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
+ScopedVariant Missing() { return ScopedVariant::Missing(); }
 
-ScopedVariant Text(const std::wstring& s) { return ScopedVariant(s.c_str()); }
+ScopedVariant Text(const std::wstring& s) { return ScopedVariant::Bstr(s.c_str(), static_cast<UINT>(s.size())); }
 
-ScopedVariant IntIndex(LONG i) { return ScopedVariant(i); }
+ScopedVariant IntIndex(LONG i) { return ScopedVariant::I4(i); }
 
 ComPtr<IQxCommandBar> BarByName(IQxCommandBars* bars, const wchar_t* name) {
     ComPtr<IQxCommandBar> bar;
@@ -133,8 +128,7 @@ void PutUserTool(IQxApplication* app, BSTR strIndex, BSTR caption, LONG faceId) 
     if (!bars) return;
     auto bar = BarByName(bars.get(), kMyTools);
     if (!bar) {
-        ScopedVariant name(kMyTools);
-        bars->Add(*name.get(), *Missing().get(), bar.put());
+        bars->Add(*Text(kMyTools).get(), *Missing().get(), bar.put());
     }
     if (!bar) return;
     auto controls = ControlsOf(bar.get());
@@ -153,22 +147,6 @@ void PutUserTool(IQxApplication* app, BSTR strIndex, BSTR caption, LONG faceId) 
     control->put_Visible(VARIANT_TRUE);
     control->put_UserData(kUserControlMark);
     bar->Refresh();
-}
-
-// Image bytes as a one-dimensional byte array variant.
-ScopedVariant ByteArray(const std::vector<std::uint8_t>& bytes) {
-    ScopedVariant v;
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!array) folium::ThrowHResult(E_OUTOFMEMORY);
-    if (!bytes.empty()) {
-        void* data = nullptr;
-        SafeArrayAccessData(array, &data);
-        memcpy(data, bytes.data(), bytes.size());
-        SafeArrayUnaccessData(array);
-    }
-    v->vt = VT_ARRAY | VT_UI1;
-    v->parray = array;
-    return v;
 }
 
 // ---- command enabling by caption ------------------------------------------------------
@@ -285,7 +263,8 @@ STDMETHODIMP CFoliumFun::AppendToolsEx(BSTR strIndex, BSTR Caption, BSTR strIcon
     if (!m_spApplication) return S_FALSE;
     return Guarded([&] {
         std::string text = folium::NarrowToCodePage(CP_THREAD_ACP, TextArg(strIcon).view());
-        ScopedVariant image = ByteArray(folium::DecodeBase64(text));
+        std::vector<std::uint8_t> bytes = folium::DecodeBase64(text);
+        ScopedVariant image = ScopedVariant::Bytes(bytes.data(), bytes.size());
         LONG faceId = 0;
         ComPtr<IQxImageStore> store;
         m_spApplication->get_ImageStore(store.put());

@@ -108,23 +108,13 @@ bool ImageArgument(BSTR image, ScopedVariant& out) {
             MessageBoxW(nullptr, L"文件不存在！", L"Folium2018", MB_OK | MB_ICONERROR);
             return false;
         }
-        VARIANT* v = out.Receive();
-        v->bstrVal = SysAllocStringLen(text.get(), SysStringLen(text.get()));
-        if (!v->bstrVal) folium::ThrowHResult(E_OUTOFMEMORY);
-        v->vt = VT_BSTR;
+        out = ScopedVariant::Bstr(text.get(), SysStringLen(text.get()));
         return true;
     }
     std::vector<std::uint8_t> bytes =
         folium::DecodeBase64(folium::NarrowToCodePage(CP_THREAD_ACP, text.view()));
     if (bytes.empty()) return false;
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!array) folium::ThrowHResult(E_OUTOFMEMORY);
-    void* data = nullptr;
-    SafeArrayAccessData(array, &data);
-    memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array);
-    out.Receive()->vt = VT_ARRAY | VT_UI1;
-    out->parray = array;
+    out = ScopedVariant::Bytes(bytes.data(), bytes.size());
     return true;
 }
 

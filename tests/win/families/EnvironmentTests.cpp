@@ -50,7 +50,7 @@ TEST_F(Environment, VersionIsTheFileVersion) {
     EXPECT_STREQ(v->bstrVal, L"1") << "without the utility add-in";
     ComPtr<IQxStandIn> toolkit;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Toolkit").get(), toolkit.put()), S_OK);
-    toolkit->SetResult(UniqueBstr(L"GetVersionEx").get(), *ScopedVariant(L"3.2.1").get());
+    toolkit->SetResult(UniqueBstr(L"GetVersionEx").get(), *ScopedVariant::Bstr(L"3.2.1").get());
     ASSERT_EQ(CallByName(disp.get(), L"VersionEx", DISPATCH_PROPERTYGET, {}, v.Receive()), S_OK);
     EXPECT_STREQ(v->bstrVal, L"3.2.1");
 }
@@ -96,10 +96,11 @@ TEST_F(Environment, KeyCountSequenceOnTheDevice) {
 
     // A failing call skips the rest.
     sim->ClearJournal();
-    ScopedVariant failure;
-    failure->vt = VT_ERROR;
-    failure->scode = E_FAIL;
-    sim->SetAnswer(UniqueBstr(L"WebCreateKeyObject").get(), *failure.get());
+    VARIANT failure;
+    VariantInit(&failure);
+    failure.vt = VT_ERROR;
+    failure.scode = E_FAIL;
+    sim->SetAnswer(UniqueBstr(L"WebCreateKeyObject").get(), failure);
     LONG n = 99;
     ASSERT_EQ(fun->GetKeyCount(&n), S_OK);
     EXPECT_EQ(n, 0);
@@ -148,11 +149,11 @@ TEST_F(Environment, SignatureEngineSettingsAndKey) {
     UniqueBstr code;
     ASSERT_EQ(fun->get_AppCode(code.put()), S_OK);
     EXPECT_STREQ(code.c_str(), L"A1") << "read back from the engine";
-    engine->SetResult(UniqueBstr(L"WebGetKeySN").get(), *ScopedVariant(L"SN-42").get());
+    engine->SetResult(UniqueBstr(L"WebGetKeySN").get(), *ScopedVariant::Bstr(L"SN-42").get());
     UniqueBstr serial;
     ASSERT_EQ(fun->WebGetKeySN(serial.put()), S_OK);
     EXPECT_STREQ(serial.c_str(), L"SN-42");
-    engine->SetResult(UniqueBstr(L"VerifyPin").get(), *ScopedVariant(0x10001L).get());
+    engine->SetResult(UniqueBstr(L"VerifyPin").get(), *ScopedVariant::I4(0x10001L).get());
     VARIANT_BOOL ok = 7;
     ASSERT_EQ(fun->VerifyPin(UniqueBstr(L"1234").get(), &ok), S_OK);
     EXPECT_EQ(ok, 1) << "the 16-bit value of the engine's answer";

@@ -18,17 +18,12 @@ protected:
         ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
     };
 
-    static ScopedVariant Missing() {
-        ScopedVariant m;
-        m->vt = VT_ERROR;
-        m->scode = DISP_E_PARAMNOTFOUND;
-        return m;
-    }
+    static ScopedVariant Missing() { return ScopedVariant::Missing(); }
     ComPtr<IQxCommandBar> Bar(const wchar_t* name) {
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
         ComPtr<IQxCommandBar> bar;
-        bars->Item(*ScopedVariant(name).get(), bar.put());
+        bars->Item(*ScopedVariant::Bstr(name).get(), bar.put());
         return bar;
     }
     static ComPtr<IQxControls> Controls(IQxCommandBar* bar) {
@@ -38,12 +33,12 @@ protected:
     }
     static ComPtr<IQxControl> At(IQxControls* controls, LONG i) {
         ComPtr<IQxControl> c;
-        controls->Item(*ScopedVariant(i).get(), c.put());
+        controls->Item(*ScopedVariant::I4(i).get(), c.put());
         return c;
     }
     static ComPtr<IQxControl> ByTag(IQxControls* controls, const wchar_t* tag) {
         ComPtr<IQxControl> c;
-        controls->Item(*ScopedVariant(tag).get(), c.put());
+        controls->Item(*ScopedVariant::Bstr(tag).get(), c.put());
         return c;
     }
     static std::wstring Tag(IQxControl* c) {
@@ -99,7 +94,8 @@ protected:
     }
     // The host's command event for a control identifier, as the reader raises it.
     void Click(LONG id, LONG kind = 0) {
-        ScopedVariant k(kind), i(id), result;
+        auto k = ScopedVariant::I4(kind), i = ScopedVariant::I4(id);
+        ScopedVariant result;
         ASSERT_EQ(sim->FireEvent(1, *k.get(), *i.get(), *Missing().get(), *Missing().get(), result.Receive()), S_OK);
     }
     static LONG Id(IQxControl* c) {
@@ -113,7 +109,7 @@ protected:
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
         ComPtr<IQxCommandBar> bar;
-        bars->Add(*ScopedVariant(L"Probe").get(), *Missing().get(), bar.put());
+        bars->Add(*ScopedVariant::Bstr(L"Probe").get(), *Missing().get(), bar.put());
         auto controls = Controls(bar.get());
         for (size_t i = 0; i < captionsAndTips.size(); ++i) {
             ComPtr<IQxControl> c;

@@ -141,10 +141,7 @@ TEST_F(Watermarks, SealedDocumentsAndBadRangesGetNone) {
         }
         ComPtr<IQxDocuments> docs;
         app->get_Documents(docs.put());
-        ScopedVariant m;
-        m->vt = VT_ERROR;
-        m->scode = DISP_E_PARAMNOTFOUND;
-        docs->Close(*m.get());
+        docs->Close(*ScopedVariant::Missing().get());
     }
 }
 
