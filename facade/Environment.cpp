@@ -385,9 +385,9 @@ STDMETHODIMP CFoliumFun::GetKeyCount(LONG* lRet) {
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::GetErrorString(LONG Code, BSTR* strError) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_Version(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_TSServerURL(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_TSUser(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_TSPwd(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_VersionEx(BSTR value) { return S_OK; }
+STDMETHODIMP CFoliumFun::GetErrorString(LONG /*Code*/, BSTR* /*strError*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_Version(BSTR /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_TSServerURL(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_TSUser(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_TSPwd(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_VersionEx(BSTR /*value*/) { return S_OK; }

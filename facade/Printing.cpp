@@ -96,7 +96,7 @@ const Spooler& TheSpooler() {
 
 }  // namespace
 
-STDMETHODIMP CFoliumFun::WebPrint(LONG Copies, BSTR PrintName, LONG FromPage, LONG ToPage, VARIANT_BOOL ShowDlg,
+STDMETHODIMP CFoliumFun::WebPrint(LONG Copies, BSTR PrintName, LONG FromPage, LONG ToPage, VARIANT_BOOL /*ShowDlg*/,
                                   LONG* lResult) {
     if (!lResult) return E_POINTER;
     *lResult = 0;
@@ -121,7 +121,7 @@ STDMETHODIMP CFoliumFun::WebPrint(LONG Copies, BSTR PrintName, LONG FromPage, LO
     });
 }
 
-STDMETHODIMP CFoliumFun::WebPrintEx(LONG Copies, BSTR PrinterName, BSTR PageArea, VARIANT_BOOL ShowDlg, LONG* lRet) {
+STDMETHODIMP CFoliumFun::WebPrintEx(LONG Copies, BSTR PrinterName, BSTR PageArea, VARIANT_BOOL /*ShowDlg*/, LONG* lRet) {
     if (!lRet) return E_POINTER;
     return Guarded([&] {
         ComPtr<IQxDocument> document;
@@ -133,7 +133,7 @@ STDMETHODIMP CFoliumFun::WebPrintEx(LONG Copies, BSTR PrinterName, BSTR PageArea
 }
 
 STDMETHODIMP CFoliumFun::WebPrintControl(BSTR PrinterName, LONG MaxPrintCount, LONG PrintCount, BSTR PintPage,
-                                         LONG ShowDlg, LONG* lResult) {
+                                         LONG /*ShowDlg*/, LONG* lResult) {
     if (!lResult) return E_POINTER;
     return Guarded([&] {
         ComPtr<IQxDocument> document;

@@ -380,7 +380,7 @@ STDMETHODIMP CFoliumFun::EnableUserMenus(BSTR strIndex, VARIANT_BOOL blEnabled) 
 
 // ---- the reader's own commands ------------------------------------------------------
 
-STDMETHODIMP CFoliumFun::EnableTools(BSTR sTools, LONG bEnable, LONG* lResult) {
+STDMETHODIMP CFoliumFun::EnableTools(BSTR sTools, LONG bEnable, LONG* /*lResult: not written*/) {
     if (!m_spApplication) return S_FALSE;
     return Guarded([&] {
         auto bars = folium::CommandBarsOf(m_spApplication.get());

@@ -185,7 +185,7 @@ STDMETHODIMP CFoliumFun::WaterMarkEx(LONG StartPage, LONG EndPage, BSTR strText,
 
 STDMETHODIMP CFoliumFun::ImageWaterMarkEx(LONG StartPage, LONG EndPage, BSTR strImage, FLOAT nstrok, LONG Rotate,
                                           VARIANT_BOOL Back, LONG X, LONG Y, BSTR strWMName, LONG lAlignMode,
-                                          BSTR strExParam, VARIANT_BOOL* bResult) {
+                                          BSTR /*strExParam*/, VARIANT_BOOL* bResult) {
     if (!bResult) return E_POINTER;
     *bResult = VARIANT_FALSE;
     return Guarded([&] {
@@ -205,7 +205,7 @@ STDMETHODIMP CFoliumFun::ImageWaterMarkEx(LONG StartPage, LONG EndPage, BSTR str
     });
 }
 
-STDMETHODIMP CFoliumFun::DelWaterMark(BSTR strName, BSTR strExParam, LONG* pVal) {
+STDMETHODIMP CFoliumFun::DelWaterMark(BSTR strName, BSTR /*strExParam*/, LONG* pVal) {
     if (!pVal) return E_POINTER;
     *pVal = 1;
     if (!m_spApplication) return S_FALSE;
@@ -224,7 +224,7 @@ STDMETHODIMP CFoliumFun::DelWaterMark(BSTR strName, BSTR strExParam, LONG* pVal)
     });
 }
 
-STDMETHODIMP CFoliumFun::GrayDocument(BSTR ExParam, LONG* lRet) {
+STDMETHODIMP CFoliumFun::GrayDocument(BSTR /*ExParam*/, LONG* lRet) {
     if (!lRet) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
     return Guarded([&] {
