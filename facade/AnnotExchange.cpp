@@ -208,12 +208,6 @@ bool IsOfd(IQxDocument* document) {
     return folium::IsOfdDocument(document);
 }
 
-LONG LongOf(VARIANT* v) {
-    ScopedVariant copy;
-    if (FAILED(VariantChangeType(copy.get(), v, 0, VT_I4))) return 0;
-    return copy->lVal;
-}
-
 // The comment records of the active document ("[" and each record followed by
 // ","), and optionally the stamp part written by the JSON writer.
 std::wstring BuildAnnotText(IQxDocument* document, bool withStamps, std::wstring* stampPart) {
@@ -267,10 +261,9 @@ STDMETHODIMP CFoliumFun::GetAnnotTextFile(BSTR* sFileName) {
         std::wstring stamps;
         ComPtr<IDispatch> inkpad;
         if (GetSiblingAddIn(UniqueBstr(kInkpad).get(), inkpad.put())) {
-            ScopedVariant kind(kStampKind), result;
-            if (SUCCEEDED(InvokeByName(DISPATCH_METHOD, result.get(), inkpad.get(), L"GetAnnotString", kind.get())) &&
-                result->vt == VT_BSTR) {
-                stamps.assign(result->bstrVal, SysStringLen(result->bstrVal));
+            ScopedVariant kind = ScopedVariant::I4(kStampKind), result;
+            if (SUCCEEDED(InvokeByName(DISPATCH_METHOD, result.get(), inkpad.get(), L"GetAnnotString", kind.get()))) {
+                if (auto part = folium::ReadBstr(result.get())) stamps = Wide(*part);
                 if (stamps == L"null\n") stamps.clear();
             }
         }
@@ -295,21 +288,18 @@ STDMETHODIMP CFoliumFun::ImportAnnot(LONG nPage, LONG nType, FLOAT leftX, FLOAT 
     return Guarded([&] {
         ComPtr<IDispatch> inkpad;
         if (!GetSiblingAddIn(UniqueBstr(kInkpad).get(), inkpad.put())) return S_OK;
-        auto real = [](FLOAT f) {
-            ScopedVariant v;
-            v->vt = VT_R4;
-            v->fltVal = f;
-            return v;
-        };
-        ScopedVariant page(nPage), type(nType), x = real(leftX), y = real(leftY), w = real(fWidth),
-            h = real(fHeight), created(folium::TextArg(CTime).get()), modified(folium::TextArg(MTime).get()),
-            id(folium::TextArg(authorId).get()), name(folium::TextArg(authorName).get()),
-            content(folium::TextArg(annotContent).get()), result;
+        ScopedVariant page = ScopedVariant::I4(nPage), type = ScopedVariant::I4(nType),
+                      x = ScopedVariant::R4(leftX), y = ScopedVariant::R4(leftY), w = ScopedVariant::R4(fWidth),
+                      h = ScopedVariant::R4(fHeight), created = ScopedVariant::Bstr(CTime, SysStringLen(CTime)),
+                      modified = ScopedVariant::Bstr(MTime, SysStringLen(MTime)),
+                      id = ScopedVariant::Bstr(authorId, SysStringLen(authorId)),
+                      name = ScopedVariant::Bstr(authorName, SysStringLen(authorName)),
+                      content = ScopedVariant::Bstr(annotContent, SysStringLen(annotContent)), result;
         // Arguments in reverse order: the callee's last parameter first.
         if (SUCCEEDED(InvokeByName(DISPATCH_METHOD, result.get(), inkpad.get(), L"ImportAnnot", content.get(),
                                    name.get(), id.get(), modified.get(), created.get(), h.get(), w.get(), y.get(),
                                    x.get(), type.get(), page.get())))
-            *lResult = LongOf(result.get());
+            *lResult = folium::ReadI4(result.get()).value_or(0);
         return S_OK;
     });
 }
@@ -327,20 +317,6 @@ std::wstring RecordAnnotInfo(const UniqueBstr& annotInfo, const UniqueBstr& stam
            Wide(stampType) + L"\"}";
 }
 
-// The image bytes of a record as a byte array; nothing for no bytes.
-std::optional<ScopedVariant> RecordImage(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.empty()) return std::nullopt;
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!array) folium::ThrowHResult(E_OUTOFMEMORY);
-    void* data = nullptr;
-    SafeArrayAccessData(array, &data);
-    memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array);
-    ScopedVariant v;
-    v->vt = VT_ARRAY | VT_UI1;
-    v->parray = array;
-    return v;
-}
 
 }  // namespace
 
@@ -407,9 +383,10 @@ STDMETHODIMP CFoliumFun::SetAnnotString(BSTR strInfo, LONG* pVal) {
             }
             a->put_Author(UniqueBstr(author.c_str()).get());
             a->SetValue(UniqueBstr(L"CreationDate").get(), UniqueBstr(FromUtf8(rec.createTime).c_str()).get());
-            if (auto image = RecordImage(*imageBytes)) {
+            if (!imageBytes->empty()) {
+                ScopedVariant image = ScopedVariant::Bytes(imageBytes->data(), imageBytes->size());
                 LONG result = 0;
-                a->SetImage(*image->get(), &result);
+                a->SetImage(*image.get(), &result);
             }
             a->Commit();
         }

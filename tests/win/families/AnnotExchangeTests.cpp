@@ -188,7 +188,7 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
     ComPtr<IQxStandIn> inkpad;
     sim->StandIn(UniqueBstr(L"Veridane.Inkpad").get(), inkpad.put());
 
-    inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant(L"[{\"k\":\"中\"}]\n").get());
+    inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant::Bstr(L"[{\"k\":\"中\"}]\n").get());
     EXPECT_EQ(file(), expectedPath);
     EXPECT_EQ(fileText(), comments + L",{\"k\":\"中\"}]\n") << "UTF-16 code units, no byte-order mark";
     UniqueBstr call;
@@ -196,7 +196,7 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
     EXPECT_STREQ(call.c_str(), L"GetAnnotString:M:1|VT_I4=12");
     EXPECT_FALSE(Journaled(L"Annotation.ExportImage")) << "the stamps come from the handwriting component";
 
-    inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant(L"null\n").get());
+    inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant::Bstr(L"null\n").get());
     EXPECT_EQ(file(), expectedPath);
     EXPECT_EQ(fileText(), comments + L"]");
 
@@ -321,13 +321,12 @@ TEST_F(AnnotExchange, ImportAnnotForwardsElevenArgumentsInOrder) {
     sim->AddAllStandIns();
     ComPtr<IQxStandIn> inkpad;
     sim->StandIn(UniqueBstr(L"Veridane.Inkpad").get(), inkpad.put());
-    inkpad->SetResult(UniqueBstr(L"ImportAnnot").get(), *ScopedVariant(L"7").get());
+    inkpad->SetResult(UniqueBstr(L"ImportAnnot").get(), *ScopedVariant::Bstr(L"7").get());
     ScopedVariant r;
-    ScopedVariant args[] = {ScopedVariant(2L), ScopedVariant(12L), ScopedVariant(), ScopedVariant(), ScopedVariant(),
-                            ScopedVariant(), ScopedVariant(L"c"), ScopedVariant(L"m"), ScopedVariant(L"id"),
-                            ScopedVariant(L"名"), ScopedVariant(L"text")};
-    const float reals[] = {1.5f, 2.5f, 30, 40};
-    for (int i = 0; i < 4; ++i) args[2 + i]->vt = VT_R4, args[2 + i]->fltVal = reals[i];
+    ScopedVariant args[] = {ScopedVariant::I4(2),       ScopedVariant::I4(12),       ScopedVariant::R4(1.5f),
+                            ScopedVariant::R4(2.5f),    ScopedVariant::R4(30),       ScopedVariant::R4(40),
+                            ScopedVariant::Bstr(L"c"),  ScopedVariant::Bstr(L"m"),   ScopedVariant::Bstr(L"id"),
+                            ScopedVariant::Bstr(L"名"), ScopedVariant::Bstr(L"text")};
     std::vector<VARIANT> list;
     for (auto& a : args) list.push_back(*a.get());
     ASSERT_EQ(CallByName(disp.get(), L"ImportAnnot", DISPATCH_METHOD, list, r.Receive()), S_OK);
