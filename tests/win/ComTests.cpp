@@ -60,7 +60,7 @@ TEST(TypedVariants, OutsideValuesAreConvertedNotReinterpreted) {
     EXPECT_EQ(folium::ReadUI4(*ScopedVariant::I2(3).get()), 3u);
     EXPECT_EQ(folium::ReadI2(*ScopedVariant::UI4(12).get()), 12);
     EXPECT_FALSE(folium::ReadI4(*ScopedVariant::Bstr(L"text").get())) << "not a number";
-    EXPECT_FALSE(folium::ReadUI4(*ScopedVariant::I4(-1).get())) << "out of range";
+    EXPECT_FALSE(folium::ReadI2(*ScopedVariant::I4(100000).get())) << "out of range";
     EXPECT_FALSE(folium::ReadI4(nullptr));
     EXPECT_EQ(folium::ReadBool(*ScopedVariant::I4(1).get()), true);
     EXPECT_EQ(folium::ReadBool(*ScopedVariant::I4(0).get()), false);
