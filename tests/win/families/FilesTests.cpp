@@ -438,7 +438,7 @@ protected:
     }
 
     void AnswerDialog(const wchar_t* function, const std::wstring& path) {
-        ASSERT_EQ(sim->SetAnswer(UniqueBstr(function).get(), *ScopedVariant(path.c_str()).get()), S_OK);
+        ASSERT_EQ(sim->SetAnswer(UniqueBstr(function).get(), *ScopedVariant::Bstr(path.c_str()).get()), S_OK);
     }
 
     std::vector<std::wstring> Captured() {
@@ -591,7 +591,7 @@ TEST_F(OpenMembers, ScriptsSeeAutomationBooleans) {
     std::wstring path = WriteFixture(Document(1));
     ScopedVariant result;
     ASSERT_EQ(CallByName(disp.get(), L"openFile", DISPATCH_METHOD,
-                         {*ScopedVariant(path.c_str()).get(), VBool(false)}, result.get()),
+                         {*ScopedVariant::Bstr(path.c_str()).get(), VBool(false)}, result.get()),
               S_OK);
     EXPECT_EQ(result->vt, VT_BOOL);
     EXPECT_EQ(result->boolVal, VARIANT_TRUE);
@@ -997,7 +997,7 @@ TEST_F(Base64Members, GetFileBase64WithoutADocumentIsEmpty) {
 TEST_F(Base64Members, SaveFileToBase64AsksTheSignatureEngineWithTheStandardTable) {
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant(L"JVBERi0=").get());
+    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::Bstr(L"JVBERi0=").get());
     Open(Document(1));
     ASSERT_EQ(Active()->SetModified(1), S_OK);
     sim->ClearJournal();
@@ -1019,7 +1019,7 @@ TEST_F(Base64Members, SaveFileToBase64AsksTheSignatureEngineWithTheStandardTable
 TEST_F(Base64Members, SaveFileToBase64OfOtherKindsOnlyMarksTheDocumentSaved) {
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant(L"JVBERi0=").get());
+    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::Bstr(L"JVBERi0=").get());
     Open(Document(1));
     UniqueBstr text(L"x");
     EXPECT_EQ(fun->SaveFileToBase64(0, text.put()), S_OK);
@@ -1039,7 +1039,7 @@ TEST_F(Base64Members, SaveFileToBase64IgnoresANonTextAnswerAndAMissingEngine) {
 
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant(12L).get());
+    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::I4(12).get());
     UniqueBstr again(L"x");
     EXPECT_EQ(fun->SaveFileToBase64(1, again.put()), S_OK);
     EXPECT_STREQ(again.c_str(), L"");
