@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "../bridge/Bridge.h"
+#include "../bridge/SealCheck.h"
 #include "../support/Base64.h"
 #include "../support/CookieText.h"
 #include "../support/win/CodePages.h"
@@ -31,7 +32,6 @@ namespace {
 constexpr wchar_t kDialogFilter[] = L"PDF文件(*.pdf)\0*.pdf\0所有文件(*.*)\0*.*\0";
 constexpr wchar_t kSaveTitle[] = L"保存文档";
 constexpr wchar_t kOpenTitle[] = L"打开文档";
-constexpr wchar_t kSealType[] = L"Brimwell:AddSeal";
 constexpr wchar_t kSaveFirstMessage[] = L"请先保存文档！";
 constexpr wchar_t kStandardTable[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 constexpr DWORD kDialogFlags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
@@ -123,10 +123,7 @@ bool PageHasSeal(IQxPage* page) {
     for (LONG i = 0; i < count; ++i) {
         ComPtr<IQxAnnotation> annotation;
         annotations->Item(i, annotation.put());
-        if (!annotation) continue;
-        UniqueBstr type;
-        annotation->get_Type(type.put());
-        if (Text(type) == kSealType) return true;
+        if (folium::IsSealAnnotation(annotation.get())) return true;
     }
     return false;
 }
@@ -430,7 +427,7 @@ STDMETHODIMP CFoliumFun::SaveLocalFileNoSignature(BSTR FileName, LONG* lRet) {
                 if (!annotation) continue;
                 UniqueBstr type;
                 annotation->get_Type(type.put());
-                if (EqualsIgnoringCase(type.c_str(), kSealType)) annotation->Delete();
+                if (EqualsIgnoringCase(type.c_str(), folium::kSealAnnotationType)) annotation->Delete();
             }
         }
         UniqueBstr target(FileName ? FileName : L"");
