@@ -14,10 +14,7 @@ namespace {
 // A text holding a NUL: read up to it, it names "victim" in the same folder.
 ScopedVariant WithNul(const std::wstring& before, const std::wstring& after = L"other.exe") {
     std::wstring text = before + L"victim" + L'\0' + after;
-    ScopedVariant v;
-    v->vt = VT_BSTR;
-    v->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return v;
+    return ScopedVariant::Bstr(text.data(), static_cast<UINT>(text.size()));
 }
 
 // Names in folder that start with "victim".
@@ -96,9 +93,9 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
         CloseHandle(h);
     }
     const std::wstring url = L"http://127.0.0.1:9/";
-    auto text = [](const std::wstring& s) { return ScopedVariant(s.c_str()).Release(); };
+    auto text = [](const std::wstring& s) { return ScopedVariant::Bstr(s.c_str()).Detach(); };
     auto nul = [](const std::wstring& before, const std::wstring& after = L"other.exe") {
-        return WithNul(before, after).Release();
+        return WithNul(before, after).Detach();
     };
 
     std::vector<PathCase> cases;
@@ -159,7 +156,7 @@ TEST_F(PathTexts, ServerAddressWithAnEmbeddedNulIsRefusedAndTheOneBeforeStays) {
     ComPtr<IQxStandIn> relay;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
     ASSERT_EQ(CallByName(disp.get(), L"WebUrl", DISPATCH_PROPERTYPUT,
-                         {*ScopedVariant(L"http://127.0.0.1:1/dbstep").get()}, nullptr),
+                         {*ScopedVariant::Bstr(L"http://127.0.0.1:1/dbstep").get()}, nullptr),
               S_OK);
     ScopedVariant bad = WithNul(L"http://127.0.0.1:2/");
     EXPECT_TRUE(FAILED(CallByName(disp.get(), L"WebUrl", DISPATCH_PROPERTYPUT, {*bad.get()}, nullptr)));
