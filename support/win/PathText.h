@@ -6,6 +6,7 @@
 
 #include <cwchar>
 #include <initializer_list>
+#include <string_view>
 
 namespace folium {
 
@@ -16,6 +17,9 @@ inline bool HasEmbeddedNul(BSTR text) {
     const UINT length = SysStringLen(text);
     return length > 0 && std::wmemchr(text, L'\0', length) != nullptr;
 }
+
+// The same for a text already taken whole from its BSTR (length included).
+inline bool HasEmbeddedNul(std::wstring_view text) { return text.find(L'\0') != std::wstring_view::npos; }
 
 // True when every one of the member's path, folder or URL arguments may be
 // used; the member refuses with its failure result otherwise, before it

@@ -46,23 +46,47 @@ std::wstring TempFolder() {
     return dir;
 }
 
+// The process gets a temporary folder of its own for the test, so that files other
+// tests make there meanwhile do not count.
 class PathTexts : public ConnectedComponent {
 protected:
-    std::wstring work;  // with a trailing backslash
+    std::wstring temp, work;  // with trailing backslashes
+    std::wstring savedTmp, savedTemp;
 
+    static std::wstring Var(const wchar_t* name) {
+        wchar_t buf[MAX_PATH];
+        DWORD n = GetEnvironmentVariableW(name, buf, MAX_PATH);
+        return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
+    }
     void SetUp() override {
-        ConnectedComponent::SetUp();
-        if (HasFatalFailure()) return;
+        savedTmp = Var(L"TMP");
+        savedTemp = Var(L"TEMP");
         wchar_t file[MAX_PATH];
         GetTempFileNameW(TempFolder().c_str(), L"pn", 0, file);
         DeleteFileW(file);
-        CreateDirectoryW(file, nullptr);
-        work = std::wstring(file) + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(file, nullptr));
+        SetEnvironmentVariableW(L"TMP", file);
+        SetEnvironmentVariableW(L"TEMP", file);
+        temp = std::wstring(file) + L"\\";
+        work = temp + L"work\\";
+        ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+        ASSERT_EQ(TempFolder(), temp);
+        ConnectedComponent::SetUp();
     }
     void TearDown() override {
         ConnectedComponent::TearDown();
-        for (auto& v : Victims(work)) DeleteFileW((work + v).c_str());
-        RemoveDirectoryW(work.c_str());
+        SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
+        SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
+        for (const std::wstring& dir : {work, temp}) {
+            WIN32_FIND_DATAW fd;
+            HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+            if (h != INVALID_HANDLE_VALUE) {
+                do DeleteFileW((dir + fd.cFileName).c_str());
+                while (FindNextFileW(h, &fd));
+                FindClose(h);
+            }
+            RemoveDirectoryW(dir.c_str());
+        }
     }
 };
 
@@ -93,6 +117,10 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
         CloseHandle(h);
     }
     const std::wstring url = L"http://127.0.0.1:9/";
+    // The signature engine, which the seal members would hand the image to.
+    ComPtr<IQxStandIn> engine;
+    ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
+    auto r4 = [](float f) { return ScopedVariant::R4(f).Detach(); };
     auto text = [](const std::wstring& s) { return ScopedVariant::Bstr(s.c_str()).Detach(); };
     auto nul = [](const std::wstring& before, const std::wstring& after = L"other.exe") {
         return WithNul(before, after).Detach();
@@ -114,14 +142,25 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
     cases.push_back({L"ImportPages", {nul(work), VLong(1), VLong(1), VLong(0)}, {VT_I4, 0}});
     cases.push_back({L"AddAttachments", {nul(work), text(L"description")}, {VT_BOOL, VARIANT_FALSE}});
     cases.push_back({L"GetTextPositionAll", {text(L"page"), nul(work)}, {VT_BSTR}});
+    cases.push_back({L"CreateSignatureByImage",
+                     {nul(work), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, {VT_I4, 1}});
+    cases.push_back({L"CreateSignatureByImage",
+                     {nul(url), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, {VT_I4, 1}});
+    cases.push_back({L"FastSignatureByImage", {nul(work), text(L""), VBool(true)}, {VT_I4, 1}});
+    cases.push_back({L"FastSignatureByImageEx",
+                     {nul(work), text(L""), r4(40), r4(40), text(L"name"), VBool(false), text(L""), VBool(false)},
+                     {VT_I4, 1}});
+    cases.push_back({L"ConvertSignToImage", {nul(work)}, {VT_I4, 1}});
 
     // Calls that would act on the path, the document or the network.
     const std::vector<std::wstring> acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs",
                                               L"CreateNetFile", L"Pages.Insert", L"Attachments.Add",
-                                              L"Annotation.Delete", L"SaveFinished", L"SetModified"};
-    const size_t tempEntries = EntriesIn(TempFolder());
+                                              L"Annotation.Delete", L"SaveFinished", L"SetModified",
+                                              L"ConvertSignToImage"};
+    const size_t tempEntries = EntriesIn(temp);
     for (PathCase& c : cases) {
         sim->ClearJournal();
+        engine->ClearCalls();
         ScopedVariant result;
         HRESULT hr = CallByName(disp.get(), c.member, DISPATCH_METHOD, c.args, result.get());
         for (VARIANT& a : c.args) VariantClear(&a);
@@ -141,8 +180,11 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
             for (const std::wstring& op : acting)
                 EXPECT_EQ(line.find(op), std::wstring::npos) << c.member << " went on: " << line.c_str();
         }
+        LONG engineCalls = -1;
+        engine->get_CallCount(&engineCalls);
+        EXPECT_EQ(engineCalls, 0) << c.member << " went on to the signature engine";
         EXPECT_TRUE(Victims(work).empty()) << c.member << " wrote the shortened path";
-        EXPECT_EQ(EntriesIn(TempFolder()), tempEntries) << c.member << " left a file in the temporary folder";
+        EXPECT_EQ(EntriesIn(temp), tempEntries) << c.member << " left a file in the temporary folder";
     }
     ComPtr<IQxDocuments> docs;
     app->get_Documents(docs.put());
@@ -150,6 +192,7 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
     docs->get_Count(&count);
     EXPECT_EQ(count, 1) << "nothing else was opened";
     DeleteFileW(source.c_str());
+    sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
 }
 
 TEST_F(PathTexts, ServerAddressWithAnEmbeddedNulIsRefusedAndTheOneBeforeStays) {
