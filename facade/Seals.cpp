@@ -21,6 +21,7 @@
 #include "../support/win/Image.h"
 #include "../support/win/PathText.h"
 #include "../support/win/Settings.h"
+#include "../addin/Connection.h"
 #include "FileHelpers.h"
 
 using folium::ComPtr;
@@ -877,7 +878,8 @@ STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) {
         ComPtr<IDispatch> engine = Sibling(*this, kEngine);
         if (!engine) return S_OK;
         // Other components read the mode from the settings file.
-        folium::WriteSettingValue(folium::SettingsSearch::Component, "FoliumConfig.dll", L"SignatureMode",
+        folium::WriteSettingValue(ConnectionSettingsFolders(), folium::SettingsSearch::Component, "FoliumConfig.dll",
+                                  L"SignatureMode",
                                   Decimal(value).c_str());
         return PutProperty(engine.get(), L"SignatureMode", Long(value));
     });

@@ -10,6 +10,7 @@
 #include "../support/Base64.h"
 #include "../support/win/PathText.h"
 #include "../support/win/Settings.h"
+#include "../addin/Connection.h"
 
 using folium::ComPtr;
 using folium::InvokeByName;
@@ -519,7 +520,7 @@ STDMETHODIMP CFoliumFun::SetPublicParam(BSTR Name, BSTR Value, BSTR HeaderValue,
     return Guarded([&] {
         *lResult = 0;
         if (!Name || !*Name) return S_OK;
-        *lResult = folium::WriteSettingValue(folium::SettingsSearch::Public, "BrimwellPublic.dll", Name,
+        *lResult = folium::WriteSettingValue(ConnectionSettingsFolders(), folium::SettingsSearch::Public, "BrimwellPublic.dll", Name,
                                              Value ? Value : L"");
         return S_OK;
     });
