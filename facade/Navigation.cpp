@@ -12,6 +12,7 @@
 
 #include "../bridge/Bridge.h"
 #include "../bridge/Walks.h"
+#include "../support/win/PathText.h"
 
 using folium::ComPtr;
 using folium::HitBox;
@@ -702,6 +703,7 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
     if (!bstrTextPostion) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
     return GuardedText(bstrTextPostion, [&](folium::TextBuilder& result) {
+        if (!folium::PathTextsUsable({strFileName})) return S_FALSE;
         ComPtr<IQxDocuments> documents;
         m_spApplication->get_Documents(documents.put());
         ComPtr<IQxDocument> document;
