@@ -62,66 +62,13 @@ HRESULT CallByName(IDispatch* target, WORD flags, const wchar_t* name, std::init
     return InvokeByNameArray(flags, result, target, name, static_cast<int>(reversed.size()), reversed.data());
 }
 
-ScopedVariant MakeI2(SHORT value) {
-    ScopedVariant v;
-    v->vt = VT_I2;
-    v->iVal = value;
-    return v;
-}
-
-ScopedVariant MakeUi4(ULONG value) {
-    ScopedVariant v;
-    v->vt = VT_UI4;
-    v->ulVal = value;
-    return v;
-}
-
-ScopedVariant MakeR4(FLOAT value) {
-    ScopedVariant v;
-    v->vt = VT_R4;
-    v->fltVal = value;
-    return v;
-}
-
 ScopedVariant MakeText(BSTR value) {
-    ScopedVariant v;
-    BSTR copy = SysAllocStringLen(value ? value : L"", value ? SysStringLen(value) : 0);
-    if (!copy) ThrowHResult(E_OUTOFMEMORY);
-    v->vt = VT_BSTR;
-    v->bstrVal = copy;
-    return v;
-}
-
-ScopedVariant MakeByteArray(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.size() > 0x7FFFFFFF) ThrowHResult(E_OUTOFMEMORY);
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!array) ThrowHResult(E_OUTOFMEMORY);
-    if (!bytes.empty()) {
-        void* data = nullptr;
-        if (FAILED(SafeArrayAccessData(array, &data))) {
-            SafeArrayDestroy(array);
-            ThrowHResult(E_OUTOFMEMORY);
-        }
-        memcpy(data, bytes.data(), bytes.size());
-        SafeArrayUnaccessData(array);
-    }
-    ScopedVariant v;
-    v->vt = VT_ARRAY | VT_UI1;
-    v->parray = array;
-    return v;
+    return value ? ScopedVariant::Bstr(value, SysStringLen(value)) : ScopedVariant::Bstr(L"");
 }
 
 std::vector<std::uint8_t> DecodeImageText(BSTR text) {
     std::string ansi = NarrowToCodePage(CP_THREAD_ACP, TextArg(text).view());
     return DecodeBase64(ansi);
-}
-
-LONG ResultLong(const VARIANT& result, LONG fallback) {
-    if (result.vt == VT_I4) return result.lVal;
-    VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, const_cast<VARIANT*>(&result), 0, VT_I4))) return fallback;
-    return converted.lVal;
 }
 
 }  // namespace folium::annots

@@ -36,20 +36,14 @@ void RedrawPage(IQxDocument* document, IQxPage* page);
 HRESULT CallByName(IDispatch* target, WORD flags, const wchar_t* name, std::initializer_list<VARIANT*> params,
                    VARIANT* result);
 
-// Argument VARIANTs of the types the sibling contracts use.
-ScopedVariant MakeI2(SHORT value);
-ScopedVariant MakeUi4(ULONG value);
-ScopedVariant MakeR4(FLOAT value);
-ScopedVariant MakeText(BSTR value);  // a copy; null reads as ""
-
-// A one-dimensional byte array (VT_ARRAY | VT_UI1) holding bytes.
-ScopedVariant MakeByteArray(const std::vector<std::uint8_t>& bytes);
+// A text argument: a copy of value, embedded NULs kept; null reads as "".
+ScopedVariant MakeText(BSTR value);
 
 // Base64 text as the image members take it: converted to the thread's ANSI code page
 // and decoded with the standard table.
 std::vector<std::uint8_t> DecodeImageText(BSTR text);
 
 // A result's 32-bit value read by its type; fallback when it cannot be read as one.
-LONG ResultLong(const VARIANT& result, LONG fallback);
+inline LONG ResultLong(const VARIANT& result, LONG fallback) { return ReadI4(result).value_or(fallback); }
 
 }  // namespace folium::annots

@@ -263,7 +263,8 @@ STDMETHODIMP CFoliumFun::CommentWindow(LONG AllOpen, LONG* Result) {
         if (auto view = folium::PageViewOf(m_spActiveDocument.get())) view->get_CurrentPage(&current);
         auto annots = Sibling(*this, kAnnotsAddIn);
         if (!annots) return S_OK;
-        ScopedVariant open(static_cast<LONG>(m_bCommentWindowOpen)), page(current - 1), result;
+        auto open = ScopedVariant::I4(m_bCommentWindowOpen), page = ScopedVariant::I4(current - 1);
+        ScopedVariant result;
         if (SUCCEEDED(CallByName(annots.get(), DISPATCH_METHOD, L"CommentWindow", {open.get(), page.get()},
                                  result.get())))
             *Result = ResultLong(*result.get(), *Result);
@@ -342,7 +343,8 @@ STDMETHODIMP CFoliumFun::SetPostilPenColor(LONG* lRet) {
         const COLORREF colour = ChooseColorW(&cc) == TRUE ? cc.rgbResult : 0;
         auto inkpad = Sibling(*this, kInkpadAddIn);
         if (!inkpad) return S_OK;
-        ScopedVariant option(1L), value = MakeUi4(colour), result;
+        auto option = ScopedVariant::I4(1), value = ScopedVariant::UI4(colour);
+        ScopedVariant result;
         if (SUCCEEDED(CallByName(inkpad.get(), DISPATCH_METHOD, L"SetOption", {option.get(), value.get()},
                                  result.get())))
             *lRet = ResultLong(*result.get(), *lRet);
@@ -356,7 +358,8 @@ STDMETHODIMP CFoliumFun::SetPostilPenWidth(LONG pWidth, LONG* lRet) {
         if (RefreshActiveDocument() != 0) return S_FALSE;
         auto inkpad = Sibling(*this, kInkpadAddIn);
         if (!inkpad) return S_OK;
-        ScopedVariant option(2L), value(pWidth), result;
+        auto option = ScopedVariant::I4(2), value = ScopedVariant::I4(pWidth);
+        ScopedVariant result;
         if (SUCCEEDED(CallByName(inkpad.get(), DISPATCH_METHOD, L"SetOption", {option.get(), value.get()},
                                  result.get())))
             *lRet = ResultLong(*result.get(), *lRet);
@@ -373,7 +376,7 @@ STDMETHODIMP CFoliumFun::CancelPostil(VARIANT_BOOL* Result) {
         ComPtr<IQxTools> tools;
         m_spApplication->get_Tools(tools.put());
         if (!tools) return S_OK;
-        ScopedVariant first(0L);
+        auto first = ScopedVariant::I4(0);
         ComPtr<IQxTool> tool;
         tools->Item(*first.get(), tool.put());
         if (!tool) return S_OK;
@@ -398,7 +401,8 @@ STDMETHODIMP CFoliumFun::HandWriter(LONG type, LONG* lRet) {
         }
         auto engine = Sibling(*this, kSignatureEngine);
         if (!engine) return S_OK;
-        ScopedVariant kind(3L), result;
+        auto kind = ScopedVariant::I4(3);
+        ScopedVariant result;
         if (SUCCEEDED(CallByName(engine.get(), DISPATCH_METHOD, L"ShowSignDlg", {kind.get()}, result.get())))
             *lRet = ResultLong(*result.get(), 0) != 1 ? 1 : 0;
         return S_OK;
@@ -411,7 +415,8 @@ STDMETHODIMP CFoliumFun::ShowHandWriteTab(BSTR strType, LONG* pVal) {
         *pVal = 0;
         auto engine = Sibling(*this, kSignatureEngine);
         if (!engine) return S_OK;
-        ScopedVariant name(L"VD_HideHandWriteType"), value = MakeText(strType), result;
+        auto name = ScopedVariant::Bstr(L"VD_HideHandWriteType"), value = MakeText(strType);
+        ScopedVariant result;
         if (SUCCEEDED(CallByName(engine.get(), DISPATCH_METHOD, L"SetFieldByName", {name.get(), value.get()},
                                  result.get())))
             *pVal = ResultLong(*result.get(), 0);
@@ -451,9 +456,7 @@ STDMETHODIMP CFoliumFun::put_EnableHandWriter(VARIANT_BOOL value) {
         LONG count = 0;
         controls->get_Count(&count);
         for (LONG i = 0; i < count; ++i) {
-            ScopedVariant index;
-            index->vt = VT_I8;
-            index->llVal = i;
+            auto index = ScopedVariant::I8(i);
             ComPtr<IQxControl> control;
             controls->Item(*index.get(), control.put());
             if (!control) continue;
@@ -480,7 +483,8 @@ STDMETHODIMP CFoliumFun::BuildStampModelTool(BSTR strParam, VARIANT_BOOL blShow,
         if (RefreshActiveDocument() != 0) return S_FALSE;
         auto annots = Sibling(*this, kAnnotsAddIn);
         if (!annots) return S_OK;
-        ScopedVariant param = MakeText(strParam), show = MakeI2(blShow), result;
+        auto param = MakeText(strParam), show = ScopedVariant::I2(blShow);
+        ScopedVariant result;
         if (SUCCEEDED(CallByName(annots.get(), DISPATCH_METHOD, L"BuildStampModelTool", {param.get(), show.get()},
                                  result.get())))
             *pVal = ResultLong(*result.get(), 0);
@@ -497,11 +501,13 @@ STDMETHODIMP CFoliumFun::BuildStampModelImage(BSTR strParam, VARIANT_BOOL blShow
         if (RefreshActiveDocument() != 0) {
             status = S_FALSE;
         } else if (auto annots = Sibling(*this, kAnnotsAddIn)) {
-            ScopedVariant param = MakeText(strParam), show = MakeI2(blShow), result;
+            auto param = MakeText(strParam), show = ScopedVariant::I2(blShow);
+            ScopedVariant result;
+            // Only a text result counts; anything else reads as no image.
             if (SUCCEEDED(CallByName(annots.get(), DISPATCH_METHOD, L"BuildStampModelImage",
                                      {param.get(), show.get()}, result.get())) &&
-                result->vt == VT_BSTR && result->bstrVal)
-                out = UniqueBstr::Copy(result->bstrVal);
+                result.type() == VT_BSTR)
+                out = folium::ReadBstr(result.get()).value_or(UniqueBstr(L""));
         }
         *strVal = out.CopyOut();
         return status;
@@ -792,9 +798,12 @@ STDMETHODIMP CFoliumFun::InsertImageByString(LONG PageNo, LONG X, LONG Y, BSTR C
         if (!folium::files::HostActiveDocument(*this)) return S_FALSE;
         auto inkpad = Sibling(*this, kInkpadAddIn);
         if (!inkpad) return S_OK;
-        ScopedVariant kind(kImageStamp), type(L"Stamp"), empty1(L""), empty2(L""), created = MakeText(CTime),
-            modified = MakeText(MTime), page(PageNo), user = MakeText(UName), height = MakeR4(Height),
-            width = MakeR4(Width), picture = MakeText(strPic), x(X), y(Y), userId = MakeText(UId), result;
+        auto kind = ScopedVariant::I4(kImageStamp), type = ScopedVariant::Bstr(L"Stamp"),
+             empty1 = ScopedVariant::Bstr(L""), empty2 = ScopedVariant::Bstr(L""), created = MakeText(CTime),
+             modified = MakeText(MTime), page = ScopedVariant::I4(PageNo), user = MakeText(UName),
+             height = ScopedVariant::R4(Height), width = ScopedVariant::R4(Width), picture = MakeText(strPic),
+             x = ScopedVariant::I4(X), y = ScopedVariant::I4(Y), userId = MakeText(UId);
+        ScopedVariant result;
         CallByName(inkpad.get(), DISPATCH_METHOD, L"ImportImageAnnot",
                    {kind.get(), type.get(), empty1.get(), empty2.get(), created.get(), modified.get(), page.get(),
                     user.get(), height.get(), width.get(), picture.get(), x.get(), y.get(), userId.get()},
@@ -880,8 +889,8 @@ HRESULT PlaceAtPositions(CFoliumFun& fun, const PositionedImage& job, Size size,
         ~TempFile() { folium::files::DeleteIfExists(path); }
     } cleanup{downloaded};
 
-    folium::stamps::Picture picture;
-    folium::stamps::DecodePictureFile(image, &picture);  // an unreadable picture has no size
+    // An unreadable picture has no size.
+    const folium::Image picture = image.empty() ? folium::Image() : folium::Image::LoadFile(image.c_str());
     const HalfSize half = size(picture);
     const std::wstring author = ReaderAuthor(fun.m_spApplication.get());
     UniqueBstr imageText(image.data(), static_cast<UINT>(image.size()));
@@ -918,10 +927,10 @@ STDMETHODIMP CFoliumFun::InsertImageByPosition(BSTR sName, LONG mode, LONG nStar
     if (!lRet) return E_POINTER;
     return Guarded([&] {
         PositionedImage job{sName, mode, nStartPage, nEndPage, sImagePath, isURL, false, 0};
-        return PlaceAtPositions(*this, job, [&](const folium::stamps::Picture& p) {
+        return PlaceAtPositions(*this, job, [&](const folium::Image& p) {
             // Whole units, halved by integer division.
-            return HalfSize{static_cast<double>(WholeSide(Width, p.width, p.dpiX) / 2),
-                            static_cast<double>(WholeSide(Height, p.height, p.dpiY) / 2)};
+            return HalfSize{static_cast<double>(WholeSide(Width, p.Width(), p.DpiX()) / 2),
+                            static_cast<double>(WholeSide(Height, p.Height(), p.DpiY()) / 2)};
         }, lRet);
     });
 }
@@ -932,8 +941,8 @@ STDMETHODIMP CFoliumFun::InsertImageByPositionExt(BSTR strLocationInfo, LONG mod
     if (!lResult) return E_POINTER;
     return Guarded([&] {
         PositionedImage job{strLocationInfo, mode, nStartPage, nEndPage, strImagePath, isURL, true, TranPre};
-        return PlaceAtPositions(*this, job, [&](const folium::stamps::Picture& p) {
-            return HalfSize{FloatSide(Width, p.width, p.dpiX) * 0.5, FloatSide(Height, p.height, p.dpiY) * 0.5};
+        return PlaceAtPositions(*this, job, [&](const folium::Image& p) {
+            return HalfSize{FloatSide(Width, p.Width(), p.DpiX()) * 0.5, FloatSide(Height, p.Height(), p.DpiY()) * 0.5};
         }, lResult);
     });
 }
@@ -952,8 +961,9 @@ STDMETHODIMP CFoliumFun::AddImageAnnotByString(BSTR strTextInfo, BSTR strPicture
 
         m_strPendingStampImage.reset();
         const std::vector<std::uint8_t> bytes = DecodeImageText(strPictureInfo);
-        folium::stamps::Picture picture;
-        if (!folium::stamps::DecodePicture(bytes.data(), bytes.size(), &picture)) return S_OK;
+        folium::Image picture = folium::Image::Load(bytes.data(), bytes.size());
+        if (!picture.Valid()) return S_OK;
+        const folium::ImageFormat format = picture.Format();
         folium::stamps::FlattenOnWhite(&picture);
 
         SYSTEMTIME now;
@@ -968,10 +978,11 @@ STDMETHODIMP CFoliumFun::AddImageAnnotByString(BSTR strTextInfo, BSTR strPicture
             if (bar == std::wstring_view::npos) break;
             start = bar + 1;
         }
-        if (!folium::stamps::DrawStampCaptions(&picture, date, lines)) return S_OK;
-        folium::stamps::MakeBackgroundTransparent(&picture);
-        std::vector<std::uint8_t> encoded;
-        if (!folium::stamps::EncodePicture(picture, &encoded)) return S_OK;
+        folium::Image stamp = folium::stamps::DrawStampCaptions(picture, date, lines);
+        if (!stamp.Valid()) return S_OK;
+        folium::stamps::MakeBackgroundTransparent(&stamp);
+        std::vector<BYTE> encoded;
+        if (!stamp.Encode(format, encoded)) return S_OK;
         const std::string text = folium::EncodeBase64(encoded.data(), encoded.size());
         const std::wstring wide = folium::WideFromCodePage(CP_THREAD_ACP, text);
         m_strPendingStampImage = UniqueBstr(wide.data(), static_cast<UINT>(wide.size()));
@@ -981,7 +992,7 @@ STDMETHODIMP CFoliumFun::AddImageAnnotByString(BSTR strTextInfo, BSTR strPicture
         m_spApplication->get_Cursors(cursors.put());
         if (cursors) {
             cursors->Begin();
-            ScopedVariant cursorImage = MakeByteArray(encoded);
+            auto cursorImage = ScopedVariant::Bytes(encoded.data(), encoded.size());
             LONG id = 0;
             if (SUCCEEDED(cursors->AddImage(*cursorImage.get(), 0x00FFFFFF, &id))) m_nPendingStampCursor = id;
         }

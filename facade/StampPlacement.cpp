@@ -22,12 +22,12 @@ void CFoliumFun::PlaceImageStamp(LONG pageNo, LONG x, LONG y, BSTR image) {
     // The picture goes to the reader re-encoded in its own format; one that cannot be
     // read goes as an empty array and a stamp of no size.
     const std::vector<std::uint8_t> bytes = DecodeImageText(image);
-    folium::stamps::Picture picture;
-    std::vector<std::uint8_t> encoded;
-    if (folium::stamps::DecodePicture(bytes.data(), bytes.size(), &picture) &&
-        !folium::stamps::EncodePicture(picture, &encoded))
+    folium::Image picture = folium::Image::Load(bytes.data(), bytes.size());
+    std::vector<BYTE> encoded;
+    if (!picture.Valid() || !picture.Encode(folium::ImageFormat::Unknown, encoded)) {
         encoded.clear();
-    if (encoded.empty()) picture = folium::stamps::Picture();
+        picture = folium::Image();
+    }
 
     ComPtr<IQxPage> page;
     pages->Item(pageNo - 1, page.put());
@@ -37,14 +37,14 @@ void CFoliumFun::PlaceImageStamp(LONG pageNo, LONG x, LONG y, BSTR image) {
     ComPtr<IQxAnnotation> stamp;
     if (annotations) annotations->Add(12, stamp.put());
     if (!stamp) return;
-    const double width = picture.width * 72.0 / 96, height = picture.height * 72.0 / 96;
+    const double width = picture.Width() * 72.0 / 96, height = picture.Height() * 72.0 / 96;
     stamp->SetRect(x - width / 2, y - height / 2, x + width / 2, y + height / 2);
     if (m_bPositionBack != 0) stamp->put_BlendMode(UniqueBstr(L"Multiply").get());
     stamp->put_Color(0x0000FFFF);
     stamp->put_Author(UniqueBstr(author.c_str()).get());
     const std::wstring info = AnnotInfoText(*this, author);
     stamp->SetValue(UniqueBstr(L"AnnotInfo").get(), UniqueBstr(info.data(), static_cast<UINT>(info.size())).get());
-    ScopedVariant array = MakeByteArray(encoded);
+    auto array = ScopedVariant::Bytes(encoded.data(), encoded.size());
     LONG result = 0;
     stamp->SetImage(*array.get(), &result);
     stamp->Commit();
