@@ -58,8 +58,8 @@ protected:
         ConnectedComponent::SetUp();
         LONG patched = 0;
         sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched);
-        sim->SetDefaultAnswer(UniqueBstr(L"GetLocalTime").get(), *ScopedVariant(L"2026-03-04 05:06:07").get());
-        sim->SetDefaultAnswer(UniqueBstr(L"GetUserNameW").get(), *ScopedVariant(L"winuser").get());
+        sim->SetDefaultAnswer(UniqueBstr(L"GetLocalTime").get(), *ScopedVariant::Bstr(L"2026-03-04 05:06:07").get());
+        sim->SetDefaultAnswer(UniqueBstr(L"GetUserNameW").get(), *ScopedVariant::Bstr(L"winuser").get());
     }
 
     ComPtr<IQxDocument> Active() {
@@ -161,7 +161,7 @@ protected:
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
         ComPtr<IQxCommandBar> bar;
-        bars->Item(*ScopedVariant(name).get(), bar.put());
+        bars->Item(*ScopedVariant::Bstr(name).get(), bar.put());
         VARIANT_BOOL enabled = VARIANT_FALSE;
         bar->get_Enabled(&enabled);
         return enabled != 0;
@@ -280,7 +280,7 @@ TEST_F(Annotations, RightsKeepTheirDefaults) {
 TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInForTheCurrentPage) {
     sim->AddAllStandIns();
     Open(kDocument);
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"CommentWindow").get(), *ScopedVariant(7L).get());
+    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"CommentWindow").get(), *ScopedVariant::I4(7L).get());
     LONG result = -5;
     EXPECT_EQ(S_OK, fun->CommentWindow(1, &result));
     EXPECT_EQ(-5, result) << "the window is not enabled";
@@ -300,7 +300,7 @@ TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInForTheCurrentPage) {
     // The reader's refresh event re-applies the window as it was last asked for.
     StandIn(L"Quirex.Annots")->ClearCalls();
     ScopedVariant r;
-    sim->FireEvent(57, *ScopedVariant(L"").get(), vtMissing(), vtMissing(), vtMissing(), r.get());
+    sim->FireEvent(57, *ScopedVariant::Bstr(L"").get(), vtMissing(), vtMissing(), vtMissing(), r.get());
     EXPECT_EQ(std::vector<std::wstring>{L"CommentWindow:M:2|VT_I4=1|VT_I4=1"}, Calls(L"Quirex.Annots"));
 }
 
@@ -363,12 +363,12 @@ TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
 TEST_F(Annotations, PenColourFromTheDialogOrBlackWhenCancelled) {
     sim->AddAllStandIns();
     Open(kDocument);
-    StandIn(L"Veridane.Inkpad")->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant(3L).get());
-    sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant(0x00336699L).get());
+    StandIn(L"Veridane.Inkpad")->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant::I4(3L).get());
+    sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant::I4(0x00336699L).get());
     LONG r = -1;
     EXPECT_EQ(S_OK, fun->SetPostilPenColor(&r));
     EXPECT_EQ(3, r);
-    sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant(-1L).get());
+    sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant::I4(-1L).get());
     fun->SetPostilPenColor(&r);
     EXPECT_EQ(S_OK, fun->SetPostilPenWidth(4, &r));
     EXPECT_EQ((std::vector<std::wstring>{L"SetOption:M:2|VT_I4=1|VT_UI4=3368601", L"SetOption:M:2|VT_I4=1|VT_UI4=0",
@@ -380,12 +380,12 @@ TEST_F(Annotations, PenColourFromTheDialogOrBlackWhenCancelled) {
 TEST_F(Annotations, SiblingCallsCarryTheContractsTypesAndResults) {
     sim->AddAllStandIns();
     Open(kDocument);
-    StandIn(L"Veridane.Folium2015")->SetResult(UniqueBstr(L"ShowSignDlg").get(), *ScopedVariant(1L).get());
-    StandIn(L"Veridane.Folium2015")->SetResult(UniqueBstr(L"SetFieldByName").get(), *ScopedVariant(6L).get());
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"BuildStampModelImage").get(), *ScopedVariant(L"img").get());
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"BuildStampModelTool").get(), *ScopedVariant(8L).get());
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"AddFreeTextCallout").get(), *ScopedVariant(9L).get());
-    StandIn(L"Veridane.Inkpad")->SetResult(UniqueBstr(L"ImportImageAnnot").get(), *ScopedVariant(10L).get());
+    StandIn(L"Veridane.Folium2015")->SetResult(UniqueBstr(L"ShowSignDlg").get(), *ScopedVariant::I4(1L).get());
+    StandIn(L"Veridane.Folium2015")->SetResult(UniqueBstr(L"SetFieldByName").get(), *ScopedVariant::I4(6L).get());
+    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"BuildStampModelImage").get(), *ScopedVariant::Bstr(L"img").get());
+    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"BuildStampModelTool").get(), *ScopedVariant::I4(8L).get());
+    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"AddFreeTextCallout").get(), *ScopedVariant::I4(9L).get());
+    StandIn(L"Veridane.Inkpad")->SetResult(UniqueBstr(L"ImportImageAnnot").get(), *ScopedVariant::I4(10L).get());
     LONG r = -1;
     fun->HandWriter(2, &r);
     EXPECT_EQ(0, r) << "a result of 1 reads as 0";
