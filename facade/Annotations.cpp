@@ -622,9 +622,10 @@ STDMETHODIMP CFoliumFun::AddComment(LONG PageNo, LONG X, LONG Y, BSTR strText, L
 }
 
 // The note as the exchange records carry it: given times and identifiers, an icon
-// that does not follow the page rotation.
-STDMETHODIMP CFoliumFun::AddCommentExt(LONG PageNo, FLOAT X, FLOAT Y, BSTR strText, BSTR CTime, BSTR MTime,
-                                       BSTR UName, BSTR UId, BSTR TId, LONG* lRet) {
+// that does not follow the page rotation. The modification time and the given author
+// name are not kept: the reader's user is the author of what it adds.
+STDMETHODIMP CFoliumFun::AddCommentExt(LONG PageNo, FLOAT X, FLOAT Y, BSTR strText, BSTR CTime, BSTR /*MTime*/,
+                                       BSTR /*UName*/, BSTR UId, BSTR TId, LONG* lRet) {
     if (!lRet) return E_POINTER;
     return Guarded([&] {
         *lRet = 1;
@@ -789,9 +790,10 @@ STDMETHODIMP CFoliumFun::InsertImageExt(LONG PageNo, FLOAT X, FLOAT Y, FLOAT Wid
     });
 }
 
-// Hands the picture to the handwriting component, which makes the stamp itself.
+// Hands the picture to the handwriting component, which makes the stamp itself (the
+// picture identifier is not part of that call).
 STDMETHODIMP CFoliumFun::InsertImageByString(LONG PageNo, LONG X, LONG Y, BSTR CTime, BSTR MTime, BSTR UName,
-                                             BSTR UId, BSTR strPic, FLOAT Width, FLOAT Height, BSTR PId,
+                                             BSTR UId, BSTR strPic, FLOAT Width, FLOAT Height, BSTR /*PId*/,
                                              LONG* lRet) {
     if (!lRet) return E_POINTER;
     return Guarded([&] {
@@ -1002,5 +1004,5 @@ STDMETHODIMP CFoliumFun::AddImageAnnotByString(BSTR strTextInfo, BSTR strPicture
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::InsertMoveText(BSTR strInput, LONG nPage, BSTR Pos, BSTR FName, BSTR FSize, LONG RColor, LONG GColor, LONG BColor, LONG* lResult) { return S_OK; }
-STDMETHODIMP CFoliumFun::InsertMoveTextExt(BSTR strInput, LONG nPage, LONG mode, BSTR Pos, LONG PosType, BSTR FName, BSTR FSize, LONG RColor, LONG GColor, LONG BColor, LONG* lResult) { return S_OK; }
+STDMETHODIMP CFoliumFun::InsertMoveText(BSTR, LONG, BSTR, BSTR, BSTR, LONG, LONG, LONG, LONG*) { return S_OK; }
+STDMETHODIMP CFoliumFun::InsertMoveTextExt(BSTR, LONG, LONG, BSTR, LONG, BSTR, BSTR, LONG, LONG, LONG, LONG*) { return S_OK; }
