@@ -903,9 +903,10 @@ STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) {
 STDMETHODIMP CFoliumFun::put_AllowSignName(BSTR value) { return PutEngine(*this, L"AllowSignName",
                                            [&] { return Text(View(value)); }); }
 
+// These two answer S_OK whatever became of the put.
 STDMETHODIMP CFoliumFun::put_AllowSignID(BSTR value) {
-    HRESULT hr = PutEngine(*this, L"AllowSignID", [&] { return Text(View(value)); });
-    return hr == S_FALSE ? hr : S_OK;
+    PutEngine(*this, L"AllowSignID", [&] { return Text(View(value)); });
+    return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::get_AllowUserCode(BSTR* pVal) {
@@ -927,8 +928,8 @@ STDMETHODIMP CFoliumFun::get_CustomStraddle(LONG* pVal) {
 }
 
 STDMETHODIMP CFoliumFun::put_CustomStraddle(LONG value) {
-    HRESULT hr = PutEngine(*this, L"CustomStraddle", [&] { return Long(value); });
-    return hr == S_FALSE ? hr : S_OK;
+    PutEngine(*this, L"CustomStraddle", [&] { return Long(value); });
+    return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::put_SignaturePages(VARIANT value) {
