@@ -60,14 +60,16 @@ std::wstring TempFolder() {
     return dir;
 }
 
-// The "*.tmp" files in the temporary folder, to see that none is left behind.
-std::vector<std::wstring> TempFiles() {
+// Every file in a folder.
+std::vector<std::wstring> FilesIn(const std::wstring& dir) {
     std::vector<std::wstring> out;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((TempFolder() + L"*.tmp").c_str(), &fd);
+    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return out;
-    do out.push_back(fd.cFileName);
-    while (FindNextFileW(h, &fd));
+    do {
+        std::wstring name = fd.cFileName;
+        if (name != L"." && name != L"..") out.push_back(name);
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
     std::sort(out.begin(), out.end());
     return out;
@@ -439,16 +441,28 @@ TEST_F(Seals, SeriesPageRangeIsCheckedAgainstThePageCount) {
 
 // ---- seal images --------------------------------------------------------------------------
 
+// The image members run with a temporary folder of their own (TMP and TEMP of this
+// process), so that what they leave behind is seen apart from other tests running.
 class SealImages : public SealsBase {
 protected:
-    std::vector<std::wstring> tempBefore;
+    std::wstring savedTmp, savedTemp, privateTemp;
     void SetUp() override {
+        savedTmp = Env(L"TMP");
+        savedTemp = Env(L"TEMP");
+        privateTemp = TempFolder() + L"folium-seal-images-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(privateTemp.c_str(), nullptr);
+        SetEnvironmentVariableW(L"TMP", privateTemp.c_str());
+        SetEnvironmentVariableW(L"TEMP", privateTemp.c_str());
+        ASSERT_EQ(TempFolder(), privateTemp);
         SealsBase::SetUp();
-        tempBefore = TempFiles();
     }
     void TearDown() override {
-        EXPECT_EQ(TempFiles(), tempBefore) << "no temporary file is left behind";
         SealsBase::TearDown();
+        EXPECT_EQ(FilesIn(privateTemp), std::vector<std::wstring>{}) << "no temporary file is left behind";
+        for (auto& f : FilesIn(privateTemp)) DeleteFileW((privateTemp + f).c_str());
+        RemoveDirectoryW(privateTemp.c_str());
+        SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
+        SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
     }
     std::wstring SentImage() {
         ScopedVariant v;
