@@ -441,6 +441,7 @@ protected:
         ASSERT_EQ(sim->SetAnswer(UniqueBstr(function).get(), *ScopedVariant(path.c_str()).get()), S_OK);
     }
 
+    // Captured dialogs and message boxes (trace lines left out).
     std::vector<std::wstring> Captured() {
         std::vector<std::wstring> out;
         LONG n = 0;
@@ -448,7 +449,7 @@ protected:
         for (LONG i = 0; i < n; ++i) {
             UniqueBstr line;
             sim->CapturedItem(i, line.put());
-            out.push_back(line.c_str());
+            if (std::wstring(line.c_str()).rfind(L"OutputDebugStringW(", 0) != 0) out.push_back(line.c_str());
         }
         return out;
     }
@@ -610,7 +611,7 @@ TEST_F(FileDialogs, WebOpenLocalOpensTheChosenFileWithMissingArguments) {
     auto dialogs = CapturedOf(L"GetOpenFileNameW");
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0], L"GetOpenFileNameW(" + Quoted(kDialogFilter) + L", \"\", \"\", \"\", " +
-                              std::to_wstring(kDialogFlags) + L")");
+                              std::to_wstring(kDialogFlags) + L", \"打开文档\", 1)");
     EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(path) + L", missing, missing, missing)")) << JournalText();
     EXPECT_EQ(DocumentCount(), 1);
 }
@@ -645,7 +646,7 @@ TEST_F(FileDialogs, WebOpenLocalDialogStartsOnTheDesktopAndOnlyReturnsThePath) {
     auto dialogs = CapturedOf(L"GetOpenFileNameW");
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0], L"GetOpenFileNameW(" + Quoted(kDialogFilter) + L", " + Quoted(DesktopFolder()) +
-                              L", \"\", \"\", " + std::to_wstring(kDialogFlags) + L")");
+                              L", \"\", \"\", " + std::to_wstring(kDialogFlags) + L", \"打开文档\", 1)");
     EXPECT_FALSE(Journaled(L"Documents.Open"));
 }
 
@@ -661,7 +662,7 @@ TEST_F(FileDialogs, WebSaveLocalAppendsPdfToATypedNameAndSavesThere) {
     ASSERT_EQ(dialogs.size(), 1u);
     // The dialog starts from the FileName property, with no folder and no default extension.
     EXPECT_EQ(dialogs[0], L"GetSaveFileNameW(" + Quoted(kDialogFilter) + L", \"\", \"合同草稿\", \"\", " +
-                              std::to_wstring(kDialogFlags) + L")");
+                              std::to_wstring(kDialogFlags) + L", \"保存文档\", 1)");
     std::wstring saved = Work(L"contract.pdf");
     long saveAt = JournalIndex(L"Document.SaveAs(" + Quoted(saved) + L")");
     long finishedAt = JournalIndex(L"Application.SaveFinished()");
