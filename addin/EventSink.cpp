@@ -22,13 +22,34 @@ struct SinkEntry {
     SinkCall call;
 };
 
-ULONG U4(const VARIANT* v) { return v ? v->ulVal : 0; }
-ULONGLONG U8(const VARIANT* v) { return v ? v->ullVal : 0; }
-LONG I4(const VARIANT* v) { return v ? v->lVal : 0; }
-UINT Uint(const VARIANT* v) { return v ? v->uintVal : 0; }
-IDispatch* Disp(const VARIANT* v) { return v ? v->pdispVal : nullptr; }
-BSTR Bstr(const VARIANT* v) { return v ? v->bstrVal : nullptr; }
-VARIANT_BOOL* BoolRef(const VARIANT* v) { return v ? v->pboolVal : nullptr; }
+// Arguments are read as the handler's declared types: a number of another type is
+// converted; an argument that cannot be had as that type reads as zero or null.
+// Integers keep their bits whatever width and sign the host gave them.
+LONGLONG Integer(const VARIANT* v) {
+    if (!v) return 0;
+    VARIANT out;
+    VariantInit(&out);
+    if (SUCCEEDED(VariantChangeType(&out, const_cast<VARIANT*>(v), 0, VT_I8))) return out.llVal;
+    if (SUCCEEDED(VariantChangeType(&out, const_cast<VARIANT*>(v), 0, VT_UI8))) return static_cast<LONGLONG>(out.ullVal);
+    return 0;
+}
+ULONG U4(const VARIANT* v) { return static_cast<ULONG>(Integer(v)); }
+ULONGLONG U8(const VARIANT* v) { return static_cast<ULONGLONG>(Integer(v)); }
+LONG I4(const VARIANT* v) { return static_cast<LONG>(Integer(v)); }
+UINT Uint(const VARIANT* v) { return static_cast<UINT>(Integer(v)); }
+IDispatch* Disp(const VARIANT* v) {
+    if (!v) return nullptr;
+    if (v->vt == VT_DISPATCH) return v->pdispVal;
+    if (v->vt == (VT_DISPATCH | VT_BYREF) && v->ppdispVal) return *v->ppdispVal;
+    return nullptr;
+}
+BSTR Bstr(const VARIANT* v) {
+    if (!v) return nullptr;
+    if (v->vt == VT_BSTR) return v->bstrVal;
+    if (v->vt == (VT_BSTR | VT_BYREF) && v->pbstrVal) return *v->pbstrVal;
+    return nullptr;
+}
+VARIANT_BOOL* BoolRef(const VARIANT* v) { return v && v->vt == (VT_BOOL | VT_BYREF) ? v->pboolVal : nullptr; }
 
 #define VIEW_EVENT(dispid, handler)                                                       \
     {dispid, 4, [](CFoliumFun& s, const VARIANT* const* a) {                              \
@@ -172,12 +193,12 @@ HRESULT CFoliumFun::OnCommandClicked(ULONG kind, ULONG controlId) {
     if (!control) return S_OK;
     ComPtr<IQxControl> ctl = control.Query<IQxControl>();
     if (!ctl) return S_OK;
+    // A failing host call ends the handler.
     LONG userData = 0;
-    ctl->get_UserData(&userData);
+    if (FAILED(ctl->get_UserData(&userData))) return S_OK;
     if ((static_cast<ULONG>(userData) & 0xF0000000u) != 0xF0000000u) return S_OK;
     UniqueBstr caption, tag;
-    ctl->get_Caption(caption.put());
-    ctl->get_Tag(tag.put());
+    if (FAILED(ctl->get_Caption(caption.put())) || FAILED(ctl->get_Tag(tag.put()))) return S_OK;
     int index = StrToIntW(tag.c_str());
     if (fromMyTools)
         m_spApplication->NotifyToolClick(index, caption.get());
@@ -234,8 +255,7 @@ HRESULT CFoliumFun::OnAnnotationMessage(BSTR message, IDispatch* notification, U
     ComPtr<IQxAnnotation> annot;
     if (FAILED(value->pdispVal->QueryInterface(IID_IQxAnnotation, annot.put_void()))) return S_OK;
     UniqueBstr kind, author;
-    annot->get_Type(kind.put());
-    annot->get_Author(author.put());
+    if (FAILED(annot->get_Type(kind.put())) || FAILED(annot->get_Author(author.put()))) return S_OK;
     const std::wstring msg = message ? std::wstring(message, SysStringLen(message)) : std::wstring();
     const bool own = user == author.c_str();
     const bool stamp = wcscmp(kind.c_str(), L"Stamp") == 0;
