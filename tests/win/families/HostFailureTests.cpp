@@ -4,6 +4,8 @@
 #include "FamilyTestSupport.h"
 #include <olectl.h>
 
+#include <algorithm>
+
 #include "sim/QuirexSimClient.h"
 
 using namespace testsupport;
@@ -290,6 +292,22 @@ TEST_F(EventFailures, TheSinkTakesWhatAHostSendsWithoutCrashing) {
     SUCCEED() << "text where objects are declared does not crash the sink";
 }
 
+TEST_F(EventFailures, AnOpenedDocumentIsTracedWithSizeNameAndPath) {
+    std::wstring path = WriteFixture(kTwoPages, L".pdf");
+    sim->ClearCaptured();
+    VARIANT_BOOL ok = 0;
+    ASSERT_EQ(fun->openFile(UniqueBstr(path.c_str()).get(), VARIANT_FALSE, &ok), S_OK);
+    std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    auto quoted = [](const std::wstring& t) {
+        std::wstring out;
+        for (wchar_t c : t) out += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+        return L"OutputDebugStringW(\"VD_Folium2018_Normal_" + out + L"\")";
+    };
+    EXPECT_EQ(Captured(L"OutputDebugStringW"),
+              (std::vector<std::wstring>{quoted(L"0"), quoted(name), quoted(path)}))
+        << "kilobytes, name, full path";
+}
+
 // ---- chrome visibility -------------------------------------------------------------------------
 
 using ChromeFailures = HostFailures;
@@ -562,6 +580,119 @@ TEST_F(FileFailures, TheSaveDialogHasItsTitleAndTheFilterTheUserPicksDecidesTheE
         for (wchar_t ch : c.saved) escaped += ch == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, ch);
         EXPECT_TRUE(Journaled(L"Document.SaveAs(\"" + escaped + L"\")")) << c.answer << "\n" << JournalText();
     }
+}
+
+// ---- server exchange ----------------------------------------------------------------------------
+
+class ExchangeFailures : public HostFailures {
+protected:
+    ComPtr<IQxStandIn> relay;
+    std::wstring temp;
+
+    void SetUp() override {
+        HostFailures::SetUp();
+        ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
+        // Every server step succeeds; only the reader fails.
+        temp = Work(L"exchange.tmp");
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+        Answer(L"CreateTempFileName", ScopedVariant(temp.c_str()));
+        ScopedVariant yes;
+        yes->vt = VT_BOOL;
+        yes->boolVal = VARIANT_TRUE;
+        for (const wchar_t* m : {L"MsgFileLoad", L"MsgFileSave", L"PostDBPacket"}) Answer(m, yes);
+    }
+    void Answer(const wchar_t* member, const ScopedVariant& v) {
+        ASSERT_EQ(relay->SetResult(UniqueBstr(member).get(), *v.get()), S_OK);
+    }
+    bool RelayCalled(const wchar_t* member) {
+        LONG n = 0;
+        relay->get_CallCount(&n);
+        for (LONG i = 0; i < n; ++i) {
+            UniqueBstr line;
+            relay->CallItem(i, line.put());
+            if (std::wstring(line.c_str()).rfind(std::wstring(member) + L":", 0) == 0) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ExchangeFailures, SavesStopBeforeTheServerWhenTheReaderCannotWriteTheDocument) {
+    Open(kTwoPages);
+    struct Case {
+        const wchar_t* member;
+        HRESULT (IFoliumFun::*call)(VARIANT_BOOL*);
+    } cases[] = {{L"WebSave", &IFoliumFun::WebSave}, {L"WebSaveEx", &IFoliumFun::WebSaveEx}};
+    Fail(L"Document.SaveAs");
+    for (const Case& c : cases) {
+        relay->ClearCalls();
+        VARIANT_BOOL ok = VARIANT_TRUE;
+        EXPECT_EQ((fun.get()->*c.call)(&ok), S_OK) << c.member;
+        EXPECT_EQ(ok, VARIANT_FALSE) << c.member;
+        EXPECT_TRUE(RelayCalled(L"CreateTempFileName")) << c.member;
+        EXPECT_FALSE(RelayCalled(L"MsgFileLoad")) << c.member << ": nothing to send";
+        EXPECT_FALSE(RelayCalled(L"PostDBPacket")) << c.member;
+        EXPECT_EQ(GetFileAttributesW(temp.c_str()), INVALID_FILE_ATTRIBUTES) << c.member << ": the temporary file is deleted";
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+    }
+}
+
+TEST_F(ExchangeFailures, AnAttachmentThatCannotBeSavedIsNotSent) {
+    Open(kTwoPages);
+    Fail(L"Attachment.SaveToFile");
+    LONG result = 5;
+    EXPECT_EQ(fun->WebSaveAccessory(&result), S_OK);
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(RelayCalled(L"MsgFileLoad"));
+}
+
+TEST_F(ExchangeFailures, ADownloadTheReaderCannotOpenIsNotOpened) {
+    for (const wchar_t* missing : {L"Documents.Open", L"Application.Documents"}) {
+        sim->ClearFailures();
+        Null(missing);
+        VARIANT_BOOL ok = VARIANT_TRUE;
+        EXPECT_EQ(fun->WebOpen(&ok), S_OK) << missing;
+        EXPECT_EQ(ok, VARIANT_FALSE) << missing;
+        EXPECT_TRUE(RelayCalled(L"MsgFileSave")) << missing;
+    }
+}
+
+// ---- form fields ----------------------------------------------------------------------------------
+
+const char kFields[] =
+    R"({"pages":[{}],"fields":[{"name":"Buyer","fullName":"contract.Buyer","kind":1,"value":"甲"}]})";
+
+using FormFieldFailures = HostFailures;
+
+TEST_F(FormFieldFailures, WithoutAFieldListTheResultsAreEmpty) {
+    Open(kFields);
+    Null(L"Document.Fields");
+    VARIANT_BOOL set = 7;
+    EXPECT_EQ(fun->ImportFieldValue(UniqueBstr(L"contract.Buyer").get(), UniqueBstr(L"乙").get(), &set), S_OK);
+    EXPECT_EQ(set, 0);
+    BSTR value = nullptr;
+    EXPECT_EQ(fun->ExportFieldValue(UniqueBstr(L"contract.Buyer").get(), &value), S_OK);
+    ASSERT_NE(value, nullptr) << "an empty string, not a null one";
+    EXPECT_STREQ(value, L"");
+    SysFreeString(value);
+}
+
+TEST_F(FormFieldFailures, AFailedImportKeepsTheInitialResult) {
+    Open(kFields);
+    Fail(L"Fields.ImportXml");
+    LONG result = 9;
+    EXPECT_EQ(fun->ImportTemplate(UniqueBstr(L"<field name=\"contract.Buyer\">乙</field>").get(), &result), S_OK);
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(FormFieldFailures, FieldsAreAskedForWithShortIndexes) {
+    Open(kFields);
+    UniqueBstr value;
+    ASSERT_EQ(fun->ExportFieldValue(UniqueBstr(L"contract.Buyer").get(), value.put()), S_OK);
+    EXPECT_STREQ(value.c_str(), L"甲");
+    auto typed = quirexsim::TypedJournal(sim.get());
+    EXPECT_NE(std::find(typed.begin(), typed.end(), L"Fields.Item(VT_I2=0)"), typed.end());
 }
 
 }  // namespace
