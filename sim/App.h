@@ -134,6 +134,8 @@ extern const wchar_t* const kSiblingProgIds[6];
 long CaptureImports(const std::wstring& moduleName);
 void QueueAnswer(const std::wstring& function, const VARIANT& answer, bool sticky);
 const std::vector<std::wstring>& CapturedLines();
+// Texts the module wrote with OutputDebugStringW, in order.
+const std::vector<std::wstring>& Traces();
 void ClearCaptures();
 
 IQxNetFile* MakeNetFile();

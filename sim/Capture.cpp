@@ -98,8 +98,15 @@ BOOL FileDialog(const wchar_t* fn, LPOPENFILENAMEW ofn) {
 BOOL WINAPI HookGetOpenFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(L"GetOpenFileNameW", ofn); }
 BOOL WINAPI HookGetSaveFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(L"GetSaveFileNameW", ofn); }
 
+std::vector<std::wstring>& TraceLines() {
+    static std::vector<std::wstring> l;
+    return l;
+}
+
+// Trace lines are kept apart from the captured calls: a module traces often, and
+// tests of its dialogs and messages should not have to skip them.
 void WINAPI HookOutputDebugStringW(LPCWSTR text) {
-    Log(L"OutputDebugStringW(" + (text ? Quote(text) : std::wstring(L"null")) + L")");
+    TraceLines().push_back(text ? text : L"");
     OutputDebugStringW(text);
 }
 
@@ -224,6 +231,7 @@ void QueueAnswer(const std::wstring& function, const VARIANT& answer, bool stick
 }
 
 const std::vector<std::wstring>& CapturedLines() { return Lines(); }
+const std::vector<std::wstring>& Traces() { return TraceLines(); }
 
 void ClearCaptures() {
     for (auto& [fn, a] : Table()) {
@@ -232,6 +240,7 @@ void ClearCaptures() {
     }
     Table().clear();
     Lines().clear();
+    TraceLines().clear();
 }
 
 }  // namespace qxsim

@@ -55,6 +55,9 @@ inline std::vector<std::wstring> Captured(IQxSimulator* sim) {
     return Lines([&](LONG* n) { return sim->get_CapturedCount(n); },
                  [&](LONG i, BSTR* b) { return sim->CapturedItem(i, b); });
 }
+inline std::vector<std::wstring> Traces(IQxSimulator* sim) {
+    return Lines([&](LONG* n) { return sim->get_TraceCount(n); }, [&](LONG i, BSTR* b) { return sim->TraceItem(i, b); });
+}
 inline std::vector<std::wstring> Notifications(IQxSimulator* sim) {
     return Lines([&](LONG* n) { return sim->get_NotificationCount(n); },
                  [&](LONG i, BSTR* b) { return sim->NotificationItem(i, b); });

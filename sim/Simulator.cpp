@@ -480,6 +480,15 @@ public:
         return OutString(text, description);
     }
     STDMETHODIMP DescribeVariant(VARIANT value, BSTR* text) override { return OutString(TypedVariant(value), text); }
+    STDMETHODIMP get_TraceCount(LONG* v) override {
+        if (!v) return E_POINTER;
+        *v = static_cast<LONG>(Traces().size());
+        return S_OK;
+    }
+    STDMETHODIMP TraceItem(LONG i, BSTR* text) override {
+        if (i < 0 || i >= static_cast<LONG>(Traces().size())) return DISP_E_BADINDEX;
+        return OutString(Traces()[i], text);
+    }
 
     STDMETHODIMP get_AppDirectory(BSTR* v) override { return OutString(App().appDirectory, v); }
     STDMETHODIMP put_AppDirectory(BSTR v) override {

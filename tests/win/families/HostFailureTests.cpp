@@ -20,14 +20,6 @@ const char kTwoPages[] =
 const char kStampPage[] =
     R"({"pages":[{"annotations":[{"kind":12,"type":"Stamp","author":"someone else","rect":[0,0,10,10]}]}]})";
 
-VARIANT Missing() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ERROR;
-    v.scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
-
 class HostFailures : public ConnectedComponent {
 protected:
     void SetUp() override {
@@ -90,14 +82,13 @@ protected:
     void AddMarkedTool(LONG id, const wchar_t* caption, const wchar_t* tag) {
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
-        ScopedVariant name(L"MyTools");
+        auto name = ScopedVariant::Bstr(L"MyTools");
         ComPtr<IQxCommandBar> bar;
         bars->Item(*name.get(), bar.put());
         ASSERT_TRUE(bar);
         ComPtr<IQxControls> controls;
         bar->get_Controls(controls.put());
-        ScopedVariant type(1L), before, cid(id);
-        *before.get() = Missing();
+        auto type = ScopedVariant::I4(1), before = ScopedVariant::Missing(), cid = ScopedVariant::I4(id);
         ComPtr<IQxControl> control;
         ASSERT_EQ(controls->Add(*type.get(), *before.get(), *cid.get(), control.put()), S_OK);
         control->put_UserData(static_cast<LONG>(0xF0000001u));
@@ -106,9 +97,9 @@ protected:
         sim->ClearJournal();
     }
     HRESULT Click(LONG id) {
-        ScopedVariant kind(0L), cid(id), m3, m4, result;
-        *m3.get() = Missing();
-        *m4.get() = Missing();
+        auto kind = ScopedVariant::I4(0), cid = ScopedVariant::I4(id);
+        auto m3 = ScopedVariant::Missing(), m4 = ScopedVariant::Missing();
+        ScopedVariant result;
         return sim->FireEvent(1, *kind.get(), *cid.get(), *m3.get(), *m4.get(), result.Receive());
     }
     ComPtr<IQxAnnotation> FirstAnnotation(IQxDocument* doc) {
@@ -217,9 +208,9 @@ TEST_F(EventFailures, AnAnnotationMessageWithoutAnAnnotationObjectVetoesNothing)
     auto stamp = FirstAnnotation(doc.get());
     ASSERT_TRUE(stamp);
     UniqueBstr message(L"Quirex.Annots:OnLButtonDown");
-    ScopedVariant text(L"not an annotation"), number(5L), nothing, nullObject;
-    nullObject->vt = VT_DISPATCH;
-    nullObject->pdispVal = nullptr;
+    auto text = ScopedVariant::Bstr(L"not an annotation"), number = ScopedVariant::I4(5);
+    auto nullObject = ScopedVariant::Dispatch(nullptr);
+    ScopedVariant nothing;
     for (const VARIANT* v : {text.get(), number.get(), nothing.get(), nullObject.get()}) {
         sim->ClearJournal();
         LONG handle = -1;
@@ -270,13 +261,13 @@ TEST_F(EventFailures, TheSinkTakesWhatAHostSendsWithoutCrashing) {
     for (LONG i = 0; i < 9; ++i) nine.push_back(VLong(i == 8 ? 0 : 60030));
     EXPECT_EQ(raise(1, nine, {}), S_OK);
     // Arguments of other types than declared are converted, never read as another type.
-    ScopedVariant idText(L"60030");
+    auto idText = ScopedVariant::Bstr(L"60030");
     VARIANT idCopy;
     VariantInit(&idCopy);
     VariantCopy(&idCopy, idText.get());
     EXPECT_EQ(raise(1, {idCopy, VLong(0)}, {}), S_OK);
     EXPECT_EQ(Notifications().size(), 2u) << "an id given as text is the same id";
-    ScopedVariant docText(L"not a document");
+    auto docText = ScopedVariant::Bstr(L"not a document");
     for (DISPID id : {9, 10, 11, 26, 57}) {
         std::vector<VARIANT> args(1);
         VariantInit(&args[0]);
@@ -298,13 +289,8 @@ TEST_F(EventFailures, AnOpenedDocumentIsTracedWithSizeNameAndPath) {
     VARIANT_BOOL ok = 0;
     ASSERT_EQ(fun->openFile(UniqueBstr(path.c_str()).get(), VARIANT_FALSE, &ok), S_OK);
     std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-    auto quoted = [](const std::wstring& t) {
-        std::wstring out;
-        for (wchar_t c : t) out += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
-        return L"OutputDebugStringW(\"VD_Folium2018_Normal_" + out + L"\")";
-    };
-    EXPECT_EQ(Captured(L"OutputDebugStringW"),
-              (std::vector<std::wstring>{quoted(L"0"), quoted(name), quoted(path)}))
+    const std::wstring prefix = L"VD_Folium2018_Normal_";
+    EXPECT_EQ(quirexsim::Traces(sim.get()), (std::vector<std::wstring>{prefix + L"0", prefix + name, prefix + path}))
         << "kilobytes, name, full path";
 }
 
@@ -568,7 +554,7 @@ TEST_F(FileFailures, TheSaveDialogHasItsTitleAndTheFilterTheUserPicksDecidesTheE
     for (const Case& c : cases) {
         sim->ClearCaptured();
         sim->ClearJournal();
-        ScopedVariant answer((std::wstring(c.answer) + Work(L"typed")).c_str());
+        auto answer = ScopedVariant::Bstr((std::wstring(c.answer) + Work(L"typed")).c_str());
         sim->SetAnswer(UniqueBstr(L"GetSaveFileNameW").get(), *answer.get());
         VARIANT_BOOL ok = 0;
         EXPECT_EQ(fun->WebSaveLocal(&ok), S_OK);
@@ -596,10 +582,8 @@ protected:
         temp = Work(L"exchange.tmp");
         HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         CloseHandle(h);
-        Answer(L"CreateTempFileName", ScopedVariant(temp.c_str()));
-        ScopedVariant yes;
-        yes->vt = VT_BOOL;
-        yes->boolVal = VARIANT_TRUE;
+        Answer(L"CreateTempFileName", ScopedVariant::Bstr(temp.c_str()));
+        auto yes = ScopedVariant::Bool(true);
         for (const wchar_t* m : {L"MsgFileLoad", L"MsgFileSave", L"PostDBPacket"}) Answer(m, yes);
     }
     void Answer(const wchar_t* member, const ScopedVariant& v) {
