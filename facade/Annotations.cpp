@@ -14,6 +14,7 @@
 #include "../bridge/Positions.h"
 #include "../bridge/Walks.h"
 #include "../support/win/CodePages.h"
+#include "../support/win/PathText.h"
 #include "AnnotationCommon.h"
 #include "FileHelpers.h"
 #include "StampImage.h"
@@ -736,6 +737,7 @@ STDMETHODIMP CFoliumFun::InsertImage(LONG PageNo, LONG X, LONG Y, LONG Width, LO
     if (!Result) return E_POINTER;
     return Guarded([&] {
         *Result = 1;
+        if (!folium::PathTextsUsable({strImage})) return S_FALSE;
         PageTarget target;
         if (!FindPageTarget(*this, PageNo, &target)) return S_FALSE;
         TextArg image(strImage);
@@ -767,6 +769,7 @@ STDMETHODIMP CFoliumFun::InsertImageExt(LONG PageNo, FLOAT X, FLOAT Y, FLOAT Wid
     if (!lRet) return E_POINTER;
     return Guarded([&] {
         *lRet = 1;
+        if (!folium::PathTextsUsable({strImage})) return S_FALSE;
         PageTarget target;
         if (!FindPageTarget(*this, PageNo, &target)) return S_FALSE;
         ComPtr<IQxAnnotations> annotations;
@@ -865,6 +868,7 @@ struct PositionedImage {
 // half sizes from the picture's facts.
 template <class Size>
 HRESULT PlaceAtPositions(CFoliumFun& fun, const PositionedImage& job, Size size, LONG* result) {
+    if (!folium::PathTextsUsable({job.imagePath})) return S_FALSE;
     ComPtr<IQxDocument> document = folium::files::HostActiveDocument(fun);
     if (!document) return S_FALSE;
     ComPtr<IQxPages> pages = folium::PagesOf(document.get());

@@ -75,5 +75,5 @@ try {
     failures++;
     WScript.Echo("FAIL: unexpected error " + e.message + " 0x" + (e.number >>> 0).toString(16));
 }
-WScript.Echo(failures === 0 ? "annotations_page.js: all checks passed" : "annotations_page.js: " + failures + " failed");
+WScript.Echo(failures === 0 ? "VERDICT PASS annotations_page.js" : "VERDICT FAIL annotations_page.js: " + failures + " failed");
 WScript.Quit(failures === 0 ? 0 : 1);
