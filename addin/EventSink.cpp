@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../bridge/Bridge.h"
+#include "../bridge/Positions.h"
 #include "../facade/FoliumFun.h"
 
 using folium::ComPtr;
@@ -177,12 +178,12 @@ HRESULT CFoliumFun::OnCommandClicked(ULONG kind, ULONG controlId) {
     if (!control) return S_OK;
     ComPtr<IQxControl> ctl = control.Query<IQxControl>();
     if (!ctl) return S_OK;
+    // A failing host call ends the handler.
     LONG userData = 0;
-    ctl->get_UserData(&userData);
+    if (FAILED(ctl->get_UserData(&userData))) return S_OK;
     if ((static_cast<ULONG>(userData) & 0xF0000000u) != 0xF0000000u) return S_OK;
     UniqueBstr caption, tag;
-    ctl->get_Caption(caption.put());
-    ctl->get_Tag(tag.put());
+    if (FAILED(ctl->get_Caption(caption.put())) || FAILED(ctl->get_Tag(tag.put()))) return S_OK;
     int index = StrToIntW(tag.c_str());
     if (fromMyTools)
         m_spApplication->NotifyToolClick(index, caption.get());
@@ -194,7 +195,27 @@ HRESULT CFoliumFun::OnCommandClicked(ULONG kind, ULONG controlId) {
 HRESULT CFoliumFun::OnViewEvent2(IDispatch*, ULONGLONG, ULONGLONG, VARIANT_BOOL*) { return S_OK; }
 
 HRESULT CFoliumFun::OnViewLeftClick(IDispatch* view, ULONGLONG, ULONGLONG point, VARIANT_BOOL* handled) {
-    // Placing the pending image stamp comes with the annotation exchange.
+    if (m_nPendingStampCursor == 0 || m_strPendingStampImage.empty()) return S_OK;
+    ComPtr<IQxPageView> pageView;
+    if (view) view->QueryInterface(IID_IQxPageView, pageView.put_void());
+    if (!pageView) return S_OK;
+    // The point packs the client x in its low 16 bits and y in the next 16, both signed.
+    double x = static_cast<SHORT>(point & 0xFFFF);
+    double y = static_cast<SHORT>((point >> 16) & 0xFFFF);
+    LONG page = -1;
+    pageView->PointToPage(&x, &y, &page);
+    if (page < 0) return S_OK;  // outside every page: the stamp stays pending
+    if (m_spApplication) {
+        ComPtr<IQxCursors> cursors;
+        m_spApplication->get_Cursors(cursors.put());
+        if (cursors) cursors->Remove(m_nPendingStampCursor);
+    }
+    UniqueBstr image = m_strPendingStampImage;
+    PlaceImageStamp(page + 1, folium::TruncateToLong(x), folium::TruncateToLong(y), image.get());
+    m_nPendingStampCursor = 0;
+    m_strPendingStampImage.reset();
+    pageView->Refresh();
+    if (handled) *handled = VARIANT_FALSE;
     return S_OK;
 }
 
@@ -240,8 +261,7 @@ HRESULT CFoliumFun::OnAnnotationMessage(BSTR message, IDispatch* notification, U
     ComPtr<IQxAnnotation> annot;
     if (FAILED(annotObject->QueryInterface(IID_IQxAnnotation, annot.put_void()))) return S_OK;
     UniqueBstr kind, author;
-    annot->get_Type(kind.put());
-    annot->get_Author(author.put());
+    if (FAILED(annot->get_Type(kind.put())) || FAILED(annot->get_Author(author.put()))) return S_OK;
     const std::wstring msg = message ? std::wstring(message, SysStringLen(message)) : std::wstring();
     const bool own = user == author.c_str();
     const bool stamp = wcscmp(kind.c_str(), L"Stamp") == 0;
