@@ -53,27 +53,27 @@ STDMETHODIMP CFoliumFun::get_Version(BSTR* pVal) {
     return *pVal ? S_OK : E_OUTOFMEMORY;
 }
 
-// Not built yet: these answer S_OK and leave their out-parameter as passed.
-STDMETHODIMP CFoliumFun::get_Language(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_Language(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::WebGetIP(BSTR* strLocalIP) { return S_OK; }
-STDMETHODIMP CFoliumFun::WebGetMac(BSTR* strLocalMac) { return S_OK; }
-STDMETHODIMP CFoliumFun::GetKeyCount(LONG* lRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_SaveRight(LONG* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_SaveRight(LONG value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_PrintRight(LONG* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_PrintRight(LONG value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_TSServerURL(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_TSUser(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_TSPwd(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_AppCode(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_AppCode(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::WebGetKeySN(BSTR* strRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_VersionEx(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::VerifyPin(BSTR CardPin, VARIANT_BOOL* Result) { return S_OK; }
-STDMETHODIMP CFoliumFun::Alter(BSTR strShow, VARIANT_BOOL* pbRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::Alert(BSTR strShow, VARIANT_BOOL* pbRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::IsCertTimeOut(VARIANT_BOOL* bResult) { return S_OK; }
+// Not built yet (marked "pending" in idl/members.tsv).
+STDMETHODIMP CFoliumFun::get_Language(BSTR* pVal) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_Language(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::WebGetIP(BSTR* strLocalIP) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::WebGetMac(BSTR* strLocalMac) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::GetKeyCount(LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::get_SaveRight(LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_SaveRight(LONG value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::get_PrintRight(LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_PrintRight(LONG value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_TSServerURL(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_TSUser(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_TSPwd(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::get_AppCode(BSTR* pVal) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::put_AppCode(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::WebGetKeySN(BSTR* strRet) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::get_VersionEx(BSTR* pVal) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::VerifyPin(BSTR CardPin, VARIANT_BOOL* Result) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::Alter(BSTR strShow, VARIANT_BOOL* pbRet) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::Alert(BSTR strShow, VARIANT_BOOL* pbRet) { return FOLIUM_NOT_BUILT_YET; }
+STDMETHODIMP CFoliumFun::IsCertTimeOut(VARIANT_BOOL* bResult) { return FOLIUM_NOT_BUILT_YET; }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
 STDMETHODIMP CFoliumFun::GetErrorString(LONG Code, BSTR* strError) { return S_OK; }

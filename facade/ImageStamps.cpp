@@ -1,5 +1,5 @@
 // Barcode image stamps.
 #include "FoliumFun.h"
 
-// Not built yet: these answer S_OK and leave their out-parameter as passed.
-STDMETHODIMP CFoliumFun::CreateBarCodeImage(BSTR BarCode, LONG StartPage, LONG EndPage, LONG mode, BSTR Pos, LONG nType, LONG* lRet) { return S_OK; }
+// Not built yet (marked "pending" in idl/members.tsv).
+STDMETHODIMP CFoliumFun::CreateBarCodeImage(BSTR BarCode, LONG StartPage, LONG EndPage, LONG mode, BSTR Pos, LONG nType, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
