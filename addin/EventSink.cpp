@@ -22,22 +22,34 @@ struct SinkEntry {
     SinkCall call;
 };
 
-ULONG U4(const VARIANT* v) { return v ? v->ulVal : 0; }
-ULONGLONG U8(const VARIANT* v) { return v ? v->ullVal : 0; }
-LONG I4(const VARIANT* v) { return v ? v->lVal : 0; }
-UINT Uint(const VARIANT* v) { return v ? v->uintVal : 0; }
-IDispatch* Disp(const VARIANT* v) { return v ? v->pdispVal : nullptr; }
-BSTR Bstr(const VARIANT* v) { return v ? v->bstrVal : nullptr; }
-VARIANT_BOOL* BoolRef(const VARIANT* v) { return v ? v->pboolVal : nullptr; }
+// The host's arguments read as the handler's declared types, whatever type the host
+// sent them in: a value that does not convert reads as zero (null). Unsigned values
+// that arrive signed keep their bits.
+ULONG U4(const VARIANT* v) {
+    if (auto u = folium::ReadUI4(v)) return *u;
+    return static_cast<ULONG>(folium::ReadI4(v).value_or(0));
+}
+ULONGLONG U8(const VARIANT* v) {
+    if (auto u = folium::ReadUI8(v)) return *u;
+    return static_cast<ULONGLONG>(folium::ReadI8(v).value_or(0));
+}
+LONG I4(const VARIANT* v) {
+    if (auto l = folium::ReadI4(v)) return *l;
+    return static_cast<LONG>(folium::ReadUI4(v).value_or(0));
+}
+ComPtr<IDispatch> Disp(const VARIANT* v) { return folium::ReadDispatch(v); }
+UniqueBstr Bstr(const VARIANT* v) { return folium::ReadBstr(v).value_or(UniqueBstr()); }
+// The host's "handled" flag: only a reference to an automation boolean can be written.
+VARIANT_BOOL* BoolRef(const VARIANT* v) { return v && v->vt == (VT_BYREF | VT_BOOL) ? v->pboolVal : nullptr; }
 
 #define VIEW_EVENT(dispid, handler)                                                       \
     {dispid, 4, [](CFoliumFun& s, const VARIANT* const* a) {                              \
-         s.handler(Disp(a[0]), U8(a[1]), U8(a[2]), BoolRef(a[3]));                        \
+         s.handler(Disp(a[0]).get(), U8(a[1]), U8(a[2]), BoolRef(a[3]));                        \
      }}
 #define VIEW_NOTICE(dispid, handler) \
-    {dispid, 3, [](CFoliumFun& s, const VARIANT* const* a) { s.handler(Disp(a[0]), U8(a[1]), U8(a[2])); }}
+    {dispid, 3, [](CFoliumFun& s, const VARIANT* const* a) { s.handler(Disp(a[0]).get(), U8(a[1]), U8(a[2])); }}
 #define OBJECT_EVENT(dispid, handler) \
-    {dispid, 1, [](CFoliumFun& s, const VARIANT* const* a) { s.handler(Disp(a[0])); }}
+    {dispid, 1, [](CFoliumFun& s, const VARIANT* const* a) { s.handler(Disp(a[0]).get()); }}
 
 // The 22 host events the sink listens to.
 const SinkEntry kSinkTable[] = {
@@ -59,12 +71,12 @@ const SinkEntry kSinkTable[] = {
     VIEW_EVENT(19, OnViewEvent19),
     VIEW_EVENT(23, OnViewEvent23),
     {26, 4, [](CFoliumFun& s, const VARIANT* const* a) {
-         s.OnAnnotationMessage(Bstr(a[0]), Disp(a[1]), Uint(a[2]), Uint(a[3]));
+         s.OnAnnotationMessage(Bstr(a[0]).get(), Disp(a[1]).get(), U4(a[2]), U4(a[3]));
      }},
     VIEW_NOTICE(42, OnViewEvent42),
     VIEW_NOTICE(43, OnViewEvent43),
     VIEW_NOTICE(44, OnViewEvent44),
-    {57, 1, [](CFoliumFun& s, const VARIANT* const* a) { s.OnCommentWindowRefresh(Bstr(a[0])); }},
+    {57, 1, [](CFoliumFun& s, const VARIANT* const* a) { s.OnCommentWindowRefresh(Bstr(a[0]).get()); }},
 };
 
 constexpr UINT kMaxSinkParams = 8;
@@ -135,11 +147,8 @@ STDMETHODIMP CFoliumFun::EventSinkPart::Invoke(DISPID dispIdMember, REFIID, LCID
         }
     }
     ComPtr<IUnknown> keepAlive(static_cast<IDispatch*>(this));
-    try {
-        entry->call(*m_owner, args);
-    } catch (...) {
-        // A handler's failure only shortens it; nothing reaches the host.
-    }
+    // A handler's failure only shortens it; nothing reaches the host.
+    (void)folium::Guarded([&] { entry->call(*m_owner, args); });
     return S_OK;
 }
 
@@ -148,24 +157,20 @@ HRESULT CFoliumFun::OnCommandClicked(ULONG kind, ULONG controlId) {
     ComPtr<IQxCommandBars> bars;
     m_spApplication->get_CommandBars(bars.put());
     if (!bars) return S_OK;
-    ScopedVariant type(1L);
-    ScopedVariant id;
-    id->vt = VT_UI4;
-    id->ulVal = controlId;
+    auto type = ScopedVariant::I4(1);
+    auto id = ScopedVariant::UI4(controlId);
     ComPtr<IQxControl> control;
     bool fromMyTools = false;
     {
         ComPtr<IQxCommandBar> bar;
-        ScopedVariant name(L"MyTools");
+        auto name = ScopedVariant::Bstr(L"MyTools");
         bars->Item(*name.get(), bar.put());
         if (bar) bar->FindControl(*type.get(), *id.get(), control.put());
         fromMyTools = static_cast<bool>(control);
     }
     if (!control) {
         ComPtr<IQxCommandBar> first;
-        ScopedVariant index;
-        index->vt = VT_I8;
-        index->llVal = 0;
+        auto index = ScopedVariant::I8(0);
         bars->Item(*index.get(), first.put());
         if (first) first->FindControl(*type.get(), *id.get(), control.put());
     }
@@ -227,12 +232,13 @@ HRESULT CFoliumFun::OnAnnotationMessage(BSTR message, IDispatch* notification, U
     if (FAILED(notification->GetIDsOfNames(IID_NULL, &annotName, 1, LOCALE_USER_DEFAULT, &id))) return S_OK;
     ScopedVariant value;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    if (FAILED(notification->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.get(),
+    if (FAILED(notification->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.Receive(),
                                     nullptr, nullptr)))
         return S_OK;
-    if (value->vt != VT_DISPATCH || !value->pdispVal) return S_OK;
+    ComPtr<IDispatch> annotObject = folium::ReadDispatch(value.get());
+    if (!annotObject) return S_OK;
     ComPtr<IQxAnnotation> annot;
-    if (FAILED(value->pdispVal->QueryInterface(IID_IQxAnnotation, annot.put_void()))) return S_OK;
+    if (FAILED(annotObject->QueryInterface(IID_IQxAnnotation, annot.put_void()))) return S_OK;
     UniqueBstr kind, author;
     annot->get_Type(kind.put());
     annot->get_Author(author.put());
@@ -263,7 +269,7 @@ HRESULT CFoliumFun::OnAnnotationMessage(BSTR message, IDispatch* notification, U
     DISPID handle = DISPID_UNKNOWN;
     LPOLESTR handleName = const_cast<LPOLESTR>(L"MsgHandle");
     if (FAILED(notification->GetIDsOfNames(IID_NULL, &handleName, 1, LOCALE_USER_DEFAULT, &handle))) return S_OK;
-    ScopedVariant one(1L);
+    auto one = ScopedVariant::I4(1);
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{one.get(), &put, 1, 1};
     notification->Invoke(handle, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,

@@ -41,7 +41,7 @@ void ShowComErrorMessage(HRESULT hr) {
 
 STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application, LONG, IDispatch*, VARIANT*) {
     CFoliumFun& self = *m_owner;
-    try {
+    return folium::Guarded([&]() -> HRESULT {
         folium::ComPtr<IQxApplication> app;
         if (Application) Application->QueryInterface(IID_IQxApplication, app.put_void());
         if (app.get() != self.m_spApplication.get()) self.m_spApplication = app;
@@ -50,10 +50,12 @@ STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application,
         if (self.m_spApplication) self.m_spApplication->get_Name(name.put());
         folium::DebugTrace((std::wstring(L"Quirex_") + name.c_str()).c_str());
 
+        // A failed host call ends the connection's work with a message; the host still
+        // sees success. Other failures (memory) go to the boundary.
         try {
             folium::ComPtr<IQxMainFrame> frame;
-            if (!self.m_spApplication) folium::CheckCom(E_POINTER);
-            folium::CheckCom(self.m_spApplication->get_MainFrame(frame.put()));
+            if (!self.m_spApplication) folium::ThrowHResult(E_POINTER);
+            folium::ThrowIfFailed(self.m_spApplication->get_MainFrame(frame.put()));
             // The signature core is never loaded here: only a copy the reader loaded counts.
             self.m_hSignatureCore = GetModuleHandleW(L"VDSignatureCore.dll");
             if (self.m_hSignatureCore) {
@@ -61,12 +63,12 @@ STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application,
                     reinterpret_cast<VD_GetConfigPathFn>(GetProcAddress(self.m_hSignatureCore, "VD_GetConfigPath"));
                 g_pfnCoCreateInstanceFromClsID = reinterpret_cast<VD_CoCreateInstanceFromClsIDFn>(
                     GetProcAddress(self.m_hSignatureCore, "VD_CoCreateInstanceFromClsID"));
-                if (!frame) folium::CheckCom(E_POINTER);
+                if (!frame) folium::ThrowHResult(E_POINTER);
                 folium::UniqueBstr dir;
-                folium::CheckCom(frame->get_AppDirectory(dir.put()));
+                folium::ThrowIfFailed(frame->get_AppDirectory(dir.put()));
                 g_strPluginDir = folium::UniqueBstr((std::wstring(dir.c_str()) + L"\\plugins").c_str());
             }
-        } catch (const folium::ComError& e) {
+        } catch (const folium::HResultError& e) {
             ShowComErrorMessage(e.hr);
             return S_OK;
         }
@@ -79,30 +81,31 @@ STDMETHODIMP CFoliumFun::ExtensibilityPart::OnConnection(IDispatch* Application,
                 buffer[sizeof(buffer) - 1] = '\0';
                 g_strConfigDir = folium::UniqueBstr(folium::WideFromCodePage(CP_THREAD_ACP, buffer).c_str());
             }
-            // Advise once: a connection while advised is a host error.
-            if (self.m_sink.m_dwEventCookie != EventSinkPart::kNotAdvised) folium::ThrowHResult(E_FAIL);
-            if (self.m_spApplication) self.m_sink.Advise(self.m_spApplication.get());
-        } catch (const folium::ComError& e) {
+        } catch (const folium::HResultError& e) {
             ShowComErrorMessage(e.hr);
+            return S_OK;
         }
+        // Advise once: a connection while advised is a host error, answered without effect.
+        if (self.m_sink.m_dwEventCookie != EventSinkPart::kNotAdvised) return E_FAIL;
+        if (self.m_spApplication) self.m_sink.Advise(self.m_spApplication.get());
         return S_OK;
-    } catch (const folium::HResultError& e) {
-        return e.hr;
-    }
+    });
 }
 
 STDMETHODIMP CFoliumFun::ExtensibilityPart::OnDisconnection(LONG, VARIANT*) {
     CFoliumFun& self = *m_owner;
-    if (self.m_spApplication) {
-        self.m_sink.Unadvise(self.m_spApplication.get());
-        self.m_sink.m_dwEventCookie = EventSinkPart::kNotAdvised;
-    }
-    // The files stay on disk; only the list is forgotten.
-    if (!self.m_tempFiles.empty()) {
-        self.m_tempFiles.clear();
-        self.m_tempFiles.shrink_to_fit();
-    }
-    return E_NOTIMPL;
+    HRESULT hr = folium::Guarded([&] {
+        if (self.m_spApplication) {
+            self.m_sink.Unadvise(self.m_spApplication.get());
+            self.m_sink.m_dwEventCookie = EventSinkPart::kNotAdvised;
+        }
+        // The files stay on disk; only the list is forgotten.
+        if (!self.m_tempFiles.empty()) {
+            self.m_tempFiles.clear();
+            self.m_tempFiles.shrink_to_fit();
+        }
+    });
+    return FAILED(hr) ? hr : E_NOTIMPL;
 }
 
 STDMETHODIMP CFoliumFun::ExtensibilityPart::OnAddInsUpdate(VARIANT*) { return E_NOTIMPL; }

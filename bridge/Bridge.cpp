@@ -9,7 +9,7 @@ bool CFoliumFun::GetSiblingAddIn(BSTR progId, IDispatch** target) {
     folium::ComPtr<IQxCOMAddIns> addIns;
     m_spApplication->get_COMAddIns(addIns.put());  // a host without add-ins simply has none
     if (!addIns) return false;
-    folium::ScopedVariant key(progId ? progId : L"");
+    auto key = folium::ScopedVariant::Bstr(progId ? progId : L"");
     folium::ComPtr<IQxCOMAddIn> item;
     addIns->Item(*key.get(), item.put());  // an unknown ProgID yields no item
     if (item) item->get_Object(target);

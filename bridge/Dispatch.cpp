@@ -31,9 +31,9 @@ HRESULT InvokeByNameArray(WORD flags, VARIANT* result, IDispatch* target, LPCOLE
 bool IsOfdDocument(IDispatch* document) {
     ComPtr<IDispatch> doc = ComPtr<IDispatch>::Attach(document);
     if (!doc) return false;
-    ScopedVariant type(0L);
+    auto type = ScopedVariant::I4(0);
     HRESULT hr = InvokeByName(DISPATCH_PROPERTYGET, type.get(), doc.get(), L"DocumentType");
-    return SUCCEEDED(hr) && type->lVal == 1;
+    return SUCCEEDED(hr) && ReadI4(type.get()).value_or(0) == 1;
 }
 
 void DebugTrace(const wchar_t* text) {

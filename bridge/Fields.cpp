@@ -15,9 +15,7 @@ void ForEachField(IQxFields* fields, const std::function<bool(IQxField*)>& visit
     LONG count = 0;
     if (!fields || FAILED(fields->get_Count(&count))) return;
     for (LONG i = 0; i < count; ++i) {
-        ScopedVariant index;
-        index->vt = VT_I2;
-        index->iVal = static_cast<SHORT>(i);
+        auto index = ScopedVariant::I2(static_cast<SHORT>(i));
         ComPtr<IQxField> field;
         fields->Item(*index.get(), field.put());
         if (field && !visit(field.get())) return;

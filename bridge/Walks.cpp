@@ -32,12 +32,9 @@ void WalkCommandBars(IQxCommandBars* bars, FunctionRef<Walk(IQxCommandBar* bar, 
     LONG count = 0;
     bars->get_Count(&count);
     for (LONG i = 0; i < count; ++i) {
-        VARIANT index;
-        VariantInit(&index);
-        index.vt = VT_I8;
-        index.llVal = i;
+        auto index = ScopedVariant::I8(i);
         ComPtr<IQxCommandBar> bar;
-        bars->Item(index, bar.put());
+        bars->Item(*index.get(), bar.put());
         if (!bar) continue;
         UniqueBstr name;
         bar->get_Name(name.put());
@@ -75,12 +72,9 @@ ComPtr<IQxControl> FindControlById(IQxControls* controls, LONG id) {
     LONG count = 0;
     controls->get_Count(&count);
     for (LONG i = 0; i < count; ++i) {
-        VARIANT index;
-        VariantInit(&index);
-        index.vt = VT_I8;
-        index.llVal = i;
+        auto index = ScopedVariant::I8(i);
         ComPtr<IQxControl> control;
-        controls->Item(index, control.put());
+        controls->Item(*index.get(), control.put());
         if (!control) continue;
         LONG controlId = 0;
         control->get_Id(&controlId);
@@ -102,12 +96,9 @@ ComPtr<IQxPane> FindPane(IQxPanes* panes, const wchar_t* name) {
     LONG count = 0;
     panes->get_Count(&count);
     for (LONG i = 0; i < count; ++i) {
-        VARIANT index;
-        VariantInit(&index);
-        index.vt = VT_I4;
-        index.lVal = i;
+        auto index = ScopedVariant::I4(i);
         ComPtr<IQxPane> pane;
-        panes->Item(index, pane.put());
+        panes->Item(*index.get(), pane.put());
         if (!pane) continue;
         UniqueBstr paneName;
         pane->get_Name(paneName.put());

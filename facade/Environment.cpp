@@ -22,21 +22,27 @@ folium::ComPtr<IDispatch> SignatureEngine(CFoliumFun& self) {
 // Whether the user is asked before work is lost; kept here and by the signature engine.
 STDMETHODIMP CFoliumFun::get_AlterUser(LONG* pVal) {
     if (!pVal) return E_POINTER;
-    auto engine = SignatureEngine(*this);
-    if (!engine) return S_FALSE;
-    folium::ScopedVariant value;
-    HRESULT hr = folium::InvokeByName(DISPATCH_PROPERTYGET, value.get(), engine.get(), L"AlterUser");
-    if (FAILED(hr)) return S_FALSE;
-    *pVal = value->lVal;
-    return S_OK;
+    return folium::Guarded([&] {
+        auto engine = SignatureEngine(*this);
+        if (!engine) return S_FALSE;
+        folium::ScopedVariant value;
+        HRESULT hr = folium::InvokeByName(DISPATCH_PROPERTYGET, value.get(), engine.get(), L"AlterUser");
+        if (FAILED(hr)) return S_FALSE;
+        auto n = folium::ReadI4(value.get());
+        if (!n) return S_FALSE;
+        *pVal = *n;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CFoliumFun::put_AlterUser(LONG value) {
     m_nAlterUser = value;
-    auto engine = SignatureEngine(*this);
-    if (!engine) return S_OK;
-    folium::ScopedVariant v(value);
-    return folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, engine.get(), L"AlterUser", v.get());
+    return folium::Guarded([&] {
+        auto engine = SignatureEngine(*this);
+        if (!engine) return S_OK;
+        auto v = folium::ScopedVariant::I4(value);
+        return folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, engine.get(), L"AlterUser", v.get());
+    });
 }
 
 // The component file's own version, read from its version resource.

@@ -66,7 +66,10 @@ HRESULT OpenLocalFile(CFoliumFun& fun, const wchar_t* path, ComPtr<IQxDocument>*
     *document = nullptr;
     ComPtr<IQxDocuments> documents = HostDocuments(fun);
     if (!documents) return S_FALSE;
-    ScopedVariant name(path), password(L""), ownerPassword(L""), options(L"");
+    auto name = ScopedVariant::Bstr(path);
+    auto password = ScopedVariant::Bstr(L"");
+    auto ownerPassword = ScopedVariant::Bstr(L"");
+    auto options = ScopedVariant::Bstr(L"");
     documents->Open(*name.get(), *password.get(), *ownerPassword.get(), *options.get(), document->put());
     return S_OK;
 }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "../bridge/Bridge.h"
+#include "../bridge/SealCheck.h"
 #include "../support/Base64.h"
 #include "../support/CookieText.h"
 #include "../support/win/CodePages.h"
@@ -29,7 +30,6 @@ namespace {
 constexpr wchar_t kDialogFilter[] = L"PDF文件(*.pdf)\0*.pdf\0所有文件(*.*)\0*.*\0";
 constexpr wchar_t kSaveTitle[] = L"保存文档";
 constexpr wchar_t kOpenTitle[] = L"打开文档";
-constexpr wchar_t kSealType[] = L"Brimwell:AddSeal";
 constexpr wchar_t kSaveFirstMessage[] = L"请先保存文档！";
 constexpr wchar_t kStandardTable[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 constexpr DWORD kDialogFlags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
@@ -38,14 +38,8 @@ constexpr DWORD kDialogPathChars = 260;
 constexpr LONG kPageAssembly = 6;
 
 
-// An optional argument left out; owns nothing, so it needs no clearing.
-VARIANT Missing() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ERROR;
-    v.scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
+// An optional argument left out.
+VARIANT Missing() { return *ScopedVariant::Missing().get(); }
 
 // Hands a new string to a BSTR out-parameter that this member already filled,
 // freeing the earlier one.
@@ -127,10 +121,7 @@ bool PageHasSeal(IQxPage* page) {
     for (LONG i = 0; i < count; ++i) {
         ComPtr<IQxAnnotation> annotation;
         annotations->Item(i, annotation.put());
-        if (!annotation) continue;
-        UniqueBstr type;
-        annotation->get_Type(type.put());
-        if (Text(type) == kSealType) return true;
+        if (folium::IsSealAnnotation(annotation.get())) return true;
     }
     return false;
 }
@@ -241,8 +232,10 @@ STDMETHODIMP CFoliumFun::WebOpenLocalFileEx(BSTR FileName, BSTR Password, BSTR L
         if (!documents) return S_FALSE;
         // The folder is taken as given: a missing backslash runs the names together.
         std::wstring path = Text(UniqueBstr::Copy(LocalPath)) + Text(UniqueBstr::Copy(FileName));
-        ScopedVariant name(path.c_str()), password(Password ? Password : L""),
-            ownerPassword(Password ? Password : L""), options(L"");
+        auto name = ScopedVariant::Bstr(path.c_str());
+        auto password = ScopedVariant::Bstr(Password);
+        auto ownerPassword = ScopedVariant::Bstr(Password);
+        auto options = ScopedVariant::Bstr(L"");
         ComPtr<IQxDocument> document;
         documents->Open(*name.get(), *password.get(), *ownerPassword.get(), *options.get(), document.put());
         return S_OK;
@@ -257,7 +250,7 @@ STDMETHODIMP CFoliumFun::WebOpenLocal(VARIANT_BOOL* pRet) {
         if (!choice) return S_OK;
         ComPtr<IQxDocuments> documents = HostDocuments(*this);
         if (!documents) return S_FALSE;
-        ScopedVariant name(choice->path.c_str());
+        auto name = ScopedVariant::Bstr(choice->path.c_str());
         ComPtr<IQxDocument> document;
         documents->Open(*name.get(), Missing(), Missing(), Missing(), document.put());
         *pRet = document ? VARIANT_TRUE : VARIANT_FALSE;
@@ -302,7 +295,7 @@ STDMETHODIMP CFoliumFun::openFile(BSTR strUrl, VARIANT_BOOL readOnly, VARIANT_BO
         std::wstring target = Text(UniqueBstr::Copy(strUrl));
         if (target.find(L"http:") != std::wstring::npos) {
             UniqueBstr url(target.c_str());
-            ScopedVariant password(L"");
+            auto password = ScopedVariant::Bstr(L"");
             LONG result = -1;
             if (FAILED(documents->OpenURL(url.get(), *password.get(), &result))) result = -1;
             *bRet = result == 0 ? VARIANT_TRUE : VARIANT_FALSE;
@@ -326,7 +319,7 @@ STDMETHODIMP CFoliumFun::WebClose(LONG* lResult) {
         LONG count = 0;
         documents->get_Count(&count);
         if (count > 0) {
-            ScopedVariant first(0L);
+            auto first = ScopedVariant::I4(0);
             documents->Close(*first.get());
             *lResult = 1;
         }
@@ -423,7 +416,7 @@ STDMETHODIMP CFoliumFun::SaveLocalFileNoSignature(BSTR FileName, LONG* lRet) {
                 if (!annotation) continue;
                 UniqueBstr type;
                 annotation->get_Type(type.put());
-                if (EqualsIgnoringCase(type.c_str(), kSealType)) annotation->Delete();
+                if (EqualsIgnoringCase(type.c_str(), folium::kSealAnnotationType)) annotation->Delete();
             }
         }
         UniqueBstr target(FileName ? FileName : L"");
@@ -446,7 +439,8 @@ STDMETHODIMP CFoliumFun::SaveFileToBase64(LONG nType, BSTR* strResult) {
         if (nType == 1) {
             ComPtr<IDispatch> engine;
             if (GetSiblingAddIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put())) {
-                ScopedVariant table(kStandardTable), result;
+                auto table = ScopedVariant::Bstr(kStandardTable);
+                ScopedVariant result;
                 if (SUCCEEDED(folium::InvokeByName(DISPATCH_METHOD, result.get(), engine.get(), L"GetFileBase64",
                                                    table.get())) &&
                     result->vt == VT_BSTR)

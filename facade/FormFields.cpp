@@ -17,39 +17,39 @@ folium::ComPtr<IQxFields> ActiveFields(CFoliumFun& self) {
 STDMETHODIMP CFoliumFun::ImportFieldValue(BSTR FieldName, BSTR FieldValue, VARIANT_BOOL* bResult) {
     if (!bResult) return E_POINTER;
     *bResult = 0;
-    auto fields = ActiveFields(*this);
-    if (!fields) return S_OK;
-    if (auto field = folium::FindFieldByName(fields.get(), FieldName)) {
-        field->put_Value(FieldValue);  // a null string is the empty text
-        *bResult = 1;  // the integer 1, not the automation true
-    }
-    return S_OK;
+    return folium::Guarded([&] {
+        auto fields = ActiveFields(*this);
+        if (!fields) return;
+        if (auto field = folium::FindFieldByName(fields.get(), FieldName)) {
+            field->put_Value(FieldValue);  // a null string is the empty text
+            *bResult = 1;  // the integer 1, not the automation true
+        }
+    });
 }
 
 STDMETHODIMP CFoliumFun::ExportFieldValue(BSTR FieldName, BSTR* strRet) {
     if (!strRet) return E_POINTER;
-    try {
+    *strRet = nullptr;
+    return folium::Guarded([&] {
         folium::UniqueBstr value(L"");
         if (auto fields = ActiveFields(*this))
             if (auto field = folium::FindFieldByName(fields.get(), FieldName)) field->get_Value(value.put());
         *strRet = value.CopyOut();
-        return S_OK;
-    } catch (const folium::HResultError& e) {
-        *strRet = nullptr;
-        return e.hr;
-    }
+    });
 }
 
 STDMETHODIMP CFoliumFun::ImportTemplate(BSTR XML, LONG* Result) {
     if (!Result) return E_POINTER;
     *Result = 0;
-    if (RefreshActiveDocument() != 0) return S_FALSE;
-    folium::ComPtr<IQxFields> fields;
-    m_spActiveDocument->get_Fields(fields.put());
-    if (!fields) return S_OK;
-    folium::ScopedVariant xml(XML ? XML : L"");
-    fields->ImportXml(0, *xml.get(), Result);
-    return S_OK;
+    return folium::Guarded([&] {
+        if (RefreshActiveDocument() != 0) return S_FALSE;
+        folium::ComPtr<IQxFields> fields;
+        m_spActiveDocument->get_Fields(fields.put());
+        if (!fields) return S_OK;
+        auto xml = folium::ScopedVariant::Bstr(XML);
+        fields->ImportXml(0, *xml.get(), Result);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CFoliumFun::ImportFieldValueByXML(BSTR sXML, LONG* lResult) { return ImportTemplate(sXML, lResult); }

@@ -542,7 +542,7 @@ STDMETHODIMP CFoliumFun::put_CursorState(LONG value) {
         if (RefreshActiveDocument() != 0 || value < 0 || value > 2) return S_OK;
         auto tools = ToolsOf(m_spApplication.get());
         if (!tools) return S_OK;
-        folium::ScopedVariant name(kCursorTools[value]);
+        auto name = folium::ScopedVariant::Bstr(kCursorTools[value]);
         ComPtr<IQxTool> tool;
         tools->Item(*name.get(), tool.put());
         if (tool) tool->Activate();
@@ -559,7 +559,7 @@ STDMETHODIMP CFoliumFun::SetSelectState(LONG lState, VARIANT_BOOL* blRet) {
     return Guarded([&] {
         auto tools = ToolsOf(m_spApplication.get());
         if (!tools) return S_OK;
-        folium::ScopedVariant item(index);
+        auto item = folium::ScopedVariant::I4(index);
         ComPtr<IQxTool> tool;
         tools->Item(*item.get(), tool.put());
         if (!tool) return S_OK;
@@ -717,10 +717,9 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
         m_spApplication->get_Documents(documents.put());
         ComPtr<IQxDocument> document;
         if (documents) {
-            folium::ScopedVariant path(folium::TextArg(strFileName).get());
+            auto path = folium::ScopedVariant::Bstr(folium::TextArg(strFileName).get());
             folium::ScopedVariant missing;
-            missing->vt = VT_ERROR;
-            missing->scode = DISP_E_PARAMNOTFOUND;
+            missing = folium::ScopedVariant::Missing();
             documents->Open(*path.get(), *missing.get(), *missing.get(), *missing.get(), document.put());
         }
         auto finder = FinderOf(document.get());

@@ -1,69 +1,1042 @@
-// Seals and signatures.
+// Seals and signatures. Almost every member is one fixed sequence against the
+// signature engine (or the OFD signature add-in): check what the member needs, turn
+// the script's position mode into the engine's code, put the engine's parameters one
+// by one, call one method and take its result. The sequence is written once
+// (RunEngineMember); each member is a row of kMembers saying which parameters, which
+// method with which arguments and how its result is read. The component's own logic
+// around the engine (seal image resolution, the seal count's three sources, output
+// flags, converting signatures to images) follows the table.
 #include "FoliumFun.h"
 
-// Not built yet (marked "pending" in idl/members.tsv).
-STDMETHODIMP CFoliumFun::put_AllowSignName(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::get_SignatureMode(LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateSignature(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR Area, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::ShowSignDlg(LONG type, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::ShowCheckDlg(LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SignatureNames(BSTR* strRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SignatureItem(LONG nIndex, BSTR* strRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SignatureCount(LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::DeleteSignature(BSTR Password, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SetSignatureParam(BSTR Name, BSTR Value, BSTR HeaderValue, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode, BSTR Position, BSTR Area, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::FastSignature(LONG SignIndex, BSTR SignPass, BSTR Area, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateBarcodeSignature(BSTR barcodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage, LONG lEndPage, LONG mode, BSTR Position, BSTR Area, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SaveSignDataToLocal(BSTR* strData) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::LoadLocalSignData(BSTR strSignData, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateSignatureByName(BSTR sealName, LONG StartPageNo, LONG EndPageNo, BSTR Password, LONG mode, BSTR posText, BSTR protectArea, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateRaycodeSignature(BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR Area, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateQRCodeSignature(BSTR QRCodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage, LONG lEndPage, LONG mode, BSTR Position, BSTR Area, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateSignatureByImage(BSTR imageFile, BSTR SignPass, VARIANT_BOOL bProtected, LONG nStartPageNo, LONG nEndPageNo, LONG mode, BSTR Position, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::FastSignatureByImage(BSTR imageFile, BSTR SignPass, VARIANT_BOOL bProtected, LONG* Result) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateSignaturePages(LONG SignIndex, BSTR SignPass, BSTR Pages, LONG mode, BSTR Position, BSTR Area, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::get_HaveSignature(LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::FastSeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode, BSTR Position, BSTR Area, LONG ReferencePoint, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SetFieldByName(BSTR Name, BSTR Value, VARIANT_BOOL* bResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::GetFieldByName(BSTR strName, BSTR* strValue) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::ClearFieldByName(VARIANT_BOOL* bRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::GotoSignature(LONG nSignatureIndex, LONG isFirst, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::ShedCryptoDocument(LONG IsSaveAs, LONG* Result) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateSignatureOFD(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR Area, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::DeleteSignatureOFD(BSTR Password, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::SignatureCountOFD(LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::InvalidSignatureCountOFD(LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::CreateCrossPageSignatureOFD(LONG SignIndex, BSTR SignPass, LONG mode, BSTR Position, LONG lSignPageMode, LONG lSignType, LONG lSignFirstPagePercent, LONG lSignLoopPageSize, BSTR CrossPagePageRatioDesc, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::GetDocumentID(BSTR* strRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::AddSignatureByDlg(LONG nType, LONG* lRet) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::ConvertSignToImage(BSTR FilePath, LONG* lResult) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::get_CustomStraddle(LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_CustomStraddle(LONG value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::FastSignatureByImageEx(BSTR imageFile, BSTR SignPass, FLOAT Width, FLOAT Height, BSTR signName, VARIANT_BOOL bLoop, BSTR ExtParam, VARIANT_BOOL bProtected, LONG* Result) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::AddFieldSignature(BSTR strExParam, LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::PreDigitalSignature(LONG nPre, LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::HasPreSignature(LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_SignaturePages(VARIANT value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_SignaturePos(VARIANT value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_SignaturePosMode(LONG value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_AutoSign(LONG value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::VDLoginPhone(BSTR strExParam, LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::VDLogoutPhone(BSTR strExParam, LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_AllowSignID(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::VDAddBarcodeAnnot(BSTR strExParam, LONG* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_SignatureOutputFlags(LONG value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_AllowSignTag(LONG value) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::get_AllowUserCode(BSTR* pVal) { return FOLIUM_NOT_BUILT_YET; }
-STDMETHODIMP CFoliumFun::put_AllowUserCode(BSTR value) { return FOLIUM_NOT_BUILT_YET; }
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../bridge/Bridge.h"
+#include "../bridge/SealCheck.h"
+#include "../bridge/Walks.h"
+#include "../support/Base64.h"
+#include "../support/win/Image.h"
+#include "../support/win/Settings.h"
+#include "FileHelpers.h"
+
+using folium::ComPtr;
+using folium::Guarded;
+using folium::InvokeByName;
+using folium::ScopedVariant;
+using folium::UniqueBstr;
+using folium::Walk;
+
+namespace {
+
+const wchar_t kEngine[] = L"Veridane.Folium2015";
+const wchar_t kOfdAddIn[] = L"Quirex.OFDSignature";
+const wchar_t kAnnotsAddIn[] = L"Quirex.Annots";
+const wchar_t kPreSealKey[] = L"VD_PreSeal";
+const wchar_t kMissingFileText[] = L"文件不存在！";
+const wchar_t kImageCaption[] = L"Folium2018";
+constexpr LONG kSignatureFieldKind = 6;
+constexpr LONG kEditPermission = 1;
+
+// ---- automation values ---------------------------------------------------------------
+
+// A BSTR argument as the script passed it (embedded NULs kept); null reads as "".
+std::wstring_view View(BSTR b) { return b ? std::wstring_view(b, SysStringLen(b)) : std::wstring_view(); }
+
+ScopedVariant Text(std::wstring_view s) {
+    ScopedVariant v;
+    v->bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    if (!v->bstrVal) folium::ThrowHResult(E_OUTOFMEMORY);
+    v->vt = VT_BSTR;
+    return v;
+}
+
+ScopedVariant Long(LONG n) { return ScopedVariant(n); }
+
+ScopedVariant Short(SHORT n) {
+    ScopedVariant v;
+    v->vt = VT_I2;
+    v->iVal = n;
+    return v;
+}
+
+ScopedVariant Real(float f) {
+    ScopedVariant v;
+    v->vt = VT_R4;
+    v->fltVal = f;
+    return v;
+}
+
+ScopedVariant Bool(bool b) {
+    ScopedVariant v;
+    v->vt = VT_BOOL;
+    v->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+// The 32-bit value of an engine's result, read by its type; nothing when it has none.
+std::optional<LONG> LongOf(const VARIANT* v) {
+    if (v->vt == VT_I4) return v->lVal;
+    ScopedVariant n;
+    if (FAILED(VariantChangeType(n.get(), const_cast<VARIANT*>(v), 0, VT_I4))) return std::nullopt;
+    return n->lVal;
+}
+
+UniqueBstr TextOf(const VARIANT* v) {
+    if (v->vt == VT_BSTR) return UniqueBstr::Copy(v->bstrVal);
+    ScopedVariant s;
+    if (SUCCEEDED(VariantChangeType(s.get(), const_cast<VARIANT*>(v), 0, VT_BSTR))) return UniqueBstr::Copy(s->bstrVal);
+    return UniqueBstr(L"");
+}
+
+// A page number or setting as "%d" writes it.
+std::wstring Decimal(LONG n) { return std::to_wstring(n); }
+
+std::wstring RangeText(LONG first, LONG last) { return Decimal(first) + L"-" + Decimal(last); }
+
+ComPtr<IDispatch> Sibling(CFoliumFun& self, const wchar_t* progId) {
+    ComPtr<IDispatch> target;
+    if (!self.m_spApplication) return target;
+    UniqueBstr id(progId);
+    self.GetSiblingAddIn(id.get(), target.put());
+    return target;
+}
+
+HRESULT PutProperty(IDispatch* target, const wchar_t* name, ScopedVariant value) {
+    return InvokeByName(DISPATCH_PROPERTYPUT, nullptr, target, name, value.get());
+}
+
+// Calls a method with its arguments given in call order.
+HRESULT CallMethod(IDispatch* target, const wchar_t* name, std::vector<ScopedVariant>& args, VARIANT* result,
+                   WORD kind = DISPATCH_METHOD) {
+    std::vector<VARIANT*> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(it->get());
+    reversed.push_back(nullptr);
+    return folium::InvokeByNameArray(kind, result, target, name, static_cast<int>(args.size()), reversed.data());
+}
+
+// ---- the engine members as data --------------------------------------------------------
+
+// What a member needs before it contacts the engine.
+enum class Needs : unsigned char {
+    Host,       // the host application only
+    Doc,        // an active document
+    DocPages,   // an active document and a page range within it
+    DocNotOfd,  // an active document that is not an OFD document
+    OfdDoc,     // the refreshed active document, an OFD document
+};
+
+// How the script's position mode becomes the engine's code.
+enum class Modes : unsigned char {
+    None,  // the member has no mode
+    A,     // "SignaturePosMode" of single and range seals
+    B,     // position argument of "SeriesSignature"
+    Raw,   // passed untranslated
+    Ofd,   // OFD seals: 1 and 2 only
+};
+
+// One value the member hands to the engine, with its VARIANT type.
+enum class Src : unsigned char {
+    None,                                        // end of a list
+    Pages, Pass, Position, Area, Image, Text,    // BSTR
+    Text2, Text3, Empty,                         // BSTR
+    Index, Code, ShowDlg, Kind, Start, Last,     // I4
+    CrossMode, CrossType, CrossFirst, CrossLoop, // I4
+    Protect, Loop, Zero,                         // I2
+    Width, Height,                               // R4
+};
+
+struct Param {
+    const wchar_t* name;
+    Src src;
+};
+
+// How the engine's answer becomes the member's result.
+enum class Outcome : unsigned char {
+    Value,         // the 32-bit value
+    OneMeansZero,  // 0 when the engine answers 1, else 1
+    ZeroMeansOne,  // 1 when the engine answers 0, else 0
+    Text,          // the engine's string
+    Nothing,       // the result is not written
+};
+
+enum Extra : unsigned {
+    kNoExtra = 0,
+    kPendingSignData = 1,  // hands over the print watermark style, then empties it
+    kClearSelection = 2,   // clears the annotation selection afterwards
+    kOneOnceReady = 4,     // result 1 once the checks passed (engine missing or failing)
+    kNoInitial = 8,        // the result is not written before the engine answers
+};
+
+struct EngineMember {
+    const wchar_t* progId;
+    Needs needs;
+    Modes modes;
+    Param params[10];  // put in this order
+    const wchar_t* method;
+    WORD kind;         // DISPATCH_METHOD or DISPATCH_PROPERTYGET
+    Src args[8];       // in call order
+    Outcome outcome;
+    LONG initial;
+    unsigned extra;
+};
+
+// The values a member call brings; each row picks what it hands on.
+struct SealArgs {
+    std::wstring pages;
+    std::wstring_view pass, position, area, image, text, text2, text3;
+    LONG index = 0, mode = 0, first = 0, last = 0, kind = 0, showDlg = 0;
+    LONG crossMode = 0, crossType = 0, crossFirst = 0, crossLoop = 0;
+    SHORT protect = 0, loop = 0;
+    float width = 0, height = 0;
+    LONG code = 0;  // the translated mode, set by the sequence
+};
+
+#define PAGES {L"SignaturePages", Src::Pages}
+#define PIN {L"SignaturePIN", Src::Pass}
+#define POSMODE {L"SignaturePosMode", Src::Code}
+#define POS {L"SignaturePos", Src::Position}
+#define IMAGE_INDEX {L"SignatureImage", Src::Index}
+#define IMAGE_TEXT {L"SignatureImage", Src::Image}
+#define PROTECT {L"IsProtectDoc", Src::Protect}
+constexpr WORD M = DISPATCH_METHOD;
+constexpr WORD G = DISPATCH_PROPERTYGET;
+
+enum Member {
+    kCreateSignature, kCreateSignaturePages, kCreateSignatureByName, kCreateSignatureByImage, kCreateRaycode,
+    kCreateBarcode, kSeries, kFastSeries, kFastSignature, kFastByImage, kFastByImageEx, kAddFieldSignature,
+    kAddSignatureByDlg, kAddBarcodeAnnot, kShowSignDlg, kShowCheckDlg, kSignatureNames, kSignatureItem,
+    kDeleteSignature, kSetSignatureParam, kSaveSignData, kLoadSignData, kGetDocumentID, kGotoSignature,
+    kShedCrypto, kLoginPhone, kLogoutPhone, kSetField, kGetField, kClearField, kPreDigital, kHaveSignature,
+    kGetSignatureMode, kEngineCount, kOfdCreate, kOfdCrossPage, kOfdDelete, kOfdCount, kOfdInvalidCount,
+};
+
+const EngineMember kMembers[] = {
+    // seal creation
+    {kEngine, Needs::Doc, Modes::A, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M, {Src::Zero},
+     Outcome::Value, 1, kPendingSignData},
+    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_INDEX}, L"CreateSignature", M, {Src::Zero},
+     Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT}, L"CreateSignature", M, {Src::Zero},
+     Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT, PROTECT}, L"CreateSignature", M,
+     {Src::Zero}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS}, L"CreateRaycodeSignature", M, {}, Outcome::Value, 1,
+     kNoExtra},
+    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, {L"ShowBarCodeDlg", Src::ShowDlg}},
+     L"CreateBarcodeSignature", M, {Src::Kind, Src::Text}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::DocPages, Modes::B, {}, L"SeriesSignature", M,
+     {Src::Start, Src::Last, Src::Index, Src::Pass, Src::Code, Src::Position, Src::Area}, Outcome::OneMeansZero, 1,
+     kNoExtra},
+    {kEngine, Needs::DocPages, Modes::Raw, {}, L"SeriesSignature", M,
+     {Src::Start, Src::Last, Src::Index, Src::Pass, Src::Code, Src::Position, Src::Area}, Outcome::OneMeansZero, 1,
+     kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"FastSignature", M, {Src::Index, Src::Pass, Src::Area}, Outcome::Value,
+     1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {PROTECT}, L"FastSignatureByImage", M, {Src::Image, Src::Pass, Src::Protect},
+     Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"FastSignatureByImageEx", M,
+     {Src::Image, Src::Pass, Src::Width, Src::Height, Src::Text2, Src::Loop, Src::Text3, Src::Protect},
+     Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"AddFieldSignature", M, {Src::Text}, Outcome::Value, 0, kClearSelection},
+    {kEngine, Needs::DocNotOfd, Modes::None, {}, L"AddSignatureByDlg", M, {Src::Kind}, Outcome::Value, 0,
+     kOneOnceReady},
+    {kEngine, Needs::Host, Modes::None, {}, L"VDAddBarcodeAnnot", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
+    // queries, dialogs and engine commands
+    {kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::ZeroMeansOne, 0, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::Value, 0, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"SignatureNames", M, {}, Outcome::Text, 0, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"SignatureItem", M, {Src::Index}, Outcome::Text, 0, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"DeleteSignature", M, {Src::Text}, Outcome::Value, 0, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"SetSignatureParam", M, {Src::Text, Src::Text2, Src::Text3},
+     Outcome::Value, 0, kNoInitial},
+    {kEngine, Needs::Doc, Modes::None, {}, L"SaveSignDataToLocal", M, {}, Outcome::Text, 0, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"LoadLocalSignData", M, {Src::Text}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Doc, Modes::None, {}, L"GetDocumentID", M, {}, Outcome::Text, 0, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"GotoSignature", M, {Src::Index, Src::Kind}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"ShedCryptoDocument", M, {Src::Kind}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"VDLoginPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"VDLogoutPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Nothing, 0,
+     kNoInitial},
+    {kEngine, Needs::Host, Modes::None, {}, L"GetFieldByName", M, {Src::Text}, Outcome::Text, 0, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"ClearFieldByName", M, {}, Outcome::Nothing, 0, kNoInitial},
+    {kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Value, 0,
+     kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"HaveSignature", G, {}, Outcome::Value, 1, kNoExtra},
+    {kEngine, Needs::Host, Modes::None, {}, L"SignatureMode", G, {}, Outcome::Value, 0, kNoInitial},
+    {kEngine, Needs::Host, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, 0, kNoInitial},
+    // OFD documents
+    {kOfdAddIn, Needs::OfdDoc, Modes::Ofd, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M, {},
+     Outcome::Value, 0, kNoExtra},
+    {kOfdAddIn, Needs::OfdDoc, Modes::Ofd,
+     {IMAGE_INDEX, PIN, POSMODE, POS, {L"CrossPageSignPageMode", Src::CrossMode},
+      {L"CrossPageSignType", Src::CrossType}, {L"CrossPageSignFirstPage", Src::CrossFirst},
+      {L"CrossPageSignLoopPageSize", Src::CrossLoop}, {L"CrossPageSignPageRatioDesc", Src::Text}},
+     L"CreateCrossPageSignature", M, {}, Outcome::Value, 0, kNoExtra},
+    {kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"DeleteLastSignature", M, {Src::Text}, Outcome::Value, 0, kNoExtra},
+    {kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, -1, kNoExtra},
+    {kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"InvalidSignatureCount", M, {}, Outcome::Value, -1, kNoExtra},
+};
+static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == kOfdInvalidCount + 1, "one row per member");
+
+#undef PAGES
+#undef PIN
+#undef POSMODE
+#undef POS
+#undef IMAGE_INDEX
+#undef IMAGE_TEXT
+#undef PROTECT
+
+std::optional<LONG> Translate(Modes modes, LONG mode) {
+    switch (modes) {
+    case Modes::None: return 0;
+    case Modes::Raw: return mode;
+    case Modes::A:
+        switch (mode) {
+        case 0: case 4: return 2;
+        case 1: return 0;
+        case 2: return 1;
+        }
+        return std::nullopt;
+    case Modes::B:
+        switch (mode) {
+        case 0: case 4: return 3;
+        case 1: return 1;
+        case 2: return 2;
+        }
+        return std::nullopt;
+    case Modes::Ofd:
+        if (mode == 1) return 0;
+        if (mode == 2) return 1;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+ScopedVariant ValueOf(Src src, const SealArgs& a) {
+    switch (src) {
+    case Src::Pages: return Text(a.pages);
+    case Src::Pass: return Text(a.pass);
+    case Src::Position: return Text(a.position);
+    case Src::Area: return Text(a.area);
+    case Src::Image: return Text(a.image);
+    case Src::Text: return Text(a.text);
+    case Src::Text2: return Text(a.text2);
+    case Src::Text3: return Text(a.text3);
+    case Src::Empty: return Text(L"");
+    case Src::Index: return Long(a.index);
+    case Src::Code: return Long(a.code);
+    case Src::ShowDlg: return Long(a.showDlg);
+    case Src::Kind: return Long(a.kind);
+    case Src::Start: return Long(a.first);
+    case Src::Last: return Long(a.last);
+    case Src::CrossMode: return Long(a.crossMode);
+    case Src::CrossType: return Long(a.crossType);
+    case Src::CrossFirst: return Long(a.crossFirst);
+    case Src::CrossLoop: return Long(a.crossLoop);
+    case Src::Protect: return Short(a.protect);
+    case Src::Loop: return Short(a.loop);
+    case Src::Zero: return Short(0);
+    case Src::Width: return Real(a.width);
+    case Src::Height: return Real(a.height);
+    case Src::None: break;
+    }
+    return ScopedVariant();
+}
+
+// Where a member's result goes: a number or a string.
+struct ResultSlot {
+    LONG* number = nullptr;
+    BSTR* text = nullptr;
+};
+
+bool PageRangeFits(IQxDocument* document, LONG first, LONG last) {
+    const LONG count = folium::PageCountOf(folium::PagesOf(document).get(), 0);
+    return first > 0 && last > 0 && last >= first && first <= count && last <= count;
+}
+
+bool IsOfd(IQxDocument* document) {
+    if (!document) return false;
+    document->AddRef();  // IsOfdDocument takes over one reference
+    return folium::IsOfdDocument(document);
+}
+
+// The shared sequence: needs, mode, values, engine, parameters, call, result.
+HRESULT RunEngineMember(CFoliumFun& self, Member which, SealArgs& a, ResultSlot out) {
+    const EngineMember& m = kMembers[which];
+    if (m.outcome == Outcome::Text) {
+        if (!out.text) return E_POINTER;
+        *out.text = UniqueBstr(L"").Detach();
+    } else if (m.outcome != Outcome::Nothing) {
+        if (!out.number) return E_POINTER;
+        if (!(m.extra & kNoInitial)) *out.number = m.initial;
+    }
+    if (!self.m_spApplication) return S_FALSE;
+
+    ComPtr<IQxDocument> document;
+    switch (m.needs) {
+    case Needs::Host: break;
+    case Needs::Doc:
+    case Needs::DocPages:
+    case Needs::DocNotOfd:
+        document = folium::files::HostActiveDocument(self);
+        if (!document) return S_FALSE;
+        if (m.needs == Needs::DocPages && !PageRangeFits(document.get(), a.first, a.last)) return S_FALSE;
+        if (m.needs == Needs::DocNotOfd && IsOfd(document.get())) return S_FALSE;
+        break;
+    case Needs::OfdDoc:
+        if (self.RefreshActiveDocument() != 0 || !IsOfd(self.m_spActiveDocument.get())) return S_FALSE;
+        break;
+    }
+    std::optional<LONG> code = Translate(m.modes, a.mode);
+    if (!code) return S_FALSE;
+    a.code = *code;
+    if (m.extra & kOneOnceReady) *out.number = 1;
+
+    std::vector<ScopedVariant> params, args;
+    for (const Param& p : m.params) {
+        if (!p.name) break;
+        params.push_back(ValueOf(p.src, a));
+    }
+    for (Src s : m.args) {
+        if (s == Src::None) break;
+        args.push_back(ValueOf(s, a));
+    }
+
+    ComPtr<IDispatch> engine = Sibling(self, m.progId);
+    if (engine) {
+        for (size_t i = 0; i < params.size(); ++i)
+            InvokeByName(DISPATCH_PROPERTYPUT, nullptr, engine.get(), m.params[i].name, params[i].get());
+        if ((m.modes == Modes::A || m.modes == Modes::B) && a.mode == 0) {
+            std::vector<ScopedVariant> loop;
+            loop.push_back(Bool(false));
+            ScopedVariant ignored;
+            CallMethod(engine.get(), L"AddTextPosLoop", loop, ignored.get());
+        }
+        if ((m.extra & kPendingSignData) && !self.m_strPendingSignData.empty()) {
+            std::vector<ScopedVariant> field;
+            field.push_back(Text(L"PrintExtParam"));
+            field.push_back(Text(View(self.m_strPendingSignData.get())));
+            ScopedVariant ignored;
+            CallMethod(engine.get(), L"SetFieldByName", field, ignored.get());
+        }
+        ScopedVariant result;
+        HRESULT hr = CallMethod(engine.get(), m.method, args, result.get(), m.kind);
+        if (m.extra & kPendingSignData) self.m_strPendingSignData = UniqueBstr(L"");
+        if (SUCCEEDED(hr)) {
+            if (m.outcome == Outcome::Text) {
+                SysFreeString(*out.text);
+                *out.text = TextOf(result.get()).CopyOut();
+            } else if (m.outcome != Outcome::Nothing) {
+                if (std::optional<LONG> value = LongOf(result.get())) {
+                    if (m.outcome == Outcome::Value) *out.number = *value;
+                    else if (m.outcome == Outcome::OneMeansZero) *out.number = *value == 1 ? 0 : 1;
+                    else *out.number = *value == 0 ? 1 : 0;
+                }
+            }
+        }
+    }
+    if (m.extra & kClearSelection) {
+        if (ComPtr<IDispatch> annots = Sibling(self, kAnnotsAddIn)) {
+            std::vector<ScopedVariant> none;
+            ScopedVariant ignored;
+            CallMethod(annots.get(), L"ClearSelectAnnot", none, ignored.get());
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Run(CFoliumFun& self, Member which, SealArgs& a, LONG* out) {
+    return Guarded([&] { return RunEngineMember(self, which, a, ResultSlot{out, nullptr}); });
+}
+
+HRESULT RunText(CFoliumFun& self, Member which, SealArgs& a, BSTR* out) {
+    return Guarded([&] { return RunEngineMember(self, which, a, ResultSlot{nullptr, out}); });
+}
+
+// A property put on the signature engine: the status of the put, S_OK without the
+// engine; S_FALSE without a host. make builds the value once the engine is found.
+template <class Make>
+HRESULT PutEngine(CFoliumFun& self, const wchar_t* name, Make make) {
+    return Guarded([&]() -> HRESULT {
+        if (!self.m_spApplication) return S_FALSE;
+        ComPtr<IDispatch> engine = Sibling(self, kEngine);
+        if (!engine) return S_OK;
+        return PutProperty(engine.get(), name, make());
+    });
+}
+
+ScopedVariant CopyOf(const VARIANT& v) {
+    ScopedVariant copy;
+    HRESULT hr = VariantCopy(copy.get(), const_cast<VARIANT*>(&v));
+    if (FAILED(hr)) folium::ThrowHResult(hr);
+    return copy;
+}
+
+// ---- seal image resolution -------------------------------------------------------------
+
+// A seal image given as text becomes a file the engine can read: a local path as it
+// is, a URL downloaded, base64 data decoded and saved in its own format. The
+// temporary file made on the way goes when the request is done.
+class SealImage {
+public:
+    ~SealImage() {
+        if (!temp_.empty()) folium::files::DeleteIfExists(temp_);
+    }
+    // False when a local file does not exist (the user has been told).
+    bool Resolve(CFoliumFun& self, std::wstring_view given) {
+        path_.assign(given);
+        if (path_.find(L':') != std::wstring::npos) {
+            if (path_.find(L"http://") != std::wstring::npos || path_.find(L"https://") != std::wstring::npos) {
+                Download(self);
+                return true;
+            }
+            if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                MessageBoxW(nullptr, kMissingFileText, kImageCaption, MB_ICONERROR | MB_OK);
+                return false;
+            }
+            return true;
+        }
+        Decode();
+        return true;
+    }
+    const std::wstring& path() const { return path_; }
+
+private:
+    void Download(CFoliumFun& self) {
+        if (!self.m_spApplication) return;
+        ComPtr<IQxNetFile> net;
+        self.m_spApplication->CreateNetFile(net.put());
+        if (!net) return;
+        net->Reset();
+        UniqueBstr url(path_.c_str());
+        VARIANT_BOOL opened = VARIANT_FALSE, done = VARIANT_FALSE, closed = VARIANT_FALSE;
+        VARIANT missing;
+        VariantInit(&missing);
+        missing.vt = VT_ERROR;
+        missing.scode = DISP_E_PARAMNOTFOUND;
+        net->Open(0, url.get(), 0, missing, missing, &opened);
+        if (opened) net->Transfer(&done);
+        if (opened && done) {
+            LONG status = 0;
+            net->get_Status(&status);
+            if (status == 200) {
+                std::wstring file = folium::files::CreateTempFile();
+                if (!file.empty()) {
+                    temp_ = file;
+                    UniqueBstr name(file.c_str());
+                    VARIANT_BOOL saved = VARIANT_FALSE;
+                    net->SaveToFile(0, name.get(), &saved);
+                    path_ = file;
+                }
+            }
+        }
+        net->Close(&closed);
+    }
+
+    void Decode() {
+        std::string narrow;
+        narrow.reserve(path_.size());
+        for (wchar_t c : path_) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+        std::vector<std::uint8_t> bytes = folium::DecodeBase64(narrow);
+        folium::Image image = folium::Image::Load(bytes.data(), bytes.size());
+        if (!image.Valid()) return;
+        std::wstring file = folium::files::CreateTempFile();
+        if (file.empty()) return;
+        temp_ = file;
+        if (image.Save(file.c_str())) path_ = file;
+    }
+
+    std::wstring path_, temp_;
+};
+
+// ---- fields -----------------------------------------------------------------------------
+
+// Visits the document's fields (Fields.Count, Fields.Item with a VT_I8 index from 0)
+// until the visitor stops.
+void WalkFields(IQxDocument* document, folium::FunctionRef<Walk(IQxField* field)> visit) {
+    ComPtr<IQxFields> fields;
+    document->get_Fields(fields.put());
+    if (!fields) return;
+    LONG count = 0;
+    fields->get_Count(&count);
+    for (LONG i = 0; i < count; ++i) {
+        VARIANT index;
+        VariantInit(&index);
+        index.vt = VT_I8;
+        index.llVal = i;
+        ComPtr<IQxField> field;
+        fields->Item(index, field.put());
+        if (field && visit(field.get()) == Walk::Stop) return;
+    }
+}
+
+bool IsSigned(IQxField* field) {
+    ComPtr<IDispatch> signature;
+    field->get_Signature(signature.put());
+    return static_cast<bool>(signature);
+}
+
+void ShowSeal(IQxAnnotation* seal, VARIANT_BOOL visible, bool resetOutput) {
+    seal->put_Visible(visible);
+    if (resetOutput) seal->ResetOutput(0);
+}
+
+}  // namespace
+
+// ---- seal creation --------------------------------------------------------------------
+
+STDMETHODIMP CFoliumFun::CreateSignature(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position,
+                                         BSTR Area, LONG* lResult) {
+    SealArgs a;
+    a.pages = Decimal(PageNo);
+    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
+    return Run(*this, kCreateSignature, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::CreateSignaturePages(LONG SignIndex, BSTR SignPass, BSTR Pages, LONG mode, BSTR Position,
+                                              BSTR Area, LONG* lResult) {
+    SealArgs a;
+    a.pages.assign(View(Pages));
+    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
+    return Run(*this, kCreateSignaturePages, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::CreateSignatureByName(BSTR sealName, LONG StartPageNo, LONG EndPageNo, BSTR Password,
+                                               LONG mode, BSTR posText, BSTR protectArea, LONG* lRet) {
+    SealArgs a;
+    a.pages = RangeText(StartPageNo, EndPageNo);
+    a.image = View(sealName), a.pass = View(Password), a.mode = mode, a.position = View(posText);
+    return Run(*this, kCreateSignatureByName, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::CreateSignatureByImage(BSTR imageFile, BSTR SignPass, VARIANT_BOOL bProtected,
+                                                LONG nStartPageNo, LONG nEndPageNo, LONG mode, BSTR Position,
+                                                LONG* lRet) {
+    if (!lRet) return E_POINTER;
+    return Guarded([&]() -> HRESULT {
+        *lRet = 1;
+        SealImage image;
+        if (!image.Resolve(*this, View(imageFile))) return S_FALSE;
+        SealArgs a;
+        a.pages = RangeText(nStartPageNo, nEndPageNo);
+        a.image = image.path(), a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
+        a.protect = bProtected;
+        return RunEngineMember(*this, kCreateSignatureByImage, a, ResultSlot{lRet, nullptr});
+    });
+}
+
+STDMETHODIMP CFoliumFun::CreateRaycodeSignature(BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR Area,
+                                                LONG* lRet) {
+    SealArgs a;
+    a.pages = Decimal(PageNo);
+    a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
+    return Run(*this, kCreateRaycode, a, lRet);
+}
+
+namespace {
+HRESULT BarcodeSeal(CFoliumFun& self, LONG kind, BSTR text, LONG showDlg, BSTR pass, LONG first, LONG last,
+                    LONG mode, BSTR position, LONG* out) {
+    SealArgs a;
+    a.pages = RangeText(first, last);
+    a.kind = kind, a.text = View(text), a.showDlg = showDlg, a.pass = View(pass), a.mode = mode;
+    a.position = View(position);
+    return Run(self, kCreateBarcode, a, out);
+}
+}  // namespace
+
+STDMETHODIMP CFoliumFun::CreateBarcodeSignature(BSTR barcodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage,
+                                                LONG lEndPage, LONG mode, BSTR Position, BSTR Area, LONG* lRet) {
+    return BarcodeSeal(*this, 1, barcodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode, Position, lRet);
+}
+
+STDMETHODIMP CFoliumFun::CreateQRCodeSignature(BSTR QRCodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage,
+                                               LONG lEndPage, LONG mode, BSTR Position, BSTR Area, LONG* lRet) {
+    return BarcodeSeal(*this, 2, QRCodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode, Position, lRet);
+}
+
+STDMETHODIMP CFoliumFun::SeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode,
+                                         BSTR Position, BSTR Area, LONG* lResult) {
+    SealArgs a;
+    a.first = StartPageNo, a.last = EndPageNo, a.index = Index, a.pass = View(Pass), a.mode = mode;
+    a.position = View(Position), a.area = View(Area);
+    return Run(*this, kSeries, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::FastSeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode,
+                                             BSTR Position, BSTR Area, LONG ReferencePoint, LONG* lRet) {
+    SealArgs a;
+    a.first = StartPageNo, a.last = EndPageNo, a.index = Index, a.pass = View(Pass), a.mode = mode;
+    a.position = View(Position), a.area = View(Area);
+    return Run(*this, kFastSeries, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::FastSignature(LONG SignIndex, BSTR SignPass, BSTR Area, LONG* lResult) {
+    SealArgs a;
+    a.index = SignIndex, a.pass = View(SignPass), a.area = View(Area);
+    return Run(*this, kFastSignature, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::FastSignatureByImage(BSTR imageFile, BSTR SignPass, VARIANT_BOOL bProtected, LONG* Result) {
+    SealArgs a;
+    a.image = View(imageFile), a.pass = View(SignPass), a.protect = bProtected;
+    return Run(*this, kFastByImage, a, Result);
+}
+
+STDMETHODIMP CFoliumFun::FastSignatureByImageEx(BSTR imageFile, BSTR SignPass, FLOAT Width, FLOAT Height,
+                                                BSTR signName, VARIANT_BOOL bLoop, BSTR ExtParam,
+                                                VARIANT_BOOL bProtected, LONG* Result) {
+    SealArgs a;
+    a.image = View(imageFile), a.pass = View(SignPass), a.width = Width, a.height = Height;
+    a.text2 = View(signName), a.loop = bLoop, a.text3 = View(ExtParam), a.protect = bProtected;
+    return Run(*this, kFastByImageEx, a, Result);
+}
+
+STDMETHODIMP CFoliumFun::AddFieldSignature(BSTR strExParam, LONG* pVal) {
+    SealArgs a;
+    a.text = View(strExParam);
+    return Run(*this, kAddFieldSignature, a, pVal);
+}
+
+STDMETHODIMP CFoliumFun::AddSignatureByDlg(LONG nType, LONG* lRet) {
+    SealArgs a;
+    a.kind = nType;
+    return Run(*this, kAddSignatureByDlg, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::VDAddBarcodeAnnot(BSTR strExParam, LONG* pVal) {
+    SealArgs a;
+    return Run(*this, kAddBarcodeAnnot, a, pVal);
+}
+
+// ---- queries, dialogs and engine commands ------------------------------------------------
+
+STDMETHODIMP CFoliumFun::ShowSignDlg(LONG type, LONG* lRet) {
+    SealArgs a;
+    a.kind = type;
+    return Run(*this, kShowSignDlg, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::ShowCheckDlg(LONG* lRet) {
+    SealArgs a;
+    a.kind = 4;  // the engine's verification dialog
+    return Run(*this, kShowCheckDlg, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::SignatureNames(BSTR* strRet) {
+    SealArgs a;
+    return RunText(*this, kSignatureNames, a, strRet);
+}
+
+STDMETHODIMP CFoliumFun::SignatureItem(LONG nIndex, BSTR* strRet) {
+    SealArgs a;
+    a.index = nIndex;
+    return RunText(*this, kSignatureItem, a, strRet);
+}
+
+STDMETHODIMP CFoliumFun::DeleteSignature(BSTR Password, LONG* lResult) {
+    SealArgs a;
+    a.text = View(Password);
+    return Run(*this, kDeleteSignature, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::SetSignatureParam(BSTR Name, BSTR Value, BSTR HeaderValue, LONG* lRet) {
+    SealArgs a;
+    a.text = View(Name), a.text2 = View(Value), a.text3 = View(HeaderValue);
+    return Run(*this, kSetSignatureParam, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::SaveSignDataToLocal(BSTR* strData) {
+    SealArgs a;
+    return RunText(*this, kSaveSignData, a, strData);
+}
+
+STDMETHODIMP CFoliumFun::LoadLocalSignData(BSTR strSignData, LONG* lRet) {
+    SealArgs a;
+    a.text = View(strSignData);
+    return Run(*this, kLoadSignData, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::GetDocumentID(BSTR* strRet) {
+    SealArgs a;
+    return RunText(*this, kGetDocumentID, a, strRet);
+}
+
+STDMETHODIMP CFoliumFun::GotoSignature(LONG nSignatureIndex, LONG isFirst, LONG* lRet) {
+    SealArgs a;
+    a.index = nSignatureIndex, a.kind = isFirst;
+    return Run(*this, kGotoSignature, a, lRet);
+}
+
+STDMETHODIMP CFoliumFun::ShedCryptoDocument(LONG IsSaveAs, LONG* Result) {
+    SealArgs a;
+    a.kind = IsSaveAs;
+    return Run(*this, kShedCrypto, a, Result);
+}
+
+STDMETHODIMP CFoliumFun::VDLoginPhone(BSTR strExParam, LONG* pVal) {
+    SealArgs a;
+    return Run(*this, kLoginPhone, a, pVal);
+}
+
+STDMETHODIMP CFoliumFun::VDLogoutPhone(BSTR strExParam, LONG* pVal) {
+    SealArgs a;
+    return Run(*this, kLogoutPhone, a, pVal);
+}
+
+STDMETHODIMP CFoliumFun::SetFieldByName(BSTR Name, BSTR Value, VARIANT_BOOL* bResult) {
+    if (!bResult) return E_POINTER;
+    if (View(Name).empty() || View(Value).empty()) *bResult = VARIANT_FALSE;
+    SealArgs a;
+    a.text = View(Name), a.text2 = View(Value);
+    return Run(*this, kSetField, a, nullptr);
+}
+
+STDMETHODIMP CFoliumFun::GetFieldByName(BSTR strName, BSTR* strValue) {
+    if (!strValue) return E_POINTER;
+    if (View(strName).empty()) {
+        *strValue = SysAllocString(L"");
+        return *strValue ? S_FALSE : E_OUTOFMEMORY;
+    }
+    SealArgs a;
+    a.text = View(strName);
+    return RunText(*this, kGetField, a, strValue);
+}
+
+STDMETHODIMP CFoliumFun::ClearFieldByName(VARIANT_BOOL* bRet) {
+    SealArgs a;
+    return Run(*this, kClearField, a, nullptr);
+}
+
+STDMETHODIMP CFoliumFun::PreDigitalSignature(LONG nPre, LONG* pVal) {
+    SealArgs a;
+    a.text = kPreSealKey, a.text2 = nPre ? L"True" : L"False";
+    return Run(*this, kPreDigital, a, pVal);
+}
+
+STDMETHODIMP CFoliumFun::SignatureCount(LONG* lRet) {
+    if (!lRet) return E_POINTER;
+    return Guarded([&]() -> HRESULT {
+        *lRet = 0;
+        if (!m_spApplication) return S_FALSE;
+        ComPtr<IQxDocument> document = folium::files::HostActiveDocument(*this);
+        if (!document) return S_FALSE;
+        // The host's own count of signed fields first, then the engine's; without
+        // the engine the seal annotations on the pages.
+        if (LONG signedFields = folium::SignedFieldCount(document.get())) {
+            *lRet = signedFields;
+            return S_OK;
+        }
+        if (Sibling(*this, kEngine)) {
+            SealArgs a;
+            return RunEngineMember(*this, kEngineCount, a, ResultSlot{lRet, nullptr});
+        }
+        *lRet = folium::CountSealAnnotations(document.get());
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CFoliumFun::HasPreSignature(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    return Guarded([&]() -> HRESULT {
+        *pVal = 0;
+        if (!m_spApplication) return S_FALSE;
+        ComPtr<IQxDocument> document = folium::files::HostActiveDocument(*this);
+        if (!document) return S_FALSE;
+        WalkFields(document.get(), [&](IQxField* field) {
+            if (IsSigned(field)) return Walk::Continue;
+            ComPtr<IQxAnnotation> widget;
+            field->get_Widget(widget.put());
+            if (!widget) return Walk::Continue;
+            UniqueBstr key(kPreSealKey), value;
+            widget->GetValue(key.get(), value.put());
+            if (value.empty()) return Walk::Continue;
+            *pVal = 1;
+            return Walk::Stop;
+        });
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CFoliumFun::ConvertSignToImage(BSTR FilePath, LONG* lResult) {
+    if (!lResult) return E_POINTER;
+    return Guarded([&]() -> HRESULT {
+        *lResult = 1;
+        // Each gate in turn; the first that does not hold ends the member.
+        if (!m_spApplication || View(FilePath).empty()) return S_FALSE;
+        ComPtr<IQxDocument> document = folium::files::HostActiveDocument(*this);
+        if (!document || IsOfd(document.get())) return S_FALSE;
+        LONG count = 0;
+        SignatureCount(&count);
+        if (count <= 0) return S_FALSE;
+        if (!folium::files::SaveAllowed(*this)) return S_FALSE;
+        VARIANT_BOOL editable = VARIANT_FALSE;
+        document->Permission(kEditPermission, &editable);
+        if (!editable) return S_FALSE;
+        ComPtr<IQxSecurity> security;
+        document->get_Security(security.put());
+        LONG kind = -1;  // unreadable security refuses
+        if (security) security->get_Kind(&kind);
+        if (kind != 0) return S_FALSE;
+        ScopedVariant path = Text(View(FilePath));
+        LONG converted = *lResult;
+        if (SUCCEEDED(document->ConvertSignToImage(*path.get(), &converted))) *lResult = converted;
+        return S_OK;
+    });
+}
+
+// ---- engine properties ------------------------------------------------------------------
+
+STDMETHODIMP CFoliumFun::get_HaveSignature(LONG* pVal) {
+    SealArgs a;
+    return Run(*this, kHaveSignature, a, pVal);
+}
+
+STDMETHODIMP CFoliumFun::get_SignatureMode(LONG* pVal) {
+    SealArgs a;
+    return Run(*this, kGetSignatureMode, a, pVal);
+}
+
+STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) {
+    return Guarded([&]() -> HRESULT {
+        if (!m_spApplication) return S_FALSE;
+        ComPtr<IDispatch> engine = Sibling(*this, kEngine);
+        if (!engine) return S_OK;
+        // Other components read the mode from the settings file.
+        folium::WriteSettingValue(folium::SettingsSearch::Component, "FoliumConfig.dll", L"SignatureMode",
+                                  Decimal(value).c_str());
+        return PutProperty(engine.get(), L"SignatureMode", Long(value));
+    });
+}
+
+STDMETHODIMP CFoliumFun::put_AllowSignName(BSTR value) { return PutEngine(*this, L"AllowSignName", [&] { return Text(View(value)); }); }
+
+STDMETHODIMP CFoliumFun::put_AllowSignID(BSTR value) {
+    HRESULT hr = PutEngine(*this, L"AllowSignID", [&] { return Text(View(value)); });
+    return hr == S_FALSE ? hr : S_OK;
+}
+
+STDMETHODIMP CFoliumFun::get_AllowUserCode(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = SysAllocString(L"");
+    return *pVal ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP CFoliumFun::put_AllowUserCode(BSTR value) { return PutEngine(*this, L"AllowUserCode", [&] { return Text(View(value)); }); }
+STDMETHODIMP CFoliumFun::put_AllowSignTag(LONG value) { return PutEngine(*this, L"AllowSignTag", [&] { return Long(value); }); }
+STDMETHODIMP CFoliumFun::put_AutoSign(LONG value) { return PutEngine(*this, L"AutoSign", [&] { return Long(value); }); }
+
+STDMETHODIMP CFoliumFun::get_CustomStraddle(LONG* pVal) {
+    if (!pVal) return E_POINTER;
+    *pVal = 0;
+    return S_OK;
+}
+
+STDMETHODIMP CFoliumFun::put_CustomStraddle(LONG value) {
+    HRESULT hr = PutEngine(*this, L"CustomStraddle", [&] { return Long(value); });
+    return hr == S_FALSE ? hr : S_OK;
+}
+
+STDMETHODIMP CFoliumFun::put_SignaturePages(VARIANT value) {
+    return PutEngine(*this, L"SignaturePages", [&] { return CopyOf(value); });
+}
+
+STDMETHODIMP CFoliumFun::put_SignaturePos(VARIANT value) { return PutEngine(*this, L"SignaturePos", [&] { return CopyOf(value); }); }
+
+STDMETHODIMP CFoliumFun::put_SignaturePosMode(LONG value) {
+    return PutEngine(*this, L"SignaturePosMode", [&] { return Long(value); });
+}
+
+STDMETHODIMP CFoliumFun::put_SignatureOutputFlags(LONG value) {
+    return Guarded([&]() -> HRESULT {
+        if (value == 0) return S_OK;
+        const VARIANT_BOOL visible = (value == 1 || value == 3) ? VARIANT_FALSE : VARIANT_TRUE;
+        const bool resetOutput = value == 1 || value == 2;
+        if (!m_spApplication) return S_OK;
+        ComPtr<IQxDocument> document = folium::files::HostActiveDocument(*this);
+        if (!document) return S_OK;
+        LONG mode = 0;
+        get_SignatureMode(&mode);
+        if (mode == 0) {
+            folium::ForEachSealAnnotation(document.get(), [&](IQxAnnotation* seal) {
+                ShowSeal(seal, visible, resetOutput);
+                return Walk::Continue;
+            });
+        } else {
+            WalkFields(document.get(), [&](IQxField* field) {
+                LONG kind = 0;
+                field->get_Kind(&kind);
+                if (kind != kSignatureFieldKind || !IsSigned(field)) return Walk::Continue;
+                ComPtr<IQxAnnotation> widget;
+                field->get_Widget(widget.put());
+                if (widget) ShowSeal(widget.get(), visible, resetOutput);
+                return Walk::Continue;
+            });
+        }
+        if (ComPtr<IQxPages> pages = folium::PagesOf(document.get())) pages->Refresh();
+        if (resetOutput) {
+            if (ComPtr<IDispatch> engine = Sibling(*this, kEngine)) {
+                std::vector<ScopedVariant> field;
+                field.push_back(Text(L"SignatureOutputFlags"));
+                field.push_back(Long(0));
+                ScopedVariant ignored;
+                CallMethod(engine.get(), L"SetFieldByName", field, ignored.get());
+            }
+        }
+        if (ComPtr<IQxPageView> view = folium::PageViewOf(document.get())) view->Refresh();
+        return S_OK;
+    });
+}
+
+// ---- OFD documents ----------------------------------------------------------------------
+
+STDMETHODIMP CFoliumFun::CreateSignatureOFD(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position,
+                                            BSTR Area, LONG* lResult) {
+    SealArgs a;
+    a.pages = Decimal(PageNo);
+    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
+    return Run(*this, kOfdCreate, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::CreateCrossPageSignatureOFD(LONG SignIndex, BSTR SignPass, LONG mode, BSTR Position,
+                                                     LONG lSignPageMode, LONG lSignType, LONG lSignFirstPagePercent,
+                                                     LONG lSignLoopPageSize, BSTR CrossPagePageRatioDesc,
+                                                     LONG* lResult) {
+    SealArgs a;
+    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
+    a.crossMode = lSignPageMode, a.crossType = lSignType, a.crossFirst = lSignFirstPagePercent;
+    a.crossLoop = lSignLoopPageSize, a.text = View(CrossPagePageRatioDesc);
+    return Run(*this, kOfdCrossPage, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::DeleteSignatureOFD(BSTR Password, LONG* lResult) {
+    SealArgs a;
+    a.text = View(Password);
+    return Run(*this, kOfdDelete, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::SignatureCountOFD(LONG* lResult) {
+    SealArgs a;
+    return Run(*this, kOfdCount, a, lResult);
+}
+
+STDMETHODIMP CFoliumFun::InvalidSignatureCountOFD(LONG* lResult) {
+    SealArgs a;
+    return Run(*this, kOfdInvalidCount, a, lResult);
+}
 
 // Members that deliberately do nothing: success, out-parameter untouched.
 STDMETHODIMP CFoliumFun::get_AllowSignName(BSTR* pVal) { return S_OK; }
 STDMETHODIMP CFoliumFun::GotoViewSignature(LONG Index, LONG* lRet) { return S_OK; }
 STDMETHODIMP CFoliumFun::GetSpecificSignCount(BSTR Pages, LONG SignType, LONG* Result) { return S_OK; }
 STDMETHODIMP CFoliumFun::IsPagesSigned(BSTR Pages, LONG SignType, LONG* Result) { return S_OK; }
-STDMETHODIMP CFoliumFun::CreateStraddleSignature(LONG SignIndex, BSTR SignPass, BSTR Position, LONG isBialteral, LONG EvenOrOdd, BSTR strRate, BSTR Area, LONG* lResult) { return S_OK; }
+STDMETHODIMP CFoliumFun::CreateStraddleSignature(LONG SignIndex, BSTR SignPass, BSTR Position, LONG isBialteral,
+                                                 LONG EvenOrOdd, BSTR strRate, BSTR Area, LONG* lResult) {
+    return S_OK;
+}
 STDMETHODIMP CFoliumFun::put_HaveSignature(LONG value) { return S_OK; }
 STDMETHODIMP CFoliumFun::get_SignaturePages(VARIANT* pVal) { return S_OK; }
 STDMETHODIMP CFoliumFun::get_SignaturePos(VARIANT* pVal) { return S_OK; }

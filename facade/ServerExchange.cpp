@@ -26,21 +26,14 @@ const wchar_t kSignatureEngine[] = L"Veridane.Folium2015";
 bool Ok(HRESULT hr) { return SUCCEEDED(hr); }
 
 // The text in a result VARIANT; other types are converted, not reinterpreted.
-UniqueBstr TextOf(VARIANT* v) {
-    if (v->vt == VT_BSTR) return UniqueBstr::Copy(v->bstrVal);
-    ScopedVariant text;
-    if (SUCCEEDED(VariantChangeType(text.get(), v, 0, VT_BSTR))) return UniqueBstr::Copy(text->bstrVal);
-    return UniqueBstr(L"");
+UniqueBstr TextOf(const VARIANT* v) {
+    auto text = folium::ReadBstr(v);
+    return text && text->get() ? std::move(*text) : UniqueBstr(L"");
 }
 
-ScopedVariant Text(const wchar_t* s) { return ScopedVariant(s ? s : L""); }
+ScopedVariant Text(const wchar_t* s) { return ScopedVariant::Bstr(s); }
 
-ScopedVariant Short(SHORT n) {
-    ScopedVariant v;
-    v->vt = VT_I2;
-    v->iVal = n;
-    return v;
-}
+ScopedVariant Short(SHORT n) { return ScopedVariant::I2(n); }
 
 // The message-server add-in and the calls the exchanges make on it.
 class Relay {
@@ -89,13 +82,13 @@ public:
     }
     bool PostSucceeded() {
         ScopedVariant r;
-        return Ok(Post(r)) && r->iVal != 0;
+        return Ok(Post(r)) && folium::ReadI4(r.get()).value_or(0) != 0;
     }
 
     // Moves the reply's file body to path, or makes path the outgoing file body.
     bool FileCall(const wchar_t* name, const wchar_t* path) {
         ScopedVariant p = Text(path), r;
-        return Ok(InvokeByName(DISPATCH_METHOD, r.get(), m_d.get(), name, p.get())) && r->iVal != 0;
+        return Ok(InvokeByName(DISPATCH_METHOD, r.get(), m_d.get(), name, p.get())) && folium::ReadI4(r.get()).value_or(0) != 0;
     }
 
     // F1 to F7 in their fixed order; EXTPARAM only where the exchange sends it.
@@ -171,19 +164,20 @@ STDMETHODIMP CFoliumFun::put_RecordId(BSTR value) { return SetString(m_strRecord
 STDMETHODIMP CFoliumFun::get_FileName(BSTR* pVal) { return GetString(m_strFileName, pVal); }
 
 STDMETHODIMP CFoliumFun::put_FileName(BSTR value) {
-    HRESULT hr = SetString(m_strFileName, value);
-    if (SUCCEEDED(hr) && m_spApplication) m_spApplication->put_FileName(m_strFileName.get());
-    return hr;
+    return Guarded([&] {
+        m_strFileName = UniqueBstr::Copy(value);
+        if (m_spApplication) m_spApplication->put_FileName(m_strFileName.get());
+    });
 }
 
 STDMETHODIMP CFoliumFun::put_UserName(BSTR value) {
-    HRESULT hr = SetString(m_strUserName, value);
-    if (SUCCEEDED(hr) && m_spApplication) {
+    return Guarded([&] {
+        m_strUserName = UniqueBstr::Copy(value);
+        if (!m_spApplication) return;
         ComPtr<IQxMainFrame> frame;
         m_spApplication->get_MainFrame(frame.put());
         if (frame) frame->put_UserName(m_strUserName.get());
-    }
-    return hr;
+    });
 }
 
 STDMETHODIMP CFoliumFun::put_ExtParam(BSTR value) { return SetString(m_strExtParam, value); }
@@ -420,7 +414,7 @@ STDMETHODIMP CFoliumFun::LoadSignData(LONG* res) {
         if (!data.empty() && GetSiblingAddIn(engineId.get(), engine.put())) {
             ScopedVariant arg = Text(data.c_str()), r;
             if (Ok(InvokeByName(DISPATCH_METHOD, r.get(), engine.get(), L"LoadLocalSignData", arg.get())))
-                *res = r->lVal;
+                *res = folium::ReadI4(r.get()).value_or(*res);
         }
         return S_OK;
     });
@@ -434,7 +428,7 @@ STDMETHODIMP CFoliumFun::WebSendMessage(LONG* lRet) {
         if (!relay) return S_OK;
         relay.Fields(*this, L"SENDMESSAGE", false);
         ScopedVariant r;
-        if (Ok(relay.Post(r))) *lRet = r->lVal;
+        if (Ok(relay.Post(r))) *lRet = folium::ReadI4(r.get()).value_or(*lRet);
         return S_OK;
     });
 }
@@ -466,7 +460,7 @@ STDMETHODIMP CFoliumFun::WebClearMessage(LONG* lRet) {
         *lRet = 1;
         Relay relay(*this);
         ScopedVariant r;
-        if (relay && Ok(InvokeByName(DISPATCH_METHOD, r.get(), relay.get(), L"ClearMessage"))) *lRet = r->lVal;
+        if (relay && Ok(InvokeByName(DISPATCH_METHOD, r.get(), relay.get(), L"ClearMessage"))) *lRet = folium::ReadI4(r.get()).value_or(*lRet);
         return S_OK;
     });
 }

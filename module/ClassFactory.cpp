@@ -1,5 +1,7 @@
 #include "ClassFactory.h"
 
+#include "../support/Com.h"
+
 STDMETHODIMP CFoliumClassFactory::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
@@ -30,7 +32,7 @@ STDMETHODIMP CFoliumClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID rii
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (pUnkOuter && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-    return m_create(pUnkOuter, riid, ppv);
+    return folium::Guarded([&] { return m_create(pUnkOuter, riid, ppv); });
 }
 
 STDMETHODIMP CFoliumClassFactory::LockServer(BOOL fLock) {

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include "../facade/FoliumFun.h"
+#include "../support/Com.h"
 #include "ClassFactory.h"
 #include "Module.h"
 #include "resource.h"
@@ -25,12 +26,16 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID reserved) {
 STDAPI DllCanUnloadNow() { return g_module.GetLockCount() == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    return g_module.GetClassObject(rclsid, riid, ppv);
+    return folium::Guarded([&] { return g_module.GetClassObject(rclsid, riid, ppv); });
 }
 
-STDAPI DllRegisterServer() { return g_module.RegisterServer(true); }
+STDAPI DllRegisterServer() {
+    return folium::Guarded([] { return g_module.RegisterServer(true); });
+}
 
-STDAPI DllUnregisterServer() { return g_module.UnregisterServer(true); }
+STDAPI DllUnregisterServer() {
+    return folium::Guarded([] { return g_module.UnregisterServer(true); });
+}
 
 STDAPI DllInstall(BOOL bInstall, LPCWSTR pszCmdLine) {
     // "user" must be the whole command line: the comparison includes the terminator.

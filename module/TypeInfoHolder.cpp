@@ -16,6 +16,10 @@ void CTypeInfoHolder::Cleanup(void* self) {
 }
 
 HRESULT CTypeInfoHolder::EnsureLoaded() {
+    return folium::Guarded([&] { return Load(); });
+}
+
+HRESULT CTypeInfoHolder::Load() {
     ModuleLockScope lock;
     if (m_pInfo) return S_OK;
     ComPtr<ITypeLib> lib;
@@ -68,14 +72,16 @@ HRESULT CTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID
     if (!names || !ids) return E_POINTER;
     HRESULT hr = EnsureLoaded();
     if (FAILED(hr)) return hr;
-    if (count == 1 && names[0]) {
-        auto it = m_names.find(names[0]);
-        if (it != m_names.end()) {
-            ids[0] = it->second;
-            return S_OK;
+    return folium::Guarded([&] {
+        if (count == 1 && names[0]) {
+            auto it = m_names.find(names[0]);
+            if (it != m_names.end()) {
+                ids[0] = it->second;
+                return S_OK;
+            }
         }
-    }
-    return m_pInfo->GetIDsOfNames(names, count, ids);
+        return m_pInfo->GetIDsOfNames(names, count, ids);
+    });
 }
 
 HRESULT CTypeInfoHolder::Invoke(IDispatch* self, DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,

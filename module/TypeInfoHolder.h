@@ -24,6 +24,7 @@ public:
 
 private:
     HRESULT EnsureLoaded();
+    HRESULT Load();
     void BuildNameCache();
     static void Cleanup(void* self);
 

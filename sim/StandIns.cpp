@@ -4,6 +4,7 @@
 
 #include "App.h"
 #include "RelayLink.h"
+#include "SealEngine.h"
 
 namespace qxsim {
 
@@ -98,6 +99,7 @@ struct StandInState {
     std::map<std::wstring, VARIANT> results, properties;
     std::map<std::wstring, HRESULT> hresults;
     std::unique_ptr<RelayLink> relay;  // the message server's own behaviour
+    std::unique_ptr<SealEngine> seals;  // the engines' seal behaviour
     ~StandInState() {
         for (auto& c : calls)
             for (auto& v : c.args) VariantClear(&v);
@@ -160,8 +162,11 @@ public:
             VARIANT& slot = s_->properties[key];
             VariantCopyInd(&slot, &dp->rgvarg[0]);
             if (s_->relay) s_->relay->Put(key, slot);
+            if (s_->seals) s_->seals->Put(key, slot);
         } else if (r == s_->results.end() && s_->relay && s_->relay->Call(key, s_->calls.back().args, result)) {
             // answered by the stand-in's own behaviour
+        } else if (r == s_->results.end() && s_->seals && s_->seals->Call(key, s_->calls.back().args, result)) {
+            // answered by the engine's seal behaviour
         } else if (result) {
             if (r != s_->results.end()) {
                 VariantClear(result);
@@ -267,6 +272,8 @@ IUnknown* MakeStandIn(const std::wstring& progId, IDispatch** object) {
     for (auto* id : kSiblingProgIds)
         if (EqualNoCase(id, progId)) s->progId = id;
     if (s->progId == L"Veridane.Relay") s->relay.reset(new RelayLink);
+    if (s->progId == L"Veridane.Folium2015" || s->progId == L"Quirex.OFDSignature")
+        s->seals.reset(new SealEngine(s->progId == L"Quirex.OFDSignature"));
     auto* obj = new StandInObj(s);
     obj->get_Object(object);
     return static_cast<IQxStandIn*>(obj);

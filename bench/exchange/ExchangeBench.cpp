@@ -36,8 +36,7 @@ void CloseAll(IQxApplication* app) {
     LONG n = 0;
     docs->get_Count(&n);
     ScopedVariant missing;
-    missing->vt = VT_ERROR;
-    missing->scode = DISP_E_PARAMNOTFOUND;
+    missing = ScopedVariant::Missing();
     while (n-- > 0) docs->Close(*missing.get());
 }
 
@@ -74,7 +73,7 @@ int wmain(int argc, wchar_t** argv) {
         ComPtr<IQxCOMAddIns> addIns;
         app->get_COMAddIns(addIns.put());
         ComPtr<IQxCOMAddIn> item;
-        ScopedVariant key(L"Veridane.FoliumFun.1");
+        auto key = ScopedVariant::Bstr(L"Veridane.FoliumFun.1");
         addIns->Item(*key.get(), item.put());
         ComPtr<IDispatch> disp;
         item->get_Object(disp.put());
@@ -143,9 +142,9 @@ int wmain(int argc, wchar_t** argv) {
             CopyFileW(path.c_str(), copy.c_str(), FALSE);
             for (int i = 0; i < iterations; ++i) {
                 CloseAll(app.get());
-                ScopedVariant fileName(copy.c_str()), missing;
-                missing->vt = VT_ERROR;
-                missing->scode = DISP_E_PARAMNOTFOUND;
+                auto fileName = ScopedVariant::Bstr(copy.c_str());
+                ScopedVariant missing;
+                missing = ScopedVariant::Missing();
                 ComPtr<IQxDocument> again;
                 double h0 = Now();
                 docs->Open(*fileName.get(), *missing.get(), *missing.get(), *missing.get(), again.put());

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
         ComPtr<IQxCOMAddIns> addIns;
         app->get_COMAddIns(addIns.put());
         ComPtr<IQxCOMAddIn> item;
-        ScopedVariant key(L"Veridane.FoliumFun.1");
+        auto key = ScopedVariant::Bstr(L"Veridane.FoliumFun.1");
         if (addIns) addIns->Item(*key.get(), item.put());
         ComPtr<IDispatch> object;
         if (item) item->get_Object(object.put());
@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
         CloseHandle(h);
         ComPtr<IQxDocuments> docs;
         app->get_Documents(docs.put());
-        ScopedVariant name(path.c_str()), none(L"");
+        auto name = ScopedVariant::Bstr(path.c_str());
+        auto none = ScopedVariant::Bstr(L"");
         ComPtr<IQxDocument> doc;
         docs->Open(*name.get(), *none.get(), *none.get(), *none.get(), doc.put());
         unsigned char first3[3], last3[3];

@@ -225,9 +225,9 @@ void HostDateLines(IQxDocument* doc) {
 ComPtr<IQxDocument> OpenPath(IQxApplication* app, const std::wstring& path) {
     ComPtr<IQxDocuments> docs;
     app->get_Documents(docs.put());
-    ScopedVariant name(path.c_str()), missing;
-    missing->vt = VT_ERROR;
-    missing->scode = DISP_E_PARAMNOTFOUND;
+    auto name = ScopedVariant::Bstr(path.c_str());
+    ScopedVariant missing;
+    missing = ScopedVariant::Missing();
     ComPtr<IQxDocument> doc;
     docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put());
     return doc;
@@ -326,7 +326,7 @@ int main() {
         {
             ComPtr<IQxCOMAddIns> addIns;
             app->get_COMAddIns(addIns.put());
-            ScopedVariant key(L"Veridane.FoliumFun.1");
+            auto key = ScopedVariant::Bstr(L"Veridane.FoliumFun.1");
             ComPtr<IQxCOMAddIn> item;
             addIns->Item(*key.get(), item.put());
             ComPtr<IDispatch> object;

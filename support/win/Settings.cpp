@@ -123,7 +123,7 @@ long WriteSettingValue(SettingsSearch search, const char* fileName, const wchar_
         return 0;
     std::wstring path =
         search == SettingsSearch::Component ? FindComponentSettingsFile(fileName) : FindPublicSettingsFile(fileName);
-    ScopedVariant source(path.c_str());
+    auto source = ScopedVariant::Bstr(path.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
     Check(doc->load(*source.get(), &loaded));
     if (loaded != VARIANT_TRUE) {

@@ -39,8 +39,10 @@ protected:
 };
 
 TEST_F(Bridge, ArgumentsGivenInReverseReachTheMemberInOrder) {
-    ScopedVariant a(7L), b(L"value"), result;
-    inkpad->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant(3L).get());
+    auto a = ScopedVariant::I4(7);
+    auto b = ScopedVariant::Bstr(L"value");
+    ScopedVariant result;
+    inkpad->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant::I4(3).get());
     ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"SetOption", b.get(), a.get()), S_OK);
     ASSERT_EQ(Calls(), 1);
     ScopedVariant first, second;
@@ -57,7 +59,7 @@ TEST_F(Bridge, ArgumentsGivenInReverseReachTheMemberInOrder) {
 }
 
 TEST_F(Bridge, PropertyWriteCarriesThePropertyPutNamedArgument) {
-    ScopedVariant v(L"stamp");
+    auto v = ScopedVariant::Bstr(L"stamp");
     // The stand-in refuses a write without exactly one DISPID_PROPERTYPUT named argument.
     ASSERT_EQ(folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, target.get(), L"AnnotStampType", v.get()), S_OK);
     ScopedVariant stored;
@@ -74,7 +76,7 @@ TEST_F(Bridge, NoArgumentsAndNoNamedArgumentForMethods) {
 }
 
 TEST_F(Bridge, UnknownNameFailsAtLookupAndLeavesTheResult) {
-    ScopedVariant result(77L);
+    auto result = ScopedVariant::I4(77);
     EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"NoSuchMember"), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(result->vt, VT_I4);
     EXPECT_EQ(result->lVal, 77);
@@ -82,7 +84,7 @@ TEST_F(Bridge, UnknownNameFailsAtLookupAndLeavesTheResult) {
 }
 
 TEST_F(Bridge, WrongArgumentCountIsTheCalleesAnswer) {
-    ScopedVariant a(1L);
+    auto a = ScopedVariant::I4(1);
     EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, nullptr, target.get(), L"SetOption", a.get()), DISP_E_BADPARAMCOUNT);
 }
 
@@ -108,10 +110,9 @@ TEST_F(Bridge, DocumentKindReadsDocumentTypeByName) {
     ComPtr<IQxDocuments> docs;
     ASSERT_EQ(app->get_Documents(docs.put()), S_OK);
     ScopedVariant missing;
-    missing->vt = VT_ERROR;
-    missing->scode = DISP_E_PARAMNOTFOUND;
+    missing = folium::ScopedVariant::Missing();
     for (auto [path, expected] : {std::pair{ofd, true}, std::pair{pdf, false}}) {
-        ScopedVariant name(path);
+        auto name = ScopedVariant::Bstr(path);
         ComPtr<IQxDocument> doc;
         ASSERT_EQ(docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put()), S_OK);
         ASSERT_TRUE(doc);

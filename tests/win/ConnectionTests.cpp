@@ -65,9 +65,9 @@ protected:
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
         ComPtr<IQxCommandBar> bar;
-        ScopedVariant n(name), missing;
-        missing->vt = VT_ERROR;
-        missing->scode = DISP_E_PARAMNOTFOUND;
+        auto n = ScopedVariant::Bstr(name);
+        ScopedVariant missing;
+        missing = folium::ScopedVariant::Missing();
         bars->Item(*n.get(), bar.put());
         if (!bar) bars->Add(*n.get(), *missing.get(), bar.put());
         return bar;
@@ -76,9 +76,10 @@ protected:
                                  const wchar_t* caption) {
         ComPtr<IQxControls> controls;
         bar->get_Controls(controls.put());
-        ScopedVariant type(1L), before, cid(id);
-        before->vt = VT_ERROR;
-        before->scode = DISP_E_PARAMNOTFOUND;
+        auto type = ScopedVariant::I4(1);
+        ScopedVariant before;
+        auto cid = ScopedVariant::I4(id);
+        before = folium::ScopedVariant::Missing();
         ComPtr<IQxControl> c;
         controls->Add(*type.get(), *before.get(), *cid.get(), c.put());
         if (c) {
@@ -90,8 +91,8 @@ protected:
     }
     void Fire(LONG dispid, VARIANT a1, VARIANT a2) {
         ScopedVariant result, m3, m4;
-        m3->vt = m4->vt = VT_ERROR;
-        m3->scode = m4->scode = DISP_E_PARAMNOTFOUND;
+        m3 = ScopedVariant::Missing();
+        m4 = ScopedVariant::Missing();
         ASSERT_EQ(sim->FireEvent(dispid, a1, a2, *m3.get(), *m4.get(), result.Receive()), S_OK);
     }
 };
@@ -149,7 +150,7 @@ TEST_F(Connected, ControlOfTheFirstBarReportsAMenuClick) {
     ComPtr<IQxCommandBars> bars;
     app->get_CommandBars(bars.put());
     ComPtr<IQxCommandBar> first;
-    ScopedVariant zero(0L);
+    auto zero = ScopedVariant::I4(0);
     bars->Item(*zero.get(), first.put());
     ASSERT_TRUE(first);
     ASSERT_TRUE(AddButton(first.get(), 43001, static_cast<LONG>(0xFFFFFFFFu), L"-4", L"菜单"));
@@ -163,8 +164,7 @@ TEST_F(Connected, ControlOfTheFirstBarReportsAMenuClick) {
 TEST_F(Connected, UnknownEventsAreAccepted) {
     ASSERT_EQ(Load(), S_OK);
     ScopedVariant result, m;
-    m->vt = VT_ERROR;
-    m->scode = DISP_E_PARAMNOTFOUND;
+    m = folium::ScopedVariant::Missing();
     EXPECT_EQ(sim->FireEvent(99, *m.get(), *m.get(), *m.get(), *m.get(), result.Receive()), S_OK);
 }
 

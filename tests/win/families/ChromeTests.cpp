@@ -30,7 +30,7 @@ protected:
         return bars;
     }
     ComPtr<IQxCommandBar> BarAt(LONG i) {
-        ScopedVariant index(i);
+        auto index = ScopedVariant::I4(i);
         ComPtr<IQxCommandBar> bar;
         Bars()->Item(*index.get(), bar.put());
         return bar;
@@ -67,9 +67,9 @@ protected:
     }
     LONG AddBar(const wchar_t* name, bool visible = true) {
         Quiet q(sim.get());
-        ScopedVariant n(name), missing;
-        missing->vt = VT_ERROR;
-        missing->scode = DISP_E_PARAMNOTFOUND;
+        auto n = ScopedVariant::Bstr(name);
+        ScopedVariant missing;
+        missing = folium::ScopedVariant::Missing();
         ComPtr<IQxCommandBar> bar;
         Bars()->Add(*n.get(), *missing.get(), bar.put());
         bar->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
@@ -91,7 +91,7 @@ protected:
     ComPtr<IQxPane> Pane(const wchar_t* name) {
         ComPtr<IQxPanes> panes;
         Workspace()->get_Panes(panes.put());
-        ScopedVariant key(name);
+        auto key = ScopedVariant::Bstr(name);
         ComPtr<IQxPane> pane;
         panes->Item(*key.get(), pane.put());
         return pane;

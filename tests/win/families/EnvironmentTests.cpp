@@ -23,7 +23,7 @@ TEST_F(Environment, AlterUserIsKeptAndForwardedToTheSignatureEngine) {
     engine->PropertyValue(UniqueBstr(L"AlterUser").get(), written.Receive());
     EXPECT_EQ(written->vt, VT_I4);
     EXPECT_EQ(written->lVal, 0);
-    engine->SetResult(UniqueBstr(L"AlterUser").get(), *ScopedVariant(5L).get());
+    engine->SetResult(UniqueBstr(L"AlterUser").get(), *ScopedVariant::I4(5).get());
     LONG read = -1;
     ASSERT_EQ(fun->get_AlterUser(&read), S_OK);
     EXPECT_EQ(read, 5) << "the getter reads the engine's value";

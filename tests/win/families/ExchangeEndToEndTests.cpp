@@ -39,8 +39,7 @@ protected:
         LONG count = 0;
         docs->get_Count(&count);
         ScopedVariant missing;
-        missing->vt = VT_ERROR;
-        missing->scode = DISP_E_PARAMNOTFOUND;
+        missing = folium::ScopedVariant::Missing();
         for (LONG i = 0; i < count; ++i) docs->Close(*missing.get());
     }
     // Exchanges without a preamble reach the address an earlier exchange left on the
@@ -92,8 +91,8 @@ TEST_F(EndToEnd, SignatureDataRoundTripsThroughTheServer) {
     LoadSeededDocument();
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant(L"签章数据-123").get());
-    engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant(0L).get());
+    engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签章数据-123").get());
+    engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(0).get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"SIG-1").get()), S_OK);
     LONG res = 9;
     ASSERT_EQ(fun->SaveSignData(&res), S_OK);

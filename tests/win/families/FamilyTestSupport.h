@@ -32,7 +32,7 @@ protected:
         ASSERT_EQ(r, S_OK);
         ComPtr<IQxCOMAddIns> addIns;
         ASSERT_EQ(app->get_COMAddIns(addIns.put()), S_OK);
-        ScopedVariant key(L"Veridane.FoliumFun.1");
+        auto key = ScopedVariant::Bstr(L"Veridane.FoliumFun.1");
         ComPtr<IQxCOMAddIn> item;
         ASSERT_EQ(addIns->Item(*key.get(), item.put()), S_OK);
         ASSERT_EQ(item->get_Object(disp.put()), S_OK);
@@ -71,9 +71,9 @@ protected:
         std::wstring path = WriteFixture(json);
         ComPtr<IQxDocuments> docs;
         app->get_Documents(docs.put());
-        ScopedVariant name(path.c_str()), missing;
-        missing->vt = VT_ERROR;
-        missing->scode = DISP_E_PARAMNOTFOUND;
+        auto name = ScopedVariant::Bstr(path.c_str());
+        ScopedVariant missing;
+        missing = folium::ScopedVariant::Missing();
         ComPtr<IQxDocument> doc;
         docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put());
         sim->ClearJournal();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FamilyTestSupport.h"
+#include "LoopbackHttpServer.h"
 
 using namespace testsupport;
 
@@ -30,14 +31,6 @@ std::string ToUtf8(const std::wstring& w) {
     std::string s(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
     return s;
-}
-
-std::wstring Widen(const std::string& s) {
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
 }
 
 // A text as the simulator's journal quotes it.
@@ -135,153 +128,6 @@ private:
         return EXCEPTION_CONTINUE_SEARCH;
     }
     void* handler_ = nullptr;
-};
-
-// A small HTTP/1.1 server on 127.0.0.1 for the transfer members: answers each
-// request from a table of paths and records what it received. Winsock is loaded
-// at run time; the accept loop gives up after a bounded wait.
-class LoopbackHttpServer {
-public:
-    struct Request {
-        std::string method, path, headers, body;
-    };
-    struct Reply {
-        int status = 404;
-        std::string body;
-    };
-
-    LoopbackHttpServer() {
-        HMODULE ws = LoadLibraryW(L"ws2_32.dll");
-        if (!ws) return;
-        load(ws, startup_, "WSAStartup");
-        load(ws, socket_, "socket");
-        load(ws, bind_, "bind");
-        load(ws, listen_, "listen");
-        load(ws, accept_, "accept");
-        load(ws, recv_, "recv");
-        load(ws, send_, "send");
-        load(ws, close_, "closesocket");
-        load(ws, select_, "select");
-        load(ws, getsockname_, "getsockname");
-        if (!startup_ || !socket_ || !bind_ || !listen_ || !accept_ || !recv_ || !send_ || !close_ || !select_ ||
-            !getsockname_)
-            return;
-        WSADATA data;
-        if (startup_(MAKEWORD(2, 2), &data) != 0) return;
-        listener_ = socket_(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (listener_ == INVALID_SOCKET) return;
-        sockaddr_in addr = {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network byte order
-        addr.sin_port = 0;
-        int len = sizeof(addr);
-        if (bind_(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen_(listener_, 8) != 0 ||
-            getsockname_(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            return;
-        port_ = static_cast<unsigned short>((addr.sin_port >> 8) | (addr.sin_port << 8));
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~LoopbackHttpServer() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (listener_ != INVALID_SOCKET) close_(listener_);
-    }
-    bool Running() const { return port_ != 0; }
-    std::wstring Url(const std::string& path) const {
-        return L"http://127.0.0.1:" + std::to_wstring(port_) + Widen(path);
-    }
-    void Answer(const std::string& path, int status, const std::string& body) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        replies_[path] = Reply{status, body};
-    }
-    std::vector<Request> Requests() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return requests_;
-    }
-
-private:
-    template <class F>
-    static void load(HMODULE m, F& f, const char* name) {
-        f = reinterpret_cast<F>(GetProcAddress(m, name));
-    }
-    void Serve() {
-        // Bounded: about a minute of idle waiting at most, then the thread ends.
-        for (int idle = 0; !stop_ && idle < 600;) {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(listener_, &set);
-            timeval wait = {0, 100000};
-            if (select_(0, &set, nullptr, nullptr, &wait) <= 0) {
-                ++idle;
-                continue;
-            }
-            SOCKET s = accept_(listener_, nullptr, nullptr);
-            if (s == INVALID_SOCKET) continue;
-            Handle(s);
-            close_(s);
-        }
-    }
-    void Handle(SOCKET s) {
-        std::string data;
-        char buf[65536];
-        size_t headerEnd = std::string::npos;
-        size_t need = 0;
-        while (true) {
-            if (headerEnd == std::string::npos) {
-                headerEnd = data.find("\r\n\r\n");
-                if (headerEnd != std::string::npos) {
-                    std::string head = data.substr(0, headerEnd);
-                    std::string lower = head;
-                    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-                    size_t cl = lower.find("content-length:");
-                    need = headerEnd + 4 + (cl == std::string::npos ? 0 : std::stoul(head.substr(cl + 15)));
-                }
-            }
-            if (headerEnd != std::string::npos && data.size() >= need) break;
-            if (data.size() > (64u << 20)) return;
-            int n = recv_(s, buf, sizeof(buf), 0);
-            if (n <= 0) return;
-            data.append(buf, n);
-        }
-        Request r;
-        size_t sp1 = data.find(' '), sp2 = data.find(' ', sp1 + 1);
-        r.method = data.substr(0, sp1);
-        r.path = data.substr(sp1 + 1, sp2 - sp1 - 1);
-        r.headers = data.substr(0, headerEnd);
-        r.body = data.substr(headerEnd + 4, need - headerEnd - 4);
-        Reply reply;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(r);
-            auto it = replies_.find(r.path);
-            if (it != replies_.end()) reply = it->second;
-        }
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\nContent-Length: " +
-                          std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n" + reply.body;
-        for (size_t sent = 0; sent < out.size();) {
-            int n = send_(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
-            if (n <= 0) break;
-            sent += static_cast<size_t>(n);
-        }
-    }
-
-    int(WSAAPI* startup_)(WORD, LPWSADATA) = nullptr;
-    SOCKET(WSAAPI* socket_)(int, int, int) = nullptr;
-    int(WSAAPI* bind_)(SOCKET, const sockaddr*, int) = nullptr;
-    int(WSAAPI* listen_)(SOCKET, int) = nullptr;
-    SOCKET(WSAAPI* accept_)(SOCKET, sockaddr*, int*) = nullptr;
-    int(WSAAPI* recv_)(SOCKET, char*, int, int) = nullptr;
-    int(WSAAPI* send_)(SOCKET, const char*, int, int) = nullptr;
-    int(WSAAPI* close_)(SOCKET) = nullptr;
-    int(WSAAPI* select_)(int, fd_set*, fd_set*, fd_set*, const timeval*) = nullptr;
-    int(WSAAPI* getsockname_)(SOCKET, sockaddr*, int*) = nullptr;
-    SOCKET listener_ = INVALID_SOCKET;
-    unsigned short port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-    std::mutex mutex_;
-    std::map<std::string, Reply> replies_;
-    std::vector<Request> requests_;
 };
 
 // Fixture documents.
@@ -438,7 +284,7 @@ protected:
     }
 
     void AnswerDialog(const wchar_t* function, const std::wstring& path) {
-        ASSERT_EQ(sim->SetAnswer(UniqueBstr(function).get(), *ScopedVariant(path.c_str()).get()), S_OK);
+        ASSERT_EQ(sim->SetAnswer(UniqueBstr(function).get(), *ScopedVariant::Bstr(path.c_str()).get()), S_OK);
     }
 
     std::vector<std::wstring> Captured() {
@@ -591,7 +437,7 @@ TEST_F(OpenMembers, ScriptsSeeAutomationBooleans) {
     std::wstring path = WriteFixture(Document(1));
     ScopedVariant result;
     ASSERT_EQ(CallByName(disp.get(), L"openFile", DISPATCH_METHOD,
-                         {*ScopedVariant(path.c_str()).get(), VBool(false)}, result.get()),
+                         {*ScopedVariant::Bstr(path.c_str()).get(), VBool(false)}, result.get()),
               S_OK);
     EXPECT_EQ(result->vt, VT_BOOL);
     EXPECT_EQ(result->boolVal, VARIANT_TRUE);
@@ -997,7 +843,7 @@ TEST_F(Base64Members, GetFileBase64WithoutADocumentIsEmpty) {
 TEST_F(Base64Members, SaveFileToBase64AsksTheSignatureEngineWithTheStandardTable) {
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant(L"JVBERi0=").get());
+    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::Bstr(L"JVBERi0=").get());
     Open(Document(1));
     ASSERT_EQ(Active()->SetModified(1), S_OK);
     sim->ClearJournal();
@@ -1019,7 +865,7 @@ TEST_F(Base64Members, SaveFileToBase64AsksTheSignatureEngineWithTheStandardTable
 TEST_F(Base64Members, SaveFileToBase64OfOtherKindsOnlyMarksTheDocumentSaved) {
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant(L"JVBERi0=").get());
+    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::Bstr(L"JVBERi0=").get());
     Open(Document(1));
     UniqueBstr text(L"x");
     EXPECT_EQ(fun->SaveFileToBase64(0, text.put()), S_OK);
@@ -1039,7 +885,7 @@ TEST_F(Base64Members, SaveFileToBase64IgnoresANonTextAnswerAndAMissingEngine) {
 
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant(12L).get());
+    engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::I4(12).get());
     UniqueBstr again(L"x");
     EXPECT_EQ(fun->SaveFileToBase64(1, again.put()), S_OK);
     EXPECT_STREQ(again.c_str(), L"");

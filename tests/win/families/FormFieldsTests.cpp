@@ -18,7 +18,7 @@ class FormFields : public ConnectedComponent {
 protected:
     std::wstring Export(const wchar_t* name) {
         ScopedVariant r;
-        ScopedVariant n(name);
+        auto n = ScopedVariant::Bstr(name);
         EXPECT_EQ(CallByName(disp.get(), L"ExportFieldValue", DISPATCH_METHOD, {*n.get()}, r.Receive()), S_OK);
         return r->vt == VT_BSTR && r->bstrVal ? r->bstrVal : L"<not a string>";
     }
@@ -51,7 +51,7 @@ TEST_F(FormFields, ImportSetsOnlyTheFirstMatchAndAnswersTheIntegerOne) {
     docs->get_ActiveDocument(doc.put());
     ComPtr<IQxFields> fields;
     doc->get_Fields(fields.put());
-    ScopedVariant index(2L);
+    auto index = ScopedVariant::I4(2);
     ComPtr<IQxField> second;
     ASSERT_EQ(fields->Item(*index.get(), second.put()), S_OK);
     UniqueBstr value;

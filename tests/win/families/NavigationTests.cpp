@@ -92,7 +92,7 @@ protected:
         Quiet q(sim.get());
         ComPtr<IQxTools> tools;
         app->get_Tools(tools.put());
-        ScopedVariant key(name);
+        auto key = ScopedVariant::Bstr(name);
         ComPtr<IQxTool> tool;
         tools->Item(*key.get(), tool.put());
         tool->Activate();
@@ -338,13 +338,13 @@ TEST_F(DocumentFacts, DocumentModifiedIsTheSaveCommandsEnabledState) {
         << "the first \"File\" bar, then its controls up to the save command";
     {
         Quiet q(sim.get());
-        ScopedVariant file(L"File");
+        auto file = ScopedVariant::Bstr(L"File");
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
         ComPtr<IQxCommandBar> bar;
         bars->Item(*file.get(), bar.put());
         ComPtr<IQxControl> save;
-        bar->FindControl(*ScopedVariant(1L).get(), *ScopedVariant(32002L).get(), save.put());
+        bar->FindControl(*ScopedVariant::I4(1).get(), *ScopedVariant::I4(32002).get(), save.put());
         save->put_Enabled(VARIANT_FALSE);
     }
     LONG modified = 7;

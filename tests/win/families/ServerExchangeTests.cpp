@@ -110,7 +110,7 @@ TEST_F(ServerExchange, StoredPropertiesReadBackAsTheyShould) {
 
 TEST_F(ServerExchange, SendMessageSendsSixFieldsInOrderWithoutExtParam) {
     SetProps();
-    Answer(L"PostDBPacket", ScopedVariant(5L).Release());
+    Answer(L"PostDBPacket", ScopedVariant::I4(5).Detach());
     LONG r = 0;
     ASSERT_EQ(fun->WebSendMessage(&r), S_OK);
     EXPECT_EQ(r, 5) << "the post's 32-bit value";
@@ -140,7 +140,7 @@ TEST_F(ServerExchange, SaveSignDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     ASSERT_TRUE(Open(R"({"pages":[{"width":10,"height":10}]})"));
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant(L"签名数据").get());
+    engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签名数据").get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-9").get()), S_OK);
     Answer(L"PostDBPacket", I2(1));
     for (auto [reply, expected] : {std::pair{L"oK", 0L}, std::pair{L"OK", 0L}, std::pair{L"FAIL", 1L}, std::pair{L"OK ", 1L}}) {
@@ -165,7 +165,7 @@ TEST_F(ServerExchange, LoadSignDataHandsTheServersSignatureToTheEngine) {
     ASSERT_TRUE(Open(R"({"pages":[{"width":10,"height":10}]})"));
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant(42L).get());
+    engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(42).get());
     Answer(L"PostDBPacket", I2(1));
     Answer(L"GetMsgByName", Str(L"ok"));  // both RESULT and Signature read "ok"
     LONG res = 0;
@@ -189,7 +189,7 @@ TEST_F(ServerExchange, SignatureMembersNeedADocument) {
 TEST_F(ServerExchange, DirectMessageAccess) {
     Answer(L"GetMsgByName", Str(L"值"));
     ScopedVariant got;
-    ScopedVariant name(L"FIELD");
+    auto name = ScopedVariant::Bstr(L"FIELD");
     ASSERT_EQ(CallByName(disp.get(), L"WebGetMsgByName", DISPATCH_METHOD, {*name.get()}, got.Receive()), S_OK);
     ASSERT_EQ(got->vt, VT_BSTR);
     EXPECT_STREQ(got->bstrVal, L"值");
@@ -199,7 +199,7 @@ TEST_F(ServerExchange, DirectMessageAccess) {
     relay->SetHResult(UniqueBstr(L"SetMsgByName").get(), E_FAIL);
     ASSERT_EQ(fun->WebSetMsgByName(UniqueBstr(L"A").get(), UniqueBstr(L"B").get(), &r), S_OK);
     EXPECT_EQ(r, 1);
-    Answer(L"ClearMessage", ScopedVariant(3L).Release());
+    Answer(L"ClearMessage", ScopedVariant::I4(3).Detach());
     ASSERT_EQ(fun->WebClearMessage(&r), S_OK);
     EXPECT_EQ(r, 3);
     Answer(L"Status", Str(L"传输完成"));
@@ -337,8 +337,7 @@ protected:
         doc.vt = VT_DISPATCH;
         doc.pdispVal = document;
         ScopedVariant result, m;
-        m->vt = VT_ERROR;
-        m->scode = DISP_E_PARAMNOTFOUND;
+        m = folium::ScopedVariant::Missing();
         ASSERT_EQ(sim->FireEvent(11, doc, *m.get(), *m.get(), *m.get(), result.Receive()), S_OK);
     }
     static bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -1,0 +1,165 @@
+// A small HTTP/1.1 server on 127.0.0.1 inside the test process, for the members that
+// download or upload through the reader.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+// Answers each
+// request from a table of paths and records what it received. Winsock is loaded
+// at run time; the accept loop gives up after a bounded wait.
+class LoopbackHttpServer {
+public:
+    struct Request {
+        std::string method, path, headers, body;
+    };
+    struct Reply {
+        int status = 404;
+        std::string body;
+    };
+
+    LoopbackHttpServer() {
+        HMODULE ws = LoadLibraryW(L"ws2_32.dll");
+        if (!ws) return;
+        load(ws, startup_, "WSAStartup");
+        load(ws, socket_, "socket");
+        load(ws, bind_, "bind");
+        load(ws, listen_, "listen");
+        load(ws, accept_, "accept");
+        load(ws, recv_, "recv");
+        load(ws, send_, "send");
+        load(ws, close_, "closesocket");
+        load(ws, select_, "select");
+        load(ws, getsockname_, "getsockname");
+        if (!startup_ || !socket_ || !bind_ || !listen_ || !accept_ || !recv_ || !send_ || !close_ || !select_ ||
+            !getsockname_)
+            return;
+        WSADATA data;
+        if (startup_(MAKEWORD(2, 2), &data) != 0) return;
+        listener_ = socket_(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (listener_ == INVALID_SOCKET) return;
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network byte order
+        addr.sin_port = 0;
+        int len = sizeof(addr);
+        if (bind_(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen_(listener_, 8) != 0 ||
+            getsockname_(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        port_ = static_cast<unsigned short>((addr.sin_port >> 8) | (addr.sin_port << 8));
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~LoopbackHttpServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listener_ != INVALID_SOCKET) close_(listener_);
+    }
+    bool Running() const { return port_ != 0; }
+    std::wstring Url(const std::string& path) const {
+        return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path.begin(), path.end());
+    }
+    void Answer(const std::string& path, int status, const std::string& body) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        replies_[path] = Reply{status, body};
+    }
+    std::vector<Request> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    template <class F>
+    static void load(HMODULE m, F& f, const char* name) {
+        f = reinterpret_cast<F>(GetProcAddress(m, name));
+    }
+    void Serve() {
+        // Bounded: about a minute of idle waiting at most, then the thread ends.
+        for (int idle = 0; !stop_ && idle < 600;) {
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(listener_, &set);
+            timeval wait = {0, 100000};
+            if (select_(0, &set, nullptr, nullptr, &wait) <= 0) {
+                ++idle;
+                continue;
+            }
+            SOCKET s = accept_(listener_, nullptr, nullptr);
+            if (s == INVALID_SOCKET) continue;
+            Handle(s);
+            close_(s);
+        }
+    }
+    void Handle(SOCKET s) {
+        std::string data;
+        char buf[65536];
+        size_t headerEnd = std::string::npos;
+        size_t need = 0;
+        while (true) {
+            if (headerEnd == std::string::npos) {
+                headerEnd = data.find("\r\n\r\n");
+                if (headerEnd != std::string::npos) {
+                    std::string head = data.substr(0, headerEnd);
+                    std::string lower = head;
+                    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+                    size_t cl = lower.find("content-length:");
+                    need = headerEnd + 4 + (cl == std::string::npos ? 0 : std::stoul(head.substr(cl + 15)));
+                }
+            }
+            if (headerEnd != std::string::npos && data.size() >= need) break;
+            if (data.size() > (64u << 20)) return;
+            int n = recv_(s, buf, sizeof(buf), 0);
+            if (n <= 0) return;
+            data.append(buf, n);
+        }
+        Request r;
+        size_t sp1 = data.find(' '), sp2 = data.find(' ', sp1 + 1);
+        r.method = data.substr(0, sp1);
+        r.path = data.substr(sp1 + 1, sp2 - sp1 - 1);
+        r.headers = data.substr(0, headerEnd);
+        r.body = data.substr(headerEnd + 4, need - headerEnd - 4);
+        Reply reply;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(r);
+            auto it = replies_.find(r.path);
+            if (it != replies_.end()) reply = it->second;
+        }
+        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\nContent-Length: " +
+                          std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n" + reply.body;
+        for (size_t sent = 0; sent < out.size();) {
+            int n = send_(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
+            if (n <= 0) break;
+            sent += static_cast<size_t>(n);
+        }
+    }
+
+    int(WSAAPI* startup_)(WORD, LPWSADATA) = nullptr;
+    SOCKET(WSAAPI* socket_)(int, int, int) = nullptr;
+    int(WSAAPI* bind_)(SOCKET, const sockaddr*, int) = nullptr;
+    int(WSAAPI* listen_)(SOCKET, int) = nullptr;
+    SOCKET(WSAAPI* accept_)(SOCKET, sockaddr*, int*) = nullptr;
+    int(WSAAPI* recv_)(SOCKET, char*, int, int) = nullptr;
+    int(WSAAPI* send_)(SOCKET, const char*, int, int) = nullptr;
+    int(WSAAPI* close_)(SOCKET) = nullptr;
+    int(WSAAPI* select_)(int, fd_set*, fd_set*, fd_set*, const timeval*) = nullptr;
+    int(WSAAPI* getsockname_)(SOCKET, sockaddr*, int*) = nullptr;
+    SOCKET listener_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::map<std::string, Reply> replies_;
+    std::vector<Request> requests_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,897 @@
+// Seals and signatures against the signature-engine and OFD stand-ins: every member
+// that calls an engine is one row below (what it puts and calls, in order, with the
+// VARIANT types, and how it reads the answer); the rules with logic of their own
+// (mode tables, seal images, the seal count's sources, output flags, the conversion
+// gates, the pending print style) have their own cases.
+#include <algorithm>
+#include <functional>
+
+#include "FamilyTestSupport.h"
+#include "LoopbackHttpServer.h"
+
+using namespace testsupport;
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+using Invoke = std::function<HRESULT(IFoliumFun*, LONG*)>;
+
+const wchar_t kEngine[] = L"Veridane.Folium2015";
+const wchar_t kOfd[] = L"Quirex.OFDSignature";
+const wchar_t kAnnots[] = L"Quirex.Annots";
+const char kPng1x1[] = "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==";
+
+const std::string kThreePages = R"({"type":"PDF","pages":[{"width":595,"height":842},{"width":595,"height":842},
+    {"width":595,"height":842}]})";
+const std::string kOfdDocument = R"({"type":"OFD","pages":[{"width":595,"height":842},{"width":595,"height":842}]})";
+
+// Strings live for one member call.
+struct Args {
+    std::vector<UniqueBstr> held;
+    BSTR operator()(const wchar_t* s) {
+        held.emplace_back(s);
+        return held.back().get();
+    }
+};
+
+// A text as the simulator quotes it.
+std::wstring Q(const std::wstring& s) {
+    std::wstring out = L"\"";
+    for (wchar_t c : s) {
+        if (c == L'"' || c == L'\\') out += L'\\';
+        out += c;
+    }
+    return out + L"\"";
+}
+
+VARIANT VText(const wchar_t* s) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(s);
+    return v;
+}
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+std::wstring TempFolder() {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return dir;
+}
+
+// The "*.tmp" files in the temporary folder, to see that none is left behind.
+std::vector<std::wstring> TempFiles() {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((TempFolder() + L"*.tmp").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do out.push_back(fd.cFileName);
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class SealsBase : public ConnectedComponent {
+protected:
+    ComPtr<IQxStandIn> engine, ofd, annots;
+
+    void SetUp() override {
+        ConnectedComponent::SetUp();
+        if (HasFatalFailure()) return;
+        LONG patched = 0;
+        ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
+        AddStandIns();
+    }
+    void TearDown() override {
+        if (sim)
+            for (const wchar_t* id : {kEngine, kOfd, kAnnots}) sim->RemoveAddIn(UniqueBstr(id).get());
+        ConnectedComponent::TearDown();
+    }
+    // A component that no reader has connected: it has no host.
+    static ComPtr<IFoliumFun> Unconnected() {
+        ComPtr<IFoliumFun> f;
+        CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, f.put_void());
+        return f;
+    }
+    void AddStandIns() {
+        ASSERT_EQ(sim->AddStandIn(UniqueBstr(kEngine).get(), engine.put()), S_OK);
+        ASSERT_EQ(sim->AddStandIn(UniqueBstr(kOfd).get(), ofd.put()), S_OK);
+        ASSERT_EQ(sim->AddStandIn(UniqueBstr(kAnnots).get(), annots.put()), S_OK);
+    }
+    static Lines Calls(IQxStandIn* s) {
+        Lines out;
+        LONG n = 0;
+        s->get_CallCount(&n);
+        for (LONG i = 0; i < n; ++i) {
+            UniqueBstr line;
+            s->CallItem(i, line.put());
+            out.push_back(line.c_str());
+        }
+        return out;
+    }
+    static void Answer(IQxStandIn* s, const wchar_t* member, VARIANT v) {
+        s->SetResult(UniqueBstr(member).get(), v);
+        VariantClear(&v);
+    }
+    Lines Captured() {
+        Lines out;
+        LONG n = 0;
+        sim->get_CapturedCount(&n);
+        for (LONG i = 0; i < n; ++i) {
+            UniqueBstr line;
+            sim->CapturedItem(i, line.put());
+            out.push_back(line.c_str());
+        }
+        return out;
+    }
+    // The journal lines that start with prefix.
+    Lines JournalOf(const std::wstring& prefix) {
+        Lines out;
+        for (auto& l : JournalLines())
+            if (l.rfind(prefix, 0) == 0) out.push_back(l);
+        return out;
+    }
+    // Seal annotations of the active document, page by page, as the reader holds them.
+    std::vector<ComPtr<IQxAnnotation>> SealsOnPages() {
+        std::vector<ComPtr<IQxAnnotation>> out;
+        ComPtr<IQxDocuments> docs;
+        app->get_Documents(docs.put());
+        ComPtr<IQxDocument> doc;
+        docs->get_ActiveDocument(doc.put());
+        ComPtr<IQxPages> pages;
+        if (doc) doc->get_Pages(pages.put());
+        LONG n = 0;
+        if (pages) pages->get_Count(&n);
+        for (LONG p = 0; p < n; ++p) {
+            ComPtr<IQxPage> page;
+            pages->Item(p, page.put());
+            ComPtr<IQxAnnotations> list;
+            page->get_Annotations(list.put());
+            LONG count = 0;
+            list->get_Count(&count);
+            for (LONG i = 0; i < count; ++i) {
+                ComPtr<IQxAnnotation> a;
+                list->Item(i, a.put());
+                UniqueBstr type;
+                a->get_Type(type.put());
+                if (std::wstring(type.c_str()) == L"Brimwell:AddSeal") out.push_back(a);
+            }
+        }
+        return out;
+    }
+};
+
+// ---- every engine member as a row ---------------------------------------------------------
+
+struct Row {
+    const char* name;
+    bool ofd;          // against the OFD add-in on an OFD document
+    bool needsDoc;
+    const wchar_t* method;  // answered with `answer`, made to fail
+    LONG answer, expected;  // the engine's answer and the member's result from it
+    LONG initial;           // result without a host or document (-99: not written)
+    LONG fallback;          // result when the engine is missing or its call fails
+    Lines calls;
+    Invoke call;
+};
+
+std::ostream& operator<<(std::ostream& o, const Row& r) { return o << r.name; }
+
+const std::wstring kLocalImage = TempFolder() + L"folium-seal-test.png";
+
+std::vector<Row> EngineRows() {
+    const std::wstring pin = L"|VT_BSTR=\"pw\"";
+    return {
+        {"CreateSignature", false, true, L"CreateSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"2\"", L"SignatureImage:P:1|VT_I4=3", L"SignaturePIN:P:1" + pin,
+          L"SignaturePosMode:P:1|VT_I4=0", L"SignaturePos:P:1|VT_BSTR=\"100*200\"", L"CreateSignature:M:1|VT_I2=0"},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->CreateSignature(3, a(L"pw"), 2, 1, a(L"100*200"), a(L"x"), r); }},
+        {"CreateSignaturePages", false, true, L"CreateSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"1,3\"", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=1",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"SignatureImage:P:1|VT_I4=4", L"CreateSignature:M:1|VT_I2=0"},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->CreateSignaturePages(4, a(L"pw"), a(L"1,3"), 2, a(L"p"), a(L"x"), r); }},
+        {"CreateSignatureByName", false, true, L"CreateSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"2-5\"", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=2",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"SignatureImage:P:1|VT_BSTR=\"财务章\"", L"CreateSignature:M:1|VT_I2=0"},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->CreateSignatureByName(a(L"财务章"), 2, 5, a(L"pw"), 4, a(L"p"), a(L"x"), r);
+         }},
+        {"CreateSignatureByImage", false, true, L"CreateSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"1-2\"", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=0",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"SignatureImage:P:1|VT_BSTR=" + Q(kLocalImage),
+          L"IsProtectDoc:P:1|VT_I2=-1", L"CreateSignature:M:1|VT_I2=0"},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->CreateSignatureByImage(a(kLocalImage.c_str()), a(L"pw"), VARIANT_TRUE, 1, 2, 1, a(L"p"), r);
+         }},
+        {"CreateRaycodeSignature", false, true, L"CreateRaycodeSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"3\"", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=1",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"CreateRaycodeSignature:M:0"},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->CreateRaycodeSignature(a(L"pw"), 3, 2, a(L"p"), a(L"x"), r); }},
+        {"CreateBarcodeSignature", false, true, L"CreateBarcodeSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"1-3\"", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=0",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"ShowBarCodeDlg:P:1|VT_I4=1",
+          L"CreateBarcodeSignature:M:2|VT_I4=1|VT_BSTR=\"code\""},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->CreateBarcodeSignature(a(L"code"), 1, a(L"pw"), 1, 3, 1, a(L"p"), a(L"x"), r);
+         }},
+        {"CreateQRCodeSignature", false, true, L"CreateBarcodeSignature", 7, 7, 1, 1,
+         {L"SignaturePages:P:1|VT_BSTR=\"2-2\"", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=1",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"ShowBarCodeDlg:P:1|VT_I4=0",
+          L"CreateBarcodeSignature:M:2|VT_I4=2|VT_BSTR=\"qr\""},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->CreateQRCodeSignature(a(L"qr"), 0, a(L"pw"), 2, 2, 2, a(L"p"), a(L"x"), r);
+         }},
+        {"SeriesSignature", false, true, L"SeriesSignature", 1, 0, 1, 1,
+         {L"SeriesSignature:M:7|VT_I4=1|VT_I4=3|VT_I4=5" + pin + L"|VT_I4=2|VT_BSTR=\"p\"|VT_BSTR=\"area\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->SeriesSignature(1, 3, 5, a(L"pw"), 2, a(L"p"), a(L"area"), r); }},
+        {"SeriesSignatureOtherAnswer", false, true, L"SeriesSignature", 0, 1, 1, 1,
+         {L"SeriesSignature:M:7|VT_I4=2|VT_I4=2|VT_I4=5" + pin + L"|VT_I4=1|VT_BSTR=\"p\"|VT_BSTR=\"\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->SeriesSignature(2, 2, 5, a(L"pw"), 1, a(L"p"), nullptr, r); }},
+        {"FastSeriesSignature", false, true, L"SeriesSignature", 1, 0, 1, 1,
+         {L"SeriesSignature:M:7|VT_I4=2|VT_I4=3|VT_I4=6" + pin + L"|VT_I4=7|VT_BSTR=\"p\"|VT_BSTR=\"area\""},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->FastSeriesSignature(2, 3, 6, a(L"pw"), 7, a(L"p"), a(L"area"), 99, r);
+         }},
+        {"FastSignature", false, true, L"FastSignature", 7, 7, 1, 1,
+         {L"FastSignature:M:3|VT_I4=2" + pin + L"|VT_BSTR=\"area\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->FastSignature(2, a(L"pw"), a(L"area"), r); }},
+        {"FastSignatureByImage", false, true, L"FastSignatureByImage", 7, 7, 1, 1,
+         {L"IsProtectDoc:P:1|VT_I2=-1", L"FastSignatureByImage:M:3|VT_BSTR=\"C:\\\\seal.png\"" + pin + L"|VT_I2=-1"},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->FastSignatureByImage(a(L"C:\\seal.png"), a(L"pw"), VARIANT_TRUE, r); }},
+        {"FastSignatureByImageEx", false, true, L"FastSignatureByImageEx", 7, 7, 1, 1,
+         {L"FastSignatureByImageEx:M:8|VT_BSTR=\"img\"" + pin +
+          L"|VT_R4=1.5|VT_R4=2.25|VT_BSTR=\"name\"|VT_I2=-1|VT_BSTR=\"ext\"|VT_I2=0"},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->FastSignatureByImageEx(a(L"img"), a(L"pw"), 1.5f, 2.25f, a(L"name"), VARIANT_TRUE, a(L"ext"),
+                                              VARIANT_FALSE, r);
+         }},
+        {"AddFieldSignature", false, true, L"AddFieldSignature", 7, 7, 0, 0, {L"AddFieldSignature:M:1|VT_BSTR=\"ex\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->AddFieldSignature(a(L"ex"), r); }},
+        {"AddSignatureByDlg", false, true, L"AddSignatureByDlg", 7, 7, 0, 1, {L"AddSignatureByDlg:M:1|VT_I4=3"},
+         [](IFoliumFun* f, LONG* r) { return f->AddSignatureByDlg(3, r); }},
+        {"VDAddBarcodeAnnot", false, false, L"VDAddBarcodeAnnot", 7, 7, 1, 1, {L"VDAddBarcodeAnnot:M:1|VT_BSTR=\"\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->VDAddBarcodeAnnot(a(L"not sent"), r); }},
+        // queries, dialogs and engine commands
+        {"ShowSignDlg", false, true, L"ShowSignDlg", 0, 1, 0, 0, {L"ShowSignDlg:M:1|VT_I4=5"},
+         [](IFoliumFun* f, LONG* r) { return f->ShowSignDlg(5, r); }},
+        {"ShowSignDlgRefused", false, true, L"ShowSignDlg", 3, 0, 0, 0, {L"ShowSignDlg:M:1|VT_I4=1"},
+         [](IFoliumFun* f, LONG* r) { return f->ShowSignDlg(1, r); }},
+        {"ShowCheckDlg", false, true, L"ShowSignDlg", 7, 7, 0, 0, {L"ShowSignDlg:M:1|VT_I4=4"},
+         [](IFoliumFun* f, LONG* r) { return f->ShowCheckDlg(r); }},
+        {"DeleteSignature", false, true, L"DeleteSignature", 7, 7, 0, 0, {L"DeleteSignature:M:1" + pin},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->DeleteSignature(a(L"pw"), r); }},
+        {"SetSignatureParam", false, false, L"SetSignatureParam", 7, 7, -99, -99,
+         {L"SetSignatureParam:M:3|VT_BSTR=\"n\"|VT_BSTR=\"v\"|VT_BSTR=\"h\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->SetSignatureParam(a(L"n"), a(L"v"), a(L"h"), r); }},
+        {"LoadLocalSignData", false, true, L"LoadLocalSignData", 7, 7, 1, 1, {L"LoadLocalSignData:M:1|VT_BSTR=\"data\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->LoadLocalSignData(a(L"data"), r); }},
+        {"GotoSignature", false, false, L"GotoSignature", 7, 7, 1, 1, {L"GotoSignature:M:2|VT_I4=2|VT_I4=1"},
+         [](IFoliumFun* f, LONG* r) { return f->GotoSignature(2, 1, r); }},
+        {"ShedCryptoDocument", false, false, L"ShedCryptoDocument", 7, 7, 1, 1, {L"ShedCryptoDocument:M:1|VT_I4=1"},
+         [](IFoliumFun* f, LONG* r) { return f->ShedCryptoDocument(1, r); }},
+        {"VDLoginPhone", false, false, L"VDLoginPhone", 7, 7, 1, 1, {L"VDLoginPhone:M:1|VT_BSTR=\"\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->VDLoginPhone(a(L"not sent"), r); }},
+        {"VDLogoutPhone", false, false, L"VDLogoutPhone", 7, 7, 1, 1, {L"VDLogoutPhone:M:1|VT_BSTR=\"\""},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->VDLogoutPhone(a(L"not sent"), r); }},
+        {"PreDigitalSignature", false, false, L"SetFieldByName", 7, 7, 0, 0,
+         {L"SetFieldByName:M:2|VT_BSTR=\"VD_PreSeal\"|VT_BSTR=\"True\""},
+         [](IFoliumFun* f, LONG* r) { return f->PreDigitalSignature(5, r); }},
+        {"PreDigitalSignatureOff", false, false, L"SetFieldByName", 7, 7, 0, 0,
+         {L"SetFieldByName:M:2|VT_BSTR=\"VD_PreSeal\"|VT_BSTR=\"False\""},
+         [](IFoliumFun* f, LONG* r) { return f->PreDigitalSignature(0, r); }},
+        {"HaveSignature", false, false, L"HaveSignature", 0, 0, 1, 1, {L"HaveSignature:G:0"},
+         [](IFoliumFun* f, LONG* r) { return f->get_HaveSignature(r); }},
+        {"SignatureMode", false, false, L"SignatureMode", 2, 2, -99, -99, {L"SignatureMode:G:0"},
+         [](IFoliumFun* f, LONG* r) { return f->get_SignatureMode(r); }},
+        // OFD documents
+        {"CreateSignatureOFD", true, true, L"CreateSignature", 7, 7, 0, 0,
+         {L"SignaturePages:P:1|VT_BSTR=\"2\"", L"SignatureImage:P:1|VT_I4=3", L"SignaturePIN:P:1" + pin,
+          L"SignaturePosMode:P:1|VT_I4=1", L"SignaturePos:P:1|VT_BSTR=\"p\"", L"CreateSignature:M:0"},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->CreateSignatureOFD(3, a(L"pw"), 2, 2, a(L"p"), a(L"x"), r); }},
+        {"CreateCrossPageSignatureOFD", true, true, L"CreateCrossPageSignature", 7, 7, 0, 0,
+         {L"SignatureImage:P:1|VT_I4=1", L"SignaturePIN:P:1" + pin, L"SignaturePosMode:P:1|VT_I4=0",
+          L"SignaturePos:P:1|VT_BSTR=\"p\"", L"CrossPageSignPageMode:P:1|VT_I4=2", L"CrossPageSignType:P:1|VT_I4=3",
+          L"CrossPageSignFirstPage:P:1|VT_I4=40", L"CrossPageSignLoopPageSize:P:1|VT_I4=5",
+          L"CrossPageSignPageRatioDesc:P:1|VT_BSTR=\"1:2\"", L"CreateCrossPageSignature:M:0"},
+         [](IFoliumFun* f, LONG* r) {
+             Args a;
+             return f->CreateCrossPageSignatureOFD(1, a(L"pw"), 1, a(L"p"), 2, 3, 40, 5, a(L"1:2"), r);
+         }},
+        {"DeleteSignatureOFD", true, true, L"DeleteLastSignature", 7, 7, 0, 0, {L"DeleteLastSignature:M:1" + pin},
+         [](IFoliumFun* f, LONG* r) { Args a; return f->DeleteSignatureOFD(a(L"pw"), r); }},
+        {"SignatureCountOFD", true, true, L"SignatureCount", 7, 7, -1, -1, {L"SignatureCount:M:0"},
+         [](IFoliumFun* f, LONG* r) { return f->SignatureCountOFD(r); }},
+        {"InvalidSignatureCountOFD", true, true, L"InvalidSignatureCount", 7, 7, -1, -1,
+         {L"InvalidSignatureCount:M:0"}, [](IFoliumFun* f, LONG* r) { return f->InvalidSignatureCountOFD(r); }},
+    };
+}
+
+class EngineMember : public SealsBase, public ::testing::WithParamInterface<Row> {
+protected:
+    void SetUp() override {
+        SealsBase::SetUp();
+        HANDLE h = CreateFileW(kLocalImage.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+    }
+    void TearDown() override {
+        DeleteFileW(kLocalImage.c_str());
+        SealsBase::TearDown();
+    }
+    IQxStandIn* Target() { return GetParam().ofd ? ofd.get() : engine.get(); }
+    const wchar_t* TargetId() { return GetParam().ofd ? kOfd : kEngine; }
+    LONG Result(HRESULT expectedStatus) {
+        LONG r = -99;
+        EXPECT_EQ(GetParam().call(fun.get(), &r), expectedStatus);
+        return r;
+    }
+};
+
+TEST_P(EngineMember, PutsAndCallsInOrderThenReadsTheAnswer) {
+    const Row& row = GetParam();
+    if (row.needsDoc) ASSERT_TRUE(Open(row.ofd ? kOfdDocument : kThreePages));
+    Answer(Target(), row.method, VLong(row.answer));
+    EXPECT_EQ(Result(S_OK), row.expected);
+    EXPECT_EQ(Calls(Target()), row.calls);
+
+    // A failing engine call leaves the result as it was before the call.
+    Target()->ClearCalls();
+    Target()->SetHResult(UniqueBstr(row.method).get(), E_FAIL);
+    EXPECT_EQ(Result(S_OK), row.fallback) << "engine call failing";
+    EXPECT_EQ(Calls(Target()), row.calls);
+    Target()->SetHResult(UniqueBstr(row.method).get(), S_OK);
+
+    // Without the engine: success with the initial result, nothing sent.
+    sim->RemoveAddIn(UniqueBstr(TargetId()).get());
+    EXPECT_EQ(Result(S_OK), row.fallback) << "engine missing";
+
+    if (row.needsDoc) {
+        sim->Reset();
+        AddStandIns();
+        EXPECT_EQ(Result(S_FALSE), row.initial) << "no document";
+        EXPECT_TRUE(Calls(Target()).empty());
+    }
+    ComPtr<IFoliumFun> alone = Unconnected();
+    ASSERT_TRUE(alone);
+    LONG r = -99;
+    EXPECT_EQ(row.call(alone.get(), &r), S_FALSE) << "no host";
+    EXPECT_EQ(r, row.initial) << "no host";
+}
+
+INSTANTIATE_TEST_SUITE_P(Seals, EngineMember, ::testing::ValuesIn(EngineRows()),
+                         [](const ::testing::TestParamInfo<Row>& i) { return std::string(i.param.name); });
+
+// ---- position modes -----------------------------------------------------------------------
+
+class Seals : public SealsBase {};
+
+TEST_F(Seals, PositionModesFollowTheTables) {
+    ASSERT_TRUE(Open(kThreePages));
+    const struct {
+        LONG mode;
+        LONG codeA, codeB;  // -1: the member stops before the engine
+        bool loop;
+    } cases[] = {{0, 2, 3, true},    {1, 0, 1, false},   {2, 1, 2, false}, {3, -1, -1, false},
+                 {4, 2, 3, false},   {5, -1, -1, false}, {-1, -1, -1, false}, {0x7FFFFFFF, -1, -1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        engine->ClearCalls();
+        LONG r = -99;
+        UniqueBstr pw(L"pw"), pos(L"p");
+        EXPECT_EQ(fun->CreateSignature(0, pw.get(), 1, c.mode, pos.get(), nullptr, &r), c.codeA < 0 ? S_FALSE : S_OK);
+        Lines calls = Calls(engine.get());
+        if (c.codeA < 0) {
+            EXPECT_EQ(r, 1);
+            EXPECT_TRUE(calls.empty());
+        } else {
+            ASSERT_GE(calls.size(), 6u);
+            EXPECT_EQ(calls[3], L"SignaturePosMode:P:1|VT_I4=" + std::to_wstring(c.codeA));
+            EXPECT_EQ(calls[5] == L"AddTextPosLoop:M:1|VT_BOOL=0", c.loop);
+            EXPECT_EQ(calls.back(), L"CreateSignature:M:1|VT_I2=0");
+        }
+
+        engine->ClearCalls();
+        r = -99;
+        EXPECT_EQ(fun->SeriesSignature(1, 3, 0, pw.get(), c.mode, pos.get(), nullptr, &r), c.codeB < 0 ? S_FALSE : S_OK);
+        calls = Calls(engine.get());
+        if (c.codeB < 0) {
+            EXPECT_TRUE(calls.empty());
+        } else {
+            ASSERT_EQ(calls.size(), c.loop ? 2u : 1u);
+            EXPECT_EQ(calls[0] == L"AddTextPosLoop:M:1|VT_BOOL=0", c.loop);
+            EXPECT_NE(calls.back().find(L"|VT_I4=" + std::to_wstring(c.codeB) + L"|VT_BSTR=\"p\""), std::wstring::npos)
+                << calls.back();
+        }
+    }
+    // OFD seals take modes 1 and 2 only.
+    ASSERT_TRUE(Open(kOfdDocument));
+    for (LONG mode : {0, 3, 4, -1}) {
+        LONG r = -99;
+        EXPECT_EQ(fun->CreateSignatureOFD(0, nullptr, 1, mode, nullptr, nullptr, &r), S_FALSE);
+        EXPECT_EQ(r, 0);
+    }
+    EXPECT_TRUE(Calls(ofd.get()).empty());
+}
+
+TEST_F(Seals, SeriesPageRangeIsCheckedAgainstThePageCount) {
+    ASSERT_TRUE(Open(kThreePages));
+    const struct {
+        LONG first, last;
+        bool ok;
+    } cases[] = {{3, 2, false}, {0, 1, false}, {1, 4, false}, {4, 4, false}, {-1, 2, false},
+                 {1, 3, true},  {2, 2, true},  {0x7FFFFFFF, 0x7FFFFFFF, false}};
+    for (const auto& c : cases) {
+        engine->ClearCalls();
+        LONG r = -99;
+        EXPECT_EQ(fun->FastSeriesSignature(c.first, c.last, 0, nullptr, 1, nullptr, nullptr, 0, &r), c.ok ? S_OK : S_FALSE)
+            << c.first << "-" << c.last;
+        EXPECT_EQ(Calls(engine.get()).size(), c.ok ? 1u : 0u);
+        if (!c.ok) EXPECT_EQ(r, 1);
+    }
+}
+
+// ---- seal images --------------------------------------------------------------------------
+
+class SealImages : public SealsBase {
+protected:
+    std::vector<std::wstring> tempBefore;
+    void SetUp() override {
+        SealsBase::SetUp();
+        tempBefore = TempFiles();
+    }
+    void TearDown() override {
+        EXPECT_EQ(TempFiles(), tempBefore) << "no temporary file is left behind";
+        SealsBase::TearDown();
+    }
+    std::wstring SentImage() {
+        ScopedVariant v;
+        engine->PropertyValue(UniqueBstr(L"SignatureImage").get(), v.Receive());
+        return v->vt == VT_BSTR ? v->bstrVal : L"?";
+    }
+    HRESULT ByImage(const std::wstring& image, LONG* r, LONG mode = 1) {
+        Args a;
+        return fun->CreateSignatureByImage(a(image.c_str()), a(L"pw"), VARIANT_FALSE, 1, 1, mode, a(L"300*400"), r);
+    }
+    // The image bytes the engine read into the seal it placed.
+    std::string PlacedImage() {
+        auto seals = SealsOnPages();
+        if (seals.size() != 1) return "(" + std::to_string(seals.size()) + " seals)";
+        std::wstring out = TempFolder() + L"folium-seal-export.bin";
+        UniqueBstr size;
+        seals[0]->ExportImage(UniqueBstr(out.c_str()).get(), size.put());
+        std::string bytes;
+        HANDLE h = CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            char buf[4096];
+            DWORD n = 0;
+            while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) bytes.append(buf, n);
+            CloseHandle(h);
+        }
+        DeleteFileW(out.c_str());
+        return bytes;
+    }
+};
+
+TEST_F(SealImages, MissingLocalFileIsReportedAndNothingIsSent) {
+    ASSERT_TRUE(Open(kThreePages));
+    LONG r = -99;
+    EXPECT_EQ(ByImage(L"C:\\no\\such\\seal.png", &r), S_FALSE);
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(Captured(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
+    EXPECT_TRUE(Calls(engine.get()).empty());
+}
+
+TEST_F(SealImages, Base64PngIsSavedAsPngPassedAndDeleted) {
+    ASSERT_TRUE(Open(kThreePages));
+    LONG r = -99;
+    EXPECT_EQ(ByImage(std::wstring(kPng1x1, kPng1x1 + sizeof(kPng1x1) - 1), &r), S_OK);
+    EXPECT_EQ(r, 0) << "the engine placed the seal";
+    std::wstring sent = SentImage();
+    EXPECT_EQ(sent.rfind(TempFolder(), 0), 0u) << Narrow(sent);
+    EXPECT_EQ(GetFileAttributesW(sent.c_str()), INVALID_FILE_ATTRIBUTES) << "deleted after the call";
+    EXPECT_EQ(PlacedImage().substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << "saved in the format it was read in";
+}
+
+TEST_F(SealImages, UrlIsDownloadedThroughTheReaderAndDeleted) {
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Running());
+    std::string png = "\x89PNG\r\n\x1a\n-served-bytes";
+    server.Answer("/seal.png", 200, png);
+    ASSERT_TRUE(Open(kThreePages));
+    LONG r = -99;
+    EXPECT_EQ(ByImage(server.Url("/seal.png"), &r), S_OK);
+    EXPECT_EQ(r, 0);
+    std::wstring sent = SentImage();
+    EXPECT_EQ(sent.rfind(TempFolder(), 0), 0u) << Narrow(sent);
+    EXPECT_EQ(GetFileAttributesW(sent.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(PlacedImage(), png);
+    EXPECT_EQ(JournalOf(L"NetFile."),
+              (Lines{L"NetFile.Reset()", L"NetFile.Open(0, " + Q(server.Url("/seal.png")) + L", 0, missing, missing)",
+                     L"NetFile.Transfer()", L"NetFile.Status", L"NetFile.SaveToFile(0, " + Q(sent) + L")",
+                     L"NetFile.Close()"}));
+}
+
+TEST_F(SealImages, FailedDownloadOrUndecodableDataKeepsTheGivenText) {
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Running());
+    ASSERT_TRUE(Open(kThreePages));
+    for (std::wstring given : {server.Url("/missing.png"), std::wstring(L"http://127.0.0.1:1/refused.png"),
+                               std::wstring(L"bm90IGFuIGltYWdl"), std::wstring(L"%%%not base64%%%"), std::wstring()}) {
+        LONG r = -99;
+        EXPECT_EQ(ByImage(given, &r), S_OK) << Narrow(given);
+        EXPECT_EQ(SentImage(), given);
+    }
+    EXPECT_TRUE(Captured().empty());
+}
+
+TEST_F(SealImages, TemporaryImageGoesAlsoWhenTheDocumentOrModeCheckFails) {
+    LONG r = -99;
+    const std::wstring png(kPng1x1, kPng1x1 + sizeof(kPng1x1) - 1);
+    EXPECT_EQ(ByImage(png, &r), S_FALSE) << "no document";
+    EXPECT_EQ(r, 1);
+    ASSERT_TRUE(Open(kThreePages));
+    EXPECT_EQ(ByImage(png, &r, 3), S_FALSE) << "mode outside the table";
+    EXPECT_EQ(r, 1);
+    EXPECT_TRUE(Calls(engine.get()).empty());
+}
+
+// ---- the seal count, pre-seals, output flags ----------------------------------------------
+
+std::string Annotation(const std::string& type) {
+    return R"({"kind":12,"type":")" + type + R"(","rect":[10,10,60,60]})";
+}
+const std::string kSealed = R"({"type":"PDF","pages":[
+    {"annotations":[)" + Annotation("Brimwell:AddSeal") + "," + Annotation("brimwell:addseal") + "," +
+                            Annotation("Brimwell:AddSeal ") + R"(]},
+    {"annotations":[)" + Annotation("Stamp") + "," + Annotation("Brimwell:AddSeal") + R"(]}],
+    "fields":[{"name":"Open","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":""}}},
+              {"name":"Text","kind":1,"value":"x"}]})";
+
+TEST_F(Seals, SignatureCountHasThreeSources) {
+    // The host's signed fields first; the engine is not asked.
+    ASSERT_TRUE(Open(R"({"type":"PDF","pages":[{}],"fields":[{"name":"S","kind":6,"signed":true,"widget":{"page":0}},
+        {"name":"T","kind":6,"signed":true,"widget":{"page":0}}]})"));
+    Answer(engine.get(), L"SignatureCount", VLong(9));
+    LONG r = -99;
+    EXPECT_EQ(fun->SignatureCount(&r), S_OK);
+    EXPECT_EQ(r, 2);
+    EXPECT_TRUE(Calls(engine.get()).empty());
+
+    // No signed field: the engine's count.
+    ASSERT_TRUE(Open(kSealed));
+    EXPECT_EQ(fun->SignatureCount(&r), S_OK);
+    EXPECT_EQ(r, 9);
+    EXPECT_EQ(Calls(engine.get()), Lines{L"SignatureCount:M:0"});
+
+    // No engine: seal annotations typed exactly "Brimwell:AddSeal".
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    EXPECT_EQ(fun->SignatureCount(&r), S_OK);
+    EXPECT_EQ(r, 2);
+
+    sim->Reset();
+    EXPECT_EQ(fun->SignatureCount(&r), S_FALSE);
+    EXPECT_EQ(r, 0);
+}
+
+TEST_F(Seals, PreSealIsAnUnsignedFieldWithAPreSealValue) {
+    const struct {
+        const char* fields;
+        LONG expected;
+    } cases[] = {
+        {R"([{"name":"A","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":"1"}}}])", 1},
+        {R"([{"name":"A","kind":6,"signed":true,"widget":{"page":0,"values":{"VD_PreSeal":"1"}}},
+             {"name":"B","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":""}}},
+             {"name":"C","kind":6,"signed":false,"widget":{"page":0,"values":{"vd_preseal":"1"}}}])", 0},
+        {R"([{"name":"T","kind":1,"widget":{"page":0}},
+             {"name":"B","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":"yes"}}}])", 1},
+        {"[]", 0},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Open(std::string(R"({"type":"PDF","pages":[{}],"fields":)") + c.fields + "}"));
+        LONG r = -99;
+        EXPECT_EQ(fun->HasPreSignature(&r), S_OK);
+        EXPECT_EQ(r, c.expected) << c.fields;
+        for (auto& l : JournalOf(L"Fields.Item(")) EXPECT_EQ(l.find(L"Fields.Item(\""), std::wstring::npos);
+    }
+    sim->Reset();
+    LONG r = -99;
+    EXPECT_EQ(fun->HasPreSignature(&r), S_FALSE);
+    EXPECT_EQ(r, 0);
+}
+
+TEST_F(Seals, OutputFlagsShowOrHideSealsAndResetTheirOutput) {
+    const struct {
+        LONG value;
+        bool acts, visible, reset;
+    } cases[] = {{0, false, true, false}, {1, true, false, true}, {2, true, true, true},
+                 {3, true, false, false}, {7, true, true, false}, {-1, true, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        ASSERT_TRUE(Open(kSealed));
+        engine->ClearCalls();
+        EXPECT_EQ(fun->put_SignatureOutputFlags(c.value), S_OK);
+        const std::wstring v = L"Annotation.Visible=" + std::wstring(c.visible ? L"-1" : L"0");
+        Lines expectedSeals;
+        for (int i = 0; i < 2; ++i) {
+            expectedSeals.push_back(v);
+            if (c.reset) expectedSeals.push_back(L"Annotation.ResetOutput(0)");
+        }
+        Lines seen;
+        for (auto& l : JournalLines())
+            if (l.rfind(L"Annotation.Visible=", 0) == 0 || l.rfind(L"Annotation.ResetOutput", 0) == 0) seen.push_back(l);
+        EXPECT_EQ(seen, c.acts ? expectedSeals : Lines{});
+        EXPECT_EQ(JournalOf(L"Pages.Refresh").size(), c.acts ? 1u : 0u);
+        EXPECT_EQ(JournalOf(L"PageView.Refresh").size(), c.acts ? 1u : 0u);
+        Lines expectedEngine = c.acts ? Lines{L"SignatureMode:G:0"} : Lines{};
+        if (c.reset) expectedEngine.push_back(L"SetFieldByName:M:2|VT_BSTR=\"SignatureOutputFlags\"|VT_I4=0");
+        EXPECT_EQ(Calls(engine.get()), expectedEngine);
+        sim->Reset();
+        AddStandIns();
+    }
+    // With a signature mode other than 0 the signed signature fields' widgets are shown.
+    ASSERT_TRUE(Open(R"({"type":"PDF","pages":[{"annotations":[)" + Annotation("Brimwell:AddSeal") + R"(]}],
+        "fields":[{"name":"S","kind":6,"signed":true,"widget":{"page":0}},
+                  {"name":"U","kind":6,"signed":false,"widget":{"page":0}}]})"));
+    Answer(engine.get(), L"SignatureMode", VLong(1));
+    EXPECT_EQ(fun->put_SignatureOutputFlags(1), S_OK);
+    EXPECT_EQ(JournalOf(L"Annotation.Visible="), Lines{L"Annotation.Visible=0"});
+    EXPECT_EQ(JournalOf(L"Annotation.ResetOutput"), Lines{L"Annotation.ResetOutput(0)"});
+    EXPECT_EQ(JournalOf(L"Annotation.Type"), Lines{}) << "the seal annotations are not walked";
+}
+
+// ---- converting signatures to images -------------------------------------------------------
+
+TEST_F(Seals, ConvertSignToImageStopsAtTheFirstGateThatFails) {
+    const std::string signedDoc = R"("pages":[{}],"fields":[{"name":"S","kind":6,"signed":true,"widget":{"page":0}}])";
+    const std::wstring out = TempFolder() + L"folium-converted.pdf";
+    const struct {
+        const char* name;
+        std::string doc;  // "" for no document
+        const wchar_t* path;
+        LONG saveAllowed;
+        const wchar_t* lastHostStep;  // the journal's last gate line
+    } cases[] = {
+        {"empty path", "{\"type\":\"PDF\"," + signedDoc + "}", L"", 1, nullptr},
+        {"no document", "", out.c_str(), 1, L"Documents.ActiveDocument"},
+        {"OFD document", "{\"type\":\"OFD\"," + signedDoc + "}", out.c_str(), 1, L"Document.DocumentType"},
+        {"no signature", R"({"type":"PDF","pages":[{}]})", out.c_str(), 1, L"Veridane.Folium2015!SignatureCount"},
+        {"saving refused", "{\"type\":\"PDF\"," + signedDoc + "}", out.c_str(), 0, L"Application.SaveAllowed"},
+        {"not editable", "{\"type\":\"PDF\",\"permissions\":{\"1\":false}," + signedDoc + "}", out.c_str(), 1,
+         L"Document.Permission(1)"},
+        {"secured", "{\"type\":\"PDF\",\"security\":1," + signedDoc + "}", out.c_str(), 1, L"Security.Kind"},
+        {"converted", "{\"type\":\"PDF\"," + signedDoc + "}", out.c_str(), 1,
+         L"Document.ConvertSignToImage(" /* the call itself */},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim->Reset();
+        AddStandIns();
+        app->put_SaveAllowed(c.saveAllowed);
+        if (!c.doc.empty()) ASSERT_TRUE(Open(c.doc));
+        sim->ClearJournal();
+        LONG r = -99;
+        const bool converts = std::string(c.name) == "converted";
+        EXPECT_EQ(fun->ConvertSignToImage(UniqueBstr(c.path).get(), &r), converts ? S_OK : S_FALSE);
+        EXPECT_EQ(r, converts ? 0 : 1);
+        Lines journal = JournalLines();
+        if (!c.lastHostStep) {
+            EXPECT_TRUE(journal.empty());
+            continue;
+        }
+        ASSERT_FALSE(journal.empty());
+        EXPECT_EQ(journal.back().rfind(c.lastHostStep, 0), 0u) << Narrow(journal.back());
+    }
+    EXPECT_NE(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES) << "the reader wrote the converted file";
+    DeleteFileW(out.c_str());
+}
+
+// ---- the pending print style ----------------------------------------------------------------
+
+TEST_F(Seals, DISABLED_PendingPrintStyleGoesWithTheNextSealThatReachesTheEngineOnly) {
+    ASSERT_TRUE(Open(kThreePages));
+    LONG r = 0;
+    ASSERT_EQ(fun->CreatePrintWMStyle(UniqueBstr(L"机密").get(), 0.5f, &r), S_OK);
+    ASSERT_EQ(r, 1) << "the print style is stored";
+    UniqueBstr pw(L"pw"), pos(L"p");
+
+    // Without the engine the style waits.
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    EXPECT_EQ(fun->CreateSignature(0, pw.get(), 1, 1, pos.get(), nullptr, &r), S_OK);
+    AddStandIns();
+    EXPECT_EQ(fun->CreateSignature(0, pw.get(), 1, 0, pos.get(), nullptr, &r), S_OK);
+    Lines calls = Calls(engine.get());
+    ASSERT_EQ(calls.size(), 8u);
+    EXPECT_EQ(calls[5], L"AddTextPosLoop:M:1|VT_BOOL=0");
+    EXPECT_EQ(calls[6].rfind(L"SetFieldByName:M:2|VT_BSTR=\"PrintExtParam\"|VT_BSTR=\"机密;", 0), 0u);
+    EXPECT_EQ(calls[7], L"CreateSignature:M:1|VT_I2=0");
+
+    // Handed over once, even when the seal call failed.
+    engine->ClearCalls();
+    engine->SetHResult(UniqueBstr(L"CreateSignature").get(), E_FAIL);
+    EXPECT_EQ(fun->CreateSignature(0, pw.get(), 1, 1, pos.get(), nullptr, &r), S_OK);
+    EXPECT_EQ(Calls(engine.get()).size(), 6u) << "no PrintExtParam the second time";
+}
+
+// ---- properties, field access and smaller rules ---------------------------------------------
+
+TEST_F(Seals, PropertyPutsReachTheEngineWithTheirTypes) {
+    VARIANT pages = VText(L"1-3");
+    const struct {
+        const wchar_t* name;
+        std::function<HRESULT()> put;
+        const wchar_t* line;
+        bool statusOfThePut;
+    } cases[] = {
+        {L"AllowSignName", [&] { return fun->put_AllowSignName(UniqueBstr(L"张三").get()); },
+         L"AllowSignName:P:1|VT_BSTR=\"张三\"", true},
+        {L"AllowSignID", [&] { return fun->put_AllowSignID(UniqueBstr(L"id").get()); }, L"AllowSignID:P:1|VT_BSTR=\"id\"",
+         false},
+        {L"AllowUserCode", [&] { return fun->put_AllowUserCode(nullptr); }, L"AllowUserCode:P:1|VT_BSTR=\"\"", true},
+        {L"AllowSignTag", [&] { return fun->put_AllowSignTag(3); }, L"AllowSignTag:P:1|VT_I4=3", true},
+        {L"AutoSign", [&] { return fun->put_AutoSign(1); }, L"AutoSign:P:1|VT_I4=1", true},
+        {L"CustomStraddle", [&] { return fun->put_CustomStraddle(2); }, L"CustomStraddle:P:1|VT_I4=2", false},
+        {L"SignaturePages", [&] { return fun->put_SignaturePages(pages); }, L"SignaturePages:P:1|VT_BSTR=\"1-3\"", true},
+        {L"SignaturePos", [&] { return fun->put_SignaturePos(VLong(12)); }, L"SignaturePos:P:1|VT_I4=12", true},
+        {L"SignaturePosMode", [&] { return fun->put_SignaturePosMode(3); }, L"SignaturePosMode:P:1|VT_I4=3", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine->ClearCalls();
+        EXPECT_EQ(c.put(), S_OK);
+        EXPECT_EQ(Calls(engine.get()), Lines{c.line});
+        engine->SetHResult(UniqueBstr(c.name).get(), E_FAIL);
+        EXPECT_EQ(c.put(), c.statusOfThePut ? E_FAIL : S_OK);
+    }
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    for (const auto& c : cases) EXPECT_EQ(c.put(), S_OK) << c.name << " without the engine";
+    fun = Unconnected();
+    for (const auto& c : cases) EXPECT_EQ(c.put(), S_FALSE) << c.name << " without a host";
+    VariantClear(&pages);
+}
+
+TEST_F(Seals, GettersAnswerWithoutTheEngine) {
+    UniqueBstr code(L"stale");
+    EXPECT_EQ(fun->get_AllowUserCode(code.put()), S_OK);
+    EXPECT_STREQ(code.c_str(), L"");
+    LONG n = -99;
+    EXPECT_EQ(fun->get_CustomStraddle(&n), S_OK);
+    EXPECT_EQ(n, 0);
+    // The engine's own seal behaviour: nothing placed yet on an open document.
+    ASSERT_TRUE(Open(kThreePages));
+    EXPECT_EQ(fun->get_HaveSignature(&n), S_OK);
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(Calls(engine.get()).size() == 1);
+}
+
+TEST_F(Seals, SignatureModePutStoresTheSettingThenSetsTheEngine) {
+    wchar_t appData[MAX_PATH];
+    ASSERT_EQ(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH) > 0, true);
+    const std::wstring dir = std::wstring(appData) + L"\\Sigilon_ConfigFile";
+    const std::wstring file = dir + L"\\FoliumConfig.dll";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::string xml = "<Brimwell><Folium><SignatureMode>0</SignatureMode></Folium></Brimwell>";
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, xml.data(), static_cast<DWORD>(xml.size()), &n, nullptr);
+    CloseHandle(h);
+
+    EXPECT_EQ(fun->put_SignatureMode(2), S_OK);
+    EXPECT_EQ(Calls(engine.get()), Lines{L"SignatureMode:P:1|VT_I4=2"});
+    std::string text(4096, '\0');
+    h = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ReadFile(h, &text[0], 4096, &n, nullptr);
+    CloseHandle(h);
+    text.resize(n);
+    EXPECT_NE(text.find("<SignatureMode>2</SignatureMode>"), std::string::npos) << text;
+    LONG mode = -99;
+    EXPECT_EQ(fun->get_SignatureMode(&mode), S_OK);
+    EXPECT_EQ(mode, 2) << "the engine keeps what was put";
+
+    // Without the engine nothing is stored.
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    EXPECT_EQ(fun->put_SignatureMode(5), S_OK);
+    h = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ReadFile(h, &text[0], 4096, &n, nullptr);
+    CloseHandle(h);
+    EXPECT_EQ(text.find("<SignatureMode>5</SignatureMode>"), std::string::npos);
+    mode = -99;
+    EXPECT_EQ(fun->get_SignatureMode(&mode), S_OK);
+    EXPECT_EQ(mode, -99) << "not written without the engine";
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(dir.c_str());
+}
+
+TEST_F(Seals, FieldAccessByName) {
+    VARIANT_BOOL ok = VARIANT_TRUE;
+    EXPECT_EQ(fun->SetFieldByName(UniqueBstr(L"").get(), UniqueBstr(L"v").get(), &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    ok = VARIANT_TRUE;
+    EXPECT_EQ(fun->SetFieldByName(UniqueBstr(L"n").get(), nullptr, &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    EXPECT_EQ(fun->SetFieldByName(UniqueBstr(L"n").get(), UniqueBstr(L"v").get(), &ok), S_OK);
+    Answer(engine.get(), L"GetFieldByName", VText(L"value"));
+    UniqueBstr value;
+    EXPECT_EQ(fun->GetFieldByName(UniqueBstr(L"").get(), value.put()), S_FALSE);
+    EXPECT_STREQ(value.c_str(), L"");
+    EXPECT_EQ(fun->GetFieldByName(UniqueBstr(L"n").get(), value.put()), S_OK);
+    EXPECT_STREQ(value.c_str(), L"value");
+    VARIANT_BOOL untouched = 5;
+    EXPECT_EQ(fun->ClearFieldByName(&untouched), S_OK);
+    EXPECT_EQ(untouched, 5);
+    EXPECT_EQ(Calls(engine.get()), (Lines{L"SetFieldByName:M:2|VT_BSTR=\"\"|VT_BSTR=\"v\"",
+                                          L"SetFieldByName:M:2|VT_BSTR=\"n\"|VT_BSTR=\"\"",
+                                          L"SetFieldByName:M:2|VT_BSTR=\"n\"|VT_BSTR=\"v\"",
+                                          L"GetFieldByName:M:1|VT_BSTR=\"n\"", L"ClearFieldByName:M:0"}));
+}
+
+TEST_F(Seals, TextQueriesAnswerTheEnginesString) {
+    ASSERT_TRUE(Open(kThreePages));
+    Answer(engine.get(), L"SignatureNames", VText(L"a;b"));
+    Answer(engine.get(), L"SignatureItem", VText(L"b"));
+    Answer(engine.get(), L"SaveSignDataToLocal", VText(L"DATA"));
+    Answer(engine.get(), L"GetDocumentID", VLong(42));
+    const struct {
+        std::function<HRESULT(BSTR*)> call;
+        const wchar_t* expected;
+    } cases[] = {{[&](BSTR* s) { return fun->SignatureNames(s); }, L"a;b"},
+                 {[&](BSTR* s) { return fun->SignatureItem(1, s); }, L"b"},
+                 {[&](BSTR* s) { return fun->SaveSignDataToLocal(s); }, L"DATA"},
+                 {[&](BSTR* s) { return fun->GetDocumentID(s); }, L"42"}};
+    for (const auto& c : cases) {
+        UniqueBstr s;
+        EXPECT_EQ(c.call(s.put()), S_OK);
+        EXPECT_STREQ(s.c_str(), c.expected);
+    }
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    for (const auto& c : cases) {
+        UniqueBstr s;
+        EXPECT_EQ(c.call(s.put()), S_OK);
+        EXPECT_STREQ(s.c_str(), L"");
+    }
+}
+
+TEST_F(Seals, AddFieldSignatureClearsTheSelectionAndDialogsRefuseOfd) {
+    ASSERT_TRUE(Open(kThreePages));
+    LONG r = -99;
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    EXPECT_EQ(fun->AddFieldSignature(UniqueBstr(L"x").get(), &r), S_OK);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(Calls(annots.get()), Lines{L"ClearSelectAnnot:M:0"}) << "also without the engine";
+
+    AddStandIns();
+    ASSERT_TRUE(Open(kOfdDocument));
+    r = -99;
+    EXPECT_EQ(fun->AddSignatureByDlg(1, &r), S_FALSE);
+    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(Calls(engine.get()).empty());
+    // OFD members refuse a PDF document.
+    ASSERT_TRUE(Open(kThreePages));
+    EXPECT_EQ(fun->SignatureCountOFD(&r), S_FALSE);
+    EXPECT_EQ(r, -1);
+    EXPECT_TRUE(Calls(ofd.get()).empty());
+}
+
+TEST_F(Seals, EmptyMembersLeaveTheirOutParametersAlone) {
+    LONG n = -99;
+    VARIANT v = VLong(-99);
+    UniqueBstr s(L"kept");
+    EXPECT_EQ(fun->GotoViewSignature(1, &n), S_OK);
+    EXPECT_EQ(fun->GetSpecificSignCount(nullptr, 1, &n), S_OK);
+    EXPECT_EQ(fun->IsPagesSigned(nullptr, 1, &n), S_OK);
+    EXPECT_EQ(fun->CreateStraddleSignature(1, nullptr, nullptr, 0, 0, nullptr, nullptr, &n), S_OK);
+    EXPECT_EQ(fun->get_SignaturePosMode(&n), S_OK);
+    EXPECT_EQ(fun->get_SignaturePages(&v), S_OK);
+    EXPECT_EQ(fun->get_AllowSignName(s.put()), S_OK);
+    EXPECT_EQ(n, -99);
+    EXPECT_EQ(v.lVal, -99);
+    EXPECT_TRUE(Calls(engine.get()).empty());
+}
+
+}  // namespace
