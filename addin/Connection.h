@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "../support/Com.h"
+#include "../support/win/Settings.h"
 
 // Fills buffer (8-bit text in the thread's ANSI code page) with the signature core's
 // configuration folder; *size holds the buffer size on entry.
@@ -18,6 +19,9 @@ extern VD_CoCreateInstanceFromClsIDFn g_pfnCoCreateInstanceFromClsID;
 
 // Creates a COM object, through the signature core when it is loaded.
 HRESULT FoliumCreateInstance(REFCLSID clsid, REFIID iid, void** object);
+
+// The folders the settings files are looked for in, as this connection found them.
+folium::SettingsFolders ConnectionSettingsFolders();
 
 // Shows a failed HRESULT the way the connection reports caught errors.
 void ShowComErrorMessage(HRESULT hr);

@@ -7,6 +7,8 @@
 #include "../support/win/CodePages.h"
 #include "Connection.h"
 
+#include "../module/Module.h"
+
 folium::UniqueBstr g_strPluginDir;
 folium::UniqueBstr g_strConfigDir;
 VD_GetConfigPathFn g_pfnGetConfigPath = nullptr;
@@ -15,6 +17,18 @@ VD_CoCreateInstanceFromClsIDFn g_pfnCoCreateInstanceFromClsID = nullptr;
 HRESULT FoliumCreateInstance(REFCLSID clsid, REFIID iid, void** object) {
     if (g_pfnCoCreateInstanceFromClsID) return g_pfnCoCreateInstanceFromClsID(clsid, iid, object);
     return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+}
+
+folium::SettingsFolders ConnectionSettingsFolders() {
+    folium::SettingsFolders folders;
+    folders.pluginDir = g_strPluginDir.c_str();
+    folders.configDir = g_strConfigDir.c_str();
+    wchar_t path[MAX_PATH + 1] = {};
+    GetModuleFileNameW(g_module.Instance(), path, MAX_PATH);
+    folders.moduleDir = path;
+    size_t cut = folders.moduleDir.find_last_of(L'\\');
+    folders.moduleDir.resize(cut == std::wstring::npos ? 0 : cut);
+    return folders;
 }
 
 void ShowComErrorMessage(HRESULT hr) {

@@ -1,27 +1,29 @@
-// Sibling add-in lookup and the active document, on the connected host.
+// Sibling add-in lookup and the active document, on the host application given.
 #include "Bridge.h"
 
-#include "../facade/FoliumFun.h"
+namespace folium {
 
-bool CFoliumFun::GetSiblingAddIn(BSTR progId, IDispatch** target) {
+bool GetSiblingAddIn(IQxApplication* application, BSTR progId, IDispatch** target) {
     *target = nullptr;
-    if (!m_spApplication) return false;
-    folium::ComPtr<IQxCOMAddIns> addIns;
-    m_spApplication->get_COMAddIns(addIns.put());  // a host without add-ins simply has none
+    if (!application) return false;
+    ComPtr<IQxCOMAddIns> addIns;
+    application->get_COMAddIns(addIns.put());  // a host without add-ins simply has none
     if (!addIns) return false;
-    auto key = folium::ScopedVariant::Bstr(progId ? progId : L"");
-    folium::ComPtr<IQxCOMAddIn> item;
+    auto key = ScopedVariant::Bstr(progId);
+    ComPtr<IQxCOMAddIn> item;
     addIns->Item(*key.get(), item.put());  // an unknown ProgID yields no item
     if (item) item->get_Object(target);
     return *target != nullptr;
 }
 
-LONG CFoliumFun::RefreshActiveDocument() {
-    m_spActiveDocument = nullptr;
-    if (!m_spApplication) return 1;
-    folium::ComPtr<IQxDocuments> documents;
-    m_spApplication->get_Documents(documents.put());
+LONG RefreshActiveDocument(IQxApplication* application, ComPtr<IQxDocument>& document) {
+    document = nullptr;
+    if (!application) return 1;
+    ComPtr<IQxDocuments> documents;
+    application->get_Documents(documents.put());
     if (!documents) return 1;
-    documents->get_ActiveDocument(m_spActiveDocument.put());
-    return m_spActiveDocument ? 0 : 1;
+    documents->get_ActiveDocument(document.put());
+    return document ? 0 : 1;
 }
+
+}  // namespace folium

@@ -5,6 +5,7 @@
 
 #include "../module/Module.h"
 #include "../module/TypeInfoHolder.h"
+#include "../bridge/Bridge.h"
 
 namespace {
 
@@ -140,3 +141,9 @@ STDMETHODIMP CFoliumFun::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WOR
     return FoliumTypeInfo().Invoke(static_cast<IFoliumFun*>(this), dispIdMember, riid, lcid, wFlags, pDispParams,
                                    pVarResult, pExcepInfo, puArgErr);
 }
+
+bool CFoliumFun::GetSiblingAddIn(BSTR progId, IDispatch** target) {
+    return folium::GetSiblingAddIn(m_spApplication.get(), progId, target);
+}
+
+LONG CFoliumFun::RefreshActiveDocument() { return folium::RefreshActiveDocument(m_spApplication.get(), m_spActiveDocument); }

@@ -20,6 +20,7 @@
 #include "../support/Base64.h"
 #include "../support/win/Image.h"
 #include "../support/win/Settings.h"
+#include "../addin/Connection.h"
 #include "FileHelpers.h"
 
 using folium::ComPtr;
@@ -45,50 +46,18 @@ constexpr LONG kEditPermission = 1;
 // A BSTR argument as the script passed it (embedded NULs kept); null reads as "".
 std::wstring_view View(BSTR b) { return b ? std::wstring_view(b, SysStringLen(b)) : std::wstring_view(); }
 
-ScopedVariant Text(std::wstring_view s) {
-    ScopedVariant v;
-    v->bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-    if (!v->bstrVal) folium::ThrowHResult(E_OUTOFMEMORY);
-    v->vt = VT_BSTR;
-    return v;
-}
-
-ScopedVariant Long(LONG n) { return ScopedVariant(n); }
-
-ScopedVariant Short(SHORT n) {
-    ScopedVariant v;
-    v->vt = VT_I2;
-    v->iVal = n;
-    return v;
-}
-
-ScopedVariant Real(float f) {
-    ScopedVariant v;
-    v->vt = VT_R4;
-    v->fltVal = f;
-    return v;
-}
-
-ScopedVariant Bool(bool b) {
-    ScopedVariant v;
-    v->vt = VT_BOOL;
-    v->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
+ScopedVariant Text(std::wstring_view s) { return ScopedVariant::Bstr(s.data(), static_cast<UINT>(s.size())); }
+ScopedVariant Long(LONG n) { return ScopedVariant::I4(n); }
+ScopedVariant Short(SHORT n) { return ScopedVariant::I2(n); }
+ScopedVariant Real(float f) { return ScopedVariant::R4(f); }
+ScopedVariant Bool(bool b) { return ScopedVariant::Bool(b); }
 
 // The 32-bit value of an engine's result, read by its type; nothing when it has none.
-std::optional<LONG> LongOf(const VARIANT* v) {
-    if (v->vt == VT_I4) return v->lVal;
-    ScopedVariant n;
-    if (FAILED(VariantChangeType(n.get(), const_cast<VARIANT*>(v), 0, VT_I4))) return std::nullopt;
-    return n->lVal;
-}
+std::optional<LONG> LongOf(const VARIANT* v) { return folium::ReadI4(v); }
 
 UniqueBstr TextOf(const VARIANT* v) {
-    if (v->vt == VT_BSTR) return UniqueBstr::Copy(v->bstrVal);
-    ScopedVariant s;
-    if (SUCCEEDED(VariantChangeType(s.get(), const_cast<VARIANT*>(v), 0, VT_BSTR))) return UniqueBstr::Copy(s->bstrVal);
-    return UniqueBstr(L"");
+    std::optional<UniqueBstr> text = folium::ReadBstr(v);
+    return text ? std::move(*text) : UniqueBstr(L"");
 }
 
 // A page number or setting as "%d" writes it.
@@ -906,7 +875,8 @@ STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) {
         ComPtr<IDispatch> engine = Sibling(*this, kEngine);
         if (!engine) return S_OK;
         // Other components read the mode from the settings file.
-        folium::WriteSettingValue(folium::SettingsSearch::Component, "FoliumConfig.dll", L"SignatureMode",
+        folium::WriteSettingValue(ConnectionSettingsFolders(), folium::SettingsSearch::Component, "FoliumConfig.dll",
+                                  L"SignatureMode",
                                   Decimal(value).c_str());
         return PutProperty(engine.get(), L"SignatureMode", Long(value));
     });

@@ -9,6 +9,7 @@
 #include "FileHelpers.h"
 #include "../support/Base64.h"
 #include "../support/win/Settings.h"
+#include "../addin/Connection.h"
 
 using folium::ComPtr;
 using folium::InvokeByName;
@@ -507,7 +508,7 @@ STDMETHODIMP CFoliumFun::SetPublicParam(BSTR Name, BSTR Value, BSTR HeaderValue,
     return Guarded([&] {
         *lResult = 0;
         if (!Name || !*Name) return S_OK;
-        *lResult = folium::WriteSettingValue(folium::SettingsSearch::Public, "BrimwellPublic.dll", Name,
+        *lResult = folium::WriteSettingValue(ConnectionSettingsFolders(), folium::SettingsSearch::Public, "BrimwellPublic.dll", Name,
                                              Value ? Value : L"");
         return S_OK;
     });

@@ -4,8 +4,6 @@
 #include <msxml2.h>
 #include <shlobj.h>
 
-#include "../../addin/Connection.h"
-#include "../../module/Module.h"
 #include "../Com.h"
 #include "CodePages.h"
 
@@ -23,14 +21,6 @@ std::wstring AppDataFolder() {
     wchar_t path[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return std::wstring();
     return path;
-}
-
-std::wstring ModuleFolder() {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(g_module.Instance(), path, MAX_PATH);
-    std::wstring p = path;
-    size_t cut = p.find_last_of(L'\\');
-    return cut == std::wstring::npos ? std::wstring() : p.substr(0, cut);
 }
 
 std::wstring SystemFolder() {
@@ -95,34 +85,35 @@ const char kDefaultSettingsDocument[] =
     "</QuirexXML>\r\n"
     "</Brimwell>\r\n";
 
-std::wstring FindComponentSettingsFile(const char* name) {
+std::wstring FindComponentSettingsFile(const SettingsFolders& folders, const char* name) {
     std::wstring n = WideFromCodePage(CP_ACP, name ? name : "");
     const std::wstring candidates[3] = {
-        std::wstring(g_strPluginDir.c_str()) + L"\\Veridane.Folium\\" + n,
+        folders.pluginDir + L"\\Veridane.Folium\\" + n,
         AppDataFolder() + L"\\Sigilon_ConfigFile\\" + n,
-        ModuleFolder() + L"\\Veridane.Folium\\" + n,
+        folders.moduleDir + L"\\Veridane.Folium\\" + n,
     };
     return FirstExisting(candidates);
 }
 
-std::wstring FindPublicSettingsFile(const char* name) {
+std::wstring FindPublicSettingsFile(const SettingsFolders& folders, const char* name) {
     std::wstring n = WideFromCodePage(CP_ACP, name ? name : "");
     const std::wstring candidates[3] = {
-        std::wstring(g_strConfigDir.c_str()) + L"\\settings\\" + n,
+        folders.configDir + L"\\settings\\" + n,
         AppDataFolder() + L"\\Sigilon_ConfigFile\\" + n,
         SystemFolder() + L"\\" + n,
     };
     return FirstExisting(candidates);
 }
 
-long WriteSettingValue(SettingsSearch search, const char* fileName, const wchar_t* key, const wchar_t* value) {
+long WriteSettingValue(const SettingsFolders& folders, SettingsSearch search, const char* fileName, const wchar_t* key, const wchar_t* value) {
     ComInit com;
     ComPtr<IXMLDOMDocument> doc;
     if (FAILED(CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_INPROC_SERVER, kDomDocumentInterface,
                                 doc.put_void())))
         return 0;
     std::wstring path =
-        search == SettingsSearch::Component ? FindComponentSettingsFile(fileName) : FindPublicSettingsFile(fileName);
+        search == SettingsSearch::Component ? FindComponentSettingsFile(folders, fileName)
+                                            : FindPublicSettingsFile(folders, fileName);
     auto source = ScopedVariant::Bstr(path.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
     Check(doc->load(*source.get(), &loaded));
