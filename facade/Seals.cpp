@@ -139,7 +139,18 @@ enum Extra : unsigned {
     kNoInitial = 8,        // the result is not written before the engine answers
 };
 
+// The members that run the sequence; each has its row in kMembers.
+enum Member {
+    kCreateSignature, kCreateSignaturePages, kCreateSignatureByName, kCreateSignatureByImage, kCreateRaycode,
+    kCreateBarcode, kSeries, kFastSeries, kFastSignature, kFastByImage, kFastByImageEx, kAddFieldSignature,
+    kAddSignatureByDlg, kAddBarcodeAnnot, kShowSignDlg, kShowCheckDlg, kSignatureNames, kSignatureItem,
+    kDeleteSignature, kSetSignatureParam, kSaveSignData, kLoadSignData, kGetDocumentID, kGotoSignature,
+    kShedCrypto, kLoginPhone, kLogoutPhone, kSetField, kGetField, kClearField, kPreDigital, kHaveSignature,
+    kGetSignatureMode, kEngineCount, kOfdCreate, kOfdCrossPage, kOfdDelete, kOfdCount, kOfdInvalidCount,
+};
+
 struct EngineMember {
+    Member id;
     const wchar_t* progId;
     Needs needs;
     Modes modes;
@@ -173,83 +184,90 @@ struct SealArgs {
 constexpr WORD M = DISPATCH_METHOD;
 constexpr WORD G = DISPATCH_PROPERTYGET;
 
-enum Member {
-    kCreateSignature, kCreateSignaturePages, kCreateSignatureByName, kCreateSignatureByImage, kCreateRaycode,
-    kCreateBarcode, kSeries, kFastSeries, kFastSignature, kFastByImage, kFastByImageEx, kAddFieldSignature,
-    kAddSignatureByDlg, kAddBarcodeAnnot, kShowSignDlg, kShowCheckDlg, kSignatureNames, kSignatureItem,
-    kDeleteSignature, kSetSignatureParam, kSaveSignData, kLoadSignData, kGetDocumentID, kGotoSignature,
-    kShedCrypto, kLoginPhone, kLogoutPhone, kSetField, kGetField, kClearField, kPreDigital, kHaveSignature,
-    kGetSignatureMode, kEngineCount, kOfdCreate, kOfdCrossPage, kOfdDelete, kOfdCount, kOfdInvalidCount,
-};
-
-const EngineMember kMembers[] = {
+constexpr EngineMember kMembers[] = {
     // seal creation
-    {kEngine, Needs::Doc, Modes::A, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M, {Src::Zero},
-     Outcome::Value, 1, kPendingSignData},
-    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_INDEX}, L"CreateSignature", M, {Src::Zero},
+    {kCreateSignature, kEngine, Needs::Doc, Modes::A, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M,
+     {Src::Zero}, Outcome::Value, 1, kPendingSignData},
+    {kCreateSignaturePages, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_INDEX}, L"CreateSignature",
+     M, {Src::Zero}, Outcome::Value, 1, kNoExtra},
+    {kCreateSignatureByName, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT}, L"CreateSignature",
+     M, {Src::Zero}, Outcome::Value, 1, kNoExtra},
+    {kCreateSignatureByImage, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT, PROTECT},
+     L"CreateSignature", M, {Src::Zero}, Outcome::Value, 1, kNoExtra},
+    {kCreateRaycode, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS}, L"CreateRaycodeSignature", M, {},
      Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT}, L"CreateSignature", M, {Src::Zero},
-     Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT, PROTECT}, L"CreateSignature", M,
-     {Src::Zero}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS}, L"CreateRaycodeSignature", M, {}, Outcome::Value, 1,
-     kNoExtra},
-    {kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, {L"ShowBarCodeDlg", Src::ShowDlg}},
+    {kCreateBarcode, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, {L"ShowBarCodeDlg", Src::ShowDlg}},
      L"CreateBarcodeSignature", M, {Src::Kind, Src::Text}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::DocPages, Modes::B, {}, L"SeriesSignature", M,
+    {kSeries, kEngine, Needs::DocPages, Modes::B, {}, L"SeriesSignature", M,
      {Src::Start, Src::Last, Src::Index, Src::Pass, Src::Code, Src::Position, Src::Area}, Outcome::OneMeansZero, 1,
      kNoExtra},
-    {kEngine, Needs::DocPages, Modes::Raw, {}, L"SeriesSignature", M,
+    {kFastSeries, kEngine, Needs::DocPages, Modes::Raw, {}, L"SeriesSignature", M,
      {Src::Start, Src::Last, Src::Index, Src::Pass, Src::Code, Src::Position, Src::Area}, Outcome::OneMeansZero, 1,
      kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"FastSignature", M, {Src::Index, Src::Pass, Src::Area}, Outcome::Value,
+    {kFastSignature, kEngine, Needs::Doc, Modes::None, {}, L"FastSignature", M, {Src::Index, Src::Pass, Src::Area},
+     Outcome::Value, 1, kNoExtra},
+    {kFastByImage, kEngine, Needs::Doc, Modes::None, {PROTECT}, L"FastSignatureByImage", M,
+     {Src::Image, Src::Pass, Src::Protect}, Outcome::Value, 1, kNoExtra},
+    {kFastByImageEx, kEngine, Needs::Doc, Modes::None, {}, L"FastSignatureByImageEx", M,
+     {Src::Image, Src::Pass, Src::Width, Src::Height, Src::Text2, Src::Loop, Src::Text3, Src::Protect}, Outcome::Value,
      1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {PROTECT}, L"FastSignatureByImage", M, {Src::Image, Src::Pass, Src::Protect},
-     Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"FastSignatureByImageEx", M,
-     {Src::Image, Src::Pass, Src::Width, Src::Height, Src::Text2, Src::Loop, Src::Text3, Src::Protect},
-     Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"AddFieldSignature", M, {Src::Text}, Outcome::Value, 0, kClearSelection},
-    {kEngine, Needs::DocNotOfd, Modes::None, {}, L"AddSignatureByDlg", M, {Src::Kind}, Outcome::Value, 0,
-     kOneOnceReady},
-    {kEngine, Needs::Host, Modes::None, {}, L"VDAddBarcodeAnnot", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
-    // queries, dialogs and engine commands
-    {kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::ZeroMeansOne, 0, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::Value, 0, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"SignatureNames", M, {}, Outcome::Text, 0, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"SignatureItem", M, {Src::Index}, Outcome::Text, 0, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"DeleteSignature", M, {Src::Text}, Outcome::Value, 0, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"SetSignatureParam", M, {Src::Text, Src::Text2, Src::Text3},
-     Outcome::Value, 0, kNoInitial},
-    {kEngine, Needs::Doc, Modes::None, {}, L"SaveSignDataToLocal", M, {}, Outcome::Text, 0, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"LoadLocalSignData", M, {Src::Text}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Doc, Modes::None, {}, L"GetDocumentID", M, {}, Outcome::Text, 0, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"GotoSignature", M, {Src::Index, Src::Kind}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"ShedCryptoDocument", M, {Src::Kind}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"VDLoginPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"VDLogoutPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Nothing, 0,
-     kNoInitial},
-    {kEngine, Needs::Host, Modes::None, {}, L"GetFieldByName", M, {Src::Text}, Outcome::Text, 0, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"ClearFieldByName", M, {}, Outcome::Nothing, 0, kNoInitial},
-    {kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Value, 0,
+    {kAddFieldSignature, kEngine, Needs::Doc, Modes::None, {}, L"AddFieldSignature", M, {Src::Text}, Outcome::Value, 0,
+     kClearSelection},
+    {kAddSignatureByDlg, kEngine, Needs::DocNotOfd, Modes::None, {}, L"AddSignatureByDlg", M, {Src::Kind},
+     Outcome::Value, 0, kOneOnceReady},
+    {kAddBarcodeAnnot, kEngine, Needs::Host, Modes::None, {}, L"VDAddBarcodeAnnot", M, {Src::Empty}, Outcome::Value, 1,
      kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"HaveSignature", G, {}, Outcome::Value, 1, kNoExtra},
-    {kEngine, Needs::Host, Modes::None, {}, L"SignatureMode", G, {}, Outcome::Value, 0, kNoInitial},
-    {kEngine, Needs::Host, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, 0, kNoInitial},
+    // queries, dialogs and engine commands
+    {kShowSignDlg, kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::ZeroMeansOne, 0,
+     kNoExtra},
+    {kShowCheckDlg, kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::Value, 0, kNoExtra},
+    {kSignatureNames, kEngine, Needs::Host, Modes::None, {}, L"SignatureNames", M, {}, Outcome::Text, 0, kNoExtra},
+    {kSignatureItem, kEngine, Needs::Doc, Modes::None, {}, L"SignatureItem", M, {Src::Index}, Outcome::Text, 0,
+     kNoExtra},
+    {kDeleteSignature, kEngine, Needs::Doc, Modes::None, {}, L"DeleteSignature", M, {Src::Text}, Outcome::Value, 0,
+     kNoExtra},
+    {kSetSignatureParam, kEngine, Needs::Host, Modes::None, {}, L"SetSignatureParam", M,
+     {Src::Text, Src::Text2, Src::Text3}, Outcome::Value, 0, kNoInitial},
+    {kSaveSignData, kEngine, Needs::Doc, Modes::None, {}, L"SaveSignDataToLocal", M, {}, Outcome::Text, 0, kNoExtra},
+    {kLoadSignData, kEngine, Needs::Doc, Modes::None, {}, L"LoadLocalSignData", M, {Src::Text}, Outcome::Value, 1,
+     kNoExtra},
+    {kGetDocumentID, kEngine, Needs::Doc, Modes::None, {}, L"GetDocumentID", M, {}, Outcome::Text, 0, kNoExtra},
+    {kGotoSignature, kEngine, Needs::Host, Modes::None, {}, L"GotoSignature", M, {Src::Index, Src::Kind},
+     Outcome::Value, 1, kNoExtra},
+    {kShedCrypto, kEngine, Needs::Host, Modes::None, {}, L"ShedCryptoDocument", M, {Src::Kind}, Outcome::Value, 1,
+     kNoExtra},
+    {kLoginPhone, kEngine, Needs::Host, Modes::None, {}, L"VDLoginPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
+    {kLogoutPhone, kEngine, Needs::Host, Modes::None, {}, L"VDLogoutPhone", M, {Src::Empty}, Outcome::Value, 1,
+     kNoExtra},
+    {kSetField, kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Nothing,
+     0, kNoInitial},
+    {kGetField, kEngine, Needs::Host, Modes::None, {}, L"GetFieldByName", M, {Src::Text}, Outcome::Text, 0, kNoExtra},
+    {kClearField, kEngine, Needs::Host, Modes::None, {}, L"ClearFieldByName", M, {}, Outcome::Nothing, 0, kNoInitial},
+    {kPreDigital, kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Value,
+     0, kNoExtra},
+    {kHaveSignature, kEngine, Needs::Host, Modes::None, {}, L"HaveSignature", G, {}, Outcome::Value, 1, kNoExtra},
+    {kGetSignatureMode, kEngine, Needs::Host, Modes::None, {}, L"SignatureMode", G, {}, Outcome::Value, 0, kNoInitial},
+    {kEngineCount, kEngine, Needs::Host, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, 0, kNoInitial},
     // OFD documents
-    {kOfdAddIn, Needs::OfdDoc, Modes::Ofd, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M, {},
-     Outcome::Value, 0, kNoExtra},
-    {kOfdAddIn, Needs::OfdDoc, Modes::Ofd,
+    {kOfdCreate, kOfdAddIn, Needs::OfdDoc, Modes::Ofd, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M,
+     {}, Outcome::Value, 0, kNoExtra},
+    {kOfdCrossPage, kOfdAddIn, Needs::OfdDoc, Modes::Ofd,
      {IMAGE_INDEX, PIN, POSMODE, POS, {L"CrossPageSignPageMode", Src::CrossMode},
       {L"CrossPageSignType", Src::CrossType}, {L"CrossPageSignFirstPage", Src::CrossFirst},
       {L"CrossPageSignLoopPageSize", Src::CrossLoop}, {L"CrossPageSignPageRatioDesc", Src::Text}},
      L"CreateCrossPageSignature", M, {}, Outcome::Value, 0, kNoExtra},
-    {kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"DeleteLastSignature", M, {Src::Text}, Outcome::Value, 0, kNoExtra},
-    {kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, -1, kNoExtra},
-    {kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"InvalidSignatureCount", M, {}, Outcome::Value, -1, kNoExtra},
+    {kOfdDelete, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"DeleteLastSignature", M, {Src::Text}, Outcome::Value, 0,
+     kNoExtra},
+    {kOfdCount, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, -1, kNoExtra},
+    {kOfdInvalidCount, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"InvalidSignatureCount", M, {}, Outcome::Value, -1,
+     kNoExtra},
 };
-static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == kOfdInvalidCount + 1, "one row per member");
+constexpr bool RowsInMemberOrder() {
+    for (size_t i = 0; i < sizeof(kMembers) / sizeof(kMembers[0]); ++i)
+        if (kMembers[i].id != static_cast<Member>(i)) return false;
+    return sizeof(kMembers) / sizeof(kMembers[0]) == kOfdInvalidCount + 1;
+}
+static_assert(RowsInMemberOrder(), "one row per member, in the order of Member");
 
 #undef PAGES
 #undef PIN
@@ -559,7 +577,7 @@ void ShowSeal(IQxAnnotation* seal, VARIANT_BOOL visible, bool resetOutput) {
 // ---- seal creation --------------------------------------------------------------------
 
 STDMETHODIMP CFoliumFun::CreateSignature(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position,
-                                         BSTR Area, LONG* lResult) {
+                                         BSTR /*Area*/, LONG* lResult) {
     SealArgs a;
     a.pages = Decimal(PageNo);
     a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
@@ -567,7 +585,7 @@ STDMETHODIMP CFoliumFun::CreateSignature(LONG SignIndex, BSTR SignPass, LONG Pag
 }
 
 STDMETHODIMP CFoliumFun::CreateSignaturePages(LONG SignIndex, BSTR SignPass, BSTR Pages, LONG mode, BSTR Position,
-                                              BSTR Area, LONG* lResult) {
+                                              BSTR /*Area*/, LONG* lResult) {
     SealArgs a;
     a.pages.assign(View(Pages));
     a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
@@ -575,7 +593,7 @@ STDMETHODIMP CFoliumFun::CreateSignaturePages(LONG SignIndex, BSTR SignPass, BST
 }
 
 STDMETHODIMP CFoliumFun::CreateSignatureByName(BSTR sealName, LONG StartPageNo, LONG EndPageNo, BSTR Password,
-                                               LONG mode, BSTR posText, BSTR protectArea, LONG* lRet) {
+                                               LONG mode, BSTR posText, BSTR /*protectArea*/, LONG* lRet) {
     SealArgs a;
     a.pages = RangeText(StartPageNo, EndPageNo);
     a.image = View(sealName), a.pass = View(Password), a.mode = mode, a.position = View(posText);
@@ -598,7 +616,7 @@ STDMETHODIMP CFoliumFun::CreateSignatureByImage(BSTR imageFile, BSTR SignPass, V
     });
 }
 
-STDMETHODIMP CFoliumFun::CreateRaycodeSignature(BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR Area,
+STDMETHODIMP CFoliumFun::CreateRaycodeSignature(BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR /*Area*/,
                                                 LONG* lRet) {
     SealArgs a;
     a.pages = Decimal(PageNo);
@@ -618,12 +636,12 @@ HRESULT BarcodeSeal(CFoliumFun& self, LONG kind, BSTR text, LONG showDlg, BSTR p
 }  // namespace
 
 STDMETHODIMP CFoliumFun::CreateBarcodeSignature(BSTR barcodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage,
-                                                LONG lEndPage, LONG mode, BSTR Position, BSTR Area, LONG* lRet) {
+                                                LONG lEndPage, LONG mode, BSTR Position, BSTR /*Area*/, LONG* lRet) {
     return BarcodeSeal(*this, 1, barcodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode, Position, lRet);
 }
 
 STDMETHODIMP CFoliumFun::CreateQRCodeSignature(BSTR QRCodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage,
-                                               LONG lEndPage, LONG mode, BSTR Position, BSTR Area, LONG* lRet) {
+                                               LONG lEndPage, LONG mode, BSTR Position, BSTR /*Area*/, LONG* lRet) {
     return BarcodeSeal(*this, 2, QRCodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode, Position, lRet);
 }
 
@@ -636,7 +654,7 @@ STDMETHODIMP CFoliumFun::SeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG 
 }
 
 STDMETHODIMP CFoliumFun::FastSeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode,
-                                             BSTR Position, BSTR Area, LONG ReferencePoint, LONG* lRet) {
+                                             BSTR Position, BSTR Area, LONG /*ReferencePoint*/, LONG* lRet) {
     SealArgs a;
     a.first = StartPageNo, a.last = EndPageNo, a.index = Index, a.pass = View(Pass), a.mode = mode;
     a.position = View(Position), a.area = View(Area);
@@ -655,9 +673,9 @@ STDMETHODIMP CFoliumFun::FastSignatureByImage(BSTR imageFile, BSTR SignPass, VAR
     return Run(*this, kFastByImage, a, Result);
 }
 
-STDMETHODIMP CFoliumFun::FastSignatureByImageEx(BSTR imageFile, BSTR SignPass, FLOAT Width, FLOAT Height,
-                                                BSTR signName, VARIANT_BOOL bLoop, BSTR ExtParam,
-                                                VARIANT_BOOL bProtected, LONG* Result) {
+STDMETHODIMP CFoliumFun::FastSignatureByImageEx(BSTR imageFile, BSTR SignPass, FLOAT Width, FLOAT Height, BSTR signName,
+                                                VARIANT_BOOL bLoop, BSTR ExtParam, VARIANT_BOOL bProtected,
+                                                LONG* Result) {
     SealArgs a;
     a.image = View(imageFile), a.pass = View(SignPass), a.width = Width, a.height = Height;
     a.text2 = View(signName), a.loop = bLoop, a.text3 = View(ExtParam), a.protect = bProtected;
@@ -676,7 +694,7 @@ STDMETHODIMP CFoliumFun::AddSignatureByDlg(LONG nType, LONG* lRet) {
     return Run(*this, kAddSignatureByDlg, a, lRet);
 }
 
-STDMETHODIMP CFoliumFun::VDAddBarcodeAnnot(BSTR strExParam, LONG* pVal) {
+STDMETHODIMP CFoliumFun::VDAddBarcodeAnnot(BSTR /*strExParam*/, LONG* pVal) {
     SealArgs a;
     return Run(*this, kAddBarcodeAnnot, a, pVal);
 }
@@ -746,12 +764,12 @@ STDMETHODIMP CFoliumFun::ShedCryptoDocument(LONG IsSaveAs, LONG* Result) {
     return Run(*this, kShedCrypto, a, Result);
 }
 
-STDMETHODIMP CFoliumFun::VDLoginPhone(BSTR strExParam, LONG* pVal) {
+STDMETHODIMP CFoliumFun::VDLoginPhone(BSTR /*strExParam*/, LONG* pVal) {
     SealArgs a;
     return Run(*this, kLoginPhone, a, pVal);
 }
 
-STDMETHODIMP CFoliumFun::VDLogoutPhone(BSTR strExParam, LONG* pVal) {
+STDMETHODIMP CFoliumFun::VDLogoutPhone(BSTR /*strExParam*/, LONG* pVal) {
     SealArgs a;
     return Run(*this, kLogoutPhone, a, pVal);
 }
@@ -775,7 +793,7 @@ STDMETHODIMP CFoliumFun::GetFieldByName(BSTR strName, BSTR* strValue) {
     return RunText(*this, kGetField, a, strValue);
 }
 
-STDMETHODIMP CFoliumFun::ClearFieldByName(VARIANT_BOOL* bRet) {
+STDMETHODIMP CFoliumFun::ClearFieldByName(VARIANT_BOOL* /*bRet*/) {
     SealArgs a;
     return Run(*this, kClearField, a, nullptr);
 }
@@ -882,11 +900,13 @@ STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) {
     });
 }
 
-STDMETHODIMP CFoliumFun::put_AllowSignName(BSTR value) { return PutEngine(*this, L"AllowSignName", [&] { return Text(View(value)); }); }
+STDMETHODIMP CFoliumFun::put_AllowSignName(BSTR value) { return PutEngine(*this, L"AllowSignName",
+                                           [&] { return Text(View(value)); }); }
 
+// These two answer S_OK whatever became of the put.
 STDMETHODIMP CFoliumFun::put_AllowSignID(BSTR value) {
-    HRESULT hr = PutEngine(*this, L"AllowSignID", [&] { return Text(View(value)); });
-    return hr == S_FALSE ? hr : S_OK;
+    PutEngine(*this, L"AllowSignID", [&] { return Text(View(value)); });
+    return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::get_AllowUserCode(BSTR* pVal) {
@@ -895,8 +915,10 @@ STDMETHODIMP CFoliumFun::get_AllowUserCode(BSTR* pVal) {
     return *pVal ? S_OK : E_OUTOFMEMORY;
 }
 
-STDMETHODIMP CFoliumFun::put_AllowUserCode(BSTR value) { return PutEngine(*this, L"AllowUserCode", [&] { return Text(View(value)); }); }
-STDMETHODIMP CFoliumFun::put_AllowSignTag(LONG value) { return PutEngine(*this, L"AllowSignTag", [&] { return Long(value); }); }
+STDMETHODIMP CFoliumFun::put_AllowUserCode(BSTR value) { return PutEngine(*this, L"AllowUserCode",
+                                           [&] { return Text(View(value)); }); }
+STDMETHODIMP CFoliumFun::put_AllowSignTag(LONG value) { return PutEngine(*this, L"AllowSignTag",
+                                          [&] { return Long(value); }); }
 STDMETHODIMP CFoliumFun::put_AutoSign(LONG value) { return PutEngine(*this, L"AutoSign", [&] { return Long(value); }); }
 
 STDMETHODIMP CFoliumFun::get_CustomStraddle(LONG* pVal) {
@@ -906,15 +928,16 @@ STDMETHODIMP CFoliumFun::get_CustomStraddle(LONG* pVal) {
 }
 
 STDMETHODIMP CFoliumFun::put_CustomStraddle(LONG value) {
-    HRESULT hr = PutEngine(*this, L"CustomStraddle", [&] { return Long(value); });
-    return hr == S_FALSE ? hr : S_OK;
+    PutEngine(*this, L"CustomStraddle", [&] { return Long(value); });
+    return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::put_SignaturePages(VARIANT value) {
     return PutEngine(*this, L"SignaturePages", [&] { return CopyOf(value); });
 }
 
-STDMETHODIMP CFoliumFun::put_SignaturePos(VARIANT value) { return PutEngine(*this, L"SignaturePos", [&] { return CopyOf(value); }); }
+STDMETHODIMP CFoliumFun::put_SignaturePos(VARIANT value) { return PutEngine(*this, L"SignaturePos",
+                                          [&] { return CopyOf(value); }); }
 
 STDMETHODIMP CFoliumFun::put_SignaturePosMode(LONG value) {
     return PutEngine(*this, L"SignaturePosMode", [&] { return Long(value); });
@@ -964,7 +987,7 @@ STDMETHODIMP CFoliumFun::put_SignatureOutputFlags(LONG value) {
 // ---- OFD documents ----------------------------------------------------------------------
 
 STDMETHODIMP CFoliumFun::CreateSignatureOFD(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position,
-                                            BSTR Area, LONG* lResult) {
+                                            BSTR /*Area*/, LONG* lResult) {
     SealArgs a;
     a.pages = Decimal(PageNo);
     a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
@@ -999,19 +1022,20 @@ STDMETHODIMP CFoliumFun::InvalidSignatureCountOFD(LONG* lResult) {
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::get_AllowSignName(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::GotoViewSignature(LONG Index, LONG* lRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::GetSpecificSignCount(BSTR Pages, LONG SignType, LONG* Result) { return S_OK; }
-STDMETHODIMP CFoliumFun::IsPagesSigned(BSTR Pages, LONG SignType, LONG* Result) { return S_OK; }
-STDMETHODIMP CFoliumFun::CreateStraddleSignature(LONG SignIndex, BSTR SignPass, BSTR Position, LONG isBialteral,
-                                                 LONG EvenOrOdd, BSTR strRate, BSTR Area, LONG* lResult) {
+STDMETHODIMP CFoliumFun::get_AllowSignName(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::GotoViewSignature(LONG /*Index*/, LONG* /*lRet*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::GetSpecificSignCount(BSTR /*Pages*/, LONG /*SignType*/, LONG* /*Result*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::IsPagesSigned(BSTR /*Pages*/, LONG /*SignType*/, LONG* /*Result*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::CreateStraddleSignature(LONG /*SignIndex*/, BSTR /*SignPass*/, BSTR /*Position*/,
+                                                 LONG /*isBialteral*/, LONG /*EvenOrOdd*/, BSTR /*strRate*/,
+                                                 BSTR /*Area*/, LONG* /*lResult*/) {
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::put_HaveSignature(LONG value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_SignaturePages(VARIANT* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_SignaturePos(VARIANT* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_SignaturePosMode(LONG* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_AutoSign(LONG* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_AllowSignID(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_SignatureOutputFlags(LONG* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_AllowSignTag(LONG* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_HaveSignature(LONG /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_SignaturePages(VARIANT* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_SignaturePos(VARIANT* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_SignaturePosMode(LONG* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_AutoSign(LONG* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_AllowSignID(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_SignatureOutputFlags(LONG* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_AllowSignTag(LONG* /*pVal*/) { return S_OK; }

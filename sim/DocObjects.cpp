@@ -216,6 +216,8 @@ public:
         Call(L"Annotation.SetValue").s(key).s(value).log();
         a_->values[Str(key)] = Str(value);
         Touch();
+        // Custom values are entries of the annotation's dictionary: this one is its creation date.
+        if (Str(key) == L"CreationDate") a_->creationDate = Str(value);
         return S_OK;
     }
     STDMETHODIMP GetValue(BSTR key, BSTR* value) override {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "App.h"
+#include "BarcodeGenerator.h"
 
 namespace qxsim {
 
@@ -399,6 +400,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    if (clsid == CLSID_BarcodeGeneratorStandIn) return BarcodeGeneratorFactory()->QueryInterface(riid, ppv);
     if (clsid != CLSID_QuirexSimulator) return CLASS_E_CLASSNOTAVAILABLE;
     return g_factory.QueryInterface(riid, ppv);
 }
@@ -419,6 +421,11 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
               SetKey(std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned) &&
               SetKey(kProgIdVersioned, nullptr, L"Quirex reader simulator") &&
               SetKey(std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator));
+    // The barcode generator stand-in, created by class identifier only.
+    const std::wstring barcode = L"CLSID\\" + GuidText(CLSID_BarcodeGeneratorStandIn);
+    ok = ok && SetKey(barcode, nullptr, L"Barcode generator stand-in") &&
+         SetKey(barcode + L"\\InprocServer32", nullptr, path) &&
+         SetKey(barcode + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
     if (!ok) return SELFREG_E_CLASS;
     ITypeLib* tl = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &tl);
@@ -429,6 +436,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuirexSimulator);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid.c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(CLSID_BarcodeGeneratorStandIn)).c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdVersioned);
     UnRegisterTypeLib(LIBID_Quirex, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);

@@ -1,0 +1,103 @@
+#include "GifEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "GifDecode.h"
+
+namespace folium {
+namespace {
+
+struct Case {
+    std::uint32_t width, height;
+    std::size_t colours;
+    int transparent;
+    const char* pattern;  // "random", "flat", "stripes"
+};
+
+std::vector<PaletteEntry> MakePalette(std::size_t n) {
+    std::vector<PaletteEntry> p(n);
+    for (std::size_t i = 0; i < n; ++i)
+        p[i] = {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(255 - i),
+                static_cast<std::uint8_t>(i * 13 + 1), 0};
+    return p;
+}
+
+std::vector<std::uint8_t> MakeIndices(const Case& c) {
+    std::mt19937 rng(c.width * 31 + c.height);
+    std::vector<std::uint8_t> idx(static_cast<std::size_t>(c.width) * c.height);
+    for (std::size_t i = 0; i < idx.size(); ++i) {
+        const std::string p = c.pattern;
+        idx[i] = static_cast<std::uint8_t>(p == "flat" ? c.colours - 1
+                                           : p == "stripes" ? (i / 5) % c.colours
+                                                            : rng() % c.colours);
+    }
+    return idx;
+}
+
+class GifRoundTrip : public ::testing::TestWithParam<Case> {};
+
+// Every image decodes with giflib to the same size, colour table (padded to a
+// power of two), pixels and transparency.
+TEST_P(GifRoundTrip, GiflibReadsBackWhatWasWritten) {
+    const Case c = GetParam();
+    const auto palette = MakePalette(c.colours);
+    const auto indices = MakeIndices(c);
+    const auto gif = EncodeGif({c.width, c.height, palette.data(), palette.size(), indices.data(), c.transparent});
+    ASSERT_FALSE(gif.empty());
+    EXPECT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF89a");
+    EXPECT_EQ(gif.back(), 0x3B);
+    const auto decoded = testing::DecodeGif(gif);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->width, static_cast<int>(c.width));
+    EXPECT_EQ(decoded->height, static_cast<int>(c.height));
+    std::size_t tableSize = 2;
+    while (tableSize < c.colours) tableSize *= 2;
+    ASSERT_EQ(decoded->rgb.size(), tableSize * 3);
+    for (std::size_t i = 0; i < c.colours; ++i) {
+        EXPECT_EQ(decoded->rgb[i * 3], palette[i].red);
+        EXPECT_EQ(decoded->rgb[i * 3 + 1], palette[i].green);
+        EXPECT_EQ(decoded->rgb[i * 3 + 2], palette[i].blue);
+    }
+    EXPECT_TRUE(decoded->indices == indices);
+    EXPECT_EQ(decoded->transparentIndex, c.transparent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, GifRoundTrip,
+    ::testing::Values(Case{1, 1, 1, -1, "flat"}, Case{1, 1, 2, 1, "random"}, Case{3, 7, 3, 0, "random"},
+                      Case{64, 48, 16, 15, "stripes"}, Case{300, 300, 16, 3, "random"},  // table refills
+                      Case{1000, 1, 256, -1, "random"}, Case{200, 150, 256, 255, "random"},
+                      Case{4000, 2, 2, -1, "flat"}, Case{65535, 1, 5, 4, "stripes"}));
+
+TEST(GifEncoder, SixteenColoursUseFourBitCodesAndTheControlExtensionPrecedesTheImage) {
+    const auto palette = MakePalette(16);
+    const std::vector<std::uint8_t> indices(4, 3);
+    const auto gif = EncodeGif({2, 2, palette.data(), 16, indices.data(), 9});
+    ASSERT_GT(gif.size(), 13u + 48u + 8u + 10u);
+    EXPECT_EQ(gif[10], 0x80 | (3 << 4) | 3);  // global table of 2^4 entries
+    const std::uint8_t gce[] = {0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 9, 0x00, 0x2C};
+    EXPECT_TRUE(std::equal(gce, gce + 9, gif.begin() + 13 + 48));
+    EXPECT_EQ(gif[13 + 48 + 8 + 10], 4);  // LZW minimum code size
+}
+
+TEST(GifEncoder, RefusesWhatCannotBeWritten) {
+    const auto palette = MakePalette(300);
+    const std::vector<std::uint8_t> idx(4, 1);
+    const std::vector<std::uint8_t> outside{0, 1, 2, 1};
+    EXPECT_TRUE(EncodeGif({0, 2, palette.data(), 4, idx.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 0, palette.data(), 4, idx.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({65536, 1, palette.data(), 4, idx.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, nullptr, 4, idx.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, palette.data(), 0, idx.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, palette.data(), 257, idx.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, palette.data(), 4, nullptr, -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, palette.data(), 2, outside.data(), -1}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, palette.data(), 4, idx.data(), 4}).empty());
+    EXPECT_TRUE(EncodeGif({2, 2, palette.data(), 4, idx.data(), -2}).empty());
+    EXPECT_FALSE(EncodeGif({2, 2, palette.data(), 3, outside.data(), 2}).empty());
+}
+
+}  // namespace
+}  // namespace folium
