@@ -235,18 +235,29 @@ void PrepareFinder(IQxTextFinder* finder, VARIANT_BOOL matchCase, BSTR text) {
 
 // ---- result text ---------------------------------------------------------------------
 
-void AppendInt(std::wstring& out, long value) {
+namespace {
+
+template <class Out>
+void AppendIntTo(Out& out, long value) {
     wchar_t buf[16];
     int n = swprintf(buf, 16, L"%d", static_cast<int>(value));
     if (n > 0) out.append(buf, static_cast<size_t>(n));
 }
 
-void AppendFixed2(std::wstring& out, double value) {
+template <class Out>
+void AppendFixed2To(Out& out, double value) {
     // Wide enough for the largest double written with two decimals.
     wchar_t buf[352];
     int n = swprintf(buf, 352, L"%.02f", value);
     if (n > 0) out.append(buf, static_cast<size_t>(n));
 }
+
+}  // namespace
+
+void AppendInt(std::wstring& out, long value) { AppendIntTo(out, value); }
+void AppendInt(TextBuilder& out, long value) { AppendIntTo(out, value); }
+void AppendFixed2(std::wstring& out, double value) { AppendFixed2To(out, value); }
+void AppendFixed2(TextBuilder& out, double value) { AppendFixed2To(out, value); }
 
 BSTR ToBstr(const std::wstring& text) {
     BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

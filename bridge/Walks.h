@@ -18,6 +18,7 @@
 
 #include "QuirexModel.h"
 #include "../support/Com.h"
+#include "../support/win/TextBuilder.h"
 
 namespace folium {
 
@@ -152,8 +153,10 @@ void PrepareFinder(IQxTextFinder* finder, VARIANT_BOOL matchCase, BSTR text);
 
 // Appends value as "%d".
 void AppendInt(std::wstring& out, long value);
+void AppendInt(TextBuilder& out, long value);
 // Appends value as "%.02f".
 void AppendFixed2(std::wstring& out, double value);
+void AppendFixed2(TextBuilder& out, double value);
 // A BSTR copy of text for an out-parameter (raises E_OUTOFMEMORY).
 BSTR ToBstr(const std::wstring& text);
 

@@ -25,6 +25,22 @@ bool FileExists(const wchar_t* path);
 // Deletes path when it exists; the outcome is deliberately not reported.
 void DeleteIfExists(const std::wstring& path);
 
+// A temporary file of the component's own that goes when the member using it
+// ends, on every path: copies of documents must not collect in the temporary
+// folder. Declare it before the objects that may still hold the file open, so
+// that they are released first.
+class ScopedTempFile {
+public:
+    explicit ScopedTempFile(std::wstring path) : path_(std::move(path)) {}
+    ~ScopedTempFile() { DeleteIfExists(path_); }
+    ScopedTempFile(const ScopedTempFile&) = delete;
+    ScopedTempFile& operator=(const ScopedTempFile&) = delete;
+    const std::wstring& path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
 // The host's documents collection; null without a host or collection.
 ComPtr<IQxDocuments> HostDocuments(CFoliumFun& fun);
 

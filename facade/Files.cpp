@@ -16,6 +16,7 @@
 #include "../support/Base64.h"
 #include "../support/CookieText.h"
 #include "../support/win/CodePages.h"
+#include "../support/win/PathText.h"
 #include "FileHelpers.h"
 
 using folium::ComPtr;
@@ -24,6 +25,7 @@ using folium::UniqueBstr;
 using folium::UniqueHandle;
 
 using folium::Guarded;
+using folium::PathTextsUsable;
 
 namespace {
 
@@ -218,6 +220,7 @@ STDMETHODIMP CFoliumFun::WebOpenLocalFile(BSTR sFileName, LONG* lResult) {
     if (!lResult) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         *lResult = 0;
+        if (!PathTextsUsable({sFileName})) return S_FALSE;
         ComPtr<IQxDocument> document;
         HRESULT hr = OpenLocalFile(*this, sFileName ? sFileName : L"", &document);
         if (document) *lResult = 1;
@@ -228,6 +231,7 @@ STDMETHODIMP CFoliumFun::WebOpenLocalFile(BSTR sFileName, LONG* lResult) {
 STDMETHODIMP CFoliumFun::WebOpenLocalFileEx(BSTR FileName, BSTR Password, BSTR LocalPath, BSTR Ext1, BSTR Ext2,
                                             BSTR Ext3, LONG* lRet) {
     return Guarded([&]() -> HRESULT {
+        if (!PathTextsUsable({FileName, LocalPath})) return S_FALSE;
         ComPtr<IQxDocuments> documents = HostDocuments(*this);
         if (!documents) return S_FALSE;
         // The folder is taken as given: a missing backslash runs the names together.
@@ -274,6 +278,7 @@ STDMETHODIMP CFoliumFun::WebOpenUrlFile(BSTR strUrl, VARIANT_BOOL* pRet) {
     if (!pRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         *pRet = VARIANT_FALSE;
+        if (!PathTextsUsable({strUrl})) return S_FALSE;
         ComPtr<IQxDocuments> documents = HostDocuments(*this);
         if (!documents) return S_FALSE;
         UniqueBstr url(strUrl ? strUrl : L"");
@@ -287,7 +292,8 @@ STDMETHODIMP CFoliumFun::WebOpenUrlFile(BSTR strUrl, VARIANT_BOOL* pRet) {
 STDMETHODIMP CFoliumFun::openFile(BSTR strUrl, VARIANT_BOOL readOnly, VARIANT_BOOL* bRet) {
     if (!bRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
-        ComPtr<IQxDocuments> documents = HostDocuments(*this);
+        ComPtr<IQxDocuments> documents;
+        if (PathTextsUsable({strUrl})) documents = HostDocuments(*this);
         if (!documents) {
             *bRet = VARIANT_FALSE;
             return S_FALSE;
@@ -345,13 +351,17 @@ STDMETHODIMP CFoliumFun::closeFile(VARIANT_BOOL* bRet) {
 
 STDMETHODIMP CFoliumFun::WebSaveLocalFile(BSTR sFileName, LONG* lResult) {
     if (!lResult) return E_POINTER;
-    return Guarded([&]() -> HRESULT { return SaveActiveDocumentAs(*this, sFileName, lResult); });
+    return Guarded([&]() -> HRESULT {
+        if (PathTextsUsable({sFileName})) return SaveActiveDocumentAs(*this, sFileName, lResult);
+        *lResult = 0;
+        return S_FALSE;
+    });
 }
 
 STDMETHODIMP CFoliumFun::saveFile(BSTR strUrl, VARIANT_BOOL* bRet) {
     if (!bRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
-        if (RefreshActiveDocument() != 0) {
+        if (!PathTextsUsable({strUrl}) || RefreshActiveDocument() != 0) {
             *bRet = VARIANT_FALSE;
             return S_FALSE;
         }
@@ -395,6 +405,7 @@ STDMETHODIMP CFoliumFun::SaveLocalFileNoSignature(BSTR FileName, LONG* lRet) {
     if (!lRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         *lRet = 1;
+        if (!PathTextsUsable({FileName})) return S_FALSE;
         ComPtr<IQxDocument> document = HostActiveDocument(*this);
         if (!document || !SaveAllowed(*this)) return S_FALSE;
         ComPtr<IQxPages> pages;
@@ -572,7 +583,7 @@ STDMETHODIMP CFoliumFun::WebDownLoadFile(BSTR strUrl, BSTR strFileName, VARIANT_
     if (!pRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         *pRet = VARIANT_FALSE;
-        if (!m_spApplication) return S_FALSE;
+        if (!m_spApplication || !PathTextsUsable({strUrl, strFileName})) return S_FALSE;
         ComPtr<IQxNetFile> transfer;
         m_spApplication->CreateNetFile(transfer.put());
         if (!transfer) return S_OK;
@@ -592,16 +603,22 @@ STDMETHODIMP CFoliumFun::WebDownLoadFile(BSTR strUrl, BSTR strFileName, VARIANT_
 }
 
 // Posts the current document as a form. The document goes through a fresh
-// temporary file, which stays behind for the host to read at its own pace.
+// temporary file of the component's own. The transfer is synchronous and over
+// once the transfer object is closed, so the copy goes then: documents are
+// often confidential and must not collect in the temporary folder.
 STDMETHODIMP CFoliumFun::WebUpLoadFile(BSTR strUrl, BSTR strFormData, VARIANT_BOOL* pRet) {
     if (!pRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
+        if (!PathTextsUsable({strUrl})) {
+            *pRet = VARIANT_FALSE;
+            return S_FALSE;
+        }
         if (RefreshActiveDocument() != 0) return S_FALSE;
-        std::wstring temp = CreateTempFile();
-        UniqueBstr tempPath(temp.c_str());
+        const ScopedTempFile copy(CreateTempFile());
+        UniqueBstr tempPath(copy.path().c_str());
         LONG saved = -1;
         m_spActiveDocument->SaveAs(tempPath.get(), &saved);
-        if (!FileExists(temp.c_str())) return S_FALSE;
+        if (!FileExists(copy.path().c_str())) return S_FALSE;
 
         ComPtr<IQxNetFile> transfer;
         m_spApplication->CreateNetFile(transfer.put());
@@ -650,6 +667,10 @@ STDMETHODIMP CFoliumFun::ImportPages(BSTR FileName, LONG Start, LONG Trail, LONG
     if (!lRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         *lRet = 1;
+        if (!PathTextsUsable({FileName})) {
+            *lRet = 0;
+            return S_FALSE;
+        }
         ComPtr<IQxDocument> document = HostActiveDocument(*this);
         if (!document) return S_FALSE;
         VARIANT_BOOL allowed = VARIANT_FALSE;
@@ -691,7 +712,7 @@ STDMETHODIMP CFoliumFun::AddAttachments(BSTR FileName, BSTR FileDescription, VAR
     if (!bResult) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         *bResult = 0;
-        if (RefreshActiveDocument() != 0) return S_FALSE;
+        if (!PathTextsUsable({FileName}) || RefreshActiveDocument() != 0) return S_FALSE;
         ComPtr<IQxAttachments> attachments;
         m_spActiveDocument->get_Attachments(attachments.put());
         if (!attachments) return S_FALSE;

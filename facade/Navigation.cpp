@@ -12,6 +12,7 @@
 
 #include "../bridge/Bridge.h"
 #include "../bridge/Walks.h"
+#include "../support/win/PathText.h"
 
 using folium::ComPtr;
 using folium::HitBox;
@@ -25,15 +26,15 @@ namespace {
 
 
 // Runs a member body that builds a text result; the text goes to out on every
-// path the body returns from (null when an internal error ends the member).
+// path the body returns from (null when an internal error ends the member). The
+// text is built in the BSTR handed out, so it is never copied whole.
 template <class F>
 HRESULT GuardedText(BSTR* out, F&& body) {
-    std::wstring text;
-    HRESULT hr = Guarded([&] { return body(text); });
     *out = nullptr;
-    if (FAILED(hr)) return hr;
     return Guarded([&] {
-        *out = folium::ToBstr(text);
+        folium::TextBuilder text;
+        HRESULT hr = body(text);
+        *out = text.Detach();
         return hr;
     });
 }
@@ -145,7 +146,7 @@ std::wstring_view TrimSpace(std::wstring_view line) {
     return line.substr(begin, end - begin);
 }
 
-void AppendBoxEntry(std::wstring& out, LONG page, const HitBox& box) {
+void AppendBoxEntry(folium::TextBuilder& out, LONG page, const HitBox& box) {
     folium::AppendInt(out, page);
     out += L',';
     folium::AppendFixed2(out, box.x1);
@@ -483,35 +484,24 @@ STDMETHODIMP CFoliumFun::get_DocumentModified(LONG* pVal) {
     });
 }
 
-// Every page's text, joined without a separator. The pages' strings are kept as the
-// reader hands them over and copied once into the result.
+// Every page's text, joined without a separator.
 STDMETHODIMP CFoliumFun::get_ContentText(BSTR* pVal) {
     if (!pVal) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        std::vector<UniqueBstr> texts;
-        size_t total = 0;
+    return GuardedText(pVal, [&](folium::TextBuilder& text) {
         RefreshActiveDocument();
-        if (auto pages = folium::PagesOf(m_spActiveDocument.get())) {
-            const LONG count = folium::PageCountOf(pages.get(), 0);
-            texts.reserve(count > 0 ? static_cast<size_t>(count) : 0);
-            folium::WalkPages(pages.get(), count, [&](LONG, IQxPage* page) {
-                UniqueBstr pageText;
-                page->get_Text(pageText.put());
-                total += pageText.length();
-                texts.push_back(std::move(pageText));
-                return Walk::Continue;
-            });
-        }
-        if (total > 0x7FFFFFF0u) return E_OUTOFMEMORY;  // more than a string can hold
-        BSTR joined = SysAllocStringLen(nullptr, static_cast<UINT>(total));
-        if (!joined) return E_OUTOFMEMORY;
-        wchar_t* at = joined;
-        for (const UniqueBstr& text : texts) {
-            if (text.length()) wmemcpy(at, text.get(), text.length());
-            at += text.length();
-        }
-        *pVal = joined;
+        auto pages = folium::PagesOf(m_spActiveDocument.get());
+        if (!pages) return S_OK;
+        const LONG count = folium::PageCountOf(pages.get(), 0);
+        // Each page's text is copied while it is fresh and released at once, so the
+        // walk keeps one page in hand; the first page sizes the whole result.
+        folium::WalkPages(pages.get(), count, [&](LONG index, IQxPage* page) {
+            UniqueBstr pageText;
+            page->get_Text(pageText.put());
+            if (index == 0 && count > 1) text.reserve_hint(static_cast<size_t>(pageText.length()) * count);
+            text.append(pageText.get(), pageText.length());
+            return Walk::Continue;
+        });
         return S_OK;
     });
 }
@@ -621,7 +611,7 @@ STDMETHODIMP CFoliumFun::GotoBookMark(BSTR strName, LONG* lRet) {
 // document order; titles are copied as they are.
 STDMETHODIMP CFoliumFun::GetBookMarks(BSTR* strBookMarks) {
     if (!strBookMarks) return E_POINTER;
-    return GuardedText(strBookMarks, [&](std::wstring& text) {
+    return GuardedText(strBookMarks, [&](folium::TextBuilder& text) {
         if (!m_spApplication) return S_FALSE;
         RefreshActiveDocument();
         auto bookmarks = BookmarksOf(m_spActiveDocument.get());
@@ -651,7 +641,7 @@ STDMETHODIMP CFoliumFun::GetBookMarks(BSTR* strBookMarks) {
 STDMETHODIMP CFoliumFun::SearchText(BSTR strText, BSTR* bstrTextPostion) {
     if (!bstrTextPostion) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
-    return GuardedText(bstrTextPostion, [&](std::wstring& result) {
+    return GuardedText(bstrTextPostion, [&](folium::TextBuilder& result) {
         RefreshActiveDocument();
         auto finder = FinderOf(m_spActiveDocument.get());
         auto pages = folium::PagesOf(m_spActiveDocument.get());
@@ -677,7 +667,7 @@ STDMETHODIMP CFoliumFun::GetTextPosition(LONG lPageNo, BSTR strText, VARIANT_BOO
                                          BSTR* bstrTextPostion) {
     if (!bstrTextPostion) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
-    return GuardedText(bstrTextPostion, [&](std::wstring& result) {
+    return GuardedText(bstrTextPostion, [&](folium::TextBuilder& result) {
         RefreshActiveDocument();
         auto finder = FinderOf(m_spActiveDocument.get());
         auto pages = folium::PagesOf(m_spActiveDocument.get());
@@ -712,7 +702,8 @@ STDMETHODIMP CFoliumFun::GetTextPosition(LONG lPageNo, BSTR strText, VARIANT_BOO
 STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR* bstrTextPostion) {
     if (!bstrTextPostion) return E_POINTER;
     if (!m_spApplication) return S_FALSE;
-    return GuardedText(bstrTextPostion, [&](std::wstring& result) {
+    return GuardedText(bstrTextPostion, [&](folium::TextBuilder& result) {
+        if (!folium::PathTextsUsable({strFileName})) return S_FALSE;
         ComPtr<IQxDocuments> documents;
         m_spApplication->get_Documents(documents.put());
         ComPtr<IQxDocument> document;
@@ -740,7 +731,7 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
 // date line: "p,x1,y1,x2,y2" entries joined by ";". nType is not used.
 STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG nType, BSTR* bstrRet) {
     if (!bstrRet) return E_POINTER;
-    return GuardedText(bstrRet, [&](std::wstring& result) {
+    return GuardedText(bstrRet, [&](folium::TextBuilder& result) {
         if (!m_spApplication || RefreshActiveDocument() != 0) return S_FALSE;
         ComPtr<IQxDocument> document = m_spActiveDocument;
         if (folium::IsOfdDocument(ComPtr<IQxDocument>(document).Detach())) return S_FALSE;

@@ -19,6 +19,7 @@
 #include "../bridge/Walks.h"
 #include "../support/Base64.h"
 #include "../support/win/Image.h"
+#include "../support/win/PathText.h"
 #include "../support/win/Settings.h"
 #include "../addin/Connection.h"
 #include "FileHelpers.h"
@@ -137,6 +138,7 @@ enum Extra : unsigned {
     kClearSelection = 2,   // clears the annotation selection afterwards
     kOneOnceReady = 4,     // result 1 once the checks passed (engine missing or failing)
     kNoInitial = 8,        // the result is not written before the engine answers
+    kImagePath = 16,       // the image text names a file or URL: refused with an embedded NUL
 };
 
 // The members that run the sequence; each has its row in kMembers.
@@ -207,10 +209,10 @@ constexpr EngineMember kMembers[] = {
     {kFastSignature, kEngine, Needs::Doc, Modes::None, {}, L"FastSignature", M, {Src::Index, Src::Pass, Src::Area},
      Outcome::Value, 1, kNoExtra},
     {kFastByImage, kEngine, Needs::Doc, Modes::None, {PROTECT}, L"FastSignatureByImage", M,
-     {Src::Image, Src::Pass, Src::Protect}, Outcome::Value, 1, kNoExtra},
+     {Src::Image, Src::Pass, Src::Protect}, Outcome::Value, 1, kImagePath},
     {kFastByImageEx, kEngine, Needs::Doc, Modes::None, {}, L"FastSignatureByImageEx", M,
      {Src::Image, Src::Pass, Src::Width, Src::Height, Src::Text2, Src::Loop, Src::Text3, Src::Protect}, Outcome::Value,
-     1, kNoExtra},
+     1, kImagePath},
     {kAddFieldSignature, kEngine, Needs::Doc, Modes::None, {}, L"AddFieldSignature", M, {Src::Text}, Outcome::Value, 0,
      kClearSelection},
     {kAddSignatureByDlg, kEngine, Needs::DocNotOfd, Modes::None, {}, L"AddSignatureByDlg", M, {Src::Kind},
@@ -361,6 +363,7 @@ HRESULT RunEngineMember(CFoliumFun& self, Member which, SealArgs& a, ResultSlot 
         if (!out.number) return E_POINTER;
         if (!(m.extra & kNoInitial)) *out.number = m.initial;
     }
+    if ((m.extra & kImagePath) && folium::HasEmbeddedNul(a.image)) return S_FALSE;
     if (!self.m_spApplication) return S_FALSE;
 
     ComPtr<IQxDocument> document;
@@ -607,7 +610,7 @@ STDMETHODIMP CFoliumFun::CreateSignatureByImage(BSTR imageFile, BSTR SignPass, V
     return Guarded([&]() -> HRESULT {
         *lRet = 1;
         SealImage image;
-        if (!image.Resolve(*this, View(imageFile))) return S_FALSE;
+        if (!folium::PathTextsUsable({imageFile}) || !image.Resolve(*this, View(imageFile))) return S_FALSE;
         SealArgs a;
         a.pages = RangeText(nStartPageNo, nEndPageNo);
         a.image = image.path(), a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
@@ -853,7 +856,7 @@ STDMETHODIMP CFoliumFun::ConvertSignToImage(BSTR FilePath, LONG* lResult) {
     return Guarded([&]() -> HRESULT {
         *lResult = 1;
         // Each gate in turn; the first that does not hold ends the member.
-        if (!m_spApplication || View(FilePath).empty()) return S_FALSE;
+        if (!m_spApplication || View(FilePath).empty() || !folium::PathTextsUsable({FilePath})) return S_FALSE;
         ComPtr<IQxDocument> document = folium::files::HostActiveDocument(*this);
         if (!document || IsOfd(document.get())) return S_FALSE;
         LONG count = 0;

@@ -8,6 +8,7 @@
 #include "../bridge/Bridge.h"
 #include "FileHelpers.h"
 #include "../support/Base64.h"
+#include "../support/win/PathText.h"
 #include "../support/win/Settings.h"
 #include "../addin/Connection.h"
 
@@ -160,7 +161,11 @@ HRESULT GetString(const folium::UniqueBstr& field, BSTR* out) {
 // Stored properties.
 
 STDMETHODIMP CFoliumFun::get_WebUrl(BSTR* pVal) { return GetString(UniqueBstr(), pVal); }
-STDMETHODIMP CFoliumFun::put_WebUrl(BSTR value) { return SetString(m_strWebUrl, value); }
+// An address cut short at an embedded NUL would reach another server: refused,
+// and the address stored before stays.
+STDMETHODIMP CFoliumFun::put_WebUrl(BSTR value) {
+    return folium::HasEmbeddedNul(value) ? E_INVALIDARG : SetString(m_strWebUrl, value);
+}
 STDMETHODIMP CFoliumFun::put_RecordId(BSTR value) { return SetString(m_strRecordId, value); }
 STDMETHODIMP CFoliumFun::get_FileName(BSTR* pVal) { return GetString(m_strFileName, pVal); }
 
@@ -288,6 +293,8 @@ STDMETHODIMP CFoliumFun::WebSaveAccessory(LONG* Result) {
         if (!relay) return S_OK;
         // No preamble: the address is whatever an earlier exchange left on the server add-in.
         UniqueBstr temp = relay.CreateTempFileName();
+        // The post is synchronous: once it is over the copy of the attachment goes.
+        const folium::files::ScopedTempFile copy(temp.c_str());
         VARIANT_BOOL saved = 0;
         first->SaveToFile(temp.get(), &saved);
         if (saved == 0) return S_OK;
@@ -295,7 +302,7 @@ STDMETHODIMP CFoliumFun::WebSaveAccessory(LONG* Result) {
             relay.Fields(*this, L"SAVEACCESSORY", true);
             if (relay.PostSucceeded()) *Result = -1;
         }
-        return S_OK;  // the attachment's file stays where the server add-in put it
+        return S_OK;
     });
 }
 
@@ -310,6 +317,9 @@ STDMETHODIMP CFoliumFun::WebOpenBase64(LONG* lRet) {
         if (!relay) return S_OK;
         relay.Preamble(*this, false);
         UniqueBstr temp = relay.CreateTempFileName();
+        // The base64 text is read whole and decoded here; the reader opens a file of
+        // its own (below), so the text file goes when this member ends.
+        const folium::files::ScopedTempFile text64(temp.c_str());
         relay.Fields(*this, L"LOADFILE", true);
         if (!relay.PostSucceeded() || !relay.FileCall(L"MsgFileSave", temp.c_str())) return S_OK;
         std::vector<unsigned char> text;
@@ -348,6 +358,8 @@ STDMETHODIMP CFoliumFun::WebSaveBase64(LONG* lRet) {
         if (relay) {
             relay.Preamble(*this, false);
             UniqueBstr temp = relay.CreateTempFileName();
+            // A full copy of the document: it goes once the post is over.
+            const folium::files::ScopedTempFile copy(temp.c_str());
             LONG saved = 0;
             WebSaveLocalFile(temp.get(), &saved);
             std::vector<unsigned char> bytes;

@@ -4,6 +4,7 @@
 // "application/x-dbstep" and answered with a packet of the same format; see
 // docs/dbstep.md. Uploads stream to disk through dbstep::StreamDecoder, so
 // memory per request stays at a few buffers whatever the document size.
+#include "GuardedServer.h"
 #include "Store.h"
 #include "dbstep/DbstepPacket.h"
 
@@ -39,6 +40,10 @@ struct Options {
     std::string portFile;
     std::uint64_t maxPacket = dbstep::kDefaultMaxPacket;
     int threads = 16;
+    std::uint64_t maxConnections = 256;
+    std::uint64_t maxPerAddress = 32;
+    std::uint64_t requestTimeout = 10;  // seconds of grace per request
+    std::uint64_t minRate = 16u << 10;  // bytes per second after the grace
     std::vector<std::pair<std::string, std::string>> seeds;
 };
 
@@ -210,6 +215,11 @@ public:
         }
         if (!storageError.empty()) {
             sendError(res, 500, option, "storage failure: " + storageError);
+            return;
+        }
+        if (!complete && folium::GuardedServer::requestTimedOut()) {
+            res.set_header("Connection", "close");
+            sendError(res, 408, option, "request body not received in time");
             return;
         }
         if (!status.ok() || !complete) {
@@ -445,6 +455,20 @@ private:
     dbstep::Limits limits_;
 };
 
+// The body of the 503 answer to a connection over the bounds, and its log line.
+std::string refusalReply(const std::string& address, int port, const std::string& reason) {
+    Packet reply = replyFor("");
+    reply.set("RESULT", "ERROR: " + reason);
+    reply.set("STATUS", reason);
+    std::string bytes;
+    dbstep::encode(reply, dbstep::Limits{UINT64_MAX, UINT32_MAX}, bytes);
+    const std::string line = isoNow() + ' ' + address + ':' + std::to_string(port) + " - - 503 refused=\"" +
+                             printable(reason, 96) + "\"\n";
+    ssize_t ignored = ::write(2, line.data(), line.size());
+    (void)ignored;
+    return bytes;
+}
+
 void logRequest(const httplib::Request& req, const httplib::Response& res) {
     // A request that could not be parsed never went through routing, so
     // the note may be empty (it is cleared after every line).
@@ -498,6 +522,8 @@ void usage() {
     std::fprintf(stderr,
                  "usage: folium-server --db <path> [--port <n>|0] [--port-file <path>]\n"
                  "                     [--max-packet <bytes>[K|M|G]] [--threads <n>]\n"
+                 "                     [--max-connections <n>] [--max-per-address <n>]\n"
+                 "                     [--request-timeout <seconds>] [--min-rate <bytes>[K|M]]\n"
                  "                     [--seed <RECORDID>=<file>]...\n");
 }
 
@@ -528,6 +554,16 @@ bool parseArgs(int argc, char** argv, Options& o) {
             std::uint64_t n;
             if (!parseSize(v, n) || n < 1 || n > 256) return false;
             o.threads = static_cast<int>(n);
+        } else if (a == "--max-connections" || a == "--max-per-address" || a == "--request-timeout" ||
+                   a == "--min-rate") {
+            std::uint64_t n;
+            if (!value(v) || !parseSize(v, n) || n < 1) return false;
+            if (a != "--min-rate" && (n > 100000 || v.find_first_not_of("0123456789") != std::string::npos))
+                return false;
+            (a == "--max-connections"   ? o.maxConnections
+             : a == "--max-per-address" ? o.maxPerAddress
+             : a == "--request-timeout" ? o.requestTimeout
+                                        : o.minRate) = n;
         } else if (a == "--seed") {
             if (!value(v)) return false;
             auto eq = v.find('=');
@@ -584,9 +620,14 @@ int main(int argc, char** argv) {
         }
     }
 
-    httplib::Server server;
-    const int threads = opts.threads;
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
+    folium::ConnectionRules rules;
+    rules.readyWorkers = static_cast<std::size_t>(opts.threads);
+    rules.maxConnections = static_cast<std::size_t>(std::max<std::uint64_t>(opts.maxConnections, opts.threads));
+    rules.maxPerAddress = static_cast<std::size_t>(opts.maxPerAddress);
+    rules.grace = std::chrono::seconds(opts.requestTimeout);
+    rules.minRate = opts.minRate;
+    rules.idle = std::chrono::seconds(30);
+    folium::GuardedServer server(rules, refusalReply);
     server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(100);
     server.set_read_timeout(30);

@@ -791,3 +791,287 @@ TEST_F(ServerProcessTest, BadCommandLineIsRefused) {
         EXPECT_EQ(WEXITSTATUS(p.exitStatus()), 2) << bad[0];
     }
 }
+
+// ---------------------------------------------------------------------------
+// Slow and stalled clients.
+
+namespace {
+
+// A raw connection to the server from a chosen loopback address.
+class RawConnection {
+public:
+    RawConnection(int port, const char* from = "127.0.0.1") {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &local.sin_addr);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~RawConnection() { close(); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool ok() const { return fd_ >= 0; }
+    bool send(const std::string& bytes) {
+        return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    // Everything the server sends until it closes the connection or `within`
+    // passes; `closed` tells which.
+    std::string readAll(std::chrono::milliseconds within, bool& closed) {
+        std::string out;
+        closed = false;
+        const auto end = std::chrono::steady_clock::now() + within;
+        char buf[4096];
+        while (fd_ >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            timeval tv{static_cast<time_t>(left.count() / 1000), static_cast<suseconds_t>(left.count() % 1000 * 1000)};
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n > 0) {
+                out.append(buf, static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) closed = true;
+            if (closed) break;
+        }
+        return out;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+std::string httpPost(const std::string& body, bool withBody = true) {
+    return "POST /dbstep HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-dbstep\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + (withBody ? body : std::string());
+}
+
+// The status and packet of a raw HTTP answer.
+Reply parseAnswer(const std::string& answer) {
+    Reply r;
+    const auto end = answer.find("\r\n\r\n");
+    if (answer.rfind("HTTP/1.1 ", 0) != 0 || end == std::string::npos) return r;
+    r.transport = true;
+    r.status = std::atoi(answer.c_str() + 9);
+    r.decoded = dbstep::decode(answer.substr(end + 4), kAny, r.packet).ok();
+    return r;
+}
+
+// One exchange over a fresh connection from `from`.
+Reply rawExchange(int port, const char* from, const Packet& p) {
+    std::string bytes;
+    EXPECT_EQ(dbstep::encode(p, kAny, bytes), dbstep::Error::Ok);
+    RawConnection c(port, from);
+    if (!c.ok() || !c.send(httpPost(bytes) )) return Reply{};
+    bool closed = false;
+    std::string answer;
+    // The server keeps the connection open after a normal answer: stop at
+    // the end of the announced body.
+    for (int i = 0; i < 50; ++i) {
+        answer += c.readAll(std::chrono::milliseconds(100), closed);
+        const auto end = answer.find("\r\n\r\n");
+        const auto len = answer.find("Content-Length: ");
+        if (closed || (end != std::string::npos && len != std::string::npos && len < end &&
+                       answer.size() >= end + 4 + std::stoul(answer.substr(len + 16))))
+            break;
+    }
+    return parseAnswer(answer);
+}
+
+// Connections that send part of a request and then stall, or send one more
+// byte every `trickle` while the test runs.
+class SlowClients {
+public:
+    enum Kind { StalledBody, TricklingBody, StalledHead, TricklingHead };
+
+    SlowClients(int port) : port_(port) {}
+    ~SlowClients() { stop(); }
+
+    void open(Kind kind, int count, const char* from = "127.0.0.1") {
+        for (int i = 0; i < count; ++i) {
+            auto c = std::make_unique<RawConnection>(port_, from);
+            ASSERT_TRUE(c->ok());
+            const bool body = kind == StalledBody || kind == TricklingBody;
+            const std::string start = body ? httpPost(std::string(100000, 'x'), false) + "D"
+                                           : "POST /dbstep HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+            ASSERT_TRUE(c->send(start));
+            if (kind == TricklingBody || kind == TricklingHead) trickling_.push_back(c.get());
+            connections_.push_back(std::move(c));
+        }
+        if (!trickling_.empty() && !ticker_.joinable())
+            ticker_ = std::thread([this] {
+                while (!stopping_) {
+                    for (int i = 0; i < 10 && !stopping_; ++i)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    for (RawConnection* c : trickling_) c->send("B");
+                }
+            });
+    }
+    RawConnection& at(std::size_t i) { return *connections_[i]; }
+    void stop() {
+        stopping_ = true;
+        if (ticker_.joinable()) ticker_.join();
+        connections_.clear();
+    }
+
+private:
+    int port_;
+    std::vector<std::unique_ptr<RawConnection>> connections_;
+    std::vector<RawConnection*> trickling_;
+    std::atomic<bool> stopping_{false};
+    std::thread ticker_;
+};
+
+}  // namespace
+
+class ServerSlowClients : public ServerTest {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(ServerSlowClients, MoreStalledUploadsThanWorkersDoNotLockOthersOut) {
+    startServer();  // 16 workers
+    SlowClients slow(port());
+    slow.open(SlowClients::StalledBody, 12);
+    slow.open(SlowClients::TricklingBody, 8);
+    slow.open(SlowClients::StalledHead, 2);
+    slow.open(SlowClients::TricklingHead, 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let every one reach a worker
+    for (int round = 0; round < 3; ++round) {
+        const std::string id = "FREE-" + std::to_string(round);
+        const auto start = std::chrono::steady_clock::now();
+        Reply saved = post(port(), saveFile(id, "answered"));
+        Reply loaded = post(port(), message("LOADFILE", id));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(resultOk(saved.packet)) << round;
+        EXPECT_EQ(loaded.packet.body, "answered") << round;
+        EXPECT_LT(took, std::chrono::seconds(1)) << "round " << round;
+    }
+}
+
+TEST_F(ServerSlowClients, StalledAndTricklingClientsLoseTheirConnectionInBoundedTime) {
+    startServer({"--request-timeout", "2", "--min-rate", "16K"});
+    SlowClients slow(port());
+    slow.open(SlowClients::StalledBody, 1);
+    slow.open(SlowClients::TricklingBody, 1);
+    slow.open(SlowClients::StalledHead, 1);
+    slow.open(SlowClients::TricklingHead, 1);
+    const auto start = std::chrono::steady_clock::now();
+    const char* names[] = {"stalled body", "trickling body", "stalled head", "trickling head"};
+    std::vector<std::string> answers(4);
+    std::vector<bool> closed(4);
+    std::vector<std::chrono::steady_clock::duration> after(4);
+    std::vector<std::thread> readers;
+    for (std::size_t i = 0; i < 4; ++i)
+        readers.emplace_back([&, i] {
+            bool c = false;
+            answers[i] = slow.at(i).readAll(std::chrono::seconds(8), c);
+            closed[i] = c;
+            after[i] = std::chrono::steady_clock::now() - start;
+        });
+    for (auto& t : readers) t.join();
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(closed[i]) << names[i];
+        EXPECT_GT(after[i], std::chrono::milliseconds(1500)) << names[i];
+        EXPECT_LT(after[i], std::chrono::milliseconds(4500)) << names[i];
+    }
+    // A client cut off mid-body is told why.
+    for (std::size_t i : {0u, 1u}) {
+        Reply r = parseAnswer(answers[i]);
+        EXPECT_EQ(r.status, 408) << names[i];
+        EXPECT_TRUE(isErrorReply(r)) << names[i];
+        EXPECT_EQ(r.packet.get("STATUS"), "request body not received in time") << names[i];
+    }
+    slow.stop();
+    EXPECT_NE(readFile(dir_.path() / "server.log").find(" 408 "), std::string::npos);
+    EXPECT_TRUE(bodyFiles(dir_.path()).empty());
+}
+
+TEST_F(ServerSlowClients, SlowButSteadyUploadSucceeds) {
+    // 64 KB/s for 10 s: five times the grace period, well above the minimum rate.
+    startServer({"--request-timeout", "2", "--min-rate", "16K"});
+    const std::string doc = randomBytes(640u << 10, 12);
+    std::string bytes;
+    ASSERT_EQ(dbstep::encode(saveFile("STEADY", doc), kAny, bytes), dbstep::Error::Ok);
+    httplib::Client cli("127.0.0.1", port());
+    cli.set_read_timeout(30);
+    const auto start = std::chrono::steady_clock::now();
+    auto res = cli.Post(
+        "/dbstep", bytes.size(),
+        [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            // 16 KB every quarter second.
+            const auto due = start + std::chrono::milliseconds(250) * (offset / (16u << 10));
+            std::this_thread::sleep_until(due);
+            return sink.write(bytes.data() + offset, std::min<std::size_t>(length, 16u << 10));
+        },
+        "application/x-dbstep");
+    ASSERT_TRUE(res);
+    EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
+    EXPECT_EQ(res->status, 200);
+    Packet reply;
+    ASSERT_TRUE(dbstep::decode(res->body, kAny, reply).ok());
+    EXPECT_EQ(reply.get("RESULT"), "OK");
+    EXPECT_TRUE(post(port(), message("LOADFILE", "STEADY")).packet.body == doc);
+}
+
+TEST_F(ServerSlowClients, ConnectionsOverTheBoundsAreRefusedClearly) {
+    struct Case {
+        std::vector<std::string> flags;
+        std::vector<const char*> held;  // addresses of connections kept open
+        const char* refusedFrom;
+        std::string refusal;
+        const char* servedFrom;  // another address still served ("" when none)
+    };
+    const std::vector<Case> cases = {
+        {{"--max-per-address", "3"},
+         {"127.0.0.1", "127.0.0.1", "127.0.0.1"},
+         "127.0.0.1",
+         "too many connections from 127.0.0.1 (at most 3)",
+         "127.0.0.2"},
+        {{"--threads", "2", "--max-connections", "4"},
+         {"127.0.0.2", "127.0.0.2", "127.0.0.3", "127.0.0.3"},
+         "127.0.0.1",
+         "server busy: 4 connections open",
+         ""},
+    };
+    for (const Case& c : cases) {
+        restart(c.flags);
+        std::vector<std::unique_ptr<RawConnection>> held;
+        for (const char* from : c.held) {
+            held.push_back(std::make_unique<RawConnection>(port(), from));
+            ASSERT_TRUE(held.back()->ok());
+            ASSERT_TRUE(held.back()->send(httpPost(std::string(1000, 'h'), false)));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Reply refused = rawExchange(port(), c.refusedFrom, message("LOADFILE", "X"));
+        EXPECT_EQ(refused.status, 503) << c.refusal;
+        EXPECT_TRUE(isErrorReply(refused)) << c.refusal;
+        EXPECT_EQ(refused.packet.get("STATUS"), c.refusal);
+        if (*c.servedFrom) {
+            EXPECT_EQ(rawExchange(port(), c.servedFrom, saveFile("OTHER", "x")).packet.get("RESULT"), "OK");
+        }
+        // Once a held connection goes, its place is free again.
+        held.pop_back();
+        Reply served;
+        for (int i = 0; i < 40 && served.status != 200; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            served = rawExchange(port(), c.refusedFrom, saveFile("AFTER", "x"));
+        }
+        EXPECT_EQ(served.packet.get("RESULT"), "OK") << c.refusal;
+        held.clear();
+        EXPECT_NE(readFile(dir_.path() / "server.log").find("503 refused=\"" + c.refusal), std::string::npos);
+    }
+}

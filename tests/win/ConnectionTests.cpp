@@ -366,6 +366,45 @@ TEST_F(ConnectionErrors, TheSinkPlacesNamedAndPositionalArguments) {
     EXPECT_FALSE(reader.sink) << "unsubscribed with the cookie it was given";
 }
 
+// Hosts and scripts do not always send the declared types: the sink converts what
+// arrives (a kind of 1.0 is 1, "0" is 0, a reference is followed) instead of reading
+// the VARIANT's bits as the declared type.
+TEST_F(ConnectionErrors, TheSinkReadsArgumentsByTheirType) {
+    ComPtr<IQxApplication> simApp;
+    ASSERT_EQ(sim->get_Application(simApp.put()), S_OK);
+    ASSERT_EQ(simApp->get_MainFrame(reader.frame.put()), S_OK);
+    ASSERT_EQ(addIn->OnConnection(&reader, 0, nullptr, nullptr), S_OK);
+    ASSERT_TRUE(reader.sink);
+    LONG zero = 0;
+    struct Case {
+        const char* what;
+        ScopedVariant kind;
+        int commandBarRequests;  // 1 when the kind read as 0
+    };
+    Case cases[] = {
+        {"VT_R8 1.0", ScopedVariant::R8(1.0), 0},
+        {"VT_R8 0.0", ScopedVariant::R8(0.0), 1},
+        {"VT_BSTR \"0\"", ScopedVariant::Bstr(L"0"), 1},
+        {"VT_BSTR \"7\"", ScopedVariant::Bstr(L"7"), 0},
+        {"VT_I2 0", ScopedVariant::I2(0), 1},
+        {"VT_BSTR text", ScopedVariant::Bstr(L"not a number"), 1},
+    };
+    auto click = [&](VARIANT kind) {
+        reader.commandBarRequests = 0;
+        VARIANT args[2] = {*ScopedVariant::UI4(5).get(), kind};
+        DISPPARAMS dp{args, nullptr, 2, 0};
+        EXPECT_EQ(reader.sink->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &dp, nullptr, nullptr, nullptr), S_OK);
+        return reader.commandBarRequests;
+    };
+    for (Case& c : cases) EXPECT_EQ(click(*c.kind.get()), c.commandBarRequests) << c.what;
+    VARIANT byRef;
+    VariantInit(&byRef);
+    byRef.vt = VT_BYREF | VT_I4;
+    byRef.plVal = &zero;
+    EXPECT_EQ(click(byRef), 1) << "VT_BYREF|VT_I4 to 0";
+    EXPECT_EQ(addIn->OnDisconnection(0, nullptr), E_NOTIMPL);
+}
+
 TEST_F(ConnectionErrors, AnAbsentMainFrameIsAnErrorWhenItsFolderIsNeeded) {
     // With the signature core loaded the host folder must be read from the main frame.
     std::wstring dll = DllPath();
