@@ -67,6 +67,25 @@ int ForEveryCommandBarNamed(IQxCommandBars* bars, std::initializer_list<const wc
     return matched;
 }
 
+void WalkControls(IQxControls* controls, VARTYPE indexType, FunctionRef<Walk(LONG index, IQxControl* control)> visit) {
+    if (!controls) return;
+    LONG count = 0;
+    controls->get_Count(&count);
+    for (LONG i = 0; i < count; ++i) {
+        VARIANT index;
+        VariantInit(&index);
+        index.vt = indexType;
+        if (indexType == VT_I8)
+            index.llVal = i;
+        else
+            index.lVal = i;
+        ComPtr<IQxControl> control;
+        controls->Item(index, control.put());
+        if (!control) continue;
+        if (visit(i, control.get()) == Walk::Stop) return;
+    }
+}
+
 ComPtr<IQxControl> FindControlById(IQxControls* controls, LONG id) {
     if (!controls) return nullptr;
     LONG count = 0;

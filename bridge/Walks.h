@@ -80,6 +80,11 @@ ComPtr<IQxCommandBar> FindCommandBar(IQxCommandBars* bars, const wchar_t* name, 
 int ForEveryCommandBarNamed(IQxCommandBars* bars, std::initializer_list<const wchar_t*> names, NameMatch how,
                             FunctionRef<void(IQxCommandBar* bar)> act);
 
+// Visits the controls of the collection in order (index 0 to Count - 1 as a variant
+// of indexType, VT_I4 or VT_I8) until the visitor stops. Indexes that yield no
+// control are skipped; submenus are not entered.
+void WalkControls(IQxControls* controls, VARTYPE indexType, FunctionRef<Walk(LONG index, IQxControl* control)> visit);
+
 // The first control of the collection (index 0 to Count - 1 as VT_I8) whose
 // command identifier is id, or null. Submenus are not entered.
 ComPtr<IQxControl> FindControlById(IQxControls* controls, LONG id);

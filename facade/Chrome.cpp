@@ -460,6 +460,6 @@ STDMETHODIMP CFoliumFun::put_EnabledCommentWindow(VARIANT_BOOL value) {
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::get_ShowTitle(VARIANT_BOOL* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_ShowTitle(VARIANT_BOOL value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_ShowTools(VARIANT_BOOL* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_ShowTitle(VARIANT_BOOL* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_ShowTitle(VARIANT_BOOL /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_ShowTools(VARIANT_BOOL* /*pVal*/) { return S_OK; }

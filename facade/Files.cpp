@@ -228,8 +228,8 @@ STDMETHODIMP CFoliumFun::WebOpenLocalFile(BSTR sFileName, LONG* lResult) {
     });
 }
 
-STDMETHODIMP CFoliumFun::WebOpenLocalFileEx(BSTR FileName, BSTR Password, BSTR LocalPath, BSTR Ext1, BSTR Ext2,
-                                            BSTR Ext3, LONG* lRet) {
+STDMETHODIMP CFoliumFun::WebOpenLocalFileEx(BSTR FileName, BSTR Password, BSTR LocalPath, BSTR /*Ext1*/, BSTR /*Ext2*/,
+                                            BSTR /*Ext3*/, LONG* /*lRet*/) {
     return Guarded([&]() -> HRESULT {
         if (!PathTextsUsable({FileName, LocalPath})) return S_FALSE;
         ComPtr<IQxDocuments> documents = HostDocuments(*this);
@@ -289,7 +289,7 @@ STDMETHODIMP CFoliumFun::WebOpenUrlFile(BSTR strUrl, VARIANT_BOOL* pRet) {
     });
 }
 
-STDMETHODIMP CFoliumFun::openFile(BSTR strUrl, VARIANT_BOOL readOnly, VARIANT_BOOL* bRet) {
+STDMETHODIMP CFoliumFun::openFile(BSTR strUrl, VARIANT_BOOL /*readOnly*/, VARIANT_BOOL* bRet) {
     if (!bRet) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         ComPtr<IQxDocuments> documents;
@@ -517,7 +517,7 @@ STDMETHODIMP CFoliumFun::get_LocalFileName(BSTR* pVal) {
     });
 }
 
-STDMETHODIMP CFoliumFun::GetFileName(LONG nDocIndex, BSTR* pVal) {
+STDMETHODIMP CFoliumFun::GetFileName(LONG /*nDocIndex*/, BSTR* pVal) {
     if (!pVal) return E_POINTER;
     HRESULT hr = WriteEmpty(pVal);
     if (FAILED(hr)) return hr;
@@ -642,7 +642,7 @@ STDMETHODIMP CFoliumFun::WebUpLoadFile(BSTR strUrl, BSTR strFormData, VARIANT_BO
 }
 
 // Keeps the page's cookies as "name=value;" text for the message server.
-STDMETHODIMP CFoliumFun::INetSetCookieEx(BSTR bstrUrl, BSTR bstrCookie, VARIANT_BOOL* pVal) {
+STDMETHODIMP CFoliumFun::INetSetCookieEx(BSTR /*bstrUrl*/, BSTR bstrCookie, VARIANT_BOOL* pVal) {
     if (!pVal) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         m_strCookie.reset();
@@ -759,8 +759,8 @@ STDMETHODIMP CFoliumFun::DelAttachments(BSTR AttachmentName, VARIANT_BOOL* bResu
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::put_LocalFileName(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::WebSaveLocalFileEx(BSTR FileName, BSTR Password, BSTR LocalPath, BSTR Ext1, BSTR Ext2, BSTR Ext3, LONG* lRet) { return S_OK; }
-STDMETHODIMP CFoliumFun::setReaderMode(LONG iMode) { return S_OK; }
-STDMETHODIMP CFoliumFun::setViewPreference(BSTR key, BSTR Value) { return S_OK; }
-STDMETHODIMP CFoliumFun::addTrackInfo(BSTR xmlParam) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_LocalFileName(BSTR /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::WebSaveLocalFileEx(BSTR /*FileName*/, BSTR /*Password*/, BSTR /*LocalPath*/, BSTR /*Ext1*/, BSTR /*Ext2*/, BSTR /*Ext3*/, LONG* /*lRet*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::setReaderMode(LONG /*iMode*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::setViewPreference(BSTR /*key*/, BSTR /*Value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::addTrackInfo(BSTR /*xmlParam*/) { return S_OK; }

@@ -729,7 +729,7 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
 
 // Where dates written in Chinese numerals stand alone on a line, as on a signing
 // date line: "p,x1,y1,x2,y2" entries joined by ";". nType is not used.
-STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG nType, BSTR* bstrRet) {
+STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG /*nType*/, BSTR* bstrRet) {
     if (!bstrRet) return E_POINTER;
     return GuardedText(bstrRet, [&](folium::TextBuilder& result) {
         if (!m_spApplication || RefreshActiveDocument() != 0) return S_FALSE;
@@ -796,11 +796,11 @@ STDMETHODIMP CFoliumFun::GoToText(BSTR strText, LONG Page, VARIANT_BOOL Case, VA
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::put_isOpen(LONG value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_PageCount(LONG value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_EditStatus(VARIANT_BOOL value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_CopyStatus(VARIANT_BOOL value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_PrintStatus(VARIANT_BOOL value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_ContentText(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_SelectedBookMarkName(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::put_DocumentModified(LONG value) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_isOpen(LONG /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_PageCount(LONG /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_EditStatus(VARIANT_BOOL /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_CopyStatus(VARIANT_BOOL /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_PrintStatus(VARIANT_BOOL /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_ContentText(BSTR /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_SelectedBookMarkName(BSTR /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_DocumentModified(LONG /*value*/) { return S_OK; }

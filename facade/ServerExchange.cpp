@@ -515,7 +515,7 @@ STDMETHODIMP CFoliumFun::put_ExtParam1(BSTR value) {
     });
 }
 
-STDMETHODIMP CFoliumFun::SetPublicParam(BSTR Name, BSTR Value, BSTR HeaderValue, LONG* lResult) {
+STDMETHODIMP CFoliumFun::SetPublicParam(BSTR Name, BSTR Value, BSTR /*HeaderValue*/, LONG* lResult) {
     if (!lResult) return E_POINTER;
     return Guarded([&] {
         *lResult = 0;
@@ -527,8 +527,8 @@ STDMETHODIMP CFoliumFun::SetPublicParam(BSTR Name, BSTR Value, BSTR HeaderValue,
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.
-STDMETHODIMP CFoliumFun::put_Status(BSTR value) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_RecordId(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_UserName(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_ExtParam(BSTR* pVal) { return S_OK; }
-STDMETHODIMP CFoliumFun::get_FileType(BSTR* pVal) { return S_OK; }
+STDMETHODIMP CFoliumFun::put_Status(BSTR /*value*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_RecordId(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_UserName(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_ExtParam(BSTR* /*pVal*/) { return S_OK; }
+STDMETHODIMP CFoliumFun::get_FileType(BSTR* /*pVal*/) { return S_OK; }

@@ -131,6 +131,14 @@ bool IsSiblingProgId(const std::wstring& progId);
 extern const wchar_t* const kSiblingProgIds[6];
 long CaptureImports(const std::wstring& moduleName);
 void QueueAnswer(const std::wstring& function, const VARIANT& answer, bool sticky);
+// The next answer the test gave for function (the caller clears it); false when none.
+bool TakeAnswer(const wchar_t* function, VARIANT* out);
+
+// The signing-key device stand-in (sim/KeyDevice.cpp).
+extern const CLSID CLSID_SimKeyDevice;
+HRESULT KeyDeviceClassObject(REFIID riid, void** ppv);
+bool RegisterKeyDevice(const std::wstring& modulePath);
+void UnregisterKeyDevice();
 const std::vector<std::wstring>& CapturedLines();
 void ClearCaptures();
 

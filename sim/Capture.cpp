@@ -209,6 +209,8 @@ void QueueAnswer(const std::wstring& function, const VARIANT& answer, bool stick
     }
 }
 
+bool TakeAnswer(const wchar_t* function, VARIANT* out) { return NextAnswer(function, out); }
+
 const std::vector<std::wstring>& CapturedLines() { return Lines(); }
 
 void ClearCaptures() {

@@ -400,6 +400,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    if (clsid == CLSID_SimKeyDevice) return KeyDeviceClassObject(riid, ppv);
     if (clsid == CLSID_BarcodeGeneratorStandIn) return BarcodeGeneratorFactory()->QueryInterface(riid, ppv);
     if (clsid != CLSID_QuirexSimulator) return CLASS_E_CLASSNOTAVAILABLE;
     return g_factory.QueryInterface(riid, ppv);
@@ -426,7 +427,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     ok = ok && SetKey(barcode, nullptr, L"Barcode generator stand-in") &&
          SetKey(barcode + L"\\InprocServer32", nullptr, path) &&
          SetKey(barcode + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-    if (!ok) return SELFREG_E_CLASS;
+    if (!ok || !RegisterKeyDevice(path)) return SELFREG_E_CLASS;
     ITypeLib* tl = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &tl);
     if (tl) tl->Release();
@@ -439,6 +440,7 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(CLSID_BarcodeGeneratorStandIn)).c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdVersioned);
+    UnregisterKeyDevice();
     UnRegisterTypeLib(LIBID_Quirex, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
     return S_OK;
 }

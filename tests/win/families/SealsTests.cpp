@@ -694,7 +694,7 @@ TEST_F(Seals, ConvertSignToImageStopsAtTheFirstGateThatFails) {
 
 // ---- the pending print style ----------------------------------------------------------------
 
-TEST_F(Seals, DISABLED_PendingPrintStyleGoesWithTheNextSealThatReachesTheEngineOnly) {
+TEST_F(Seals, PendingPrintStyleGoesWithTheNextSealThatReachesTheEngineOnly) {
     ASSERT_TRUE(Open(kThreePages));
     LONG r = 0;
     ASSERT_EQ(fun->CreatePrintWMStyle(UniqueBstr(L"机密").get(), 0.5f, &r), S_OK);
