@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../bridge/Bridge.h"
+#include "../bridge/Positions.h"
 #include "../facade/FoliumFun.h"
 
 using folium::ComPtr;
@@ -194,7 +195,27 @@ HRESULT CFoliumFun::OnCommandClicked(ULONG kind, ULONG controlId) {
 HRESULT CFoliumFun::OnViewEvent2(IDispatch*, ULONGLONG, ULONGLONG, VARIANT_BOOL*) { return S_OK; }
 
 HRESULT CFoliumFun::OnViewLeftClick(IDispatch* view, ULONGLONG, ULONGLONG point, VARIANT_BOOL* handled) {
-    // Placing the pending image stamp comes with the annotation exchange.
+    if (m_nPendingStampCursor == 0 || m_strPendingStampImage.empty()) return S_OK;
+    ComPtr<IQxPageView> pageView;
+    if (view) view->QueryInterface(IID_IQxPageView, pageView.put_void());
+    if (!pageView) return S_OK;
+    // The point packs the client x in its low 16 bits and y in the next 16, both signed.
+    double x = static_cast<SHORT>(point & 0xFFFF);
+    double y = static_cast<SHORT>((point >> 16) & 0xFFFF);
+    LONG page = -1;
+    pageView->PointToPage(&x, &y, &page);
+    if (page < 0) return S_OK;  // outside every page: the stamp stays pending
+    if (m_spApplication) {
+        ComPtr<IQxCursors> cursors;
+        m_spApplication->get_Cursors(cursors.put());
+        if (cursors) cursors->Remove(m_nPendingStampCursor);
+    }
+    UniqueBstr image = m_strPendingStampImage;
+    PlaceImageStamp(page + 1, folium::TruncateToLong(x), folium::TruncateToLong(y), image.get());
+    m_nPendingStampCursor = 0;
+    m_strPendingStampImage.reset();
+    pageView->Refresh();
+    if (handled) *handled = VARIANT_FALSE;
     return S_OK;
 }
 

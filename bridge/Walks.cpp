@@ -183,6 +183,22 @@ void WalkPages(IQxPages* pages, LONG count, FunctionRef<Walk(LONG index, IQxPage
     }
 }
 
+Walk WalkAnnotations(IQxPage* page, FunctionRef<Walk(IQxAnnotation* annotation)> visit) {
+    if (!page) return Walk::Continue;
+    ComPtr<IQxAnnotations> annotations;
+    page->get_Annotations(annotations.put());
+    if (!annotations) return Walk::Continue;
+    LONG count = 0;
+    annotations->get_Count(&count);
+    for (LONG i = 0; i < count; ++i) {
+        ComPtr<IQxAnnotation> annotation;
+        annotations->Item(i, annotation.put());
+        if (!annotation) continue;
+        if (visit(annotation.get()) == Walk::Stop) return Walk::Stop;
+    }
+    return Walk::Continue;
+}
+
 // ---- bookmarks ---------------------------------------------------------------------
 
 void WalkBookmarks(IQxBookmarks* bookmarks, FunctionRef<Walk(IQxBookmark* bookmark, BSTR title)> visit) {
@@ -226,6 +242,10 @@ HitBox ReadHit(IQxTextFinder* finder, HitPart part) {
     if (part == HitPart::FirstCorner) return box;
     hit->get_X2(&box.x2);
     hit->get_Y2(&box.y2);
+    if (part == HitPart::BoxAndSize) {
+        hit->get_Width(&box.width);
+        hit->get_Height(&box.height);
+    }
     return box;
 }
 

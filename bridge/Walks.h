@@ -118,6 +118,11 @@ LONG PageCountOf(IQxPages* pages, LONG fallback);
 // visitor stops; indexes that yield no page are skipped.
 void WalkPages(IQxPages* pages, LONG count, FunctionRef<Walk(LONG index, IQxPage* page)> visit);
 
+// Visits the page's annotations (Annotations.Item by index from 0 to Count - 1) until
+// the visitor stops; indexes that yield no annotation are skipped. Returns Stop when
+// the visitor stopped the walk.
+Walk WalkAnnotations(IQxPage* page, FunctionRef<Walk(IQxAnnotation* annotation)> visit);
+
 // ---- bookmarks ---------------------------------------------------------------------
 
 // Depth-first in document order from Bookmarks.First: each bookmark is visited
@@ -130,14 +135,16 @@ void WalkBookmarks(IQxBookmarks* bookmarks, FunctionRef<Walk(IQxBookmark* bookma
 
 struct HitBox {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    double width = 0, height = 0;  // as the host reports them (HitPart::BoxAndSize only)
 };
 
 // One TextFinder.FindNext on the 1-based page: true when the host reports a hit.
 // status receives the call's HRESULT when asked for.
 bool FindNextHit(IQxTextFinder* finder, LONG page, HRESULT* status = nullptr);
 
-// Which coordinates of a hit a caller needs: the first corner (X1, Y1) or all four.
-enum class HitPart { FirstCorner, Box };
+// Which coordinates of a hit a caller needs: the first corner (X1, Y1), all four, or
+// all four with the host's own Width and Height.
+enum class HitPart { FirstCorner, Box, BoxAndSize };
 
 // The coordinates of TextFinder.Hit (zeros for what is not asked or cannot be read).
 HitBox ReadHit(IQxTextFinder* finder, HitPart part = HitPart::Box);

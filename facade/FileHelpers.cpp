@@ -88,4 +88,36 @@ HRESULT SaveActiveDocumentAs(CFoliumFun& fun, const wchar_t* path, LONG* result)
     return S_OK;
 }
 
+std::wstring DownloadToTempFile(CFoliumFun& fun, BSTR url) {
+    if (!fun.m_spApplication) return {};
+    ComPtr<IQxNetFile> transfer;
+    fun.m_spApplication->CreateNetFile(transfer.put());
+    if (!transfer) return {};
+    transfer->Reset();
+    UniqueBstr address = UniqueBstr::Copy(url ? url : nullptr);
+    if (!address.get()) address = UniqueBstr(L"");
+    VARIANT missing;
+    VariantInit(&missing);
+    missing.vt = VT_ERROR;
+    missing.scode = DISP_E_PARAMNOTFOUND;
+    std::wstring path;
+    VARIANT_BOOL flag = VARIANT_FALSE;
+    if (SUCCEEDED(transfer->Open(0, address.get(), 0, missing, missing, &flag)) && flag) {
+        flag = VARIANT_FALSE;
+        LONG status = 0;
+        if (SUCCEEDED(transfer->Transfer(&flag)) && flag && SUCCEEDED(transfer->get_Status(&status)) &&
+            status == 200) {
+            path = CreateTempFile();
+            if (!path.empty()) {
+                UniqueBstr target(path.c_str());
+                VARIANT_BOOL saved = VARIANT_FALSE;
+                transfer->SaveToFile(0, target.get(), &saved);
+            }
+        }
+    }
+    VARIANT_BOOL closed = VARIANT_FALSE;
+    transfer->Close(&closed);
+    return path;
+}
+
 }  // namespace folium::files

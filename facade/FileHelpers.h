@@ -68,4 +68,11 @@ HRESULT OpenLocalFile(CFoliumFun& fun, const wchar_t* path, ComPtr<IQxDocument>*
 // nothing is saved and the page is not told), else S_OK.
 HRESULT SaveActiveDocumentAs(CFoliumFun& fun, const wchar_t* path, LONG* result);
 
+// Fetches url through the reader's transfer object into a fresh temporary file:
+// Application.CreateNetFile, NetFile.Reset, NetFile.Open, NetFile.Transfer, and only
+// with status 200 a unique name in the system temporary folder and NetFile.SaveToFile;
+// NetFile.Close at the end. Returns that file's path, "" when any step failed (the
+// caller then owns and deletes the file).
+std::wstring DownloadToTempFile(CFoliumFun& fun, BSTR url);
+
 }  // namespace folium::files

@@ -543,4 +543,7 @@ public:
     bool GetSiblingAddIn(BSTR progId, IDispatch** target);
     // Re-reads the host's active document: 0 when one is open, 1 when none.
     LONG RefreshActiveDocument();
+    // Places an image stamp (base64 picture) centred on (x, y) of page pageNo (1-based,
+    // page units): the placement click of a pending stamp.
+    void PlaceImageStamp(LONG pageNo, LONG x, LONG y, BSTR image);
 };

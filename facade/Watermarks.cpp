@@ -12,6 +12,7 @@
 #include "../bridge/Walks.h"
 #include "../support/Base64.h"
 #include "../support/win/CodePages.h"
+#include "../support/win/PathText.h"
 
 using folium::ComPtr;
 using folium::Guarded;
@@ -188,6 +189,8 @@ STDMETHODIMP CFoliumFun::ImageWaterMarkEx(LONG StartPage, LONG EndPage, BSTR str
                                           BSTR /*strExParam*/, VARIANT_BOOL* bResult) {
     if (!bResult) return E_POINTER;
     *bResult = VARIANT_FALSE;
+    // A path or address cut short by a NUL would name another file.
+    if (!folium::PathTextsUsable({strImage})) return S_FALSE;
     return Guarded([&] {
         WatermarkTarget target;
         if (!OpenForWatermarks(m_spApplication.get(), StartPage, EndPage, true, target)) return S_FALSE;

@@ -151,6 +151,19 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
                      {nul(work), text(L""), r4(40), r4(40), text(L"name"), VBool(false), text(L""), VBool(false)},
                      {VT_I4, 1}});
     cases.push_back({L"ConvertSignToImage", {nul(work)}, {VT_I4, 1}});
+    cases.push_back({L"ImageWaterMarkEx",
+                     {VLong(1), VLong(1), nul(work), r4(50), VLong(0), VBool(false), VLong(0), VLong(0), text(L"n"),
+                      VLong(0), text(L"")},
+                     {VT_BOOL, VARIANT_FALSE}});
+
+    cases.push_back({L"InsertImage", {VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(work)}, {VT_I4, 1}});
+    cases.push_back({L"InsertImageExt",
+                     {VLong(1), r4(1), r4(1), r4(10), r4(10), nul(url), VBool(false), r4(1), r4(0)}, {VT_I4, 1}});
+    cases.push_back({L"InsertImageByPosition",
+                     {text(L"1*1"), VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(url), VLong(1)}, {VT_EMPTY}});
+    cases.push_back({L"InsertImageByPositionExt",
+                     {text(L"1*1"), VLong(1), VLong(1), VLong(1), r4(10), r4(10), nul(work), VLong(0), r4(1)},
+                     {VT_EMPTY}});
 
     // Calls that would act on the path, the document or the network.
     const std::vector<std::wstring> acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs",

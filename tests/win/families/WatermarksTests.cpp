@@ -167,6 +167,14 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
     ASSERT_EQ(Image(2, 2, existing.c_str(), &r), S_OK);
     EXPECT_EQ(r, VARIANT_TRUE);
 
+    // A path cut short by a NUL names another file: refused before anything is asked.
+    sim->ClearJournal();
+    std::wstring cut = existing + std::wstring(1, L'\0') + L"other.png";
+    EXPECT_EQ(fun->ImageWaterMarkEx(1, 1, UniqueBstr(cut.c_str(), static_cast<UINT>(cut.size())).get(), 80, 0, 0, 0, 0,
+                                    nullptr, 0, nullptr, &r),
+              S_FALSE);
+    EXPECT_TRUE(JournalLines().empty());
+
     sim->ClearJournal();
     sim->ClearCaptured();
     EXPECT_EQ(Image(1, 1, L"C:\\no\\such\\logo.png", &r), S_FALSE);
