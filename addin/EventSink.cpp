@@ -178,12 +178,12 @@ HRESULT CFoliumFun::OnCommandClicked(ULONG kind, ULONG controlId) {
     if (!control) return S_OK;
     ComPtr<IQxControl> ctl = control.Query<IQxControl>();
     if (!ctl) return S_OK;
+    // A failing host call ends the handler.
     LONG userData = 0;
-    ctl->get_UserData(&userData);
+    if (FAILED(ctl->get_UserData(&userData))) return S_OK;
     if ((static_cast<ULONG>(userData) & 0xF0000000u) != 0xF0000000u) return S_OK;
     UniqueBstr caption, tag;
-    ctl->get_Caption(caption.put());
-    ctl->get_Tag(tag.put());
+    if (FAILED(ctl->get_Caption(caption.put())) || FAILED(ctl->get_Tag(tag.put()))) return S_OK;
     int index = StrToIntW(tag.c_str());
     if (fromMyTools)
         m_spApplication->NotifyToolClick(index, caption.get());
@@ -261,8 +261,7 @@ HRESULT CFoliumFun::OnAnnotationMessage(BSTR message, IDispatch* notification, U
     ComPtr<IQxAnnotation> annot;
     if (FAILED(annotObject->QueryInterface(IID_IQxAnnotation, annot.put_void()))) return S_OK;
     UniqueBstr kind, author;
-    annot->get_Type(kind.put());
-    annot->get_Author(author.put());
+    if (FAILED(annot->get_Type(kind.put())) || FAILED(annot->get_Author(author.put()))) return S_OK;
     const std::wstring msg = message ? std::wstring(message, SysStringLen(message)) : std::wstring();
     const bool own = user == author.c_str();
     const bool stamp = wcscmp(kind.c_str(), L"Stamp") == 0;

@@ -127,21 +127,40 @@ std::vector<std::uint8_t> ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
-// The stamp's appearance as lower-case hexadecimal: the host writes it to a
-// fresh temporary file, which is read whole and deleted.
-std::string ExportedImageHex(IQxAnnotation* a) {
-    const std::wstring folder = TempFolder();
-    wchar_t path[MAX_PATH];
-    if (folder.empty() || !GetTempFileNameW(folder.c_str(), L"", 0, path)) return std::string();
-    UniqueBstr file(path), size;
-    a->ExportImage(file.get(), size.put());
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
-    DeleteFileW(path);
-    return folium::EncodeHex(bytes.data(), bytes.size());
-}
+// The temporary file the host writes stamp appearances to: made on first use,
+// emptied before each stamp and deleted when the text is complete (one file for
+// the whole text: under Wine each new temporary file costs milliseconds).
+class ExportFile {
+public:
+    ExportFile() = default;
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
+    ~ExportFile() {
+        if (!path_.empty()) DeleteFileW(path_.c_str());
+    }
+    // The stamp's appearance as lower-case hexadecimal ("" when it cannot be had).
+    std::string ImageHex(IQxAnnotation* a) {
+        if (path_.empty()) {
+            const std::wstring folder = TempFolder();
+            wchar_t path[MAX_PATH];
+            if (folder.empty() || !GetTempFileNameW(folder.c_str(), L"", 0, path)) return std::string();
+            path_ = path;
+        } else {
+            folium::UniqueHandle truncate(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
+        UniqueBstr file(path_.c_str()), size;
+        a->ExportImage(file.get(), size.put());
+        const std::vector<std::uint8_t> bytes = ReadWholeFile(path_);
+        return folium::EncodeHex(bytes.data(), bytes.size());
+    }
+
+private:
+    std::wstring path_;
+};
 
 // One stamp record (UTF-8 values; the writer orders the keys).
-folium::RecordFields StampRecord(const AnnotationReader& r, LONG kind) {
+folium::RecordFields StampRecord(const AnnotationReader& r, LONG kind, ExportFile& exportFile) {
     const std::wstring info = r.Value(L"AnnotInfo");
     const std::wstring_view infoView(info);
     double showWidth = 0, showHeight = 0;
@@ -174,7 +193,7 @@ folium::RecordFields StampRecord(const AnnotationReader& r, LONG kind) {
             break;
         case 1:
             f.push_back({"annotContent", ""});
-            f.push_back({"annotSignature", ExportedImageHex(r.a)});
+            f.push_back({"annotSignature", exportFile.ImageHex(r.a)});
             break;
         default:
             break;
@@ -213,6 +232,7 @@ bool IsOfd(IQxDocument* document) {
 std::wstring BuildAnnotText(IQxDocument* document, bool withStamps, std::wstring* stampPart) {
     std::wstring text = L"[";
     std::vector<folium::RecordFields> stamps;
+    ExportFile exportFile;
     const bool stampsWanted = withStamps && document && !IsOfd(document);
     ForEachAnnotation(document, [&](IQxAnnotation* a) {
         const AnnotationReader r{a};
@@ -220,7 +240,7 @@ std::wstring BuildAnnotText(IQxDocument* document, bool withStamps, std::wstring
         const LONG kind = r.Integer(&IQxAnnotation::get_Kind);
         if (CompareStringOrdinal(type.c_str(), static_cast<int>(type.size()), L"Text", 4, TRUE) == CSTR_EQUAL)
             AppendCommentRecord(text, r, kind, type);
-        if (stampsWanted && kind == kStampKind) stamps.push_back(StampRecord(r, kind));
+        if (stampsWanted && kind == kStampKind) stamps.push_back(StampRecord(r, kind, exportFile));
     });
     if (stampPart) *stampPart = stamps.empty() ? std::wstring() : FromUtf8(folium::WriteJsonRecords(stamps));
     return text;

@@ -541,6 +541,8 @@ public:
     // The sibling add-in's automation object by ProgID; false (and null) when the host
     // has no such add-in or it is not loaded.
     bool GetSiblingAddIn(BSTR progId, IDispatch** target);
+    // The barcode generator's picture of text as a transparent 16-colour GIF (byte array).
+    folium::ScopedVariant BuildBarcodeImage(LONG nType, BYTE flag, BSTR text);
     // Re-reads the host's active document: 0 when one is open, 1 when none.
     LONG RefreshActiveDocument();
     // Places an image stamp (base64 picture) centred on (x, y) of page pageNo (1-based,

@@ -284,15 +284,16 @@ STDMETHODIMP CFoliumFun::get_Zoom(LONG* pVal) {
     if (!m_spApplication) return S_FALSE;
     return Guarded([&] {
         RefreshActiveDocument();
+        // Without a view the starting values are the answer.
+        double zoom = 1.0;
+        LONG type = 0;
         if (auto view = folium::PageViewOf(m_spActiveDocument.get())) {
-            double zoom = 1.0;
-            LONG type = 0;
             view->get_Zoom(&zoom);
             view->get_ZoomType(&type);
-            if (type == 1) *pVal = -1;
-            else if (type == 2) *pVal = -2;
-            else *pVal = static_cast<LONG>(zoom);  // toward zero
         }
+        if (type == 1) *pVal = -1;
+        else if (type == 2) *pVal = -2;
+        else *pVal = static_cast<LONG>(zoom);  // toward zero
         return S_OK;
     });
 }

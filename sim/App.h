@@ -115,6 +115,8 @@ void CloseDocument(long index);
 // Raises an application event to every advised sink; args in parameter order.
 // Returns the first failing Invoke HRESULT, else S_OK.
 HRESULT RaiseEvent(DISPID id, std::vector<VARIANT>& args);
+// The same with DISPPARAMS as given: rgvarg order, named DISPIDs for the first ones.
+HRESULT RaiseEventRaw(DISPID id, std::vector<VARIANT>& rgvarg, std::vector<DISPID> named);
 void RaiseDocumentEvent(DISPID id, const std::shared_ptr<DocEntry>& entry);
 
 // Object factories (each returns a new reference).
@@ -140,6 +142,8 @@ HRESULT KeyDeviceClassObject(REFIID riid, void** ppv);
 bool RegisterKeyDevice(const std::wstring& modulePath);
 void UnregisterKeyDevice();
 const std::vector<std::wstring>& CapturedLines();
+// Texts the module wrote with OutputDebugStringW, in order.
+const std::vector<std::wstring>& Traces();
 void ClearCaptures();
 
 IQxNetFile* MakeNetFile();

@@ -168,15 +168,20 @@ void CloseDocument(long index) {
 }
 
 HRESULT RaiseEvent(DISPID id, std::vector<VARIANT>& args) {
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    return RaiseEventRaw(id, reversed, {});
+}
+
+HRESULT RaiseEventRaw(DISPID id, std::vector<VARIANT>& rgvarg, std::vector<DISPID> named) {
     std::vector<IDispatch*> sinks;
     for (auto& [cookie, sink] : App().sinks) {
         sink->AddRef();
         sinks.push_back(sink);
     }
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
     HRESULT first = S_OK;
     for (IDispatch* sink : sinks) {
-        DISPPARAMS dp = {reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+        DISPPARAMS dp = {rgvarg.empty() ? nullptr : rgvarg.data(), named.empty() ? nullptr : named.data(),
+                         static_cast<UINT>(rgvarg.size()), static_cast<UINT>(named.size())};
         VARIANT result;
         VariantInit(&result);
         HRESULT hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, &result, nullptr, nullptr);
@@ -260,7 +265,7 @@ class DocumentsObj : public Dual<IQxDocuments> {
 public:
     QX_GETV(L"Documents", Count, LONG, static_cast<LONG>(App().docs.size()))
     STDMETHODIMP Open(VARIANT fileName, VARIANT password, VARIANT owner, VARIANT options, IQxDocument** out) override {
-        Call(L"Documents.Open").v(fileName).v(password).v(owner).v(options).log();
+        QX_TRY(Call(L"Documents.Open").v(fileName).v(password).v(owner).v(options).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         std::wstring path;
@@ -270,7 +275,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Close(VARIANT index) override {
-        Call(L"Documents.Close").v(index).log();
+        QX_TRY(Call(L"Documents.Close").v(index).log());
         long long i = App().active;
         if (!IsMissing(index) && !VariantToLong(index, &i)) return E_INVALIDARG;
         if (i < 0 || i >= static_cast<long long>(App().docs.size())) return S_OK;
@@ -278,12 +283,12 @@ public:
         return S_OK;
     }
     STDMETHODIMP get_ActiveDocument(IQxDocument** v) override {
-        JGet(L"Documents.ActiveDocument");
+        QX_TRY(JGet(L"Documents.ActiveDocument"), v);
         auto e = ActiveEntry();
         return Out(e ? MakeDocument(e) : nullptr, v);
     }
     STDMETHODIMP OpenURL(BSTR url, VARIANT password, LONG* result) override {
-        Call(L"Documents.OpenURL").s(url).v(password).log();
+        QX_TRY(Call(L"Documents.OpenURL").s(url).v(password).log(), result);
         if (!result) return E_POINTER;
         std::wstring u = Str(url);
         std::wstring name = u.substr(u.find_last_of(L'/') + 1);
@@ -302,7 +307,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Item(LONG index, IQxDocument** out) override {
-        Call(L"Documents.Item").n(index).log();
+        QX_TRY(Call(L"Documents.Item").n(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         if (index < 0 || index >= static_cast<LONG>(App().docs.size())) return DISP_E_BADINDEX;
@@ -327,7 +332,7 @@ private:
 class PanesObj : public Dual<IQxPanes> {
 public:
     STDMETHODIMP Item(VARIANT index, IQxPane** out) override {
-        Call(L"Panes.Item").v(index).log();
+        QX_TRY(Call(L"Panes.Item").v(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         auto& panes = App().panes;
@@ -348,20 +353,20 @@ public:
 class TabBarsObj : public Dual<IQxTabBars> {
 public:
     STDMETHODIMP SetVisible(LONG index, VARIANT_BOOL visible) override {
-        Call(L"TabBars.SetVisible").n(index).n(visible).log();
+        QX_TRY(Call(L"TabBars.SetVisible").n(index).n(visible).log());
         if (!Valid(index)) return DISP_E_BADINDEX;
         App().tabBars[index]->visible = visible != 0;
         return S_OK;
     }
     STDMETHODIMP GetVisible(LONG index, VARIANT_BOOL* visible) override {
-        Call(L"TabBars.GetVisible").n(index).log();
+        QX_TRY(Call(L"TabBars.GetVisible").n(index).log(), visible);
         if (!visible) return E_POINTER;
         if (!Valid(index)) return DISP_E_BADINDEX;
         *visible = QX_VB(App().tabBars[index]->visible);
         return S_OK;
     }
     STDMETHODIMP get_Name(LONG index, BSTR* value) override {
-        Call(L"TabBars.Name").n(index).log();
+        QX_TRY(Call(L"TabBars.Name").n(index).log(), value);
         if (!Valid(index)) return DISP_E_BADINDEX;
         return OutString(App().tabBars[index]->name, value);
     }
@@ -374,7 +379,7 @@ private:
 class WorkspaceObj : public Dual<IQxWorkspace> {
 public:
     STDMETHODIMP get_Panes(IQxPanes** v) override {
-        JGet(L"Workspace.Panes");
+        QX_TRY(JGet(L"Workspace.Panes"), v);
         return Out(new PanesObj, v);
     }
     QX_GETV(L"Workspace", StateBar1Visible, VARIANT_BOOL, QX_VB(App().stateBar1))
@@ -382,7 +387,7 @@ public:
     QX_GETV(L"Workspace", StateBar2Visible, VARIANT_BOOL, QX_VB(App().stateBar2))
     QX_PUTB(L"Workspace", StateBar2Visible, App().stateBar2)
     STDMETHODIMP get_TabBars(IQxTabBars** v) override {
-        JGet(L"Workspace.TabBars");
+        QX_TRY(JGet(L"Workspace.TabBars"), v);
         return Out(new TabBarsObj, v);
     }
 };
@@ -407,7 +412,7 @@ public:
     QX_GETV(L"Control", Visible, VARIANT_BOOL, QX_VB(c_->visible))
     QX_PUTB(L"Control", Visible, c_->visible)
     STDMETHODIMP get_Index(LONG* v) override {
-        JGet(L"Control.Index");
+        QX_TRY(JGet(L"Control.Index"), v);
         if (!v) return E_POINTER;
         *v = 0;
         for (size_t i = 0; list_ && i < list_->size(); ++i)
@@ -426,12 +431,12 @@ public:
     QX_GETV(L"Control", FaceId, LONG, c_->faceId)
     QX_PUTN(L"Control", FaceId, LONG, c_->faceId)
     STDMETHODIMP SetEnabled(VARIANT_BOOL e) override {
-        Call(Kind(L"SetEnabled").c_str()).n(e).log();
+        QX_TRY(Call(Kind(L"SetEnabled").c_str()).n(e).log());
         c_->enabled = e != 0;
         return S_OK;
     }
     STDMETHODIMP SetVisible(VARIANT_BOOL v) override {
-        Call(Kind(L"SetVisible").c_str()).n(v).log();
+        QX_TRY(Call(Kind(L"SetVisible").c_str()).n(v).log());
         c_->visible = v != 0;
         return S_OK;
     }
@@ -462,7 +467,7 @@ class PopupObj : public ControlBase<IQxPopup> {
 public:
     using ControlBase::ControlBase;
     STDMETHODIMP get_Controls(IQxControls** v) override {
-        JGet(L"Popup.Controls");
+        QX_TRY(JGet(L"Popup.Controls"), v);
         return Out(MakeControls(c_, &c_->children, false), v);
     }
 };
@@ -487,7 +492,7 @@ public:
         }
     }
     STDMETHODIMP Item(VARIANT index, IQxControl** out) override {
-        Call(L"Controls.Item").v(index).log();
+        QX_TRY(Call(L"Controls.Item").v(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         std::wstring tag;
@@ -503,7 +508,7 @@ public:
     }
     QX_GETV(L"Controls", Count, LONG, static_cast<LONG>(list_->size()))
     STDMETHODIMP Add(VARIANT type, VARIANT before, VARIANT id, IQxControl** out) override {
-        Call(L"Controls.Add").v(type).v(before).v(id).log();
+        QX_TRY(Call(L"Controls.Add").v(type).v(before).v(id).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         if (flat_) return E_NOTIMPL;
@@ -553,15 +558,15 @@ public:
     QX_GETV(L"CommandBar", Enabled, VARIANT_BOOL, QX_VB(b_->enabled))
     QX_PUTB(L"CommandBar", Enabled, b_->enabled)
     STDMETHODIMP get_Controls(IQxControls** v) override {
-        JGet(L"CommandBar.Controls");
+        QX_TRY(JGet(L"CommandBar.Controls"), v);
         return Out(MakeControls(b_, &b_->controls, false), v);
     }
     STDMETHODIMP Refresh() override {
-        Journal(L"CommandBar.Refresh()");
+        QX_TRY(Journal(L"CommandBar.Refresh()"));
         return S_OK;
     }
     STDMETHODIMP FindControl(VARIANT type, VARIANT id, IQxControl** out) override {
-        Call(L"CommandBar.FindControl").v(type).v(id).log();
+        QX_TRY(Call(L"CommandBar.FindControl").v(type).v(id).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         long long t = 0, i = 0;
@@ -579,7 +584,7 @@ private:
 class CommandBarsObj : public Dual<IQxCommandBars> {
 public:
     STDMETHODIMP Item(VARIANT index, IQxCommandBar** out) override {
-        Call(L"CommandBars.Item").v(index).log();
+        QX_TRY(Call(L"CommandBars.Item").v(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         auto& bars = App().bars;
@@ -596,7 +601,7 @@ public:
     }
     QX_GETV(L"CommandBars", Count, LONG, static_cast<LONG>(App().bars.size()))
     STDMETHODIMP Add(VARIANT name, VARIANT position, IQxCommandBar** out) override {
-        Call(L"CommandBars.Add").v(name).v(position).log();
+        QX_TRY(Call(L"CommandBars.Add").v(name).v(position).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         std::wstring n;
@@ -608,11 +613,11 @@ public:
         return S_OK;
     }
     STDMETHODIMP Refresh() override {
-        Journal(L"CommandBars.Refresh()");
+        QX_TRY(Journal(L"CommandBars.Refresh()"));
         return S_OK;
     }
     STDMETHODIMP get_Controls(IQxControls** v) override {
-        JGet(L"CommandBars.Controls");
+        QX_TRY(JGet(L"CommandBars.Controls"), v);
         return Out(MakeControls(nullptr, nullptr, true), v);
     }
 };
@@ -624,7 +629,7 @@ public:
     explicit ToolObj(long index) : index_(index) {}
     QX_GETS(L"Tool", Name, App().tools[index_])
     STDMETHODIMP Activate() override {
-        Journal(L"Tool.Activate()");
+        QX_TRY(Journal(L"Tool.Activate()"));
         App().currentTool = index_;
         std::vector<VARIANT> args(1);
         args[0].vt = VT_I4;
@@ -640,7 +645,7 @@ private:
 class ToolsObj : public Dual<IQxTools> {
 public:
     STDMETHODIMP Item(VARIANT index, IQxTool** out) override {
-        Call(L"Tools.Item").v(index).log();
+        QX_TRY(Call(L"Tools.Item").v(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         auto& tools = App().tools;
@@ -656,7 +661,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP get_Current(IQxTool** v) override {
-        JGet(L"Tools.Current");
+        QX_TRY(JGet(L"Tools.Current"), v);
         return Out(new ToolObj(App().currentTool), v);
     }
     QX_GETV(L"Tools", Count, LONG, static_cast<LONG>(App().tools.size()))
@@ -665,12 +670,12 @@ public:
 class CursorsObj : public Dual<IQxCursors> {
 public:
     STDMETHODIMP Begin() override {
-        Journal(L"Cursors.Begin()");
+        QX_TRY(Journal(L"Cursors.Begin()"));
         App().pendingCursor = App().nextCursor++;
         return S_OK;
     }
     STDMETHODIMP AddImage(VARIANT image, LONG transparent, LONG* id) override {
-        Call(L"Cursors.AddImage").v(image).n(transparent).log();
+        QX_TRY(Call(L"Cursors.AddImage").v(image).n(transparent).log(), id);
         if (!id) return E_POINTER;
         AppState& a = App();
         long cid = a.pendingCursor ? a.pendingCursor : a.nextCursor++;
@@ -682,7 +687,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Remove(LONG id) override {
-        Call(L"Cursors.Remove").n(id).log();
+        QX_TRY(Call(L"Cursors.Remove").n(id).log());
         App().cursors.erase(id);
         return S_OK;
     }
@@ -691,7 +696,7 @@ public:
 class ImageStoreObj : public Dual<IQxImageStore> {
 public:
     STDMETHODIMP Add(VARIANT image, LONG key, LONG* faceId) override {
-        Call(L"ImageStore.Add").v(image).n(key).log();
+        QX_TRY(Call(L"ImageStore.Add").v(image).n(key).log(), faceId);
         if (!faceId) return E_POINTER;
         std::string bytes;
         if (!VariantToBytes(image, &bytes) || bytes.empty()) return E_INVALIDARG;
@@ -711,7 +716,7 @@ public:
         if (object_) object_->Release();
     }
     STDMETHODIMP get_Object(IDispatch** v) override {
-        JGet(L"COMAddIn.Object");
+        QX_TRY(JGet(L"COMAddIn.Object"), v);
         return OutAddRef(object_, v);
     }
     QX_GETS(L"COMAddIn", ProgId, progId_)
@@ -725,7 +730,7 @@ private:
 class COMAddInsObj : public Dual<IQxCOMAddIns> {
 public:
     STDMETHODIMP Item(VARIANT index, IQxCOMAddIn** out) override {
-        Call(L"COMAddIns.Item").v(index).log();
+        QX_TRY(Call(L"COMAddIns.Item").v(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         auto& list = App().addIns;
@@ -777,17 +782,17 @@ public:
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         if (!sink || !cookie) return E_POINTER;
         *cookie = 0;
+        QX_TRY(Journal(L"ConnectionPoint.Advise()"));
         IDispatch* d = nullptr;
         if (FAILED(sink->QueryInterface(DIID__IQxApplicationEvents, reinterpret_cast<void**>(&d))) &&
             FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d))))
             return CONNECT_E_CANNOTCONNECT;
         *cookie = App().nextCookie++;
         App().sinks[*cookie] = d;
-        Journal(L"ConnectionPoint.Advise()");
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
-        Call(L"ConnectionPoint.Unadvise").n(cookie).log();
+        QX_TRY(Call(L"ConnectionPoint.Unadvise").n(cookie).log());
         auto it = App().sinks.find(cookie);
         if (it == App().sinks.end()) return CONNECT_E_NOCONNECTION;
         IDispatch* d = it->second;
@@ -828,57 +833,57 @@ public:
     }
 
     STDMETHODIMP get_Documents(IQxDocuments** v) override {
-        JGet(L"Application.Documents");
+        QX_TRY(JGet(L"Application.Documents"), v);
         return Out(new DocumentsObj, v);
     }
     STDMETHODIMP get_Name(BSTR* v) override {
-        JGet(L"Application.Name");
+        QX_TRY(JGet(L"Application.Name"), v);
         return OutString(L"Quirex Reader", v);
     }
     STDMETHODIMP get_CommandBars(IQxCommandBars** v) override {
-        JGet(L"Application.CommandBars");
+        QX_TRY(JGet(L"Application.CommandBars"), v);
         return Out(new CommandBarsObj, v);
     }
     STDMETHODIMP get_COMAddIns(IQxCOMAddIns** v) override {
-        JGet(L"Application.COMAddIns");
+        QX_TRY(JGet(L"Application.COMAddIns"), v);
         return Out(new COMAddInsObj, v);
     }
     STDMETHODIMP get_ImageStore(IQxImageStore** v) override {
-        JGet(L"Application.ImageStore");
+        QX_TRY(JGet(L"Application.ImageStore"), v);
         return Out(new ImageStoreObj, v);
     }
     STDMETHODIMP get_Cursors(IQxCursors** v) override {
-        JGet(L"Application.Cursors");
+        QX_TRY(JGet(L"Application.Cursors"), v);
         return Out(new CursorsObj, v);
     }
     STDMETHODIMP get_MainFrame(IQxMainFrame** v) override {
-        JGet(L"Application.MainFrame");
+        QX_TRY(JGet(L"Application.MainFrame"), v);
         return Out(new MainFrameObj, v);
     }
     QX_PUTB(L"Application", FullSize, App().fullSize)
     QX_GETV(L"Application", FullSize, VARIANT_BOOL, QX_VB(App().fullSize))
     STDMETHODIMP get_Tools(IQxTools** v) override {
-        JGet(L"Application.Tools");
+        QX_TRY(JGet(L"Application.Tools"), v);
         return Out(new ToolsObj, v);
     }
     STDMETHODIMP NewPoint(IQxPoint** p) override {
-        Journal(L"Application.NewPoint()");
+        QX_TRY(Journal(L"Application.NewPoint()"), p);
         return Out(MakePoint(0, 0), p);
     }
     QX_GETV(L"Application", Hidden, VARIANT_BOOL, QX_VB(App().hidden))
     QX_PUTB(L"Application", Hidden, App().hidden)
     STDMETHODIMP Alert(BSTR text, LONG flags, LONG* result) override {
-        Call(L"Application.Alert").s(text).n(flags).log();
+        QX_TRY(Call(L"Application.Alert").s(text).n(flags).log(), result);
         Notify(L"Alert(" + Quote(Str(text)) + L", " + Num((long long)flags) + L")");
         if (result) *result = 0;
         return S_OK;
     }
     STDMETHODIMP CreateNetFile(IQxNetFile** nf) override {
-        Journal(L"Application.CreateNetFile()");
+        QX_TRY(Journal(L"Application.CreateNetFile()"), nf);
         return Out(MakeNetFile(), nf);
     }
     STDMETHODIMP RunCommand(LONG code) override {
-        Call(L"Application.RunCommand").n(code).log();
+        QX_TRY(Call(L"Application.RunCommand").n(code).log());
         return S_OK;
     }
     QX_GETV(L"Application", SaveAllowed, LONG, App().saveAllowed)
@@ -886,30 +891,30 @@ public:
     QX_GETV(L"Application", PrintRight, LONG, App().printRight)
     QX_PUTN(L"Application", PrintRight, LONG, App().printRight)
     STDMETHODIMP NotifyToolClick(LONG index, BSTR caption) override {
-        Call(L"Application.NotifyToolClick").n(index).s(caption).log();
+        QX_TRY(Call(L"Application.NotifyToolClick").n(index).s(caption).log());
         Notify(L"NotifyToolClick(" + Num((long long)index) + L", " + Quote(Str(caption)) + L")");
         return S_OK;
     }
     STDMETHODIMP NotifyMenuClick(LONG index, BSTR caption) override {
-        Call(L"Application.NotifyMenuClick").n(index).s(caption).log();
+        QX_TRY(Call(L"Application.NotifyMenuClick").n(index).s(caption).log());
         Notify(L"NotifyMenuClick(" + Num((long long)index) + L", " + Quote(Str(caption)) + L")");
         return S_OK;
     }
     STDMETHODIMP SaveFinished() override {
-        Journal(L"Application.SaveFinished()");
+        QX_TRY(Journal(L"Application.SaveFinished()"));
         Notify(L"SaveFinished()");
         return S_OK;
     }
     QX_GETS(L"Application", FileName, App().fileName)
     QX_PUTS(L"Application", FileName, App().fileName)
     STDMETHODIMP AppendHideKeywords(BSTR keywords, LONG* result) override {
-        Call(L"Application.AppendHideKeywords").s(keywords).log();
+        QX_TRY(Call(L"Application.AppendHideKeywords").s(keywords).log(), result);
         App().hideKeywords.push_back(Str(keywords));
         if (result) *result = static_cast<LONG>(App().hideKeywords.size());
         return S_OK;
     }
     STDMETHODIMP EnabledHideKeywords(LONG ch, VARIANT_BOOL value, LONG* result) override {
-        Call(L"Application.EnabledHideKeywords").n(ch).n(value).log();
+        QX_TRY(Call(L"Application.EnabledHideKeywords").n(ch).n(value).log(), result);
         if (result) *result = 0;
         return S_OK;
     }

@@ -45,7 +45,7 @@ bool NextAnswer(const wchar_t* fn, VARIANT* out) {
 
 void Log(const std::wstring& line) {
     Lines().push_back(line);
-    Journal(L"Win32." + line);
+    JournalLine(L"Win32." + line);
 }
 
 long AnswerLong(const VARIANT& v, long def) {
@@ -72,12 +72,20 @@ BOOL FileDialog(const wchar_t* fn, LPOPENFILENAMEW ofn) {
     std::wstring initial = ofn && ofn->lpstrFile ? ofn->lpstrFile : L"";
     Log(std::wstring(fn) + L"(" + Quote(filter) + L", " + Quote(ofn && ofn->lpstrInitialDir ? ofn->lpstrInitialDir : L"") +
         L", " + Quote(initial) + L", " + Quote(ofn && ofn->lpstrDefExt ? ofn->lpstrDefExt : L"") + L", " +
-        Num((long long)(ofn ? ofn->Flags : 0)) + L")");
+        Num((long long)(ofn ? ofn->Flags : 0)) + L", " +
+        (ofn && ofn->lpstrTitle ? Quote(ofn->lpstrTitle) : std::wstring(L"null")) + L", " +
+        Num((long long)(ofn ? ofn->nFilterIndex : 0)) + L")");
     VARIANT a;
     std::wstring path;
     bool have = NextAnswer(fn, &a) && VariantToText(a, &path);
     VariantClear(&a);
     if (!have || path.empty() || !ofn || !ofn->lpstrFile) return FALSE;  // cancelled
+    // "N|path" also picks the N-th filter, as a user who changes the file type.
+    size_t bar = path.find(L'|');
+    if (bar != std::wstring::npos && bar > 0 && path.find_first_not_of(L"0123456789") == bar) {
+        ofn->nFilterIndex = static_cast<DWORD>(_wtol(path.substr(0, bar).c_str()));
+        path = path.substr(bar + 1);
+    }
     if (path.size() + 1 > ofn->nMaxFile) return FALSE;
     wcscpy(ofn->lpstrFile, path.c_str());
     size_t slash = path.find_last_of(L"\\/");
@@ -89,6 +97,18 @@ BOOL FileDialog(const wchar_t* fn, LPOPENFILENAMEW ofn) {
 
 BOOL WINAPI HookGetOpenFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(L"GetOpenFileNameW", ofn); }
 BOOL WINAPI HookGetSaveFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(L"GetSaveFileNameW", ofn); }
+
+std::vector<std::wstring>& TraceLines() {
+    static std::vector<std::wstring> l;
+    return l;
+}
+
+// Trace lines are kept apart from the captured calls: a module traces often, and
+// tests of its dialogs and messages should not have to skip them.
+void WINAPI HookOutputDebugStringW(LPCWSTR text) {
+    TraceLines().push_back(text ? text : L"");
+    OutputDebugStringW(text);
+}
 
 BOOL WINAPI HookChooseColorW(LPCHOOSECOLORW cc) {
     Log(L"ChooseColorW(" + Num((long long)(cc ? cc->rgbResult : 0)) + L", " + Num((long long)(cc ? cc->Flags : 0)) + L")");
@@ -161,6 +181,7 @@ const Hook kHooks[] = {
     {"ChooseColorW", reinterpret_cast<void*>(&HookChooseColorW)},
     {"GetLocalTime", reinterpret_cast<void*>(&HookGetLocalTime)},
     {"GetUserNameW", reinterpret_cast<void*>(&HookGetUserNameW)},
+    {"OutputDebugStringW", reinterpret_cast<void*>(&HookOutputDebugStringW)},
 };
 
 }  // namespace
@@ -212,6 +233,7 @@ void QueueAnswer(const std::wstring& function, const VARIANT& answer, bool stick
 bool TakeAnswer(const wchar_t* function, VARIANT* out) { return NextAnswer(function, out); }
 
 const std::vector<std::wstring>& CapturedLines() { return Lines(); }
+const std::vector<std::wstring>& Traces() { return TraceLines(); }
 
 void ClearCaptures() {
     for (auto& [fn, a] : Table()) {
@@ -220,6 +242,7 @@ void ClearCaptures() {
     }
     Table().clear();
     Lines().clear();
+    TraceLines().clear();
 }
 
 }  // namespace qxsim

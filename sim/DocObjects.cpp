@@ -125,7 +125,7 @@ public:
     QX_GETV(L"Annotation", Width, DOUBLE, a_->right - a_->left)
     QX_GETV(L"Annotation", Height, DOUBLE, a_->top - a_->bottom)
     STDMETHODIMP SetRect(DOUBLE l, DOUBLE b, DOUBLE r, DOUBLE t) override {
-        Call(L"Annotation.SetRect").d(l).d(b).d(r).d(t).log();
+        QX_TRY(Call(L"Annotation.SetRect").d(l).d(b).d(r).d(t).log());
         a_->left = std::min(l, r);
         a_->right = std::max(l, r);
         a_->bottom = std::min(b, t);
@@ -134,7 +134,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetImage(VARIANT image, LONG* result) override {
-        Call(L"Annotation.SetImage").v(image).log();
+        QX_TRY(Call(L"Annotation.SetImage").v(image).log(), result);
         if (!result) return E_POINTER;
         std::wstring text;
         std::string bytes;
@@ -167,7 +167,7 @@ public:
     QX_GETS(L"Annotation", BlendMode, a_->blendMode)
     STDMETHODIMP put_BlendMode(BSTR v) override { return Change(L"BlendMode", Quote(Str(v)), [&] { a_->blendMode = Str(v); }); }
     STDMETHODIMP Commit() override {
-        Journal(L"Annotation.Commit()");
+        QX_TRY(Journal(L"Annotation.Commit()"));
         a_->committed = true;
         Touch();
         return S_OK;
@@ -184,13 +184,13 @@ public:
     QX_GETS(L"Annotation", CreationDate, a_->creationDate)
     QX_GETS(L"Annotation", ModDate, a_->modDate)
     STDMETHODIMP get_Popup(IQxAnnotPopup** v) override {
-        JGet(L"Annotation.Popup");
+        QX_TRY(JGet(L"Annotation.Popup"), v);
         return Out(a_->hasPopup ? new AnnotPopupObj(a_) : nullptr, v);
     }
     QX_GETV(L"Annotation", Color, LONG, a_->color)
     STDMETHODIMP put_Color(LONG v) override { return Change(L"Color", Num((long long)v), [&] { a_->color = v; }); }
     STDMETHODIMP Delete() override {
-        Journal(L"Annotation.Delete()");
+        QX_TRY(Journal(L"Annotation.Delete()"));
         if (a_->page) {
             auto& list = a_->page->annots;
             list.erase(std::remove(list.begin(), list.end(), a_), list.end());
@@ -201,7 +201,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP get_TextStyle(IQxTextStyle** v) override {
-        JGet(L"Annotation.TextStyle");
+        QX_TRY(JGet(L"Annotation.TextStyle"), v);
         return Out(new TextStyleObj(a_), v);
     }
     QX_GETV(L"Annotation", Rotation, LONG, a_->rotation)
@@ -213,7 +213,7 @@ public:
     QX_GETV(L"Annotation", Visible, VARIANT_BOOL, QX_VB(a_->visible))
     STDMETHODIMP put_Visible(VARIANT_BOOL v) override { return Change(L"Visible", Num((long long)v), [&] { a_->visible = v != 0; }); }
     STDMETHODIMP SetValue(BSTR key, BSTR value) override {
-        Call(L"Annotation.SetValue").s(key).s(value).log();
+        QX_TRY(Call(L"Annotation.SetValue").s(key).s(value).log());
         a_->values[Str(key)] = Str(value);
         Touch();
         // Custom values are entries of the annotation's dictionary: this one is its creation date.
@@ -221,26 +221,26 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetValue(BSTR key, BSTR* value) override {
-        Call(L"Annotation.GetValue").s(key).log();
+        QX_TRY(Call(L"Annotation.GetValue").s(key).log(), value);
         auto it = a_->values.find(Str(key));
         return OutString(it == a_->values.end() ? L"" : it->second, value);
     }
     STDMETHODIMP GoTo() override {
-        Journal(L"Annotation.GoTo()");
+        QX_TRY(Journal(L"Annotation.GoTo()"));
         if (a_->page) e_->view.currentPage = a_->page->index + 1;
         return S_OK;
     }
     STDMETHODIMP UpdateAppearance() override {
-        Journal(L"Annotation.UpdateAppearance()");
+        QX_TRY(Journal(L"Annotation.UpdateAppearance()"));
         return S_OK;
     }
     STDMETHODIMP ResetOutput(LONG mode) override {
-        Call(L"Annotation.ResetOutput").n(mode).log();
+        QX_TRY(Call(L"Annotation.ResetOutput").n(mode).log());
         return S_OK;
     }
     QX_GETV(L"Annotation", StampKind, LONG, a_->stampKind)
     STDMETHODIMP ExportImage(BSTR fileName, BSTR* size) override {
-        Call(L"Annotation.ExportImage").s(fileName).log();
+        QX_TRY(Call(L"Annotation.ExportImage").s(fileName).log(), size);
         if (!WriteWholeFile(Str(fileName), a_->image)) return E_FAIL;
         return OutString(SizeText(*a_), size);
     }
@@ -250,7 +250,7 @@ public:
 private:
     template <class F>
     HRESULT Change(const wchar_t* name, const std::wstring& value, F apply) {
-        JPut(std::wstring(L"Annotation.") + name, value);
+        QX_TRY(JPut(std::wstring(L"Annotation.") + name, value));
         apply();
         Touch();
         return S_OK;
@@ -268,7 +268,7 @@ public:
     AnnotationsObj(EntryPtr e, std::shared_ptr<PageData> p) : e_(std::move(e)), p_(std::move(p)) {}
     QX_GETV(L"Annotations", Count, LONG, static_cast<LONG>(p_->annots.size()))
     STDMETHODIMP Item(LONG index, IQxAnnotation** out) override {
-        Call(L"Annotations.Item").n(index).log();
+        QX_TRY(Call(L"Annotations.Item").n(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         if (index < 0 || index >= static_cast<LONG>(p_->annots.size())) return DISP_E_BADINDEX;
@@ -276,7 +276,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Add(LONG kind, IQxAnnotation** out) override {
-        Call(L"Annotations.Add").n(kind).log();
+        QX_TRY(Call(L"Annotations.Add").n(kind).log(), out);
         auto a = std::make_shared<AnnotData>();
         a->kind = kind;
         a->type = kind == 0 ? L"Text" : kind == 2 ? L"FreeText" : kind == 12 ? L"Stamp" : L"Annotation";
@@ -301,19 +301,19 @@ class PageObj : public Dual<IQxPage> {
 public:
     PageObj(EntryPtr e, std::shared_ptr<PageData> p) : e_(std::move(e)), p_(std::move(p)) {}
     STDMETHODIMP get_Annotations(IQxAnnotations** v) override {
-        JGet(L"Page.Annotations");
+        QX_TRY(JGet(L"Page.Annotations"), v);
         return Out(new AnnotationsObj(e_, p_), v);
     }
     QX_GETV(L"Page", Width, DOUBLE, p_->width)
     QX_GETV(L"Page", Height, DOUBLE, p_->height)
     STDMETHODIMP Update() override {
-        Journal(L"Page.Update()");
+        QX_TRY(Journal(L"Page.Update()"));
         return S_OK;
     }
     QX_GETV(L"Page", Rotation, LONG, p_->rotation)
     QX_GETS(L"Page", Text, p_->Text())
     STDMETHODIMP Grayscale() override {
-        Journal(L"Page.Grayscale()");
+        QX_TRY(Journal(L"Page.Grayscale()"));
         p_->grayscale = true;
         e_->data->modified = 1;
         return S_OK;
@@ -340,7 +340,7 @@ public:
     explicit PagesObj(EntryPtr e) : e_(std::move(e)) {}
     QX_GETV(L"Pages", Count, LONG, PageCount(e_))
     STDMETHODIMP Item(LONG index, IQxPage** out) override {
-        Call(L"Pages.Item").n(index).log();
+        QX_TRY(Call(L"Pages.Item").n(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         if (index < 0 || index >= PageCount(e_)) return DISP_E_BADINDEX;
@@ -348,7 +348,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Insert(BSTR fileName, LONG place, BSTR range, LONG* result) override {
-        Call(L"Pages.Insert").s(fileName).n(place).s(range).log();
+        QX_TRY(Call(L"Pages.Insert").s(fileName).n(place).s(range).log(), result);
         if (!result) return E_POINTER;
         *result = 0;
         DocData src;
@@ -368,7 +368,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Delete(BSTR range, LONG* result) override {
-        Call(L"Pages.Delete").s(range).log();
+        QX_TRY(Call(L"Pages.Delete").s(range).log(), result);
         if (!result) return E_POINTER;
         long first = 0, last = 0;
         auto& pages = e_->data->pages;
@@ -391,7 +391,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Refresh() override {
-        Journal(L"Pages.Refresh()");
+        QX_TRY(Journal(L"Pages.Refresh()"));
         return S_OK;
     }
 
@@ -412,12 +412,12 @@ class PageViewObj : public Dual<IQxPageView> {
 public:
     explicit PageViewObj(EntryPtr e) : e_(std::move(e)) {}
     STDMETHODIMP SetCursor(LONG id) override {
-        Call(L"PageView.SetCursor").n(id).log();
+        QX_TRY(Call(L"PageView.SetCursor").n(id).log());
         e_->view.cursor = id;
         return S_OK;
     }
     STDMETHODIMP PointToPage(DOUBLE* x, DOUBLE* y, LONG* page) override {
-        Call(L"PageView.PointToPage").d(x ? *x : 0).d(y ? *y : 0).n(page ? *page : 0).log();
+        QX_TRY(Call(L"PageView.PointToPage").d(x ? *x : 0).d(y ? *y : 0).n(page ? *page : 0).log(), page);
         if (!x || !y || !page) return E_POINTER;
         // The current page is drawn at the client origin at the current zoom.
         long count = PageCount(e_);
@@ -439,12 +439,12 @@ public:
         return S_OK;
     }
     STDMETHODIMP Refresh() override {
-        Journal(L"PageView.Refresh()");
+        QX_TRY(Journal(L"PageView.Refresh()"));
         return S_OK;
     }
     QX_GETV(L"PageView", Zoom, DOUBLE, e_->view.zoom)
     STDMETHODIMP put_Zoom(DOUBLE v) override {
-        JPut(L"PageView.Zoom", Num((double)v));
+        QX_TRY(JPut(L"PageView.Zoom", Num((double)v)));
         e_->view.zoom = v;
         e_->view.zoomType = 0;
         return S_OK;
@@ -452,31 +452,31 @@ public:
     QX_GETV(L"PageView", WindowHandle, LONGLONG, reinterpret_cast<LONGLONG>(ViewWindow()))
     QX_GETV(L"PageView", CurrentPage, LONG, e_->view.currentPage)
     STDMETHODIMP put_CurrentPage(LONG v) override {
-        JPut(L"PageView.CurrentPage", Num((long long)v));
+        QX_TRY(JPut(L"PageView.CurrentPage", Num((long long)v)));
         long count = PageCount(e_);
         if (count > 0) e_->view.currentPage = std::clamp(static_cast<long>(v), 1L, count);
         return S_OK;
     }
     STDMETHODIMP get_ScrollPosition(IQxPoint** v) override {
-        JGet(L"PageView.ScrollPosition");
+        QX_TRY(JGet(L"PageView.ScrollPosition"), v);
         return Out(new PointObj(e_->view.scrollX, e_->view.scrollY), v);
     }
     STDMETHODIMP put_ScrollPosition(IQxPoint* v) override {
         if (!v) return E_POINTER;
-        bool was = Recording();
-        SetRecording(false);
         double x = 0, y = 0;
-        v->get_X(&x);
-        v->get_Y(&y);
-        SetRecording(was);
-        JPut(L"PageView.ScrollPosition", L"(" + Num(x) + L", " + Num(y) + L")");
+        {
+            InternalScope internal;
+            v->get_X(&x);
+            v->get_Y(&y);
+        }
+        QX_TRY(JPut(L"PageView.ScrollPosition", L"(" + Num(x) + L", " + Num(y) + L")"));
         e_->view.scrollX = x;
         e_->view.scrollY = y;
         return S_OK;
     }
     QX_GETV(L"PageView", Rotation, LONG, e_->view.rotation)
     STDMETHODIMP RotateBy(LONG degrees) override {
-        Call(L"PageView.RotateBy").n(degrees).log();
+        QX_TRY(Call(L"PageView.RotateBy").n(degrees).log());
         e_->view.rotation = ((e_->view.rotation + degrees) % 360 + 360) % 360;
         return S_OK;
     }
@@ -495,7 +495,7 @@ class DocWindowObj : public Dual<IQxDocWindow> {
 public:
     explicit DocWindowObj(EntryPtr e) : e_(std::move(e)) {}
     STDMETHODIMP get_View(IQxPageView** v) override {
-        JGet(L"DocWindow.View");
+        QX_TRY(JGet(L"DocWindow.View"), v);
         return Out(new PageViewObj(e_), v);
     }
 
@@ -511,7 +511,7 @@ public:
     QX_GETV(L"Field", Kind, LONG, f_->kind)
     QX_GETS(L"Field", Name, f_->name)
     STDMETHODIMP get_Signature(IDispatch** v) override {
-        JGet(L"Field.Signature");
+        QX_TRY(JGet(L"Field.Signature"), v);
         if (!v) return E_POINTER;
         *v = nullptr;
         if (f_->kind == 6 && f_->signedField) {
@@ -524,12 +524,12 @@ public:
         return S_OK;
     }
     STDMETHODIMP get_Widget(IQxAnnotation** v) override {
-        JGet(L"Field.Widget");
+        QX_TRY(JGet(L"Field.Widget"), v);
         return Out(f_->widget ? new AnnotationObj(e_, f_->widget) : nullptr, v);
     }
     QX_GETS(L"Field", Value, f_->value)
     STDMETHODIMP put_Value(BSTR v) override {
-        JPut(L"Field.Value", Quote(Str(v)));
+        QX_TRY(JPut(L"Field.Value", Quote(Str(v))));
         f_->value = Str(v);
         e_->data->modified = 1;
         return S_OK;
@@ -567,7 +567,7 @@ public:
     explicit FieldsObj(EntryPtr e) : e_(std::move(e)) {}
     QX_GETV(L"Fields", Count, LONG, static_cast<LONG>(e_->data->fields.size()))
     STDMETHODIMP Item(VARIANT index, IQxField** out) override {
-        Call(L"Fields.Item").v(index).log();
+        QX_TRY(Call(L"Fields.Item").v(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         auto& fields = e_->data->fields;
@@ -583,7 +583,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP get_SignatureCount(LONG* v) override {
-        JGet(L"Fields.SignatureCount");
+        QX_TRY(JGet(L"Fields.SignatureCount"), v);
         if (!v) return E_POINTER;
         *v = 0;
         for (auto& f : e_->data->fields)
@@ -593,7 +593,7 @@ public:
     // Accepts <field name="N">value</field> elements, or elements named after
     // a field's full name holding its value.
     STDMETHODIMP ImportXml(LONG flags, VARIANT xml, LONG* result) override {
-        Call(L"Fields.ImportXml").n(flags).v(xml).log();
+        QX_TRY(Call(L"Fields.ImportXml").n(flags).v(xml).log(), result);
         if (!result) return E_POINTER;
         *result = 0;
         std::wstring text;
@@ -641,25 +641,25 @@ public:
     explicit TextFinderObj(EntryPtr e) : e_(std::move(e)) {}
     QX_GETV(L"TextFinder", MatchCase, VARIANT_BOOL, QX_VB(F().matchCase))
     STDMETHODIMP put_MatchCase(VARIANT_BOOL v) override {
-        JPut(L"TextFinder.MatchCase", Num((long long)v));
+        QX_TRY(JPut(L"TextFinder.MatchCase", Num((long long)v)));
         F().matchCase = v != 0;
         Restart();
         return S_OK;
     }
     QX_GETS(L"TextFinder", Text, F().text)
     STDMETHODIMP put_Text(BSTR v) override {
-        JPut(L"TextFinder.Text", Quote(Str(v)));
+        QX_TRY(JPut(L"TextFinder.Text", Quote(Str(v))));
         F().text = Str(v);
         Restart();
         return S_OK;
     }
     STDMETHODIMP get_Hit(IQxTextHit** v) override {
-        JGet(L"TextFinder.Hit");
+        QX_TRY(JGet(L"TextFinder.Hit"), v);
         FinderState& f = F();
         return Out(f.hasHit ? new TextHitObj(f.x1, f.y1, f.x2, f.y2) : nullptr, v);
     }
     STDMETHODIMP FindNext(LONG page, VARIANT_BOOL* found) override {
-        Call(L"TextFinder.FindNext").n(page).log();
+        QX_TRY(Call(L"TextFinder.FindNext").n(page).log(), found);
         if (!found) return E_POINTER;
         *found = VARIANT_FALSE;
         FinderState& f = F();
@@ -691,7 +691,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Reset() override {
-        Journal(L"TextFinder.Reset()");
+        QX_TRY(Journal(L"TextFinder.Reset()"));
         Restart();
         F().hasHit = false;
         return S_OK;
@@ -712,19 +712,19 @@ class TextSelectionObj : public Dual<IQxTextSelection> {
 public:
     explicit TextSelectionObj(EntryPtr e) : e_(std::move(e)) {}
     STDMETHODIMP Clear() override {
-        Journal(L"TextSelection.Clear()");
+        QX_TRY(Journal(L"TextSelection.Clear()"));
         e_->selection = SelectionState{};
         return S_OK;
     }
     STDMETHODIMP SetStart(LONG page, DOUBLE x, DOUBLE y) override {
-        Call(L"TextSelection.SetStart").n(page).d(x).d(y).log();
+        QX_TRY(Call(L"TextSelection.SetStart").n(page).d(x).d(y).log());
         e_->selection.startPage = page;
         e_->selection.sx = x;
         e_->selection.sy = y;
         return S_OK;
     }
     STDMETHODIMP SetEnd(LONG page, DOUBLE x, DOUBLE y) override {
-        Call(L"TextSelection.SetEnd").n(page).d(x).d(y).log();
+        QX_TRY(Call(L"TextSelection.SetEnd").n(page).d(x).d(y).log());
         e_->selection.endPage = page;
         e_->selection.ex = x;
         e_->selection.ey = y;
@@ -742,21 +742,21 @@ public:
     BookmarkObj(EntryPtr e, BookmarkData* b) : e_(std::move(e)), b_(b) {}
     QX_GETS(L"Bookmark", Title, b_->title)
     STDMETHODIMP get_Parent(IQxBookmark** v) override {
-        JGet(L"Bookmark.Parent");
+        QX_TRY(JGet(L"Bookmark.Parent"), v);
         return Out(b_->parent ? new BookmarkObj(e_, b_->parent) : nullptr, v);
     }
     STDMETHODIMP get_Next(IQxBookmark** v) override {
-        JGet(L"Bookmark.Next");
+        QX_TRY(JGet(L"Bookmark.Next"), v);
         auto& siblings = b_->parent ? b_->parent->children : e_->data->bookmarks;
         size_t next = b_->slot + 1;
         return Out(next < siblings.size() ? new BookmarkObj(e_, siblings[next].get()) : nullptr, v);
     }
     STDMETHODIMP get_FirstChild(IQxBookmark** v) override {
-        JGet(L"Bookmark.FirstChild");
+        QX_TRY(JGet(L"Bookmark.FirstChild"), v);
         return Out(b_->children.empty() ? nullptr : new BookmarkObj(e_, b_->children[0].get()), v);
     }
     STDMETHODIMP GoTo() override {
-        Journal(L"Bookmark.GoTo()");
+        QX_TRY(Journal(L"Bookmark.GoTo()"));
         long count = PageCount(e_);
         if (count > 0) e_->view.currentPage = std::clamp(b_->page, 1L, count);
         e_->data->selectedBookmark = b_->title;
@@ -788,12 +788,12 @@ class BookmarksObj : public Dual<IQxBookmarks> {
 public:
     explicit BookmarksObj(EntryPtr e) : e_(std::move(e)) {}
     STDMETHODIMP get_First(IQxBookmark** v) override {
-        JGet(L"Bookmarks.First");
+        QX_TRY(JGet(L"Bookmarks.First"), v);
         auto& top = e_->data->bookmarks;
         return Out(top.empty() ? nullptr : new BookmarkObj(e_, top[0].get()), v);
     }
     STDMETHODIMP Find(BSTR title, IQxBookmark** out) override {
-        Call(L"Bookmarks.Find").s(title).log();
+        QX_TRY(Call(L"Bookmarks.Find").s(title).log(), out);
         BookmarkData* b = FindBookmark(e_->data->bookmarks, Str(title));
         return Out(b ? new BookmarkObj(e_, b) : nullptr, out);
     }
@@ -815,15 +815,15 @@ public:
     STDMETHODIMP SetUnderlay(LONG u) override { return Set(L"SetUnderlay", Num((long long)u), [&] { A().underlay = u; }); }
     STDMETHODIMP SetText(BSTR t) override { return Set(L"SetText", Quote(Str(t)), [&] { A().text = Str(t); }); }
     STDMETHODIMP AddTextAt(LONG page, DOUBLE x, DOUBLE y, LONG* status) override {
-        Call(L"Watermarks.AddTextAt").n(page).d(x).d(y).log();
+        QX_TRY(Call(L"Watermarks.AddTextAt").n(page).d(x).d(y).log(), status);
         return Add(page, 0, x, y, 1.0, L"", false, status);
     }
     STDMETHODIMP AddTextEx(LONG page, LONG align, DOUBLE x, DOUBLE y, DOUBLE scale, BSTR name, LONG* status) override {
-        Call(L"Watermarks.AddTextEx").n(page).n(align).d(x).d(y).d(scale).s(name).log();
+        QX_TRY(Call(L"Watermarks.AddTextEx").n(page).n(align).d(x).d(y).d(scale).s(name).log(), status);
         return Add(page, align, x, y, scale, Str(name), false, status);
     }
     STDMETHODIMP NoPrintByName(LONG flags, BSTR name, LONG* status) override {
-        Call(L"Watermarks.NoPrintByName").n(flags).s(name).log();
+        QX_TRY(Call(L"Watermarks.NoPrintByName").n(flags).s(name).log(), status);
         if (!status) return E_POINTER;
         *status = 1;
         for (auto& p : e_->data->pages)
@@ -835,7 +835,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP DeleteByName(LONG page, BSTR name, LONG* status) override {
-        Call(L"Watermarks.DeleteByName").n(page).s(name).log();
+        QX_TRY(Call(L"Watermarks.DeleteByName").n(page).s(name).log(), status);
         if (!status) return E_POINTER;
         *status = 1;
         if (page < 0 || page >= PageCount(e_)) return S_OK;
@@ -851,7 +851,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetImage(VARIANT image) override {
-        Call(L"Watermarks.SetImage").v(image).log();
+        QX_TRY(Call(L"Watermarks.SetImage").v(image).log());
         std::wstring text;
         std::string bytes;
         if (VariantToText(image, &text)) A().image = text;
@@ -860,7 +860,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP AddImage(LONG page, LONG align, DOUBLE x, DOUBLE y, BSTR name, LONG* status) override {
-        Call(L"Watermarks.AddImage").n(page).n(align).d(x).d(y).s(name).log();
+        QX_TRY(Call(L"Watermarks.AddImage").n(page).n(align).d(x).d(y).s(name).log(), status);
         return Add(page, align, x, y, 1.0, Str(name), true, status);
     }
 
@@ -868,7 +868,7 @@ private:
     WatermarkAttrs& A() { return e_->watermark; }
     template <class F>
     HRESULT Set(const wchar_t* op, const std::wstring& value, F apply) {
-        Call((std::wstring(L"Watermarks.") + op).c_str()).arg(value).log();
+        QX_TRY(Call((std::wstring(L"Watermarks.") + op).c_str()).arg(value).log());
         apply();
         return S_OK;
     }
@@ -906,7 +906,7 @@ class AttachmentObj : public Dual<IQxAttachment> {
 public:
     explicit AttachmentObj(AttachmentData a) : a_(std::move(a)) {}
     STDMETHODIMP SaveToFile(BSTR fileName, VARIANT_BOOL* saved) override {
-        Call(L"Attachment.SaveToFile").s(fileName).log();
+        QX_TRY(Call(L"Attachment.SaveToFile").s(fileName).log(), saved);
         if (!saved) return E_POINTER;
         *saved = QX_VB(WriteWholeFile(Str(fileName), a_.data));
         return S_OK;
@@ -921,7 +921,7 @@ class AttachmentsObj : public Dual<IQxAttachments> {
 public:
     explicit AttachmentsObj(EntryPtr e) : e_(std::move(e)) {}
     STDMETHODIMP Item(LONG index, IQxAttachment** out) override {
-        Call(L"Attachments.Item").n(index).log();
+        QX_TRY(Call(L"Attachments.Item").n(index).log(), out);
         if (!out) return E_POINTER;
         *out = nullptr;
         auto& list = e_->data->attachments;
@@ -931,7 +931,7 @@ public:
     }
     QX_GETV(L"Attachments", Count, LONG, static_cast<LONG>(e_->data->attachments.size()))
     STDMETHODIMP Add(BSTR fileName, BSTR description, LONG* result) override {
-        Call(L"Attachments.Add").s(fileName).s(description).log();
+        QX_TRY(Call(L"Attachments.Add").s(fileName).s(description).log(), result);
         if (!result) return E_POINTER;
         AttachmentData a;
         std::wstring path = Str(fileName);
@@ -948,7 +948,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Remove(SHORT index, LONG* result) override {
-        Call(L"Attachments.Remove").n(index).log();
+        QX_TRY(Call(L"Attachments.Remove").n(index).log(), result);
         if (!result) return E_POINTER;
         auto& list = e_->data->attachments;
         if (index < 0 || index >= static_cast<SHORT>(list.size())) {
@@ -973,20 +973,20 @@ public:
     const EntryPtr& entry() const { return e_; }
 
     STDMETHODIMP get_Pages(IQxPages** v) override {
-        JGet(L"Document.Pages");
+        QX_TRY(JGet(L"Document.Pages"), v);
         return Out(new PagesObj(e_), v);
     }
     STDMETHODIMP SetModified(LONG m) override {
-        Call(L"Document.SetModified").n(m).log();
+        QX_TRY(Call(L"Document.SetModified").n(m).log());
         e_->data->modified = m;
         return S_OK;
     }
     STDMETHODIMP get_Fields(IQxFields** v) override {
-        JGet(L"Document.Fields");
+        QX_TRY(JGet(L"Document.Fields"), v);
         return Out(new FieldsObj(e_), v);
     }
     STDMETHODIMP SaveAs(BSTR fileName, LONG* result) override {
-        Call(L"Document.SaveAs").s(fileName).log();
+        QX_TRY(Call(L"Document.SaveAs").s(fileName).log(), result);
         if (!result) return E_POINTER;
         std::wstring path = Str(fileName);
         *result = (!path.empty() && SaveDocument(*e_->data, path)) ? 0 : -1;
@@ -998,67 +998,67 @@ public:
         return S_OK;
     }
     STDMETHODIMP get_Window(IQxDocWindow** v) override {
-        JGet(L"Document.Window");
+        QX_TRY(JGet(L"Document.Window"), v);
         return Out(new DocWindowObj(e_), v);
     }
     STDMETHODIMP get_Workspace(IQxWorkspace** v) override;
     STDMETHODIMP Permission(LONG kind, VARIANT_BOOL* allowed) override {
-        Call(L"Document.Permission").n(kind).log();
+        QX_TRY(Call(L"Document.Permission").n(kind).log(), allowed);
         if (!allowed) return E_POINTER;
         auto it = e_->data->permissions.find(kind);
         *allowed = QX_VB(it == e_->data->permissions.end() || it->second);
         return S_OK;
     }
     STDMETHODIMP get_TextFinder(IQxTextFinder** v) override {
-        JGet(L"Document.TextFinder");
+        QX_TRY(JGet(L"Document.TextFinder"), v);
         return Out(new TextFinderObj(e_), v);
     }
     STDMETHODIMP get_Attachments(IQxAttachments** v) override {
-        JGet(L"Document.Attachments");
+        QX_TRY(JGet(L"Document.Attachments"), v);
         return Out(new AttachmentsObj(e_), v);
     }
     STDMETHODIMP get_TextSelection(IQxTextSelection** v) override {
-        JGet(L"Document.TextSelection");
+        QX_TRY(JGet(L"Document.TextSelection"), v);
         return Out(new TextSelectionObj(e_), v);
     }
     STDMETHODIMP get_Watermarks(IQxWatermarks** v) override {
-        JGet(L"Document.Watermarks");
+        QX_TRY(JGet(L"Document.Watermarks"), v);
         return Out(new WatermarksObj(e_), v);
     }
     STDMETHODIMP get_FileInfo(IQxDocumentFile** v) override {
-        JGet(L"Document.FileInfo");
+        QX_TRY(JGet(L"Document.FileInfo"), v);
         return Out(new DocumentFileObj(e_->data->path), v);
     }
     STDMETHODIMP get_Security(IQxSecurity** v) override {
-        JGet(L"Document.Security");
+        QX_TRY(JGet(L"Document.Security"), v);
         return Out(new SecurityObj(e_->data->security), v);
     }
     STDMETHODIMP PrintOut(VARIANT a1, VARIANT a2, VARIANT a3, VARIANT a4, VARIANT a5, VARIANT a6, VARIANT a7,
                           VARIANT a8, VARIANT a9, VARIANT a10, VARIANT a11, LONG* result) override {
-        Call(L"Document.PrintOut").v(a1).v(a2).v(a3).v(a4).v(a5).v(a6).v(a7).v(a8).v(a9).v(a10).v(a11).log();
+        QX_TRY(Call(L"Document.PrintOut").v(a1).v(a2).v(a3).v(a4).v(a5).v(a6).v(a7).v(a8).v(a9).v(a10).v(a11).log(), result);
         if (!result) return E_POINTER;
         *result = 0;
         return S_OK;
     }
     STDMETHODIMP get_Bookmarks(IQxBookmarks** v) override {
-        JGet(L"Document.Bookmarks");
+        QX_TRY(JGet(L"Document.Bookmarks"), v);
         return Out(new BookmarksObj(e_), v);
     }
     STDMETHODIMP SaveCopyAs(BSTR fileName, LONG flags, LONG* result) override {
-        Call(L"Document.SaveCopyAs").s(fileName).n(flags).log();
+        QX_TRY(Call(L"Document.SaveCopyAs").s(fileName).n(flags).log(), result);
         if (!result) return E_POINTER;
         *result = SaveDocument(*e_->data, Str(fileName)) ? 0 : -1;
         return S_OK;
     }
     QX_GETV(L"Document", Modified, LONG, e_->data->modified)
     STDMETHODIMP Export(BSTR fileName, BSTR fileType, VARIANT_BOOL show, LONG* result) override {
-        Call(L"Document.Export").s(fileName).s(fileType).n(show).log();
+        QX_TRY(Call(L"Document.Export").s(fileName).s(fileType).n(show).log(), result);
         if (!result) return E_POINTER;
         *result = SaveDocument(*e_->data, Str(fileName)) ? 0 : -1;
         return S_OK;
     }
     STDMETHODIMP ConvertSignToImage(VARIANT filePath, LONG* result) override {
-        Call(L"Document.ConvertSignToImage").v(filePath).log();
+        QX_TRY(Call(L"Document.ConvertSignToImage").v(filePath).log(), result);
         if (!result) return E_POINTER;
         std::wstring path;
         *result = (VariantToText(filePath, &path) && SaveDocument(*e_->data, path)) ? 0 : -1;
@@ -1080,7 +1080,7 @@ private:
 IQxWorkspace* MakeWorkspace();
 
 STDMETHODIMP DocumentObj::get_Workspace(IQxWorkspace** v) {
-    JGet(L"Document.Workspace");
+    QX_TRY(JGet(L"Document.Workspace"), v);
     return Out(MakeWorkspace(), v);
 }
 

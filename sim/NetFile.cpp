@@ -70,7 +70,7 @@ using Reply = HttpReply;
 class NetFileObj : public Dual<IQxNetFile> {
 public:
     STDMETHODIMP Reset() override {
-        Journal(L"NetFile.Reset()");
+        QX_TRY(Journal(L"NetFile.Reset()"));
         url_.clear();
         post_ = false;
         fields_.clear();
@@ -80,7 +80,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Open(LONG flags, BSTR url, SHORT async, VARIANT user, VARIANT password, VARIANT_BOOL* opened) override {
-        Call(L"NetFile.Open").n(flags).s(url).n(async).v(user).v(password).log();
+        QX_TRY(Call(L"NetFile.Open").n(flags).s(url).n(async).v(user).v(password).log(), opened);
         if (!opened) return E_POINTER;
         url_ = Str(url);
         bool http = url_.rfind(L"http://", 0) == 0 || url_.rfind(L"https://", 0) == 0;
@@ -89,22 +89,22 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetPost(LONG post) override {
-        Call(L"NetFile.SetPost").n(post).log();
+        QX_TRY(Call(L"NetFile.SetPost").n(post).log());
         post_ = post != 0;
         return S_OK;
     }
     STDMETHODIMP AddFormField(BSTR name, BSTR value) override {
-        Call(L"NetFile.AddFormField").s(name).s(value).log();
+        QX_TRY(Call(L"NetFile.AddFormField").s(name).s(value).log());
         fields_.push_back({Str(name), Str(value)});
         return S_OK;
     }
     STDMETHODIMP AddFormFile(BSTR name, BSTR fileName) override {
-        Call(L"NetFile.AddFormFile").s(name).s(fileName).log();
+        QX_TRY(Call(L"NetFile.AddFormFile").s(name).s(fileName).log());
         files_.push_back({Str(name), Str(fileName)});
         return S_OK;
     }
     STDMETHODIMP Transfer(VARIANT_BOOL* done) override {
-        Journal(L"NetFile.Transfer()");
+        QX_TRY(Journal(L"NetFile.Transfer()"), done);
         if (!done) return E_POINTER;
         *done = VARIANT_FALSE;
         if (url_.empty()) return S_OK;
@@ -131,13 +131,13 @@ public:
     }
     QX_GETV(L"NetFile", Status, LONG, reply_.status)
     STDMETHODIMP SaveToFile(SHORT flags, BSTR fileName, VARIANT_BOOL* saved) override {
-        Call(L"NetFile.SaveToFile").n(flags).s(fileName).log();
+        QX_TRY(Call(L"NetFile.SaveToFile").n(flags).s(fileName).log(), saved);
         if (!saved) return E_POINTER;
         *saved = QX_VB(transferred_ && WriteWholeFile(Str(fileName), reply_.body));
         return S_OK;
     }
     STDMETHODIMP Close(VARIANT_BOOL* ok) override {
-        Journal(L"NetFile.Close()");
+        QX_TRY(Journal(L"NetFile.Close()"), ok);
         if (!ok) return E_POINTER;
         *ok = QX_VB(transferred_ && reply_.status >= 200 && reply_.status < 300);
         return S_OK;

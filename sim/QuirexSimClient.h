@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,16 @@ inline std::vector<std::wstring> Journal(IQxSimulator* sim) {
     return Lines([&](LONG* n) { return sim->get_JournalCount(n); },
                  [&](LONG i, BSTR* b) { return sim->JournalItem(i, b); });
 }
+inline std::vector<std::wstring> TypedJournal(IQxSimulator* sim) {
+    return Lines([&](LONG* n) { return sim->get_JournalCount(n); },
+                 [&](LONG i, BSTR* b) { return sim->TypedJournalItem(i, b); });
+}
 inline std::vector<std::wstring> Captured(IQxSimulator* sim) {
     return Lines([&](LONG* n) { return sim->get_CapturedCount(n); },
                  [&](LONG i, BSTR* b) { return sim->CapturedItem(i, b); });
+}
+inline std::vector<std::wstring> Traces(IQxSimulator* sim) {
+    return Lines([&](LONG* n) { return sim->get_TraceCount(n); }, [&](LONG i, BSTR* b) { return sim->TraceItem(i, b); });
 }
 inline std::vector<std::wstring> Notifications(IQxSimulator* sim) {
     return Lines([&](LONG* n) { return sim->get_NotificationCount(n); },
@@ -57,6 +65,37 @@ inline std::vector<std::wstring> Notifications(IQxSimulator* sim) {
 inline std::vector<std::wstring> Calls(IQxStandIn* standIn) {
     return Lines([&](LONG* n) { return standIn->get_CallCount(n); },
                  [&](LONG i, BSTR* b) { return standIn->CallItem(i, b); });
+}
+
+// Failure injection: the host operation ("Object.Operation", or "Object.*")
+// returns hr for the next `times` calls (-1: always) after `skip` calls that pass.
+inline HRESULT FailOperation(IQxSimulator* sim, const wchar_t* operation, HRESULT hr, LONG times = 1, LONG skip = 0) {
+    BSTR op = SysAllocString(operation);
+    HRESULT r = sim->FailOperation(op, hr, times, skip);
+    SysFreeString(op);
+    return r;
+}
+// The operation answers S_OK with a null object (null string, 0) instead.
+inline HRESULT NullOperation(IQxSimulator* sim, const wchar_t* operation, LONG times = 1, LONG skip = 0) {
+    BSTR op = SysAllocString(operation);
+    HRESULT r = sim->NullOperation(op, times, skip);
+    SysFreeString(op);
+    return r;
+}
+
+// "VT_NAME=value" of a VARIANT, as the journal writes typed arguments; with the
+// HRESULT in front ("0x00000000 VT_BOOL=-1") when hr is given.
+inline std::wstring Describe(IQxSimulator* sim, const VARIANT& value) {
+    BSTR text = nullptr;
+    sim->DescribeVariant(value, &text);
+    std::wstring out(text ? text : L"", text ? SysStringLen(text) : 0);
+    SysFreeString(text);
+    return out;
+}
+inline std::wstring Describe(IQxSimulator* sim, HRESULT hr, const VARIANT& value) {
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08X ", static_cast<unsigned>(hr));
+    return code + Describe(sim, value);
 }
 
 }  // namespace quirexsim

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Quirex.h"
@@ -40,23 +41,75 @@ bool VariantToText(const VARIANT& v, std::wstring* out);
 // Byte array (VT_ARRAY|VT_UI1) contents.
 bool VariantToBytes(const VARIANT& v, std::string* out);
 
-// ---- journal --------------------------------------------------------------------
+// ---- journal and injected failures -------------------------------------------------
 
-// Host operations called on the object model, one line each in call order.
-void Journal(const std::wstring& line);
+// What an operation must do instead of its work when a test made it fail
+// (FailOperation) or answer nothing (NullOperation).
+struct [[nodiscard]] Fault {
+    bool hit = false;
+    bool null = false;
+    HRESULT hr = S_OK;
+    explicit operator bool() const { return hit; }
+};
+
+// Records a host operation called on the object model (one line each, in call
+// order; typed: the same line with VARIANT arguments as VT_NAME=value) and
+// answers the failure a test injected for "Object.Operation", if any.
+Fault Journal(const std::wstring& line, const std::wstring& typed);
+inline Fault Journal(const std::wstring& line) { return Journal(line, line); }
+// A line that is not a host operation (captured Win32 calls, stand-in calls).
+void JournalLine(const std::wstring& line);
 const std::vector<std::wstring>& JournalLines();
+const std::vector<std::wstring>& TypedJournalLines();
 void ClearJournalLines();
 void SetRecording(bool on);
 bool Recording();
 
+// Failure rules: operation "Object.Operation" or "Object.*"; times < 0: always;
+// the first `skip` matching calls pass.
+void AddFault(const std::wstring& operation, HRESULT hr, bool null, long times, long skip);
+void RemoveFaults(const std::wstring& operation);
+void ClearFaults();
+
+// Calls the simulator makes on its own objects: neither journaled nor failed.
+struct InternalScope {
+    InternalScope();
+    ~InternalScope();
+    InternalScope(const InternalScope&) = delete;
+    InternalScope& operator=(const InternalScope&) = delete;
+};
+
+// The answer of an operation hit by a fault. A failure sets object and string
+// out-parameters to null, as COM asks, and leaves other out-values as the caller
+// set them; a null answer is S_OK with the out-value zeroed (null, "", 0).
+template <class T>
+HRESULT Answer(const Fault& f, T* out) {
+    if (out && (f.null || std::is_pointer<T>::value)) *out = T{};
+    if (f.null) return out ? S_OK : E_POINTER;
+    return f.hr;
+}
+inline HRESULT Answer(const Fault& f) { return f.null ? S_OK : f.hr; }
+
+std::wstring VtName(VARTYPE vt);
+// "VT_NAME=value"
+std::wstring TypedVariant(const VARIANT& v);
+
 // Builds "Object.Operation(a, b)" lines.
 struct Call {
-    std::wstring text;
+    std::wstring text, typed;
     bool first = true;
-    explicit Call(const wchar_t* op) : text(op) { text += L"("; }
-    Call& arg(const std::wstring& formatted) {
-        if (!first) text += L", ";
-        text += formatted;
+    explicit Call(const wchar_t* op) : text(op), typed(op) {
+        text += L"(";
+        typed += L"(";
+    }
+    Call& arg(const std::wstring& formatted) { return arg2(formatted, formatted); }
+    Call& arg2(const std::wstring& plain, const std::wstring& withType) {
+        if (!first) {
+            text += L", ";
+            typed += L", ";
+        }
+        text += plain;
+        typed += withType;
         first = false;
         return *this;
     }
@@ -64,11 +117,17 @@ struct Call {
     Call& s(const std::wstring& w) { return arg(Quote(w)); }
     Call& n(long long v) { return arg(Num(v)); }
     Call& d(double v) { return arg(Num(v)); }
-    Call& v(const VARIANT& var) { return arg(FormatVariant(var)); }
-    void log() { Journal(text + L")"); }
+    Call& v(const VARIANT& var) { return arg2(FormatVariant(var), TypedVariant(var)); }
+    Fault log() { return Journal(text + L")", typed + L")"); }
 };
-inline void JGet(const wchar_t* op) { Journal(op); }
-inline void JPut(const std::wstring& op, const std::wstring& value) { Journal(op + L"=" + value); }
+inline Fault JGet(const wchar_t* op) { return Journal(op); }
+inline Fault JPut(const std::wstring& op, const std::wstring& value) { return Journal(op + L"=" + value); }
+
+// In an operation: stop with the injected answer when the journaled call was hit.
+#define QX_TRY(expr, ...)                                                        \
+    do {                                                                         \
+        if (::qxsim::Fault qxFault_ = (expr)) return ::qxsim::Answer(qxFault_, ##__VA_ARGS__); \
+    } while (0)
 
 // Notifications the reader raised to the page.
 void Notify(const std::wstring& line);

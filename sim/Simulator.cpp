@@ -26,6 +26,88 @@ std::vector<VARTYPE> EventTypes(DISPID id) {
     }
 }
 
+// DISPID 26 with a notification carrying "Annotation" = annot and "MsgHandle".
+HRESULT RaiseAnnotationMessage(BSTR message, const VARIANT& annot, LONG* msgHandle) {
+    VARIANT handle;
+    handle.vt = VT_I4;
+    handle.lVal = 0;
+    IDispatch* bag = MakePropertyBag({{L"Annotation", annot}, {L"MsgHandle", handle}});
+    std::vector<VARIANT> args(4);
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = SysAllocString(message ? message : L"");
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = bag;
+    args[2].vt = VT_UINT;
+    args[2].uintVal = 0;
+    args[3].vt = VT_UINT;
+    args[3].uintVal = 0;
+    HRESULT hr = RaiseEvent(26, args);
+    SysFreeString(args[0].bstrVal);
+    VARIANT out;
+    VariantInit(&out);
+    PropertyBagGet(bag, L"MsgHandle", &out);
+    long long n = 0;
+    VariantToLong(out, &n);
+    VariantClear(&out);
+    bag->Release();
+    *msgHandle = static_cast<LONG>(n);
+    return hr;
+}
+
+// Copies of the elements of an argument list: nothing (missing), a safe array
+// of one dimension, or a script array (an object with "length" and "0", "1", ...).
+HRESULT ArgumentList(const VARIANT& given, std::vector<VARIANT>* out) {
+    const VARIANT* v = &given;
+    if (v->vt == (VT_VARIANT | VT_BYREF) && v->pvarVal) v = v->pvarVal;
+    if (IsMissing(*v) || v->vt == VT_NULL) return S_OK;
+    if (v->vt & VT_ARRAY) {
+        SAFEARRAY* sa = (v->vt & VT_BYREF) ? (v->pparray ? *v->pparray : nullptr) : v->parray;
+        if (!sa || SafeArrayGetDim(sa) != 1) return E_INVALIDARG;
+        LONG lo = 0, hi = -1;
+        SafeArrayGetLBound(sa, 1, &lo);
+        SafeArrayGetUBound(sa, 1, &hi);
+        VARTYPE vt = VT_EMPTY;
+        SafeArrayGetVartype(sa, &vt);
+        for (LONG i = lo; i <= hi; ++i) {
+            VARIANT item;
+            VariantInit(&item);
+            if (vt == VT_VARIANT) {
+                SafeArrayGetElement(sa, &i, &item);
+            } else if (vt == VT_I4 || vt == VT_INT) {
+                item.vt = VT_I4;
+                SafeArrayGetElement(sa, &i, &item.lVal);
+            } else {
+                return E_INVALIDARG;
+            }
+            out->push_back(item);
+        }
+        return S_OK;
+    }
+    if (v->vt != VT_DISPATCH || !v->pdispVal) return E_INVALIDARG;
+    auto get = [&](const std::wstring& name, VARIANT* r) {
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR n = const_cast<LPOLESTR>(name.c_str());
+        HRESULT hr = v->pdispVal->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        if (SUCCEEDED(hr))
+            hr = v->pdispVal->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, r, nullptr, nullptr);
+        return hr;
+    };
+    VARIANT length;
+    VariantInit(&length);
+    long long count = 0;
+    HRESULT hr = get(L"length", &length);
+    if (FAILED(hr) || !VariantToLong(length, &count)) return E_INVALIDARG;
+    VariantClear(&length);
+    for (long long i = 0; i < count; ++i) {
+        VARIANT item;
+        VariantInit(&item);
+        get(std::to_wstring(i), &item);  // a hole reads as nothing
+        out->push_back(item);
+    }
+    return S_OK;
+}
+
 class SimulatorObj : public Dual<IQxSimulator> {
 public:
     SimulatorObj() : app_(TheApplication()) {}
@@ -54,15 +136,7 @@ public:
         unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&entry.object));
         unk->Release();
         App().addIns.push_back(entry);
-        VARIANT progIdValue;
-        progIdValue.vt = VT_BSTR;
-        progIdValue.bstrVal = SysAllocString(id.c_str());
-        IDispatch* inst = MakePropertyBag({{L"ProgId", progIdValue}});
-        VariantClear(&progIdValue);
-        VARIANT custom;
-        VariantInit(&custom);
-        *result = ext->OnConnection(app_, 1, inst, &custom);
-        inst->Release();
+        *result = Connect(entry);
         return S_OK;
     }
     STDMETHODIMP UnloadAddIn(BSTR progId, LONG* result) override {
@@ -248,32 +322,10 @@ public:
     }
     STDMETHODIMP FireAnnotationMessage(BSTR message, IQxAnnotation* annotation, LONG* msgHandle) override {
         if (!msgHandle) return E_POINTER;
-        VARIANT annot, handle;
+        VARIANT annot;
         annot.vt = VT_DISPATCH;
         annot.pdispVal = annotation;
-        handle.vt = VT_I4;
-        handle.lVal = 0;
-        IDispatch* bag = MakePropertyBag({{L"Annotation", annot}, {L"MsgHandle", handle}});
-        std::vector<VARIANT> args(4);
-        args[0].vt = VT_BSTR;
-        args[0].bstrVal = SysAllocString(message ? message : L"");
-        args[1].vt = VT_DISPATCH;
-        args[1].pdispVal = bag;
-        args[2].vt = VT_UINT;
-        args[2].uintVal = 0;
-        args[3].vt = VT_UINT;
-        args[3].uintVal = 0;
-        HRESULT hr = RaiseEvent(26, args);
-        SysFreeString(args[0].bstrVal);
-        VARIANT out;
-        VariantInit(&out);
-        PropertyBagGet(bag, L"MsgHandle", &out);
-        long long n = 0;
-        VariantToLong(out, &n);
-        VariantClear(&out);
-        bag->Release();
-        *msgHandle = static_cast<LONG>(n);
-        return hr;
+        return RaiseAnnotationMessage(message, annot, msgHandle);
     }
 
     STDMETHODIMP Reset() override {
@@ -281,6 +333,7 @@ public:
         ClearJournalLines();
         ClearCaptures();
         ClearNotificationLines();
+        ClearFaults();
         SetRecording(true);
         return S_OK;
     }
@@ -294,6 +347,150 @@ public:
         *removed = static_cast<LONG>(before - bars.size());
         return S_OK;
     }
+    STDMETHODIMP FailOperation(BSTR operation, LONG hr, LONG times, LONG skip) override {
+        if (times == 0) RemoveFaults(Str(operation));
+        else AddFault(Str(operation), hr, false, times, skip);
+        return S_OK;
+    }
+    STDMETHODIMP NullOperation(BSTR operation, LONG times, LONG skip) override {
+        if (times == 0) RemoveFaults(Str(operation));
+        else AddFault(Str(operation), S_OK, true, times, skip);
+        return S_OK;
+    }
+    STDMETHODIMP ClearFailures() override {
+        ClearFaults();
+        return S_OK;
+    }
+    STDMETHODIMP TypedJournalItem(LONG i, BSTR* line) override {
+        if (i < 0 || i >= static_cast<LONG>(TypedJournalLines().size())) return DISP_E_BADINDEX;
+        return OutString(TypedJournalLines()[i], line);
+    }
+    STDMETHODIMP get_TypedJournal(BSTR* v) override { return OutString(Joined(TypedJournalLines()), v); }
+
+    STDMETHODIMP RemoveChrome(BSTR kind, BSTR name, LONG* count) override {
+        return EditChrome(kind, [&](auto& list) {
+            size_t before = list.size();
+            list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& item) { return item->name == Str(name); }),
+                       list.end());
+            return static_cast<LONG>(before - list.size());
+        }, count);
+    }
+    STDMETHODIMP RenameChrome(BSTR kind, BSTR name, BSTR newName, LONG* count) override {
+        return EditChrome(kind, [&](auto& list) {
+            LONG n = 0;
+            for (auto& item : list)
+                if (item->name == Str(name)) {
+                    item->name = Str(newName);
+                    ++n;
+                }
+            return n;
+        }, count);
+    }
+    STDMETHODIMP MoveChrome(BSTR kind, BSTR name, LONG position, LONG* count) override {
+        return EditChrome(kind, [&](auto& list) {
+            for (size_t i = 0; i < list.size(); ++i)
+                if (list[i]->name == Str(name)) {
+                    auto item = list[i];
+                    list.erase(list.begin() + static_cast<long>(i));
+                    size_t at = std::min(static_cast<size_t>(std::max(position, 0L)), list.size());
+                    list.insert(list.begin() + static_cast<long>(at), item);
+                    return 1L;
+                }
+            return 0L;
+        }, count);
+    }
+    STDMETHODIMP DetachFile(LONG* result) override {
+        if (!result) return E_POINTER;
+        auto e = ActiveEntry();
+        *result = e ? 0 : -1;
+        if (e) e->data->path.clear();
+        return S_OK;
+    }
+
+    STDMETHODIMP ConnectAddIn(BSTR progId, LONG* result) override {
+        if (!result) return E_POINTER;
+        AddInEntry* e = Listed(progId);
+        if (!e || !e->extension) {
+            *result = E_INVALIDARG;
+            return S_OK;
+        }
+        *result = Connect(*e);
+        return S_OK;
+    }
+    STDMETHODIMP DisconnectAddIn(BSTR progId, LONG* result) override {
+        if (!result) return E_POINTER;
+        AddInEntry* e = Listed(progId);
+        if (!e || !e->extension) {
+            *result = E_INVALIDARG;
+            return S_OK;
+        }
+        VARIANT custom;
+        VariantInit(&custom);
+        *result = e->extension->OnDisconnection(0, &custom);
+        return S_OK;
+    }
+
+    STDMETHODIMP FireAnnotationMessageWith(BSTR message, VARIANT annotation, LONG* msgHandle) override {
+        if (!msgHandle) return E_POINTER;
+        VARIANT annot;
+        VariantInit(&annot);
+        HRESULT hr = VariantCopyInd(&annot, &annotation);
+        if (FAILED(hr)) return hr;
+        hr = RaiseAnnotationMessage(message, annot, msgHandle);
+        VariantClear(&annot);
+        return hr;
+    }
+    STDMETHODIMP FireEventRaw(LONG id, VARIANT args, VARIANT namedIds, LONG* status) override {
+        if (!status) return E_POINTER;
+        std::vector<VARIANT> raw, named;
+        HRESULT hr = ArgumentList(args, &raw);
+        if (SUCCEEDED(hr)) hr = ArgumentList(namedIds, &named);
+        std::vector<DISPID> ids;
+        for (auto& n : named) {
+            long long v = 0;
+            if (!VariantToLong(n, &v)) hr = E_INVALIDARG;
+            ids.push_back(static_cast<DISPID>(v));
+        }
+        if (SUCCEEDED(hr) && ids.size() > raw.size()) hr = E_INVALIDARG;
+        if (SUCCEEDED(hr)) *status = RaiseEventRaw(id, raw, ids);
+        for (auto& v : raw) VariantClear(&v);
+        for (auto& v : named) VariantClear(&v);
+        return hr;
+    }
+    STDMETHODIMP InvokeRaw(IDispatch* object, BSTR member, VARIANT args, BSTR* description) override {
+        if (!object || !description) return E_POINTER;
+        std::vector<VARIANT> list;
+        HRESULT hr = ArgumentList(args, &list);
+        if (FAILED(hr)) return hr;
+        std::vector<VARIANT> reversed(list.rbegin(), list.rend());
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR name = member;
+        VARIANT result;
+        VariantInit(&result);
+        hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+        if (SUCCEEDED(hr)) {
+            DISPPARAMS dp = {reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+            hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &dp, &result,
+                                nullptr, nullptr);
+        }
+        wchar_t code[16];
+        swprintf(code, 16, L"0x%08X", static_cast<unsigned>(hr));
+        std::wstring text = std::wstring(code) + L" " + TypedVariant(result);
+        VariantClear(&result);
+        for (auto& v : list) VariantClear(&v);
+        return OutString(text, description);
+    }
+    STDMETHODIMP DescribeVariant(VARIANT value, BSTR* text) override { return OutString(TypedVariant(value), text); }
+    STDMETHODIMP get_TraceCount(LONG* v) override {
+        if (!v) return E_POINTER;
+        *v = static_cast<LONG>(Traces().size());
+        return S_OK;
+    }
+    STDMETHODIMP TraceItem(LONG i, BSTR* text) override {
+        if (i < 0 || i >= static_cast<LONG>(Traces().size())) return DISP_E_BADINDEX;
+        return OutString(Traces()[i], text);
+    }
+
     STDMETHODIMP get_AppDirectory(BSTR* v) override { return OutString(App().appDirectory, v); }
     STDMETHODIMP put_AppDirectory(BSTR v) override {
         App().appDirectory = Str(v);
@@ -320,6 +517,59 @@ public:
     }
 
 private:
+    AddInEntry* Listed(BSTR progId) {
+        for (auto& e : App().addIns)
+            if (EqualNoCase(e.progId, Str(progId))) return &e;
+        return nullptr;
+    }
+    HRESULT Connect(const AddInEntry& e) {
+        VARIANT progIdValue;
+        progIdValue.vt = VT_BSTR;
+        progIdValue.bstrVal = SysAllocString(e.progId.c_str());
+        IDispatch* inst = MakePropertyBag({{L"ProgId", progIdValue}});
+        VariantClear(&progIdValue);
+        VARIANT custom;
+        VariantInit(&custom);
+        IQxExtensibility* ext = e.extension;
+        ext->AddRef();  // the connection may unload the add-in
+        HRESULT hr = ext->OnConnection(app_, 1, inst, &custom);
+        ext->Release();
+        inst->Release();
+        return hr;
+    }
+    template <class Edit>
+    static HRESULT EditChrome(BSTR kind, Edit edit, LONG* count) {
+        if (!count) return E_POINTER;
+        std::wstring k = Str(kind);
+        AppState& a = App();
+        if (k == L"CommandBar") *count = edit(a.bars);
+        else if (k == L"Pane") *count = edit(a.panes);
+        else if (k == L"TabBar") *count = edit(a.tabBars);
+        else if (k == L"Tool") *count = EditTools(edit);
+        else return E_INVALIDARG;
+        return S_OK;
+    }
+    // Tools are plain names; edit them as named items and write them back.
+    template <class Edit>
+    static LONG EditTools(Edit edit) {
+        AppState& a = App();
+        std::vector<std::shared_ptr<NamedFlag>> items;
+        for (auto& t : a.tools) {
+            auto n = std::make_shared<NamedFlag>();
+            n->name = t;
+            items.push_back(n);
+        }
+        std::shared_ptr<NamedFlag> current;
+        if (a.currentTool >= 0 && a.currentTool < static_cast<long>(items.size())) current = items[a.currentTool];
+        LONG r = edit(items);
+        a.tools.clear();
+        a.currentTool = 0;
+        for (auto& n : items) {
+            if (n == current) a.currentTool = static_cast<long>(a.tools.size());
+            a.tools.push_back(n->name);
+        }
+        return r;
+    }
     static std::wstring Joined(const std::vector<std::wstring>& lines) {
         std::wstring all;
         for (auto& l : lines) all += l + L"\n";

@@ -71,22 +71,6 @@ const std::vector<Member>& MembersOf(const std::wstring& progId) {
     return none;
 }
 
-std::wstring VtName(VARTYPE vt) {
-    static const std::map<VARTYPE, const wchar_t*> names = {
-        {VT_EMPTY, L"VT_EMPTY"}, {VT_NULL, L"VT_NULL"},   {VT_I2, L"VT_I2"},     {VT_I4, L"VT_I4"},
-        {VT_R4, L"VT_R4"},       {VT_R8, L"VT_R8"},       {VT_BSTR, L"VT_BSTR"}, {VT_DISPATCH, L"VT_DISPATCH"},
-        {VT_ERROR, L"VT_ERROR"}, {VT_BOOL, L"VT_BOOL"},   {VT_VARIANT, L"VT_VARIANT"},
-        {VT_UNKNOWN, L"VT_UNKNOWN"}, {VT_I1, L"VT_I1"},   {VT_UI1, L"VT_UI1"},   {VT_UI2, L"VT_UI2"},
-        {VT_UI4, L"VT_UI4"},     {VT_I8, L"VT_I8"},       {VT_UI8, L"VT_UI8"},   {VT_INT, L"VT_INT"},
-        {VT_UINT, L"VT_UINT"},   {VT_CY, L"VT_CY"},       {VT_DATE, L"VT_DATE"}};
-    std::wstring s;
-    if (vt & VT_ARRAY) s += L"VT_ARRAY|";
-    if (vt & VT_BYREF) s += L"VT_BYREF|";
-    auto it = names.find(vt & VT_TYPEMASK);
-    s += it != names.end() ? it->second : L"VT_" + Num((long long)(vt & VT_TYPEMASK));
-    return s;
-}
-
 struct Recorded {
     std::wstring line;
     std::vector<VARIANT> args;  // parameter order
@@ -152,7 +136,7 @@ public:
         else if (kind == 'M' && argc != static_cast<UINT>(mem.args)) hr = DISP_E_BADPARAMCOUNT;
         else if (kind != 'P' && named != 0) hr = DISP_E_NONAMEDARGS;
         if (FAILED(hr)) rec.line += L" !rejected";
-        Journal(s_->progId + L"!" + rec.line);
+        JournalLine(s_->progId + L"!" + rec.line);
         s_->calls.push_back(std::move(rec));
         if (FAILED(hr)) return hr;
 

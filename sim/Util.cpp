@@ -1,6 +1,7 @@
 // Text helpers, the journal and the type library of the simulator.
 #include <cstdio>
 #include <cwctype>
+#include <map>
 
 #include "SimCore.h"
 
@@ -11,7 +12,16 @@ LONG g_objectCount = 0;
 
 namespace {
 ITypeLib* g_typeLib = nullptr;
-std::vector<std::wstring> g_journal;
+std::vector<std::wstring> g_journal, g_typedJournal;
+struct FaultRule {
+    std::wstring operation;
+    HRESULT hr;
+    bool null;
+    long times;  // < 0: always
+    long skip;
+};
+std::vector<FaultRule> g_faults;
+int g_internal = 0;
 std::vector<std::wstring> g_notifications;
 bool g_recording = true;
 }  // namespace
@@ -191,13 +201,100 @@ bool VariantToBytes(const VARIANT& v, std::string* out) {
     return true;
 }
 
-void Journal(const std::wstring& line) {
-    if (g_recording) g_journal.push_back(line);
+namespace {
+
+// "Object.Operation" of a journal line.
+std::wstring OperationOf(const std::wstring& line) { return line.substr(0, line.find_first_of(L"(=")); }
+
+bool Matches(const std::wstring& rule, const std::wstring& op) {
+    if (rule == op) return true;
+    // "Object.*": every operation of that object.
+    return rule.size() > 2 && rule.compare(rule.size() - 2, 2, L".*") == 0 && op.size() > rule.size() - 1 &&
+           op.compare(0, rule.size() - 1, rule, 0, rule.size() - 1) == 0;
+}
+
+Fault Consult(const std::wstring& op) {
+    Fault f;
+    for (size_t i = 0; i < g_faults.size(); ++i) {
+        FaultRule& r = g_faults[i];
+        if (!Matches(r.operation, op)) continue;
+        if (r.skip > 0) {
+            --r.skip;
+            return f;
+        }
+        f.hit = true;
+        f.null = r.null;
+        f.hr = r.hr;
+        if (r.times > 0 && --r.times == 0) g_faults.erase(g_faults.begin() + static_cast<long>(i));
+        return f;
+    }
+    return f;
+}
+
+std::wstring FaultSuffix(const Fault& f) {
+    if (f.null) return L" !null";
+    wchar_t buf[32];
+    swprintf(buf, 32, L" !failed 0x%08X", static_cast<unsigned>(f.hr));
+    return buf;
+}
+
+}  // namespace
+
+Fault Journal(const std::wstring& line, const std::wstring& typed) {
+    if (g_internal > 0) return Fault{};
+    Fault f = g_faults.empty() ? Fault{} : Consult(OperationOf(line));
+    if (g_recording) {
+        std::wstring suffix = f ? FaultSuffix(f) : std::wstring();
+        g_journal.push_back(line + suffix);
+        g_typedJournal.push_back(typed + suffix);
+    }
+    return f;
+}
+void JournalLine(const std::wstring& line) {
+    if (g_recording && g_internal == 0) {
+        g_journal.push_back(line);
+        g_typedJournal.push_back(line);
+    }
 }
 const std::vector<std::wstring>& JournalLines() { return g_journal; }
-void ClearJournalLines() { g_journal.clear(); }
+const std::vector<std::wstring>& TypedJournalLines() { return g_typedJournal; }
+void ClearJournalLines() {
+    g_journal.clear();
+    g_typedJournal.clear();
+}
 void SetRecording(bool on) { g_recording = on; }
 bool Recording() { return g_recording; }
+
+void AddFault(const std::wstring& operation, HRESULT hr, bool null, long times, long skip) {
+    if (times == 0) return;
+    g_faults.push_back({operation, hr, null, times, skip < 0 ? 0 : skip});
+}
+void RemoveFaults(const std::wstring& operation) {
+    for (size_t i = g_faults.size(); i-- > 0;)
+        if (g_faults[i].operation == operation) g_faults.erase(g_faults.begin() + static_cast<long>(i));
+}
+void ClearFaults() { g_faults.clear(); }
+
+InternalScope::InternalScope() { ++g_internal; }
+InternalScope::~InternalScope() { --g_internal; }
+
+std::wstring VtName(VARTYPE vt) {
+    static const std::map<VARTYPE, const wchar_t*> names = {
+        {VT_EMPTY, L"VT_EMPTY"}, {VT_NULL, L"VT_NULL"},   {VT_I2, L"VT_I2"},     {VT_I4, L"VT_I4"},
+        {VT_R4, L"VT_R4"},       {VT_R8, L"VT_R8"},       {VT_BSTR, L"VT_BSTR"}, {VT_DISPATCH, L"VT_DISPATCH"},
+        {VT_ERROR, L"VT_ERROR"}, {VT_BOOL, L"VT_BOOL"},   {VT_VARIANT, L"VT_VARIANT"},
+        {VT_UNKNOWN, L"VT_UNKNOWN"}, {VT_I1, L"VT_I1"},   {VT_UI1, L"VT_UI1"},   {VT_UI2, L"VT_UI2"},
+        {VT_UI4, L"VT_UI4"},     {VT_I8, L"VT_I8"},       {VT_UI8, L"VT_UI8"},   {VT_INT, L"VT_INT"},
+        {VT_UINT, L"VT_UINT"},   {VT_CY, L"VT_CY"},       {VT_DATE, L"VT_DATE"}};
+    std::wstring s;
+    if (vt & VT_ARRAY) s += L"VT_ARRAY|";
+    if (vt & VT_BYREF) s += L"VT_BYREF|";
+    auto it = names.find(vt & VT_TYPEMASK);
+    s += it != names.end() ? it->second : L"VT_" + Num((long long)(vt & VT_TYPEMASK));
+    return s;
+}
+
+std::wstring TypedVariant(const VARIANT& v) { return VtName(v.vt) + L"=" + FormatVariant(v); }
 
 void Notify(const std::wstring& line) { g_notifications.push_back(line); }
 const std::vector<std::wstring>& Notifications() { return g_notifications; }

@@ -7,6 +7,8 @@ extern "C" __declspec(dllexport) int ProbeMessageBox(const wchar_t* text) {
     return MessageBoxW(nullptr, text, L"提示", MB_ICONHAND);
 }
 
+static DWORD g_filterIndex = 0;
+
 static BOOL FileDialog(bool save, wchar_t* buffer, DWORD size) {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
@@ -15,8 +17,25 @@ static BOOL FileDialog(bool save, wchar_t* buffer, DWORD size) {
     ofn.nMaxFile = size;
     ofn.lpstrDefExt = L"pdf";
     ofn.Flags = OFN_PATHMUSTEXIST;
-    return save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    g_filterIndex = ofn.nFilterIndex;
+    return ok;
 }
+
+// A titled save dialog that starts on the second filter; the filter index it ended with.
+extern "C" __declspec(dllexport) DWORD ProbeSaveTitled(wchar_t* buffer, DWORD size) {
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.lpstrFilter = L"PDF\0*.pdf\0All\0*.*\0";
+    ofn.nFilterIndex = 2;
+    ofn.lpstrTitle = L"保存文档";
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = size;
+    GetSaveFileNameW(&ofn);
+    return ofn.nFilterIndex;
+}
+
+extern "C" __declspec(dllexport) void ProbeTrace(const wchar_t* text) { OutputDebugStringW(text); }
 
 extern "C" __declspec(dllexport) BOOL ProbeOpen(wchar_t* buffer, DWORD size) { return FileDialog(false, buffer, size); }
 extern "C" __declspec(dllexport) BOOL ProbeSave(wchar_t* buffer, DWORD size) { return FileDialog(true, buffer, size); }

@@ -23,7 +23,7 @@ protected:
         ASSERT_TRUE(probe.dll) << "CAPTURE_PROBE_DLL must name capture_probe.dll";
         LONG patched = 0;
         ASSERT_EQ(S_OK, sim->CaptureImports(UniqueBstr(L"capture_probe.dll").get(), &patched));
-        EXPECT_EQ(6, patched);
+        EXPECT_EQ(7, patched);
     }
     std::vector<std::wstring> Captured() { return quirexsim::Captured(sim.get()); }
     void Answer(const wchar_t* fn, VARIANT v) {
@@ -63,7 +63,31 @@ TEST_F(CaptureTest, FileDialogsReturnTheChosenPathOrCancel) {
     EXPECT_EQ(FALSE, save(buf, 8)) << "a path longer than the buffer is refused";
     auto lines = Captured();
     ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ(L"GetOpenFileNameW(\"PDF (*.pdf)|*.pdf|All|*.*|\", \"\", \"\", \"pdf\", 2048)", lines[0]);
+    EXPECT_EQ(L"GetOpenFileNameW(\"PDF (*.pdf)|*.pdf|All|*.*|\", \"\", \"\", \"pdf\", 2048, null, 0)", lines[0]);
+}
+
+TEST_F(CaptureTest, DialogLineShowsTitleAndFilterIndexAndAnAnswerCanPickTheFilter) {
+    auto titled = probe.Get<DWORD (*)(wchar_t*, DWORD)>("ProbeSaveTitled");
+    wchar_t buf[MAX_PATH] = L"";
+    Answer(L"GetSaveFileNameW", VStr(L"1|D:\\合同"));
+    EXPECT_EQ(1u, titled(buf, MAX_PATH)) << "the answer chose the first filter";
+    EXPECT_STREQ(L"D:\\合同", buf);
+    Answer(L"GetSaveFileNameW", VStr(L"D:\\b.pdf"));
+    EXPECT_EQ(2u, titled(buf, MAX_PATH)) << "a plain path leaves the index alone";
+    auto lines = Captured();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(L"GetSaveFileNameW(\"PDF|*.pdf|All|*.*|\", \"\", \"\", \"\", 0, \"保存文档\", 2)", lines[0]);
+}
+
+TEST_F(CaptureTest, TraceLinesAreKeptApartFromTheCapturedCalls) {
+    auto trace = probe.Get<void (*)(const wchar_t*)>("ProbeTrace");
+    trace(L"VD_Folium2018_Normal_打开");
+    trace(nullptr);
+    EXPECT_EQ((std::vector<std::wstring>{L"VD_Folium2018_Normal_打开", L""}), quirexsim::Traces(sim.get()));
+    EXPECT_TRUE(Captured().empty());
+    EXPECT_TRUE(JournalOf(sim.get()).empty());
+    sim->ClearCaptured();
+    EXPECT_TRUE(quirexsim::Traces(sim.get()).empty());
 }
 
 TEST_F(CaptureTest, ColourClockAndUserNameTakeTheTestsAnswers) {

@@ -1074,6 +1074,315 @@ TEST_F(SimTest, LoadAddInCreatesConnectsAndListsIt) {
     EXPECT_TRUE(FAILED(missing));
 }
 
+// ---- failure injection and structure changes ---------------------------------------------------
+
+class FaultTest : public SimTest {
+protected:
+    void Fail(const wchar_t* op, HRESULT hr, LONG times = 1, LONG skip = 0) {
+        ASSERT_EQ(S_OK, quirexsim::FailOperation(sim.get(), op, hr, times, skip));
+    }
+    HRESULT ActiveDocument(ComPtr<IQxDocument>& doc) {
+        ComPtr<IQxDocuments> docs;
+        app->get_Documents(docs.put());
+        doc = nullptr;
+        return docs->get_ActiveDocument(doc.put());
+    }
+};
+
+TEST_F(FaultTest, InjectedFailuresHitTheChosenCallsThenStop) {
+    auto opened = Open(path);
+    struct Case {
+        LONG times, skip;
+        std::vector<bool> fails;  // per call, in order
+    } cases[] = {
+        {1, 0, {true, false, false}},
+        {2, 0, {true, true, false}},
+        {1, 1, {false, true, false}},
+        {-1, 0, {true, true, true, true}},
+    };
+    for (const Case& c : cases) {
+        sim->ClearFailures();
+        Fail(L"Documents.ActiveDocument", E_ACCESSDENIED, c.times, c.skip);
+        for (size_t i = 0; i < c.fails.size(); ++i) {
+            ComPtr<IQxDocument> doc;
+            HRESULT hr = ActiveDocument(doc);
+            EXPECT_EQ(c.fails[i] ? E_ACCESSDENIED : S_OK, hr) << "times " << c.times << " skip " << c.skip << " call " << i;
+            EXPECT_EQ(c.fails[i], !doc);
+        }
+    }
+    sim->ClearJournal();
+    ComPtr<IQxDocument> doc;
+    ActiveDocument(doc);
+    EXPECT_EQ((std::vector<std::wstring>{L"Application.Documents", L"Documents.ActiveDocument !failed 0x80070005"}),
+              JournalOf(sim.get()));
+    ASSERT_EQ(S_OK, sim->Reset());
+    EXPECT_EQ(S_OK, ActiveDocument(doc)) << "Reset clears the rules";
+}
+
+TEST_F(FaultTest, NullAnswersGiveNullObjectsStringsAndZero) {
+    auto doc = Open(path);
+    ASSERT_EQ(S_OK, quirexsim::NullOperation(sim.get(), L"Application.MainFrame"));
+    ASSERT_EQ(S_OK, quirexsim::NullOperation(sim.get(), L"MainFrame.AppDirectory"));
+    ASSERT_EQ(S_OK, quirexsim::NullOperation(sim.get(), L"Page.Rotation"));
+    ComPtr<IQxMainFrame> frame;
+    EXPECT_EQ(S_OK, app->get_MainFrame(frame.put()));
+    EXPECT_FALSE(frame);
+    ASSERT_EQ(S_OK, app->get_MainFrame(frame.put()));
+    BSTR dir = SysAllocString(L"unchanged");
+    EXPECT_EQ(S_OK, frame->get_AppDirectory(&dir));
+    EXPECT_EQ(nullptr, dir);
+    LONG rotation = 7;
+    EXPECT_EQ(S_OK, Page(doc.get(), 1)->get_Rotation(&rotation));
+    EXPECT_EQ(0, rotation);
+    auto journal = JournalOf(sim.get());
+    EXPECT_NE(journal.end(), std::find(journal.begin(), journal.end(), L"Application.MainFrame !null"));
+    EXPECT_NE(journal.end(), std::find(journal.begin(), journal.end(), L"Page.Rotation !null"));
+}
+
+TEST_F(FaultTest, AFailedOperationDoesNothingAndAWildcardCoversTheObject) {
+    auto doc = Open(path);
+    RecordingSink sink;
+    Advised advised(app.get(), &sink);
+    std::wstring target = dir + L"\\saved.pdf";
+    Fail(L"Document.SaveAs", E_FAIL);
+    LONG result = 5;
+    EXPECT_EQ(E_FAIL, doc->SaveAs(UniqueBstr(target.c_str()).get(), &result));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.c_str()));
+    EXPECT_TRUE(sink.events.empty()) << "no DocumentSaved";
+    EXPECT_EQ(S_OK, doc->SaveAs(UniqueBstr(target.c_str()).get(), &result));
+    EXPECT_EQ(0, result);
+
+    Fail(L"Document.*", DISP_E_EXCEPTION, -1);
+    ComPtr<IQxPages> pages;
+    EXPECT_EQ(DISP_E_EXCEPTION, doc->get_Pages(pages.put()));
+    LONG modified = 0;
+    EXPECT_EQ(DISP_E_EXCEPTION, doc->get_Modified(&modified));
+    ComPtr<IQxDocuments> docs;
+    EXPECT_EQ(S_OK, app->get_Documents(docs.put())) << "other objects are not hit";
+    ASSERT_EQ(S_OK, sim->FailOperation(UniqueBstr(L"Document.*").get(), 0, 0, 0));
+    EXPECT_EQ(S_OK, doc->get_Pages(pages.put())) << "Times 0 removes the rule";
+}
+
+TEST_F(FaultTest, TypedJournalShowsTheVariantTypesOfArguments) {
+    ComPtr<IQxCommandBars> bars;
+    app->get_CommandBars(bars.put());
+    ComPtr<IQxCommandBar> bar;
+    VARIANT i8;
+    VariantInit(&i8);
+    i8.vt = VT_I8;
+    i8.llVal = 0;
+    bars->Item(i8, bar.put());
+    VARIANT name = VStr(L"File");
+    bars->Item(name, bar.put());
+    VariantClear(&name);
+    EXPECT_EQ((std::vector<std::wstring>{L"Application.CommandBars", L"CommandBars.Item(VT_I8=0)",
+                                         L"CommandBars.Item(VT_BSTR=\"File\")"}),
+              quirexsim::TypedJournal(sim.get()));
+    EXPECT_EQ(L"CommandBars.Item(0)", JournalOf(sim.get())[1]) << "the plain journal is unchanged";
+}
+
+TEST_F(FaultTest, ChromeCanLoseRenameAndReorderItemsUntilReset) {
+    struct Change {
+        const wchar_t* kind;
+        int op;  // 0 remove, 1 rename, 2 move to 0
+        const wchar_t* name;
+    } changes[] = {{L"CommandBar", 0, L"MenuBar"}, {L"Pane", 1, L"SigPane"}, {L"TabBar", 2, L"Thumbnail"},
+                   {L"Tool", 1, L"ToolHand"}};
+    for (const Change& c : changes) {
+        LONG n = 0;
+        UniqueBstr kind(c.kind), name(c.name);
+        if (c.op == 0) EXPECT_EQ(S_OK, sim->RemoveChrome(kind.get(), name.get(), &n));
+        if (c.op == 1) EXPECT_EQ(S_OK, sim->RenameChrome(kind.get(), name.get(), UniqueBstr(L"Renamed").get(), &n));
+        if (c.op == 2) EXPECT_EQ(S_OK, sim->MoveChrome(kind.get(), name.get(), 0, &n));
+        EXPECT_EQ(1, n) << c.kind;
+    }
+    LONG n = 0;
+    EXPECT_EQ(E_INVALIDARG, sim->RemoveChrome(UniqueBstr(L"Window").get(), UniqueBstr(L"x").get(), &n));
+
+    ComPtr<IQxCommandBars> bars;
+    app->get_CommandBars(bars.put());
+    ComPtr<IQxCommandBar> bar;
+    VARIANT menu = VStr(L"MenuBar");
+    EXPECT_EQ(S_OK, bars->Item(menu, bar.put()));
+    EXPECT_FALSE(bar);
+    auto doc = Open(path);
+    ComPtr<IQxWorkspace> ws;
+    doc->get_Workspace(ws.put());
+    ComPtr<IQxTabBars> tabs;
+    ws->get_TabBars(tabs.put());
+    UniqueBstr first;
+    tabs->get_Name(0, first.put());
+    EXPECT_STREQ(L"Thumbnail", first.c_str());
+    ComPtr<IQxPanes> panes;
+    ws->get_Panes(panes.put());
+    ComPtr<IQxPane> pane;
+    VARIANT renamed = VStr(L"Renamed"), sig = VStr(L"SigPane");
+    EXPECT_EQ(S_OK, panes->Item(renamed, pane.put()));
+    EXPECT_TRUE(pane);
+    panes->Item(sig, pane.put());
+    EXPECT_FALSE(pane);
+    ComPtr<IQxTools> tools;
+    app->get_Tools(tools.put());
+    ComPtr<IQxTool> current;
+    tools->get_Current(current.put());
+    UniqueBstr tool;
+    current->get_Name(tool.put());
+    EXPECT_STREQ(L"Renamed", tool.c_str()) << "the current tool keeps being current";
+
+    sim->Reset();
+    EXPECT_EQ(S_OK, bars->Item(menu, bar.put()));
+    EXPECT_TRUE(bar);
+    VariantClear(&menu);
+    VariantClear(&renamed);
+    VariantClear(&sig);
+}
+
+TEST_F(FaultTest, EveryPaneStartsHidden) {
+    auto doc = Open(path);
+    ComPtr<IQxWorkspace> ws;
+    doc->get_Workspace(ws.put());
+    ComPtr<IQxPanes> panes;
+    ws->get_Panes(panes.put());
+    LONG count = 0;
+    panes->get_Count(&count);
+    EXPECT_EQ(5, count);
+    for (LONG i = 0; i < count; ++i) {
+        ComPtr<IQxPane> pane;
+        panes->Item(VLong(i), pane.put());
+        VARIANT_BOOL visible = VARIANT_TRUE;
+        pane->get_Visible(&visible);
+        EXPECT_EQ(VARIANT_FALSE, visible) << i;
+    }
+}
+
+TEST_F(FaultTest, ADetachedDocumentHasNoFileBehindIt) {
+    LONG r = 0;
+    EXPECT_EQ(S_OK, sim->DetachFile(&r));
+    EXPECT_EQ(-1, r) << "no document open";
+    auto doc = Open(path);
+    ASSERT_EQ(S_OK, sim->DetachFile(&r));
+    EXPECT_EQ(0, r);
+    ComPtr<IQxDocumentFile> file;
+    doc->get_FileInfo(file.put());
+    UniqueBstr folder, name;
+    LONG size = -1;
+    file->get_Folder(folder.put());
+    file->get_Name(name.put());
+    file->get_Size(&size);
+    EXPECT_STREQ(L"", folder.c_str());
+    EXPECT_STREQ(L"", name.c_str());
+    EXPECT_EQ(0, size);
+}
+
+TEST_F(FaultTest, RawEventsCarryNamedAndManyArguments) {
+    struct RawSink : RecordingSink {
+        UINT args = 0, named = 0;
+        std::vector<DISPID> ids;
+        STDMETHODIMP Invoke(DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* dp, VARIANT* res, EXCEPINFO* e,
+                            UINT* u) override {
+            args = dp->cArgs;
+            named = dp->cNamedArgs;
+            ids.assign(dp->rgdispidNamedArgs, dp->rgdispidNamedArgs + dp->cNamedArgs);
+            return RecordingSink::Invoke(id, r, l, f, dp, res, e, u);
+        }
+    } sink;
+    Advised advised(app.get(), &sink);
+    SAFEARRAY* values = SafeArrayCreateVector(VT_VARIANT, 0, 9);
+    for (LONG i = 0; i < 9; ++i) {
+        VARIANT v = VLong(i);
+        SafeArrayPutElement(values, &i, &v);
+    }
+    SAFEARRAY* ids = SafeArrayCreateVector(VT_I4, 0, 1);
+    LONG zero = 0, one = 1;
+    SafeArrayPutElement(ids, &zero, &one);
+    VARIANT a, n;
+    a.vt = VT_ARRAY | VT_VARIANT;
+    a.parray = values;
+    n.vt = VT_ARRAY | VT_I4;
+    n.parray = ids;
+    LONG status = -1;
+    ASSERT_EQ(S_OK, sim->FireEventRaw(1, a, n, &status));
+    EXPECT_EQ(S_OK, status);
+    EXPECT_EQ(9u, sink.args);
+    EXPECT_EQ(1u, sink.named);
+    EXPECT_EQ(std::vector<DISPID>{1}, sink.ids);
+    ASSERT_EQ(1u, sink.events.size());
+    EXPECT_EQ(E_INVALIDARG, sim->FireEventRaw(1, VMissing(), n, &status)) << "more names than arguments";
+    SafeArrayDestroy(values);
+    SafeArrayDestroy(ids);
+}
+
+TEST_F(FaultTest, AnnotationMessageCanCarryAnyValue) {
+    struct NoteSink : RecordingSink {
+        VARTYPE seen = 0xFFFF;
+        STDMETHODIMP Invoke(DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* dp, VARIANT* res, EXCEPINFO* e,
+                            UINT* u) override {
+            ScopedVariant annot;
+            if (id == 26 && dp->rgvarg[2].pdispVal &&
+                SUCCEEDED(CallByName(dp->rgvarg[2].pdispVal, L"Annotation", DISPATCH_PROPERTYGET, {}, annot.Receive())))
+                seen = annot->vt;
+            return RecordingSink::Invoke(id, r, l, f, dp, res, e, u);
+        }
+    } sink;
+    Advised advised(app.get(), &sink);
+    VARIANT text = VStr(L"not an object"), null;
+    null.vt = VT_DISPATCH;
+    null.pdispVal = nullptr;
+    LONG handle = -1;
+    UniqueBstr message(L"Quirex.Annots:OnDelKeyDown");
+    ASSERT_EQ(S_OK, sim->FireAnnotationMessageWith(message.get(), text, &handle));
+    EXPECT_EQ(VT_BSTR, sink.seen);
+    EXPECT_EQ(0, handle);
+    ASSERT_EQ(S_OK, sim->FireAnnotationMessageWith(message.get(), null, &handle));
+    EXPECT_EQ(VT_DISPATCH, sink.seen);
+    VariantClear(&text);
+}
+
+TEST_F(FaultTest, RawInvokeDescribesResultAndStatus) {
+    UniqueBstr text;
+    VARIANT i2;
+    VariantInit(&i2);
+    i2.vt = VT_I2;
+    i2.iVal = -1;
+    ASSERT_EQ(S_OK, sim->DescribeVariant(i2, text.put()));
+    EXPECT_STREQ(L"VT_I2=-1", text.c_str());
+    EXPECT_EQ(L"0x80004005 VT_I2=-1", quirexsim::Describe(sim.get(), E_FAIL, i2));
+
+    ComPtr<IDispatch> appDisp;
+    app->QueryInterface(IID_IDispatch, appDisp.put_void());
+    ASSERT_EQ(S_OK, sim->InvokeRaw(appDisp.get(), UniqueBstr(L"SaveAllowed").get(), VMissing(), text.put()));
+    EXPECT_STREQ(L"0x00000000 VT_I4=1", text.c_str());
+    ASSERT_EQ(S_OK, sim->InvokeRaw(appDisp.get(), UniqueBstr(L"NoSuchMember").get(), VMissing(), text.put()));
+    EXPECT_STREQ(L"0x80020006 VT_EMPTY=empty", text.c_str());
+    Fail(L"Application.CopyEnabled", E_FAIL);
+    ASSERT_EQ(S_OK, sim->InvokeRaw(appDisp.get(), UniqueBstr(L"CopyEnabled").get(), VMissing(), text.put()));
+    EXPECT_EQ(0u, std::wstring(text.c_str()).find(L"0x80020009")) << "late bound, a failure arrives as an exception: "
+                                                                  << text.c_str();
+}
+
+TEST_F(SimTest, TheSameAddInObjectCanBeReconnected) {
+    const CLSID probeClsid = {0x6f1d3a11, 0x2b7c, 0x4e55, {0x9a, 0x61, 0x3c, 0x0d, 0x7e, 0x21, 0x44, 0x91}};
+    ProbeAddIn addIn;
+    ProbeFactory factory;
+    factory.addIn = &addIn;
+    DWORD reg = 0;
+    ASSERT_EQ(S_OK, CoRegisterClassObject(probeClsid, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &reg));
+    wchar_t text[64];
+    StringFromGUID2(probeClsid, text, 64);
+    LONG hr = -1;
+    ASSERT_EQ(S_OK, sim->LoadAddIn(UniqueBstr(text).get(), &hr));
+    ASSERT_EQ(S_OK, sim->DisconnectAddIn(UniqueBstr(text).get(), &hr));
+    EXPECT_EQ(E_NOTIMPL, hr);
+    ASSERT_EQ(S_OK, sim->ConnectAddIn(UniqueBstr(text).get(), &hr));
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_EQ(2, addIn.connections);
+    EXPECT_EQ(1, addIn.disconnections);
+    ASSERT_EQ(S_OK, sim->ConnectAddIn(UniqueBstr(L"Not.Listed").get(), &hr));
+    EXPECT_EQ(E_INVALIDARG, hr);
+    sim->UnloadAddIn(UniqueBstr(text).get(), &hr);
+    CoRevokeClassObject(reg);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -226,8 +226,14 @@ TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAnd
     EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), 1);
     const auto pages = Annots();
     ASSERT_EQ(pages.size(), 2u);
-    // Page 1: the text stamp (its text is not carried back as a stamp text).
-    ASSERT_GE(pages[0].size(), 1u);
+    // Page 1: the comment, added through AddCommentExt (20 x 18 from the record's X and Y).
+    ASSERT_EQ(pages[0].size(), 2u);
+    EXPECT_EQ(pages[0][0].kind, 0);
+    EXPECT_EQ(pages[0][0].contents, L"plain");
+    EXPECT_DOUBLE_EQ(pages[0][0].left, 100);
+    EXPECT_DOUBLE_EQ(pages[0][0].bottom, 718);
+    EXPECT_DOUBLE_EQ(pages[0][0].top, 736);
+    // Then the text stamp (its text is not carried back as a stamp text).
     const Annot& textStamp = pages[0].back();
     EXPECT_EQ(textStamp.kind, 12);
     EXPECT_EQ(textStamp.author, L"李四");

@@ -456,7 +456,7 @@ TEST_F(FileDialogs, WebOpenLocalOpensTheChosenFileWithMissingArguments) {
     auto dialogs = CapturedOf(L"GetOpenFileNameW");
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0], L"GetOpenFileNameW(" + Quoted(kDialogFilter) + L", \"\", \"\", \"\", " +
-                              std::to_wstring(kDialogFlags) + L")");
+                              std::to_wstring(kDialogFlags) + L", \"打开文档\", 1)");
     EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(path) + L", missing, missing, missing)")) << JournalText();
     EXPECT_EQ(DocumentCount(), 1);
 }
@@ -491,7 +491,7 @@ TEST_F(FileDialogs, WebOpenLocalDialogStartsOnTheDesktopAndOnlyReturnsThePath) {
     auto dialogs = CapturedOf(L"GetOpenFileNameW");
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0], L"GetOpenFileNameW(" + Quoted(kDialogFilter) + L", " + Quoted(DesktopFolder()) +
-                              L", \"\", \"\", " + std::to_wstring(kDialogFlags) + L")");
+                              L", \"\", \"\", " + std::to_wstring(kDialogFlags) + L", \"打开文档\", 1)");
     EXPECT_FALSE(Journaled(L"Documents.Open"));
 }
 
@@ -507,7 +507,7 @@ TEST_F(FileDialogs, WebSaveLocalAppendsPdfToATypedNameAndSavesThere) {
     ASSERT_EQ(dialogs.size(), 1u);
     // The dialog starts from the FileName property, with no folder and no default extension.
     EXPECT_EQ(dialogs[0], L"GetSaveFileNameW(" + Quoted(kDialogFilter) + L", \"\", \"合同草稿\", \"\", " +
-                              std::to_wstring(kDialogFlags) + L")");
+                              std::to_wstring(kDialogFlags) + L", \"保存文档\", 1)");
     std::wstring saved = Work(L"contract.pdf");
     long saveAt = JournalIndex(L"Document.SaveAs(" + Quoted(saved) + L")");
     long finishedAt = JournalIndex(L"Application.SaveFinished()");

@@ -1,0 +1,682 @@
+// Failure rules of the built families, made to happen through the reader simulator:
+// host calls that fail or answer nothing, objects and chrome the reader lacks, and
+// hosts that connect or raise events in unusual ways. Grouped by family.
+#include "FamilyTestSupport.h"
+#include <olectl.h>
+
+#include <algorithm>
+
+#include "sim/QuirexSimClient.h"
+
+using namespace testsupport;
+
+namespace {
+
+const char kTwoPages[] =
+    R"({"pages":[{"text":"alpha beta"},{"text":"gamma"}],
+        "bookmarks":[{"title":"A","page":1,"children":[{"title":"B","page":2}]}],
+        "attachments":[{"name":"a.txt","data":"SGVsbG8="}]})";
+
+const char kStampPage[] =
+    R"({"pages":[{"annotations":[{"kind":12,"type":"Stamp","author":"someone else","rect":[0,0,10,10]}]}]})";
+
+class HostFailures : public ConnectedComponent {
+protected:
+    void SetUp() override {
+        ConnectedComponent::SetUp();
+        LONG patched = 0;
+        ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
+        ASSERT_GT(patched, 0);
+        sim->ClearCaptured();
+    }
+    // The operation fails with hr (or answers null) for the next `times` calls; -1: always.
+    void Fail(const wchar_t* op, HRESULT hr = E_FAIL, LONG times = -1) {
+        ASSERT_EQ(quirexsim::FailOperation(sim.get(), op, hr, times), S_OK);
+    }
+    void Null(const wchar_t* op, LONG times = -1) { ASSERT_EQ(quirexsim::NullOperation(sim.get(), op, times), S_OK); }
+
+    // A property read as a script makes it: "0x%08X VT_NAME=value".
+    std::wstring Read(const wchar_t* member) {
+        ScopedVariant r;
+        HRESULT hr = CallByName(disp.get(), member, DISPATCH_PROPERTYGET, {}, r.get());
+        return quirexsim::Describe(sim.get(), hr, *r.get());
+    }
+    std::vector<std::wstring> Captured(const wchar_t* function = nullptr) {
+        std::vector<std::wstring> out;
+        for (auto& line : quirexsim::Captured(sim.get()))
+            if (!function || line.rfind(function, 0) == 0) out.push_back(line);
+        return out;
+    }
+    std::vector<std::wstring> Notifications() { return quirexsim::Notifications(sim.get()); }
+    // A path in the temporary folder, removed after the test.
+    std::wstring Work(const wchar_t* name) {
+        wchar_t dir[MAX_PATH];
+        GetTempPathW(MAX_PATH, dir);
+        std::wstring path = std::wstring(dir) + L"hostfailure-" + name;
+        tempFiles.push_back(path);
+        tempFiles.push_back(path + L".pdf");
+        return path;
+    }
+    std::wstring JournalText() {
+        std::wstring all;
+        for (auto& l : JournalLines()) all += l + L"\n";
+        return all;
+    }
+    LONG Sinks() {
+        LONG n = -1;
+        sim->get_SinkCount(&n);
+        return n;
+    }
+    // OnConnection / OnDisconnection again on the component object the reader holds.
+    LONG Reconnect() {
+        LONG r = -1;
+        sim->ConnectAddIn(UniqueBstr(L"Veridane.FoliumFun.1").get(), &r);
+        return r;
+    }
+    LONG DisconnectOnly() {
+        LONG r = -1;
+        sim->DisconnectAddIn(UniqueBstr(L"Veridane.FoliumFun.1").get(), &r);
+        return r;
+    }
+    // A user tool in "MyTools" marked as the component marks its own (top four bits of UserData).
+    void AddMarkedTool(LONG id, const wchar_t* caption, const wchar_t* tag) {
+        ComPtr<IQxCommandBars> bars;
+        app->get_CommandBars(bars.put());
+        auto name = ScopedVariant::Bstr(L"MyTools");
+        ComPtr<IQxCommandBar> bar;
+        bars->Item(*name.get(), bar.put());
+        ASSERT_TRUE(bar);
+        ComPtr<IQxControls> controls;
+        bar->get_Controls(controls.put());
+        auto type = ScopedVariant::I4(1), before = ScopedVariant::Missing(), cid = ScopedVariant::I4(id);
+        ComPtr<IQxControl> control;
+        ASSERT_EQ(controls->Add(*type.get(), *before.get(), *cid.get(), control.put()), S_OK);
+        control->put_UserData(static_cast<LONG>(0xF0000001u));
+        control->put_Caption(UniqueBstr(caption).get());
+        control->put_Tag(UniqueBstr(tag).get());
+        sim->ClearJournal();
+    }
+    HRESULT Click(LONG id) {
+        auto kind = ScopedVariant::I4(0), cid = ScopedVariant::I4(id);
+        auto m3 = ScopedVariant::Missing(), m4 = ScopedVariant::Missing();
+        ScopedVariant result;
+        return sim->FireEvent(1, *kind.get(), *cid.get(), *m3.get(), *m4.get(), result.Receive());
+    }
+    ComPtr<IQxAnnotation> FirstAnnotation(IQxDocument* doc) {
+        ComPtr<IQxPages> pages;
+        doc->get_Pages(pages.put());
+        ComPtr<IQxPage> page;
+        pages->Item(0, page.put());
+        ComPtr<IQxAnnotations> annots;
+        page->get_Annotations(annots.put());
+        ComPtr<IQxAnnotation> a;
+        annots->Item(0, a.put());
+        return a;
+    }
+};
+
+// ---- connection ------------------------------------------------------------------------------
+
+using ConnectionFailures = HostFailures;
+
+TEST_F(ConnectionFailures, AFailedHostCallAtConnectionIsShownWithTheCaptionAndStopsIt) {
+    ASSERT_EQ(DisconnectOnly(), E_NOTIMPL);
+    ASSERT_EQ(Sinks(), 0);
+    Fail(L"Application.MainFrame", static_cast<HRESULT>(0x80040210), 1);
+    sim->ClearJournal();
+    EXPECT_EQ(Reconnect(), S_OK) << "the connection always succeeds";
+    EXPECT_EQ(Captured(L"MessageBoxW"),
+              std::vector<std::wstring>{L"MessageBoxW(null, \"IDispatch error #16\", \"Veridane.FoliumFun\", 16)"});
+    EXPECT_EQ(Sinks(), 0) << "the second block does not run after a failure in the first";
+    EXPECT_FALSE(Journaled(L"ConnectionPoint.Advise")) << JournalText();
+
+    sim->ClearCaptured();
+    EXPECT_EQ(Reconnect(), S_OK);
+    EXPECT_EQ(Sinks(), 1) << "the sink was never advised, so a later connection advises";
+    EXPECT_TRUE(Captured(L"MessageBoxW").empty());
+}
+
+TEST_F(ConnectionFailures, AnAbsentMainFrameIsNoErrorWithoutTheSignatureCore) {
+    ASSERT_EQ(GetModuleHandleW(L"VDSignatureCore.dll"), nullptr) << "this process runs without the signature core";
+    DisconnectOnly();
+    Null(L"Application.MainFrame", 1);
+    EXPECT_EQ(Reconnect(), S_OK);
+    EXPECT_TRUE(Captured(L"MessageBoxW").empty());
+    EXPECT_EQ(Sinks(), 1);
+}
+
+TEST_F(ConnectionFailures, ASecondAdviseIsRefusedAndEventsArriveOnce) {
+    AddMarkedTool(60010, L"签章", L"7");
+    ASSERT_EQ(Sinks(), 1);
+    EXPECT_EQ(Reconnect(), E_FAIL) << "connecting while advised";
+    EXPECT_EQ(Sinks(), 1);
+    EXPECT_FALSE(Journaled(L"ConnectionPoint.Advise")) << JournalText();
+    EXPECT_TRUE(Captured(L"MessageBoxW").empty()) << "no handler of the connection catches it";
+    EXPECT_EQ(Click(60010), S_OK);
+    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"NotifyToolClick(7, \"签章\")"});
+}
+
+TEST_F(ConnectionFailures, AFailedAdviseLeavesTheSinkFreeForTheNextConnection) {
+    DisconnectOnly();
+    Fail(L"ConnectionPoint.Advise", CONNECT_E_CANNOTCONNECT, 1);
+    EXPECT_EQ(Reconnect(), S_OK);
+    EXPECT_EQ(Sinks(), 0);
+    EXPECT_TRUE(Captured(L"MessageBoxW").empty()) << "the advise's own result is ignored";
+    EXPECT_EQ(Reconnect(), S_OK) << "not refused as a second advise";
+    EXPECT_EQ(Sinks(), 1);
+}
+
+TEST_F(ConnectionFailures, TheSameObjectReconnectedHearsEventsOnceEach) {
+    AddMarkedTool(60011, L"工具", L"3");
+    EXPECT_EQ(DisconnectOnly(), E_NOTIMPL);
+    EXPECT_EQ(Sinks(), 0);
+    Click(60011);
+    EXPECT_TRUE(Notifications().empty());
+    EXPECT_EQ(Reconnect(), S_OK);
+    EXPECT_EQ(Sinks(), 1);
+    Click(60011);
+    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"NotifyToolClick(3, \"工具\")"});
+}
+
+// ---- host events -----------------------------------------------------------------------------
+
+using EventFailures = HostFailures;
+
+TEST_F(EventFailures, ACommandClickEndsAtTheFirstFailingHostCall) {
+    AddMarkedTool(60020, L"签章", L"5");
+    struct Case {
+        const wchar_t* op;
+        bool null;
+    } cases[] = {{L"Application.CommandBars", false}, {L"Application.CommandBars", true},
+                 {L"Control.UserData", false},       {L"Control.Caption", false},
+                 {L"Control.Tag", false}};
+    for (const Case& c : cases) {
+        sim->ClearFailures();
+        sim->ClearNotifications();
+        if (c.null) Null(c.op);
+        else Fail(c.op);
+        EXPECT_EQ(Click(60020), S_OK) << c.op << ": nothing reaches the host";
+        EXPECT_TRUE(Notifications().empty()) << c.op << (c.null ? L" null" : L" failing");
+    }
+    sim->ClearFailures();
+    Click(60020);
+    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"NotifyToolClick(5, \"签章\")"});
+}
+
+TEST_F(EventFailures, AnAnnotationMessageWithoutAnAnnotationObjectVetoesNothing) {
+    auto doc = Open(kStampPage);
+    auto stamp = FirstAnnotation(doc.get());
+    ASSERT_TRUE(stamp);
+    UniqueBstr message(L"Quirex.Annots:OnLButtonDown");
+    auto text = ScopedVariant::Bstr(L"not an annotation"), number = ScopedVariant::I4(5);
+    auto nullObject = ScopedVariant::Dispatch(nullptr);
+    ScopedVariant nothing;
+    for (const VARIANT* v : {text.get(), number.get(), nothing.get(), nullObject.get()}) {
+        sim->ClearJournal();
+        LONG handle = -1;
+        EXPECT_EQ(sim->FireAnnotationMessageWith(message.get(), *v, &handle), S_OK);
+        EXPECT_EQ(handle, 0) << "Annotation of type " << v->vt;
+        EXPECT_FALSE(Journaled(L"Annotation.")) << "nothing to read for type " << v->vt << "\n" << JournalText();
+    }
+    // A real annotation is read for its kind and author; an unreadable kind ends the handler.
+    sim->ClearJournal();
+    LONG handle = -1;
+    ASSERT_EQ(sim->FireAnnotationMessage(message.get(), stamp.get(), &handle), S_OK);
+    EXPECT_TRUE(Journaled(L"Annotation.Type")) << JournalText();
+    EXPECT_TRUE(Journaled(L"Annotation.Author")) << JournalText();
+    sim->ClearJournal();
+    Fail(L"Annotation.Type");
+    ASSERT_EQ(sim->FireAnnotationMessage(message.get(), stamp.get(), &handle), S_OK);
+    EXPECT_EQ(handle, 0);
+    EXPECT_FALSE(Journaled(L"Annotation.Author")) << JournalText();
+}
+
+TEST_F(EventFailures, TheSinkTakesWhatAHostSendsWithoutCrashing) {
+    AddMarkedTool(60030, L"签章", L"9");
+    // rgvarg order: named arguments first, then positional ones last parameter first.
+    auto raise = [&](DISPID id, std::vector<VARIANT> args, std::vector<LONG> named) {
+        SAFEARRAY* a = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(args.size()));
+        for (LONG i = 0; i < static_cast<LONG>(args.size()); ++i) SafeArrayPutElement(a, &i, &args[i]);
+        SAFEARRAY* n = SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(named.size()));
+        for (LONG i = 0; i < static_cast<LONG>(named.size()); ++i) SafeArrayPutElement(n, &i, &named[i]);
+        VARIANT va, vn;
+        va.vt = VT_ARRAY | VT_VARIANT;
+        va.parray = a;
+        vn.vt = VT_ARRAY | VT_I4;
+        vn.parray = n;
+        LONG status = -1;
+        EXPECT_EQ(sim->FireEventRaw(id, va, vn, &status), S_OK);
+        SafeArrayDestroy(a);
+        SafeArrayDestroy(n);
+        for (auto& v : args) VariantClear(&v);
+        return status;
+    };
+    // Named: the control id at position 1, the kind at position 0.
+    EXPECT_EQ(raise(1, {VLong(60030), VLong(0)}, {1, 0}), S_OK);
+    EXPECT_EQ(Notifications().size(), 1u) << "named arguments are placed at their positions";
+    // A named position of 8 or more is refused.
+    EXPECT_EQ(raise(1, {VLong(60030), VLong(0)}, {8, 0}), E_FAIL);
+    // More arguments than the event has: the extra ones are not placed; nine of them do no harm.
+    std::vector<VARIANT> nine;
+    for (LONG i = 0; i < 9; ++i) nine.push_back(VLong(i == 8 ? 0 : 60030));
+    EXPECT_EQ(raise(1, nine, {}), S_OK);
+    // Arguments of other types than declared are converted, never read as another type.
+    auto idText = ScopedVariant::Bstr(L"60030");
+    VARIANT idCopy;
+    VariantInit(&idCopy);
+    VariantCopy(&idCopy, idText.get());
+    EXPECT_EQ(raise(1, {idCopy, VLong(0)}, {}), S_OK);
+    EXPECT_EQ(Notifications().size(), 2u) << "an id given as text is the same id";
+    auto docText = ScopedVariant::Bstr(L"not a document");
+    for (DISPID id : {9, 10, 11, 26, 57}) {
+        std::vector<VARIANT> args(1);
+        VariantInit(&args[0]);
+        VariantCopy(&args[0], docText.get());
+        raise(id, args, {});
+    }
+    std::vector<VARIANT> view(4);
+    for (auto& v : view) {
+        VariantInit(&v);
+        VariantCopy(&v, docText.get());
+    }
+    raise(7, view, {});
+    SUCCEED() << "text where objects are declared does not crash the sink";
+}
+
+TEST_F(EventFailures, AnOpenedDocumentIsTracedWithSizeNameAndPath) {
+    std::wstring path = WriteFixture(kTwoPages, L".pdf");
+    sim->ClearCaptured();
+    VARIANT_BOOL ok = 0;
+    ASSERT_EQ(fun->openFile(UniqueBstr(path.c_str()).get(), VARIANT_FALSE, &ok), S_OK);
+    std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    const std::wstring prefix = L"VD_Folium2018_Normal_";
+    EXPECT_EQ(quirexsim::Traces(sim.get()), (std::vector<std::wstring>{prefix + L"0", prefix + name, prefix + path}))
+        << "kilobytes, name, full path";
+}
+
+// ---- chrome visibility -------------------------------------------------------------------------
+
+using ChromeFailures = HostFailures;
+
+TEST_F(ChromeFailures, GettersKeepTheirDefaultsWhenTheHostCallFails) {
+    Open(kTwoPages);
+    struct Case {
+        const wchar_t* member;
+        const wchar_t* op;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"ShowMenus", L"CommandBar.Visible", L"0x00000000 VT_BOOL=1"},
+        {L"ShowPostil", L"CommandBar.Visible", L"0x00000000 VT_BOOL=1"},
+        {L"ShowSides", L"MainFrame.SidePanesVisible", L"0x00000000 VT_BOOL=-1"},
+        {L"ShowSides", L"Application.MainFrame", L"0x00000000 VT_BOOL=-1"},
+        {L"ShowTabBarVisible", L"MainFrame.TabBarVisible", L"0x00000000 VT_BOOL=1"},
+        {L"StartPageVisible", L"MainFrame.StartPageVisible", L"0x00000000 VT_BOOL=0"},
+        {L"FullScreen", L"PageView.FullScreen", L"0x00000000 VT_BOOL=0"},
+        {L"FullScreen", L"DocWindow.View", L"0x00000000 VT_BOOL=0"},
+        {L"Hide", L"Application.Hidden", L"0x00000000 VT_BOOL=0"},
+        {L"EnabledCopy", L"Application.CopyEnabled", L"0x00000000 VT_BOOL=0"},
+        {L"ShowState", L"Workspace.*", L"0x00000000 VT_BOOL=0"},
+        {L"ShowDigitalSignature", L"TabBars.GetVisible", L"0x00000000 VT_I4=1"},
+    };
+    for (const Case& c : cases) {
+        sim->ClearFailures();
+        Fail(c.op);
+        EXPECT_EQ(Read(c.member), c.expected) << c.member << " with " << c.op << " failing";
+    }
+}
+
+TEST_F(ChromeFailures, WithoutAMenuBarShowMenusReadsOneAndChangesNothing) {
+    LONG removed = 0;
+    ASSERT_EQ(sim->RemoveChrome(UniqueBstr(L"CommandBar").get(), UniqueBstr(L"MenuBar").get(), &removed), S_OK);
+    ASSERT_EQ(removed, 1);
+    VARIANT_BOOL shown = 0;
+    EXPECT_EQ(fun->get_ShowMenus(&shown), S_OK);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(fun->put_ShowMenus(VARIANT_FALSE), S_OK);
+    EXPECT_FALSE(Journaled(L"CommandBar.Visible=")) << JournalText();
+    // A bar renamed away from "MenuBar" in letter case only is not the menu bar either.
+    ASSERT_EQ(sim->Reset(), S_OK);
+    ASSERT_EQ(sim->RenameChrome(UniqueBstr(L"CommandBar").get(), UniqueBstr(L"MenuBar").get(),
+                                UniqueBstr(L"menubar").get(), &removed),
+              S_OK);
+    EXPECT_EQ(fun->get_ShowMenus(&shown), S_OK);
+    EXPECT_EQ(shown, 1);
+}
+
+TEST_F(ChromeFailures, WithoutTabBarsTheSignatureTabIsReportedShownAndPanesStillChange) {
+    Open(kTwoPages);
+    for (const wchar_t* tab : {L"BookMark", L"AnnotsTabBar", L"SigTabBar", L"Thumbnail"}) {
+        LONG n = 0;
+        ASSERT_EQ(sim->RemoveChrome(UniqueBstr(L"TabBar").get(), UniqueBstr(tab).get(), &n), S_OK);
+        ASSERT_EQ(n, 1) << tab;
+    }
+    LONG shown = 0;
+    EXPECT_EQ(fun->get_ShowDigitalSignature(&shown), S_OK);
+    EXPECT_EQ(shown, 1) << "no such tab bar reads as shown";
+    LONG ret = 0;
+    EXPECT_EQ(fun->ShowTabCommandBar(4, VARIANT_TRUE, &ret), S_OK);
+    EXPECT_EQ(ret, -1);
+    EXPECT_FALSE(Journaled(L"TabBars.SetVisible")) << JournalText();
+    EXPECT_TRUE(Journaled(L"Pane.Visible=-1")) << "the pane walk still runs\n" << JournalText();
+}
+
+TEST_F(ChromeFailures, WithoutTheCollectionsTheTabMembersAreNotDone) {
+    Open(kTwoPages);
+    struct Case {
+        const wchar_t* missing;
+        HRESULT getter, setter, tabCommand;
+    } cases[] = {
+        {L"Workspace.TabBars", S_FALSE, S_FALSE, S_FALSE},
+        {L"Workspace.Panes", S_OK, S_FALSE, S_FALSE},
+        {L"Document.Workspace", S_FALSE, S_FALSE, S_FALSE},
+        {L"Documents.ActiveDocument", S_FALSE, S_FALSE, S_FALSE},
+    };
+    for (const Case& c : cases) {
+        sim->ClearFailures();
+        Null(c.missing);
+        sim->ClearJournal();
+        LONG value = 7, ret = 0;
+        EXPECT_EQ(fun->get_ShowDigitalSignature(&value), c.getter) << c.missing;
+        EXPECT_EQ(fun->put_ShowDigitalSignature(0), c.setter) << c.missing;
+        EXPECT_EQ(fun->ShowTabCommandBar(1, VARIANT_FALSE, &ret), c.tabCommand) << c.missing;
+        EXPECT_EQ(ret, -1) << c.missing;
+        EXPECT_FALSE(Journaled(L"SetVisible(")) << c.missing << "\n" << JournalText();
+        EXPECT_FALSE(Journaled(L"Pane.Visible=")) << c.missing << "\n" << JournalText();
+    }
+}
+
+// ---- navigation ---------------------------------------------------------------------------------
+
+using NavigationFailures = HostFailures;
+
+TEST_F(NavigationFailures, GettersKeepTheirDefaultsWhenTheHostCallFails) {
+    Open(kTwoPages);
+    struct Case {
+        const wchar_t* member;
+        const wchar_t* op;
+        bool null;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"Zoom", L"PageView.Zoom", false, L"0x00000000 VT_I4=1"},
+        {L"Zoom", L"DocWindow.View", true, L"0x00000000 VT_I4=1"},
+        {L"isOpen", L"Documents.ActiveDocument", true, L"0x00000000 VT_I4=0"},
+        {L"isOpen", L"Application.Documents", true, L"0x00000000 VT_I4=0"},
+        {L"DocumentModified", L"Controls.Item", false, L"0x00000000 VT_I4=1"},
+        {L"DocumentModified", L"CommandBars.Item", true, L"0x00000000 VT_I4=1"},
+        {L"ContentText", L"Document.Pages", true, L"0x00000000 VT_BSTR=\"\""},
+    };
+    for (const Case& c : cases) {
+        sim->ClearFailures();
+        if (c.null) Null(c.op);
+        else Fail(c.op);
+        EXPECT_EQ(Read(c.member), c.expected) << c.member << " with " << c.op << (c.null ? " null" : " failing");
+    }
+}
+
+TEST_F(NavigationFailures, PageMovesTakeOnePageWhenTheCountCannotBeRead) {
+    Open(kTwoPages);
+    Fail(L"Pages.Count");
+    LONG page = 0;
+    EXPECT_EQ(fun->GotoNextPage(&page), S_OK);
+    EXPECT_EQ(page, 1) << "a count of 1 leaves nowhere to go";
+    EXPECT_EQ(fun->GotoLastPage(&page), S_OK);
+    EXPECT_EQ(page, 1);
+    EXPECT_TRUE(Journaled(L"PageView.CurrentPage=1")) << JournalText();
+}
+
+TEST_F(NavigationFailures, RotateWritesTheWholeTurnWhenTheRotationCannotBeRead) {
+    Open(kTwoPages);
+    ASSERT_EQ(fun->put_Rotate(90), S_OK);
+    sim->ClearJournal();
+    Fail(L"PageView.Rotation", E_FAIL, 1);
+    ASSERT_EQ(fun->put_Rotate(180), S_OK);
+    EXPECT_TRUE(Journaled(L"PageView.RotateBy(180)")) << "the current rotation reads as 0\n" << JournalText();
+}
+
+TEST_F(NavigationFailures, PageSizeOfAnUnreadableRotationIsMinusOne) {
+    Open(kTwoPages);
+    Fail(L"Page.Rotation");
+    double size = 0;
+    EXPECT_EQ(fun->GetPageSize(1, 2, &size), S_OK);
+    EXPECT_EQ(size, -1.0);
+}
+
+TEST_F(NavigationFailures, GoToTextReportsTheFindersStatus) {
+    Open(kTwoPages);
+    Fail(L"TextFinder.FindNext", static_cast<HRESULT>(0x80004005));
+    LONG result = 0;
+    EXPECT_EQ(fun->GoToText(UniqueBstr(L"beta").get(), 1, VARIANT_FALSE, VARIANT_TRUE, VARIANT_TRUE, &result), S_OK);
+    EXPECT_EQ(static_cast<ULONG>(result), 0x80004005u);
+    EXPECT_FALSE(Journaled(L"TextSelection.")) << "no hit, nothing selected\n" << JournalText();
+}
+
+TEST_F(NavigationFailures, WithoutTheirHostObjectsTheSearchesStop) {
+    Open(kTwoPages);
+    Null(L"Document.TextFinder");
+    LONG result = 0;
+    EXPECT_EQ(fun->GoToText(UniqueBstr(L"beta").get(), 1, VARIANT_FALSE, VARIANT_TRUE, VARIANT_FALSE, &result), S_FALSE);
+    UniqueBstr found;
+    EXPECT_EQ(fun->SearchText(UniqueBstr(L"beta").get(), found.put()), S_OK);
+    EXPECT_STREQ(found.c_str(), L"");
+    sim->ClearFailures();
+    Null(L"Document.Bookmarks");
+    UniqueBstr marks;
+    EXPECT_EQ(fun->GetBookMarks(marks.put()), S_FALSE);
+    EXPECT_STREQ(marks.c_str(), L"");
+}
+
+// ---- local files and dialogs ----------------------------------------------------------------------
+
+using FileFailures = HostFailures;
+
+TEST_F(FileFailures, WithoutADocumentsCollectionOpenAndCloseAreNotDone) {
+    Null(L"Application.Documents");
+    std::wstring path = WriteFixture(kTwoPages);
+    VARIANT_BOOL ok = VARIANT_TRUE;
+    EXPECT_EQ(fun->openFile(UniqueBstr(path.c_str()).get(), VARIANT_FALSE, &ok), S_FALSE);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    ok = VARIANT_TRUE;
+    EXPECT_EQ(fun->openFile(UniqueBstr(L"http://127.0.0.1:1/a.pdf").get(), VARIANT_FALSE, &ok), S_FALSE);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    ok = VARIANT_TRUE;
+    EXPECT_EQ(fun->closeFile(&ok), S_FALSE);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    EXPECT_FALSE(Journaled(L"Documents.")) << JournalText();
+}
+
+TEST_F(FileFailures, GetFileBase64OfADocumentWithoutAFileAsksToSaveIt) {
+    Open(kTwoPages);
+    LONG r = -1;
+    ASSERT_EQ(sim->DetachFile(&r), S_OK);
+    ASSERT_EQ(r, 0);
+    for (LONG alterUser : {1L, 0L}) {
+        sim->ClearCaptured();
+        ASSERT_EQ(fun->put_AlterUser(alterUser), S_OK);
+        BSTR text = SysAllocString(L"unchanged");
+        EXPECT_EQ(fun->GetFileBase64(UniqueBstr(L"").get(), &text), S_FALSE);
+        EXPECT_STREQ(text, L"");
+        SysFreeString(text);
+        auto boxes = Captured(L"MessageBoxW");
+        ASSERT_EQ(boxes.size(), 1u) << "shown whatever AlterUser is (" << alterUser << ")";
+        EXPECT_EQ(boxes[0], L"MessageBoxW(null, \"请先保存文档！\", null, 64)");
+    }
+}
+
+TEST_F(FileFailures, GetFileBase64TakesAnUnreadableModifiedFlagAsModified) {
+    Open(kTwoPages);
+    Fail(L"Document.Modified");
+    ASSERT_EQ(fun->put_AlterUser(0), S_OK);
+    UniqueBstr text;
+    EXPECT_EQ(fun->GetFileBase64(UniqueBstr(L"").get(), text.put()), S_FALSE);
+    EXPECT_STREQ(text.c_str(), L"");
+    EXPECT_TRUE(Captured(L"MessageBoxW").empty()) << "AlterUser 0 shows no message";
+}
+
+TEST_F(FileFailures, WebUpLoadFileStopsWhenTheTemporaryFileIsMissing) {
+    Open(kTwoPages);
+    // A temporary folder that does not exist: no temporary file can be made or saved.
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", L"C:\\no-such-folder-i11\\");
+    VARIANT_BOOL ok = 123;
+    HRESULT hr = fun->WebUpLoadFile(UniqueBstr(L"http://127.0.0.1:1/upload").get(), UniqueBstr(L"x=1").get(), &ok);
+    SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    EXPECT_EQ(hr, S_FALSE);
+    EXPECT_EQ(ok, 123) << "the result is not written";
+    EXPECT_FALSE(Journaled(L"Application.CreateNetFile")) << JournalText();
+}
+
+TEST_F(FileFailures, FailedSaveAndTransferCallsLeaveThePresetResults) {
+    Open(kTwoPages);
+    Fail(L"Application.SaveAllowed");
+    Fail(L"Document.SaveCopyAs");
+    LONG ret = 0;
+    EXPECT_EQ(fun->SaveLocalFileNoSignature(UniqueBstr(Work(L"copy.pdf").c_str()).get(), &ret), S_OK)
+        << "an unreadable save right reads as allowed";
+    EXPECT_EQ(ret, 1) << "the copy's result stays at its preset";
+    Null(L"Application.CreateNetFile");
+    VARIANT_BOOL ok = VARIANT_TRUE;
+    EXPECT_EQ(fun->WebDownLoadFile(UniqueBstr(L"http://127.0.0.1:1/a").get(), UniqueBstr(Work(L"d.pdf").c_str()).get(),
+                                   &ok),
+              S_OK);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+}
+
+TEST_F(FileFailures, TheSaveDialogHasItsTitleAndTheFilterTheUserPicksDecidesTheExtension) {
+    Open(kTwoPages);
+    struct Case {
+        const wchar_t* answer;
+        std::wstring saved;
+    } cases[] = {
+        {L"1|", Work(L"typed") + L".pdf"},
+        {L"2|", Work(L"typed")},
+    };
+    for (const Case& c : cases) {
+        sim->ClearCaptured();
+        sim->ClearJournal();
+        auto answer = ScopedVariant::Bstr((std::wstring(c.answer) + Work(L"typed")).c_str());
+        sim->SetAnswer(UniqueBstr(L"GetSaveFileNameW").get(), *answer.get());
+        VARIANT_BOOL ok = 0;
+        EXPECT_EQ(fun->WebSaveLocal(&ok), S_OK);
+        EXPECT_EQ(ok, VARIANT_TRUE);
+        auto dialogs = Captured(L"GetSaveFileNameW");
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_NE(dialogs[0].find(L", \"保存文档\", 1)"), std::wstring::npos) << dialogs[0];
+        std::wstring escaped;
+        for (wchar_t ch : c.saved) escaped += ch == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, ch);
+        EXPECT_TRUE(Journaled(L"Document.SaveAs(\"" + escaped + L"\")")) << c.answer << "\n" << JournalText();
+    }
+}
+
+// ---- server exchange ----------------------------------------------------------------------------
+
+class ExchangeFailures : public HostFailures {
+protected:
+    ComPtr<IQxStandIn> relay;
+    std::wstring temp;
+
+    void SetUp() override {
+        HostFailures::SetUp();
+        ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
+        // Every server step succeeds; only the reader fails.
+        temp = Work(L"exchange.tmp");
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+        Answer(L"CreateTempFileName", ScopedVariant::Bstr(temp.c_str()));
+        auto yes = ScopedVariant::Bool(true);
+        for (const wchar_t* m : {L"MsgFileLoad", L"MsgFileSave", L"PostDBPacket"}) Answer(m, yes);
+    }
+    void Answer(const wchar_t* member, const ScopedVariant& v) {
+        ASSERT_EQ(relay->SetResult(UniqueBstr(member).get(), *v.get()), S_OK);
+    }
+    bool RelayCalled(const wchar_t* member) {
+        LONG n = 0;
+        relay->get_CallCount(&n);
+        for (LONG i = 0; i < n; ++i) {
+            UniqueBstr line;
+            relay->CallItem(i, line.put());
+            if (std::wstring(line.c_str()).rfind(std::wstring(member) + L":", 0) == 0) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ExchangeFailures, SavesStopBeforeTheServerWhenTheReaderCannotWriteTheDocument) {
+    Open(kTwoPages);
+    struct Case {
+        const wchar_t* member;
+        HRESULT (IFoliumFun::*call)(VARIANT_BOOL*);
+    } cases[] = {{L"WebSave", &IFoliumFun::WebSave}, {L"WebSaveEx", &IFoliumFun::WebSaveEx}};
+    Fail(L"Document.SaveAs");
+    for (const Case& c : cases) {
+        relay->ClearCalls();
+        VARIANT_BOOL ok = VARIANT_TRUE;
+        EXPECT_EQ((fun.get()->*c.call)(&ok), S_OK) << c.member;
+        EXPECT_EQ(ok, VARIANT_FALSE) << c.member;
+        EXPECT_TRUE(RelayCalled(L"CreateTempFileName")) << c.member;
+        EXPECT_FALSE(RelayCalled(L"MsgFileLoad")) << c.member << ": nothing to send";
+        EXPECT_FALSE(RelayCalled(L"PostDBPacket")) << c.member;
+        EXPECT_EQ(GetFileAttributesW(temp.c_str()), INVALID_FILE_ATTRIBUTES) << c.member << ": the temporary file is deleted";
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+    }
+}
+
+TEST_F(ExchangeFailures, AnAttachmentThatCannotBeSavedIsNotSent) {
+    Open(kTwoPages);
+    Fail(L"Attachment.SaveToFile");
+    LONG result = 5;
+    EXPECT_EQ(fun->WebSaveAccessory(&result), S_OK);
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(RelayCalled(L"MsgFileLoad"));
+}
+
+TEST_F(ExchangeFailures, ADownloadTheReaderCannotOpenIsNotOpened) {
+    for (const wchar_t* missing : {L"Documents.Open", L"Application.Documents"}) {
+        sim->ClearFailures();
+        Null(missing);
+        VARIANT_BOOL ok = VARIANT_TRUE;
+        EXPECT_EQ(fun->WebOpen(&ok), S_OK) << missing;
+        EXPECT_EQ(ok, VARIANT_FALSE) << missing;
+        EXPECT_TRUE(RelayCalled(L"MsgFileSave")) << missing;
+    }
+}
+
+// ---- form fields ----------------------------------------------------------------------------------
+
+const char kFields[] =
+    R"({"pages":[{}],"fields":[{"name":"Buyer","fullName":"contract.Buyer","kind":1,"value":"甲"}]})";
+
+using FormFieldFailures = HostFailures;
+
+TEST_F(FormFieldFailures, WithoutAFieldListTheResultsAreEmpty) {
+    Open(kFields);
+    Null(L"Document.Fields");
+    VARIANT_BOOL set = 7;
+    EXPECT_EQ(fun->ImportFieldValue(UniqueBstr(L"contract.Buyer").get(), UniqueBstr(L"乙").get(), &set), S_OK);
+    EXPECT_EQ(set, 0);
+    BSTR value = nullptr;
+    EXPECT_EQ(fun->ExportFieldValue(UniqueBstr(L"contract.Buyer").get(), &value), S_OK);
+    ASSERT_NE(value, nullptr) << "an empty string, not a null one";
+    EXPECT_STREQ(value, L"");
+    SysFreeString(value);
+}
+
+TEST_F(FormFieldFailures, AFailedImportKeepsTheInitialResult) {
+    Open(kFields);
+    Fail(L"Fields.ImportXml");
+    LONG result = 9;
+    EXPECT_EQ(fun->ImportTemplate(UniqueBstr(L"<field name=\"contract.Buyer\">乙</field>").get(), &result), S_OK);
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(FormFieldFailures, FieldsAreAskedForWithShortIndexes) {
+    Open(kFields);
+    UniqueBstr value;
+    ASSERT_EQ(fun->ExportFieldValue(UniqueBstr(L"contract.Buyer").get(), value.put()), S_OK);
+    EXPECT_STREQ(value.c_str(), L"甲");
+    auto typed = quirexsim::TypedJournal(sim.get());
+    EXPECT_NE(std::find(typed.begin(), typed.end(), L"Fields.Item(VT_I2=0)"), typed.end());
+}
+
+}  // namespace

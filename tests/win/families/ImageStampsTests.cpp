@@ -1,0 +1,271 @@
+// Barcode stamps against the reader simulator and its barcode generator stand-in:
+// the generator calls, the placement, and the placed picture itself, which a real
+// barcode reader (zbarimg, run natively) must still read.
+#include "FamilyTestSupport.h"
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace testsupport;
+
+namespace {
+
+const CLSID kGenerator = {0xE25ABE25, 0x3D6A, 0x46AE, {0xB4, 0x5E, 0x64, 0x56, 0x40, 0x3B, 0x2F, 0x78}};
+
+const char kThreePages[] = R"({"type":"PDF","pages":[{"width":595,"height":842},{"width":595,"height":842},
+ {"width":595,"height":842}]})";
+
+struct Decoded {
+    UINT width = 0, height = 0;
+    std::vector<BYTE> indices;           // 8-bit frame as stored (palette images)
+    std::vector<WICColor> palette;
+    std::vector<UINT> bgra;              // converted to 32-bit
+};
+
+Decoded DecodeWithWic(const std::string& bytes, bool indexed) {
+    Decoded d;
+    ComPtr<IWICImagingFactory> factory;
+    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory, factory.put_void());
+    ComPtr<IWICStream> stream;
+    factory->CreateStream(stream.put());
+    stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())), static_cast<DWORD>(bytes.size()));
+    ComPtr<IWICBitmapDecoder> decoder;
+    if (FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())))
+        return d;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    decoder->GetFrame(0, frame.put());
+    frame->GetSize(&d.width, &d.height);
+    if (indexed) {
+        d.indices.resize(static_cast<size_t>(d.width) * d.height);
+        frame->CopyPixels(nullptr, d.width, static_cast<UINT>(d.indices.size()), d.indices.data());
+        ComPtr<IWICPalette> palette;
+        factory->CreatePalette(palette.put());
+        frame->CopyPalette(palette.get());
+        UINT n = 0;
+        palette->GetColorCount(&n);
+        d.palette.resize(n);
+        palette->GetColors(n, d.palette.data(), &n);
+    } else {
+        ComPtr<IWICFormatConverter> converter;
+        factory->CreateFormatConverter(converter.put());
+        converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0,
+                              WICBitmapPaletteTypeCustom);
+        d.bgra.resize(static_cast<size_t>(d.width) * d.height);
+        converter->CopyPixels(nullptr, d.width * 4, static_cast<UINT>(d.bgra.size() * 4),
+                              reinterpret_cast<BYTE*>(d.bgra.data()));
+    }
+    return d;
+}
+
+// Runs zbarimg natively (Wine starts Linux programs) on the bytes; its raw output.
+std::string Zbar(const std::string& gif) {
+    const std::wstring base =
+        L"/tmp/folium-barcode-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
+    auto windowsPath = [](std::wstring unix) {
+        std::replace(unix.begin(), unix.end(), L'/', L'\\');
+        return L"Z:" + unix;
+    };
+    HANDLE f = CreateFileW(windowsPath(base + L".gif").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, gif.data(), static_cast<DWORD>(gif.size()), &n, nullptr);
+    CloseHandle(f);
+    // A started Linux program is not waited for: its answer appears under its final name when complete.
+    std::wstring command = L"Z:\\bin\\sh -c \"zbarimg --raw -q " + base + L".gif > " + base + L".part; mv " + base +
+                           L".part " + base + L".txt\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string out = "<zbarimg did not start>";
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        for (int i = 0; i < 600 && GetFileAttributesW(windowsPath(base + L".txt").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(100);
+        out.clear();
+        f = CreateFileW(windowsPath(base + L".txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        char buf[512];
+        if (f != INVALID_HANDLE_VALUE && ReadFile(f, buf, sizeof buf, &n, nullptr)) out.assign(buf, n);
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    }
+    DeleteFileW(windowsPath(base + L".gif").c_str());
+    DeleteFileW(windowsPath(base + L".txt").c_str());
+    return out;
+}
+
+class ImageStamps : public ConnectedComponent {
+protected:
+    LONG Create(const wchar_t* text, LONG start, LONG end, LONG mode, const wchar_t* pos, LONG type,
+                HRESULT expected = S_OK) {
+        LONG r = 99;
+        EXPECT_EQ(fun->CreateBarCodeImage(UniqueBstr(text).get(), start, end, mode, UniqueBstr(pos).get(), type, &r),
+                  expected);
+        return r;
+    }
+    std::vector<ComPtr<IQxAnnotation>> Stamps() {
+        std::vector<ComPtr<IQxAnnotation>> out;
+        ComPtr<IQxDocuments> docs;
+        app->get_Documents(docs.put());
+        ComPtr<IQxDocument> doc;
+        docs->get_ActiveDocument(doc.put());
+        ComPtr<IQxPages> pages;
+        doc->get_Pages(pages.put());
+        LONG count = 0;
+        pages->get_Count(&count);
+        for (LONG p = 0; p < count; ++p) {
+            ComPtr<IQxPage> page;
+            pages->Item(p, page.put());
+            ComPtr<IQxAnnotations> list;
+            page->get_Annotations(list.put());
+            LONG n = 0;
+            list->get_Count(&n);
+            for (LONG i = 0; i < n; ++i) {
+                ComPtr<IQxAnnotation> a;
+                list->Item(i, a.put());
+                out.push_back(a);
+            }
+        }
+        return out;
+    }
+    static std::string ImageOf(IQxAnnotation* a) {
+        wchar_t dir[MAX_PATH], file[MAX_PATH];
+        GetTempPathW(MAX_PATH, dir);
+        GetTempFileNameW(dir, L"bc", 0, file);
+        UniqueBstr size;
+        a->ExportImage(UniqueBstr(file).get(), size.put());
+        HANDLE f = CreateFileW(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        std::string bytes(1 << 20, '\0');
+        DWORD n = 0;
+        ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+        CloseHandle(f);
+        DeleteFileW(file);
+        bytes.resize(n);
+        return bytes;
+    }
+    // The generator's own picture for the same settings.
+    static std::string GeneratorPicture(const wchar_t* text, LONG type) {
+        ComPtr<IDispatch> g;
+        EXPECT_EQ(CoCreateInstance(kGenerator, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, g.put_void()), S_OK);
+        ScopedVariant t = ScopedVariant::Bstr(text), s = ScopedVariant::I4(type), picture, result;
+        CallByName(g.get(), L"Text", DISPATCH_PROPERTYPUT, {*t.get()}, nullptr);
+        CallByName(g.get(), L"Symbology", DISPATCH_PROPERTYPUT, {*s.get()}, nullptr);
+        VARIANT out;
+        VariantInit(&out);
+        out.vt = VT_BYREF | VT_VARIANT;
+        out.pvarVal = picture.get();
+        CallByName(g.get(), L"Render", DISPATCH_METHOD, {*ScopedVariant::I4(1).get(), out}, result.Receive());
+        std::string bytes;
+        if (picture->vt == (VT_ARRAY | VT_UI1)) {
+            void* data = nullptr;
+            SafeArrayAccessData(picture->parray, &data);
+            bytes.assign(static_cast<char*>(data), picture->parray->rgsabound[0].cElements);
+            SafeArrayUnaccessData(picture->parray);
+        }
+        return bytes;
+    }
+    size_t Index(const std::wstring& line) {
+        auto lines = JournalLines();
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    }
+};
+
+TEST_F(ImageStamps, ThreePagesGetAStampCentredOnThePointWithTheGeneratorCalledInOrder) {
+    ASSERT_TRUE(Open(kThreePages));
+    EXPECT_EQ(Create(L"FOLIUM-2026", 1, 3, 1, L"100*200", 20), 0);
+    const size_t create = Index(L"BarcodeGenerator.Create()");
+    const std::vector<std::wstring> calls = {
+        L"BarcodeGenerator.Prefix=\"GBC_\"",  L"BarcodeGenerator.Option=0", L"BarcodeGenerator.ImageFormat=\"GIF\"",
+        L"BarcodeGenerator.Symbology=20",     L"BarcodeGenerator.Text=\"FOLIUM-2026\"", L"BarcodeGenerator.Render(1)"};
+    size_t last = create;
+    ASSERT_LT(create, JournalLines().size());
+    for (auto& c : calls) {
+        const size_t at = Index(c);
+        EXPECT_GT(at, last) << c;
+        last = at;
+    }
+    const auto stamps = Stamps();
+    ASSERT_EQ(stamps.size(), 3u);
+    const Decoded picture = DecodeWithWic(ImageOf(stamps[0].get()), false);
+    ASSERT_GT(picture.width, 0u);
+    for (auto& s : stamps) {
+        double left = 0, top = 0, width = 0, height = 0;
+        s->get_Left(&left), s->get_Top(&top), s->get_Width(&width), s->get_Height(&height);
+        EXPECT_DOUBLE_EQ(left + width / 2, 100);
+        EXPECT_DOUBLE_EQ(top - height / 2, 200);
+        EXPECT_DOUBLE_EQ(width, picture.width * 72.0 / 96.0) << "half of the 96 dpi size on each side";
+        EXPECT_DOUBLE_EQ(height, picture.height * 72.0 / 96.0);
+        UniqueBstr blend;
+        s->get_BlendMode(blend.put());
+        EXPECT_STREQ(blend.c_str(), L"Multiply");
+        LONG colour = 0;
+        s->get_Color(&colour);
+        EXPECT_EQ(colour, 0x0000FFFF);
+    }
+    EXPECT_TRUE(Journaled(L"PageView.Refresh()"));
+}
+
+TEST_F(ImageStamps, PlacedPictureIsAReadableBarcodeWithTransparentWhiteAndAtMostSixteenColours) {
+    ASSERT_TRUE(Open(kThreePages));
+    const wchar_t text[] = L"Folium 2026/12-06 ~ok~";
+    ASSERT_EQ(Create(text, 2, 2, 2, L"300*400", 20), 0);
+    const auto stamps = Stamps();
+    ASSERT_EQ(stamps.size(), 1u);
+    const std::string gif = ImageOf(stamps[0].get());
+    ASSERT_GT(gif.size(), 13u);
+    EXPECT_EQ(gif.substr(0, 6), "GIF89a");
+    const unsigned tableBits = (static_cast<unsigned char>(gif[10]) & 7) + 1;
+    EXPECT_LE(tableBits, 4u) << "a colour table of at most 16 entries";
+    // The graphic-control extension right after the colour table names the transparent entry.
+    const size_t gce = 13 + 3 * (size_t{1} << tableBits);
+    ASSERT_GT(gif.size(), gce + 8);
+    EXPECT_EQ(gif.substr(gce, 3), std::string("\x21\xF9\x04", 3));
+    EXPECT_EQ(gif[gce + 3] & 1, 1);
+    const unsigned transparent = static_cast<unsigned char>(gif[gce + 6]);
+
+    const Decoded placed = DecodeWithWic(gif, true);
+    const Decoded original = DecodeWithWic(GeneratorPicture(text, 20), false);
+    ASSERT_EQ(placed.width, original.width);
+    ASSERT_EQ(placed.height, original.height);
+    ASSERT_LT(transparent, placed.palette.size());
+    EXPECT_GE(placed.palette[transparent] & 0xFF, 201u) << "the transparent entry is the one nearest white";
+    size_t white = 0;
+    for (size_t i = 0; i < original.bgra.size(); ++i) {
+        const UINT p = original.bgra[i];
+        const bool nearWhite = (p & 0xFF) >= 201 && ((p >> 8) & 0xFF) >= 201 && ((p >> 16) & 0xFF) >= 201;
+        white += nearWhite;
+        ASSERT_EQ(placed.indices[i] == transparent, nearWhite) << "pixel " << i;
+    }
+    EXPECT_GT(white, 0u);
+    EXPECT_EQ(Zbar(gif), "Folium 2026/12-06 ~ok~\n");
+}
+
+TEST_F(ImageStamps, RangeTextSymbologyAndPositionRules) {
+    // No document; bad ranges: 1 and no generator at all.
+    EXPECT_EQ(Create(L"A1", 1, 1, 1, L"1*1", 20, S_FALSE), 1);
+    ASSERT_TRUE(Open(kThreePages));
+    for (auto [start, end] : {std::pair{0L, 1L}, {2L, 1L}, {1L, 4L}, {-1L, -1L}})
+        EXPECT_EQ(Create(L"A1", start, end, 1, L"1*1", 20, S_FALSE), 1) << start << "-" << end;
+    EXPECT_FALSE(Journaled(L"BarcodeGenerator.Create()"));
+    // No picture from the generator (empty text, unknown symbology): nothing placed.
+    EXPECT_EQ(Create(L"", 1, 1, 1, L"1*1", 20, S_FALSE), 1);
+    EXPECT_FALSE(Journaled(L"BarcodeGenerator.Text=")) << "an empty text is not handed over";
+    EXPECT_EQ(Create(L"A1", 1, 1, 1, L"1*1", 58, S_FALSE), 1);
+    // A position that is not "x*y": no stamp, and 0.
+    EXPECT_EQ(Create(L"A1", 1, 3, 1, L"100", 20), 0);
+    EXPECT_EQ(Create(L"A1", 1, 3, 3, L"1*1", 20), 0);
+    EXPECT_TRUE(Stamps().empty());
+    // The reader's language chooses the prefix.
+    ComPtr<IQxMainFrame> frame;
+    app->get_MainFrame(frame.put());
+    frame->put_LanguageId(0x409);
+    sim->ClearJournal();
+    EXPECT_EQ(Create(L"A1", 3, 3, 2, L"10*20", 20), 0);
+    EXPECT_TRUE(Journaled(L"BarcodeGenerator.Prefix=\"ENG_\""));
+    frame->put_LanguageId(0x411);
+    EXPECT_EQ(Create(L"A1", 3, 3, 2, L"10*20", 20), 0);
+    EXPECT_TRUE(Journaled(L"BarcodeGenerator.Prefix=\"\""));
+    EXPECT_EQ(Stamps().size(), 2u);
+}
+
+}  // namespace
