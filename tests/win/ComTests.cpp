@@ -32,17 +32,14 @@ TEST(Boundary, EveryExceptionBecomesAnHResult) {
 
 TEST(TypedVariants, ConstructionSetsTypeAndValueTogether) {
     EXPECT_EQ(ScopedVariant::I2(-2).type(), VT_I2);
-    EXPECT_EQ(ScopedVariant::I4(5)->lVal, 5);
+    EXPECT_TRUE(IsI4(*ScopedVariant::I4(5).get(), 5));
     EXPECT_EQ(ScopedVariant::I8(-1).type(), VT_I8);
     EXPECT_EQ(ScopedVariant::UI4(0xF0000001u)->ulVal, 0xF0000001u);
     EXPECT_EQ(ScopedVariant::R4(1.5f)->fltVal, 1.5f);
     EXPECT_EQ(ScopedVariant::R8(2.25).type(), VT_R8);
-    EXPECT_EQ(ScopedVariant::Bool(true)->boolVal, VARIANT_TRUE) << "automation true is -1";
-    auto none = ScopedVariant::Bstr(nullptr);
-    ASSERT_EQ(none.type(), VT_BSTR);
-    EXPECT_EQ(SysStringLen(none->bstrVal), 0u) << "a null text is an empty string";
-    auto withNul = ScopedVariant::Bstr(L"a\0b", 3);
-    EXPECT_EQ(SysStringLen(withNul->bstrVal), 3u);
+    EXPECT_TRUE(IsBool(*ScopedVariant::Bool(true).get(), true)) << "automation true is -1";
+    EXPECT_TRUE(IsBstr(*ScopedVariant::Bstr(nullptr).get(), L"")) << "a null text is an empty string";
+    EXPECT_TRUE(IsBstr(*ScopedVariant::Bstr(L"a\0b", 3).get(), std::wstring(L"a\0b", 3)));
     auto missing = ScopedVariant::Missing();
     EXPECT_EQ(missing.type(), VT_ERROR);
     EXPECT_EQ(missing->scode, DISP_E_PARAMNOTFOUND);

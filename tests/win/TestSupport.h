@@ -90,6 +90,33 @@ inline VARIANT VBool(bool v) {
     return r;
 }
 
+// A script sees a VARIANT's type as well as its value: these check both together,
+// e.g. EXPECT_TRUE(IsI4(v, 5)) or EXPECT_TRUE(IsBstr(v, L"text")).
+inline ::testing::AssertionResult HasType(const VARIANT& v, VARTYPE vt) {
+    if (v.vt == vt) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "VARIANT type " << v.vt << ", expected " << vt;
+}
+inline ::testing::AssertionResult IsI4(const VARIANT& v, LONG n) {
+    auto typed = HasType(v, VT_I4);
+    if (!typed) return typed;
+    if (v.lVal == n) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "VT_I4 " << v.lVal << ", expected " << n;
+}
+inline ::testing::AssertionResult IsBool(const VARIANT& v, bool b) {
+    auto typed = HasType(v, VT_BOOL);
+    if (!typed) return typed;
+    if (v.boolVal == (b ? VARIANT_TRUE : VARIANT_FALSE)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "VT_BOOL " << v.boolVal << ", expected " << (b ? -1 : 0);
+}
+inline ::testing::AssertionResult IsBstr(const VARIANT& v, const std::wstring& text) {
+    auto typed = HasType(v, VT_BSTR);
+    if (!typed) return typed;
+    std::wstring got = v.bstrVal ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : std::wstring();
+    if (got == text) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "VT_BSTR of " << got.size() << " characters differs from the "
+                                         << text.size() << " expected";
+}
+
 // Reads a registry value as text; empty when it is missing.
 inline bool ReadRegString(HKEY root, const std::wstring& key, const wchar_t* value, std::wstring& out) {
     wchar_t buf[2048];
