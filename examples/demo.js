@@ -5,17 +5,28 @@
 // that the change persisted. examples/demo.sh starts the server and passes its address in
 // FOLIUM_DEMO_URL and the record in FOLIUM_DEMO_RECORD; without them the script opens the
 // bundled sample locally and skips the server steps.
-function show(label, value) { WScript.Echo(label + ": " + value); }
+//
+// Output goes through the simulator's WriteLine, which writes UTF-8: the script host's own
+// WScript.Echo turns Chinese text into "?" on a pipe or file (and Wine 8's can crash on it).
+var out = null;
+function say(text) {
+    if (out) { out.WriteLine(text); return; }
+    WScript.Echo(String(text).replace(/[^\x00-\x7f]/g, function (c) {
+        return "\\u" + ("000" + c.charCodeAt(0).toString(16)).slice(-4);
+    }));
+}
+function show(label, value) { say(label + ": " + value); }
 try {
+    var sim = new ActiveXObject("Quirex.Simulator.1");
+    out = sim;
     var fso = new ActiveXObject("Scripting.FileSystemObject");
     var env = new ActiveXObject("WScript.Shell").Environment("Process");
     var here = fso.GetParentFolderName(WScript.ScriptFullName);
     var sample = fso.BuildPath(here, "sim\\sample-contract.pdf");
     var url = env("FOLIUM_DEMO_URL"), record = env("FOLIUM_DEMO_RECORD");
     var failures = 0;
-    function expect(cond, what) { if (!cond) { failures++; WScript.Echo("UNEXPECTED: " + what); } }
+    function expect(cond, what) { if (!cond) { failures++; say("UNEXPECTED: " + what); } }
 
-    var sim = new ActiveXObject("Quirex.Simulator.1");
     sim.Reset();
     sim.AddStandIn("Veridane.Relay");  // the message server: posts real DBSTEP packets
     show("Reader connects Veridane.FoliumFun.1", sim.LoadAddIn("Veridane.FoliumFun.1") === 0 ? "S_OK" : "failed");
@@ -68,7 +79,7 @@ try {
         while (app.Documents.Count > 0) app.Documents.Close();
         show("WebOpen again", folium.WebOpen());
         var back = folium.ExportFieldValue(field);
-        show("ExportFieldValue after reopening", back === value ? "the filled value came back from the server" : "MISMATCH");
+        show("ExportFieldValue after reopening", back + (back === value ? " (the filled value came back from the server)" : " (MISMATCH)"));
         expect(back === value, "the saved field value persisted on the server");
     }
 
@@ -84,9 +95,9 @@ try {
     show("Reader disconnects (E_NOTIMPL expected)", "0x" + (sim.UnloadAddIn("Veridane.FoliumFun.1") >>> 0).toString(16));
     while (app.Documents.Count > 0) app.Documents.Close();
     if (fso.FileExists(copy)) fso.DeleteFile(copy);
-    WScript.Echo(failures === 0 ? "Demo finished." : "Demo finished with " + failures + " unexpected results.");
+    say(failures === 0 ? "Page script finished." : "Page script finished with " + failures + " UNEXPECTED results.");
     WScript.Quit(failures === 0 ? 0 : 1);
 } catch (e) {
-    WScript.Echo("demo failed: " + e.message + " (0x" + (e.number >>> 0).toString(16) + ")");
+    say("UNEXPECTED: the page script failed: " + e.message + " (0x" + (e.number >>> 0).toString(16) + ")");
     WScript.Quit(1);
 }

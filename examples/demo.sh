@@ -16,11 +16,16 @@ port=$(cat "$state/port")
 echo "Document server on 127.0.0.1:$port with $record = examples/sim/sample-contract.pdf"
 export FOLIUM_DEMO_URL="http://127.0.0.1:$port/dbstep" FOLIUM_DEMO_RECORD="$record"
 export WINEPREFIX=$build/wineprefix
-# The script host writes in the ANSI code page (936): show it as UTF-8.
+# The page script writes UTF-8 itself. cscript exits 0 even when a script stops on an
+# error, so the demo has run only when the script's last line says so.
 set +e
-"$root/cmake/wine-run.sh" cscript //nologo "Z:${root//\//\\}\\examples\\demo.js" | iconv -f GBK -t UTF-8 -c
+"$root/cmake/wine-run.sh" cscript //nologo "Z:${root//\//\\}\\examples\\demo.js" | tee "$state/script.log"
 status=${PIPESTATUS[0]}
 set -e
 echo "Server log:"
 sed 's/^/  /' "$state/server.log"
-exit "$status"
+if [ "$status" -ne 0 ] || [ "$(tail -n 1 "$state/script.log" | tr -d '\r')" != "Page script finished." ]; then
+    echo "Demo failed: the page script exited with status $status and ended with: $(tail -n 1 "$state/script.log")"
+    exit $((status == 0 ? 1 : status))
+fi
+echo "Demo finished."

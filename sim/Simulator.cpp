@@ -497,6 +497,25 @@ public:
         return S_OK;
     }
 
+    // The script host's own echo turns non-ASCII text into "?" on a pipe or file, and
+    // Wine 8's overflows its buffer doing so; this writes the text as it is.
+    STDMETHODIMP WriteLine(BSTR text) override {
+        std::wstring line = Str(text) + L"\n";
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (!out || out == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
+        DWORD mode = 0, written = 0;
+        if (GetConsoleMode(out, &mode))
+            return WriteConsoleW(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)
+                       ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+        int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+        std::string utf8(static_cast<size_t>(n), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), n, nullptr, nullptr);
+        for (size_t done = 0; done < utf8.size(); done += written)
+            if (!WriteFile(out, utf8.data() + done, static_cast<DWORD>(utf8.size() - done), &written, nullptr))
+                return HRESULT_FROM_WIN32(GetLastError());
+        return S_OK;
+    }
+
 private:
     AddInEntry* Listed(BSTR progId) {
         for (auto& e : App().addIns)

@@ -53,5 +53,5 @@ try {
     failures++;
     WScript.Echo("FAIL: exception " + e.message + " (" + (e.number >>> 0).toString(16) + ")");
 }
-WScript.Echo(passes + " passed, " + failures + " failed");
+WScript.Echo(failures === 0 ? "VERDICT PASS late_bound.js (" + passes + " checks)" : "VERDICT FAIL late_bound.js: " + failures + " failed");
 WScript.Quit(failures);

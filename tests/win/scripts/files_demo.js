@@ -65,5 +65,5 @@ try {
     failures++;
     WScript.Echo("FAIL: cleaning up: " + e.message);
 }
-WScript.Echo(failures === 0 ? "files_demo.js: all checks passed" : "files_demo.js: " + failures + " failed");
+WScript.Echo(failures === 0 ? "VERDICT PASS files_demo.js" : "VERDICT FAIL files_demo.js: " + failures + " failed");
 WScript.Quit(failures === 0 ? 0 : 1);

@@ -35,5 +35,5 @@ try {
     failures++;
     WScript.Echo("FAIL: unexpected error " + e.message + " 0x" + (e.number >>> 0).toString(16));
 }
-WScript.Echo(failures === 0 ? "late_bound.js: all checks passed" : "late_bound.js: " + failures + " failed");
+WScript.Echo(failures === 0 ? "VERDICT PASS late_bound.js" : "VERDICT FAIL late_bound.js: " + failures + " failed");
 WScript.Quit(failures === 0 ? 0 : 1);

@@ -34,9 +34,9 @@ Set a = Nothing
 On Error GoTo 0
 
 If failures = 0 Then
-    WScript.Echo "late_bound.vbs: all checks passed"
+    WScript.Echo "VERDICT PASS late_bound.vbs"
     WScript.Quit 0
 Else
-    WScript.Echo "late_bound.vbs: " & failures & " failed"
+    WScript.Echo "VERDICT FAIL late_bound.vbs: " & failures & " failed"
     WScript.Quit 1
 End If

@@ -46,5 +46,5 @@ try {
     failures++;
     WScript.Echo("FAIL: unexpected error " + e.message + " 0x" + (e.number >>> 0).toString(16));
 }
-WScript.Echo(failures === 0 ? "seals_workflow.js: all checks passed" : "seals_workflow.js: " + failures + " failed");
+WScript.Echo(failures === 0 ? "VERDICT PASS seals_workflow.js" : "VERDICT FAIL seals_workflow.js: " + failures + " failed");
 WScript.Quit(failures === 0 ? 0 : 1);

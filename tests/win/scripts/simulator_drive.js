@@ -36,5 +36,5 @@ try {
     failures++;
     WScript.Echo("FAIL: unexpected error " + e.message + " 0x" + (e.number >>> 0).toString(16));
 }
-WScript.Echo(failures === 0 ? "simulator_drive.js: all checks passed" : "simulator_drive.js: " + failures + " failed");
+WScript.Echo(failures === 0 ? "VERDICT PASS simulator_drive.js" : "VERDICT FAIL simulator_drive.js: " + failures + " failed");
 WScript.Quit(failures === 0 ? 0 : 1);
