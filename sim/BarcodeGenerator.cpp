@@ -138,7 +138,7 @@ public:
             if (argc != 2) return DISP_E_BADPARAMCOUNT;
             const VARIANT& kind = dp->rgvarg[1];
             VARIANT& picture = dp->rgvarg[0];
-            Call(L"BarcodeGenerator.Render").v(kind).log();
+            QX_TRY(Call(L"BarcodeGenerator.Render").v(kind).log());
             if (picture.vt != (VT_BYREF | VT_VARIANT) || !picture.pvarVal) return DISP_E_TYPEMISMATCH;
             VariantClear(picture.pvarVal);
             Render(picture.pvarVal);
@@ -149,7 +149,7 @@ public:
         if (flags & DISPATCH_PROPERTYPUT) {
             if (argc != 1) return DISP_E_BADPARAMCOUNT;
             const VARIANT& v = dp->rgvarg[0];
-            JPut(std::wstring(L"BarcodeGenerator.") + name, FormatVariant(v));
+            QX_TRY(JPut(std::wstring(L"BarcodeGenerator.") + name, FormatVariant(v)));
             long long n = 0;
             std::wstring text;
             switch (id) {
@@ -173,7 +173,7 @@ public:
             }
             return S_OK;
         }
-        Journal(std::wstring(L"BarcodeGenerator.") + name);
+        QX_TRY(Journal(std::wstring(L"BarcodeGenerator.") + name));
         if (!result) return S_OK;
         VariantInit(result);
         switch (id) {
@@ -246,7 +246,7 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        Journal(L"BarcodeGenerator.Create()");
+        if (qxsim::Fault f = Journal(L"BarcodeGenerator.Create()")) return FAILED(f.hr) ? f.hr : E_NOINTERFACE;
         auto* generator = new GeneratorObj;
         HRESULT hr = generator->QueryInterface(riid, ppv);
         generator->Release();

@@ -31,7 +31,7 @@ public:
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (id < 1 || id > 3) return DISP_E_MEMBERNOTFOUND;
         const wchar_t* name = kMethods[id - 1];
-        Journal(std::wstring(L"KeyDevice.") + name + L"()");
+        QX_TRY(Journal(std::wstring(L"KeyDevice.") + name + L"()"));
         if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
         if (dp && dp->cArgs != 0) return DISP_E_BADPARAMCOUNT;
         VARIANT answer;

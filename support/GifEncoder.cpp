@@ -145,10 +145,8 @@ std::vector<std::uint8_t> EncodeGif(const GifFrame& frame) {
     while ((1u << tableBits) < frame.paletteSize) ++tableBits;
     const unsigned minCodeSize = std::max(2u, tableBits);
 
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> out{'G', 'I', 'F', '8', '9', 'a'};
     out.reserve(64 + 3 * (1u << tableBits) + count / 2);
-    const char signature[] = "GIF89a";
-    out.insert(out.end(), signature, signature + 6);
 
     // Logical screen: global table present, colour resolution and table size
     // both tableBits, background colour 0, square pixels.
