@@ -179,47 +179,35 @@ bool GoToAnnotationById(IQxDocument* document, BSTR id, std::initializer_list<co
 
 // ---- rights ------------------------------------------------------------------------
 
-STDMETHODIMP CFoliumFun::get_AllowMoveAnnot(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_bAllowMoveAnnot;
+// Rights and switches the component keeps for itself: the getter only copies the kept value.
+template <class T, class F>
+static HRESULT ReadKept(T* out, F value) {
+    if (!out) return E_POINTER;
+    *out = static_cast<T>(value);
     return S_OK;
 }
+
+STDMETHODIMP CFoliumFun::get_AllowMoveAnnot(VARIANT_BOOL* pVal) { return ReadKept(pVal, m_bAllowMoveAnnot); }
 STDMETHODIMP CFoliumFun::put_AllowMoveAnnot(VARIANT_BOOL value) {
     m_bAllowMoveAnnot = value;
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::get_ImageAnnotDelRight(LONG* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_nImageAnnotDelRight;
-    return S_OK;
-}
+STDMETHODIMP CFoliumFun::get_ImageAnnotDelRight(LONG* pVal) { return ReadKept(pVal, m_nImageAnnotDelRight); }
 STDMETHODIMP CFoliumFun::put_ImageAnnotDelRight(LONG value) {
     m_nImageAnnotDelRight = value;
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::get_ImageAnnotMoveRight(LONG* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_nImageAnnotMoveRight;
-    return S_OK;
-}
+STDMETHODIMP CFoliumFun::get_ImageAnnotMoveRight(LONG* pVal) { return ReadKept(pVal, m_nImageAnnotMoveRight); }
 STDMETHODIMP CFoliumFun::put_ImageAnnotMoveRight(LONG value) {
     m_nImageAnnotMoveRight = value;
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::get_CommentTextMoveRight(LONG* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_nCommentTextMoveRight;
-    return S_OK;
-}
+STDMETHODIMP CFoliumFun::get_CommentTextMoveRight(LONG* pVal) { return ReadKept(pVal, m_nCommentTextMoveRight); }
 STDMETHODIMP CFoliumFun::put_CommentTextMoveRight(LONG value) {
     m_nCommentTextMoveRight = value;
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::get_TextCommentRight(LONG* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_nTextCommentRight;
-    return S_OK;
-}
+STDMETHODIMP CFoliumFun::get_TextCommentRight(LONG* pVal) { return ReadKept(pVal, m_nTextCommentRight); }
 
 // 1 and 3 also lock the comment tool bars; nothing here ever unlocks them.
 STDMETHODIMP CFoliumFun::put_TextCommentRight(LONG value) {
@@ -233,20 +221,12 @@ STDMETHODIMP CFoliumFun::put_TextCommentRight(LONG value) {
     });
 }
 
-STDMETHODIMP CFoliumFun::get_AnnotPopupEditRight(LONG* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_nAnnotPopupEditRight;
-    return S_OK;
-}
+STDMETHODIMP CFoliumFun::get_AnnotPopupEditRight(LONG* pVal) { return ReadKept(pVal, m_nAnnotPopupEditRight); }
 STDMETHODIMP CFoliumFun::put_AnnotPopupEditRight(LONG value) {
     m_nAnnotPopupEditRight = value;
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::get_PositionBack(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = m_bPositionBack;
-    return S_OK;
-}
+STDMETHODIMP CFoliumFun::get_PositionBack(VARIANT_BOOL* pVal) { return ReadKept(pVal, m_bPositionBack); }
 STDMETHODIMP CFoliumFun::put_PositionBack(VARIANT_BOOL value) {
     m_bPositionBack = value;
     return S_OK;
