@@ -66,6 +66,33 @@ protected:
         return path;
     }
 
+    // Every annotation of the active document, page by page, as the reader holds them.
+    std::vector<ComPtr<IQxAnnotation>> AnnotationsOnPages() {
+        std::vector<ComPtr<IQxAnnotation>> out;
+        ComPtr<IQxDocuments> docs;
+        app->get_Documents(docs.put());
+        ComPtr<IQxDocument> doc;
+        if (docs) docs->get_ActiveDocument(doc.put());
+        ComPtr<IQxPages> pages;
+        if (doc) doc->get_Pages(pages.put());
+        LONG pageCount = 0;
+        if (pages) pages->get_Count(&pageCount);
+        for (LONG p = 0; p < pageCount; ++p) {
+            ComPtr<IQxPage> page;
+            pages->Item(p, page.put());
+            ComPtr<IQxAnnotations> list;
+            page->get_Annotations(list.put());
+            LONG n = 0;
+            list->get_Count(&n);
+            for (LONG i = 0; i < n; ++i) {
+                ComPtr<IQxAnnotation> a;
+                list->Item(i, a.put());
+                out.push_back(a);
+            }
+        }
+        return out;
+    }
+
     // Opens a fixture document in the reader; it becomes the active document.
     ComPtr<IQxDocument> Open(const std::string& json) {
         std::wstring path = WriteFixture(json);

@@ -103,31 +103,7 @@ protected:
                   expected);
         return r;
     }
-    std::vector<ComPtr<IQxAnnotation>> Stamps() {
-        std::vector<ComPtr<IQxAnnotation>> out;
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        ComPtr<IQxDocument> doc;
-        docs->get_ActiveDocument(doc.put());
-        ComPtr<IQxPages> pages;
-        doc->get_Pages(pages.put());
-        LONG count = 0;
-        pages->get_Count(&count);
-        for (LONG p = 0; p < count; ++p) {
-            ComPtr<IQxPage> page;
-            pages->Item(p, page.put());
-            ComPtr<IQxAnnotations> list;
-            page->get_Annotations(list.put());
-            LONG n = 0;
-            list->get_Count(&n);
-            for (LONG i = 0; i < n; ++i) {
-                ComPtr<IQxAnnotation> a;
-                list->Item(i, a.put());
-                out.push_back(a);
-            }
-        }
-        return out;
-    }
+    std::vector<ComPtr<IQxAnnotation>> Stamps() { return AnnotationsOnPages(); }
     static std::string ImageOf(IQxAnnotation* a) {
         wchar_t dir[MAX_PATH], file[MAX_PATH];
         GetTempPathW(MAX_PATH, dir);

@@ -138,28 +138,10 @@ protected:
     // Seal annotations of the active document, page by page, as the reader holds them.
     std::vector<ComPtr<IQxAnnotation>> SealsOnPages() {
         std::vector<ComPtr<IQxAnnotation>> out;
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        ComPtr<IQxDocument> doc;
-        docs->get_ActiveDocument(doc.put());
-        ComPtr<IQxPages> pages;
-        if (doc) doc->get_Pages(pages.put());
-        LONG n = 0;
-        if (pages) pages->get_Count(&n);
-        for (LONG p = 0; p < n; ++p) {
-            ComPtr<IQxPage> page;
-            pages->Item(p, page.put());
-            ComPtr<IQxAnnotations> list;
-            page->get_Annotations(list.put());
-            LONG count = 0;
-            list->get_Count(&count);
-            for (LONG i = 0; i < count; ++i) {
-                ComPtr<IQxAnnotation> a;
-                list->Item(i, a.put());
-                UniqueBstr type;
-                a->get_Type(type.put());
-                if (std::wstring(type.c_str()) == L"Brimwell:AddSeal") out.push_back(a);
-            }
+        for (auto& a : AnnotationsOnPages()) {
+            UniqueBstr type;
+            a->get_Type(type.put());
+            if (std::wstring(type.c_str()) == L"Brimwell:AddSeal") out.push_back(a);
         }
         return out;
     }
