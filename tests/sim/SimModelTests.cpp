@@ -473,15 +473,17 @@ TEST_F(SimTest, AdvisedSinkHearsDocumentEventsAndFiredEvents) {
 
     sink.events.clear();
     ScopedVariant r1;
-    ASSERT_EQ(S_OK, sim->FireEvent(1, *ScopedVariant::I4(0).get(), *ScopedVariant::I4(0xF0000001).get(), VMissing(),
-                                   VMissing(), r1.Receive()));
+    ASSERT_EQ(S_OK, sim->FireEvent(1, *ScopedVariant::I4(0).get(), *ScopedVariant::I4(0xF0000001).get(), *ScopedVariant::Missing().get(),
+                                   *ScopedVariant::Missing().get(), r1.Receive()));
     ASSERT_EQ(1u, sink.events.size());
     EXPECT_EQ((std::vector<VARTYPE>{VT_UI4, VT_UI4}), sink.events[0].types);
 
     Open(path);
     sink.events.clear();
     ScopedVariant handled;
-    ASSERT_EQ(S_OK, sim->FireEvent(3, VMissing(), VLong(0), VLong(10 | (20 << 16)), VMissing(), handled.Receive()));
+    const auto missing = ScopedVariant::Missing();
+    ASSERT_EQ(S_OK, sim->FireEvent(3, *missing.get(), *ScopedVariant::I4(0).get(), *ScopedVariant::I4(10 | (20 << 16)).get(),
+                                   *missing.get(), handled.Receive()));
     ASSERT_EQ(1u, sink.events.size());
     EXPECT_EQ((std::vector<VARTYPE>{VT_DISPATCH, VT_UI8, VT_UI8, VT_BOOL | VT_BYREF}), sink.events[0].types);
     EXPECT_FALSE(sink.events[0].nullDispatch) << "the active view is passed";
@@ -546,7 +548,7 @@ TEST_F(SimTest, RawEventsCarryNamedAndManyArguments) {
     ASSERT_EQ(1u, sink.events.size());
     EXPECT_EQ(9u, sink.events[0].types.size());
     EXPECT_EQ(std::vector<DISPID>{1}, sink.events[0].named);
-    EXPECT_EQ(E_INVALIDARG, sim->FireEventRaw(1, VMissing(), n, &status)) << "more names than arguments";
+    EXPECT_EQ(E_INVALIDARG, sim->FireEventRaw(1, *ScopedVariant::Missing().get(), n, &status)) << "more names than arguments";
     SafeArrayDestroy(values);
     SafeArrayDestroy(ids);
 }
@@ -616,11 +618,15 @@ TEST_F(StandInTest, AnswersConfiguredResultsAndHResults) {
 
     // Without a configured result the caller's preset value stays.
     auto ofd = Sibling(L"Quirex.OFDSignature");
-    VARIANT preset = VLong(-7);
-    ASSERT_EQ(S_OK, CallByName(ofd.get(), L"SignatureCount", DISPATCH_METHOD, {}, &preset));
-    EXPECT_EQ(I4(-7), quirexsim::Describe(sim.get(), preset));
+    auto preset = ScopedVariant::I4(-7);
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"SignatureCount");
+    ASSERT_EQ(S_OK, ofd->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+    DISPPARAMS none{};
+    ASSERT_EQ(S_OK, ofd->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, preset.get(), nullptr, nullptr));
+    EXPECT_EQ(I4(-7), quirexsim::Describe(sim.get(), *preset.get()));
     Control(L"Quirex.OFDSignature")->SetHResult(UniqueBstr(L"CreateSignature").get(), E_FAIL);
-    EXPECT_EQ(E_FAIL, CallByName(ofd.get(), L"CreateSignature", DISPATCH_METHOD, {}, nullptr));
+    EXPECT_EQ(L"failed 0x80004005", Get(ofd.get(), L"CreateSignature"));
 
     // Read-write properties read back what was written when no result is set.
     Expect(Sibling(L"Veridane.Folium2015").get(), {{L"SignatureMode=2", kDone}, {L"SignatureMode", I4(2)}});
@@ -826,12 +832,12 @@ TEST_F(SimTest, RawInvokeDescribesResultAndStatus) {
     ASSERT_EQ(S_OK, sim->DescribeVariant(*i2.get(), text.put()));
     EXPECT_STREQ(L"VT_I2=-1", text.c_str());
     EXPECT_EQ(L"0x80004005 VT_I2=-1", quirexsim::Describe(sim.get(), E_FAIL, *i2.get()));
-    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"SaveAllowed").get(), VMissing(), text.put()));
+    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"SaveAllowed").get(), *ScopedVariant::Missing().get(), text.put()));
     EXPECT_STREQ(L"0x00000000 VT_I4=1", text.c_str());
-    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"NoSuchMember").get(), VMissing(), text.put()));
+    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"NoSuchMember").get(), *ScopedVariant::Missing().get(), text.put()));
     EXPECT_STREQ(L"0x80020006 VT_EMPTY=empty", text.c_str());
     ASSERT_EQ(S_OK, quirexsim::FailOperation(sim.get(), L"Application.CopyEnabled", E_FAIL));
-    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"CopyEnabled").get(), VMissing(), text.put()));
+    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"CopyEnabled").get(), *ScopedVariant::Missing().get(), text.put()));
     EXPECT_EQ(0u, std::wstring(text.c_str()).find(L"0x80020009")) << "late bound, a failure arrives as an exception: "
                                                                   << text.c_str();
 }

@@ -64,48 +64,6 @@ inline std::string ReadBytes(const std::wstring& path) {
     return out;
 }
 
-inline std::wstring S(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
-
-inline VARIANT VStr(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(s);
-    return v;
-}
-inline VARIANT VLong(LONG l) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = l;
-    return v;
-}
-inline VARIANT VMissing() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ERROR;
-    v.scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
-
-// Calls a member by name; args in call order (they are cleared afterwards).
-inline HRESULT CallByName(IDispatch* target, const wchar_t* name, WORD flags, std::vector<VARIANT> args,
-                          VARIANT* result) {
-    DISPID id = 0;
-    LPOLESTR n = const_cast<LPOLESTR>(name);
-    HRESULT hr = target->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
-    if (SUCCEEDED(hr)) {
-        std::vector<VARIANT> rev(args.rbegin(), args.rend());
-        DISPID put = DISPID_PROPERTYPUT;
-        bool isPut = (flags & DISPATCH_PROPERTYPUT) != 0;
-        DISPPARAMS dp{rev.empty() ? nullptr : rev.data(), isPut ? &put : nullptr, static_cast<UINT>(rev.size()),
-                      isPut ? 1u : 0u};
-        hr = target->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &dp, result, nullptr, nullptr);
-    }
-    for (auto& a : args) VariantClear(&a);
-    return hr;
-}
-
 inline std::vector<std::wstring> JournalOf(IQxSimulator* sim) { return quirexsim::Journal(sim); }
 
 // Splits at `sep` outside quotes and parentheses.
