@@ -160,11 +160,13 @@ Reply postBytes(int port, const std::string& bytes, const std::string& path = "/
     return r;
 }
 
-Reply post(int port, const Packet& p, const std::string& path = "/dbstep") {
+std::string encoded(const Packet& p) {
     std::string bytes;
     EXPECT_EQ(dbstep::encode(p, kAny, bytes), dbstep::Error::Ok);
-    return postBytes(port, bytes, path);
+    return bytes;
 }
+
+Reply post(int port, const Packet& p, const std::string& path = "/dbstep") { return postBytes(port, encoded(p), path); }
 
 // The fields the component sets, in its order.
 Packet message(const std::string& option, const std::string& recordId) {
@@ -245,12 +247,6 @@ protected:
     std::unique_ptr<ServerProcess> server_;
 };
 
-
-std::string encoded(const Packet& p) {
-    std::string bytes;
-    EXPECT_EQ(dbstep::encode(p, kAny, bytes), dbstep::Error::Ok);
-    return bytes;
-}
 
 // Header and fields of `p` announcing a body of `bodySize` bytes.
 std::string head(const Packet& p, std::uint64_t bodySize) {
@@ -566,12 +562,10 @@ TEST_F(ServerExchange, ResultIsExactlyOkOnSuccessAndAnErrorOtherwise) {
 }
 
 TEST_F(ServerExchange, MalformedPacketsGet400AndAnErrorReply) {
-    std::string good;
-    ASSERT_EQ(dbstep::encode(saveFile("M", "0123456789"), kAny, good), dbstep::Error::Ok);
-    std::string noMarker;
+    const std::string good = encoded(saveFile("M", "0123456789"));
     Packet withoutMarker = saveFile("M", "x");
     withoutMarker.fields.erase(withoutMarker.fields.begin());
-    ASSERT_EQ(dbstep::encode(withoutMarker, kAny, noMarker), dbstep::Error::Ok);
+    const std::string noMarker = encoded(withoutMarker);
     const std::string bigHead = head(saveFile("M", ""), 16u << 20);  // announces 16 MB of body
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"not a packet", "not a DBSTEP packet"},
@@ -667,9 +661,7 @@ TEST_F(ServerLoad, EightConcurrentUploadsStayInBoundedMemory) {
     std::vector<std::string> docs;
     for (int i = 0; i < kClients; ++i) docs.push_back(randomBytes(kSize, 100 + i));
     std::vector<std::string> packets(kClients);
-    for (int i = 0; i < kClients; ++i)
-        ASSERT_EQ(dbstep::encode(saveFile("C" + std::to_string(i), docs[i]), kAny, packets[i]),
-                  dbstep::Error::Ok);
+    for (int i = 0; i < kClients; ++i) packets[i] = encoded(saveFile("C" + std::to_string(i), docs[i]));
 
     std::atomic<int> ok{0};
     std::vector<std::thread> clients;
@@ -746,12 +738,7 @@ protected:
 TEST_F(ServerDurability, KillDuringUploadKeepsCommittedData) {
     const std::string v1 = randomBytes(1u << 20, 7);
     ASSERT_TRUE(resultOk(post(port(), saveFile("KEEP", v1)).packet));
-    Packet sig;
-    sig.set("DBSTEP", "DBSTEP");
-    sig.set("OPTION", "SAVESIGNATURE");
-    sig.set("RECORDID", "KEEP");
-    sig.set("Signature", "signed");
-    ASSERT_TRUE(resultOk(post(port(), sig).packet));
+    ASSERT_TRUE(resultOk(post(port(), signature("SAVESIGNATURE", "KEEP", "signed")).packet));
 
     uploadAndKill("KEEP", randomBytes(32u << 20, 8), 8u << 20);
     restart();
@@ -760,10 +747,7 @@ TEST_F(ServerDurability, KillDuringUploadKeepsCommittedData) {
     EXPECT_EQ(kept.packet.get("RESULT"), "OK");
     EXPECT_EQ(kept.packet.get("VERSION"), "1");
     EXPECT_TRUE(kept.packet.body == v1);
-    Packet loadSig = sig;
-    loadSig.set("OPTION", "LOADSIGNATURE");
-    loadSig.fields.pop_back();
-    EXPECT_EQ(post(port(), loadSig).packet.get("Signature"), "signed");
+    EXPECT_EQ(post(port(), signature("LOADSIGNATURE", "KEEP")).packet.get("Signature"), "signed");
 
     uploadAndKill("NEW", randomBytes(32u << 20, 9), 4u << 20);
     restart();
@@ -794,22 +778,18 @@ TEST_F(ServerDurability, KillAtTheEndOfAnUploadLeavesOldOrNewWhole) {
 
 class ServerProcessTest : public ServerTest {};
 
-TEST_F(ServerProcessTest, SigtermStopsCleanlyAndDataSurvives) {
-    ASSERT_TRUE(resultOk(post(port(), saveFile("T", "term")).packet));
+TEST_F(ServerProcessTest, OneServerPerStoreAndSigtermStopsItCleanlyWithTheDataKept) {
+    ServerProcess second(dir_.path());
+    EXPECT_FALSE(second.start());
+    EXPECT_TRUE(WIFEXITED(second.exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(second.exitStatus()), 1);
+    ASSERT_TRUE(resultOk(post(port(), saveFile("T", "term")).packet)) << "the first still serves";
     server_->signal(SIGTERM);
     const int status = server_->wait();
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     restart();
     EXPECT_EQ(post(port(), message("LOADFILE", "T")).packet.body, "term");
-}
-
-TEST_F(ServerProcessTest, SecondServerOnTheSameStoreRefusesToStart) {
-    ServerProcess second(dir_.path());
-    EXPECT_FALSE(second.start());
-    EXPECT_TRUE(WIFEXITED(second.exitStatus()));
-    EXPECT_EQ(WEXITSTATUS(second.exitStatus()), 1);
-    EXPECT_TRUE(resultOk(post(port(), saveFile("still", "up")).packet));
 }
 
 TEST_F(ServerProcessTest, PortIsAnnouncedAndEachRequestLogsOneLine) {
@@ -919,8 +899,7 @@ TEST_F(ServerSlowClients, SlowButSteadyUploadSucceeds) {
     // 64 KB/s for 10 s: five times the grace period, well above the minimum rate.
     startServer({"--request-timeout", "2", "--min-rate", "16K"});
     const std::string doc = randomBytes(640u << 10, 12);
-    std::string bytes;
-    ASSERT_EQ(dbstep::encode(saveFile("STEADY", doc), kAny, bytes), dbstep::Error::Ok);
+    const std::string bytes = encoded(saveFile("STEADY", doc));
     httplib::Client cli("127.0.0.1", port());
     cli.set_read_timeout(30);
     const auto start = std::chrono::steady_clock::now();
