@@ -111,6 +111,13 @@ Outcome Got(HRESULT hr, const T* v) {
 
 class ConnectedComponent : public ::testing::Test {
 protected:
+    // Host reads and writes made by the test itself stay out of the journal.
+    struct Quiet {
+        IQxSimulator* sim;
+        explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
+        ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
+    };
+
     ComApartment com;
     ComPtr<IQxSimulator> sim;
     ComPtr<IQxApplication> app;

@@ -12,13 +12,6 @@ namespace {
 
 class UserMenus : public ConnectedComponent {
 protected:
-    struct Quiet {
-        IQxSimulator* sim;
-        explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
-        ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
-    };
-
-    static ScopedVariant Missing() { return ScopedVariant::Missing(); }
     ComPtr<IQxCommandBar> Bar(const wchar_t* name) {
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
@@ -81,22 +74,12 @@ protected:
         auto c = ByTag(Controls(Bar(L"MenuBar").get()).get(), menu);
         return c ? Tree(c.get()) : L"(none)";
     }
-    std::vector<std::wstring> Notifications() {
-        std::vector<std::wstring> out;
-        LONG n = 0;
-        sim->get_NotificationCount(&n);
-        for (LONG i = 0; i < n; ++i) {
-            UniqueBstr line;
-            sim->NotificationItem(i, line.put());
-            out.push_back(line.c_str());
-        }
-        return out;
-    }
+    Lines Notifications() { return quirexsim::Notifications(sim.get()); }
     // The host's command event for a control identifier, as the reader raises it.
     void Click(LONG id, LONG kind = 0) {
         auto k = ScopedVariant::I4(kind), i = ScopedVariant::I4(id);
         ScopedVariant result;
-        ASSERT_EQ(sim->FireEvent(1, *k.get(), *i.get(), *Missing().get(), *Missing().get(), result.Receive()), S_OK);
+        ASSERT_EQ(sim->FireEvent(1, *k.get(), *i.get(), *ScopedVariant::Missing().get(), *ScopedVariant::Missing().get(), result.Receive()), S_OK);
     }
     static LONG Id(IQxControl* c) {
         LONG id = 0;
@@ -109,11 +92,11 @@ protected:
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
         ComPtr<IQxCommandBar> bar;
-        bars->Add(*ScopedVariant::Bstr(L"Probe").get(), *Missing().get(), bar.put());
+        bars->Add(*ScopedVariant::Bstr(L"Probe").get(), *ScopedVariant::Missing().get(), bar.put());
         auto controls = Controls(bar.get());
         for (size_t i = 0; i < captionsAndTips.size(); ++i) {
             ComPtr<IQxControl> c;
-            controls->Add(*Missing().get(), *Missing().get(), *Missing().get(), c.put());
+            controls->Add(*ScopedVariant::Missing().get(), *ScopedVariant::Missing().get(), *ScopedVariant::Missing().get(), c.put());
             c->put_Caption(UniqueBstr(captionsAndTips[i].first).get());
             c->put_TipText(UniqueBstr(captionsAndTips[i].second).get());
             c->put_Tag(UniqueBstr(std::to_wstring(i).c_str()).get());
@@ -176,7 +159,7 @@ TEST_F(UserMenus, AToolIsMadeOnceAndItsClickReachesThePage) {
     Click(id);
     Click(id, 1);    // not a click
     Click(32001);    // a reader control: not the page's
-    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"NotifyToolClick(12, \"Sign here\")"});
+    EXPECT_EQ(Notifications(), Lines{L"NotifyToolClick(12, \"Sign here\")"});
 
     // A menu entry made by the page reports through the menu notification, tag read as a number.
     ASSERT_EQ(fun->AppendMenu(UniqueBstr(L"Clicks").get(), UniqueBstr(L"").get()), S_OK);
@@ -191,7 +174,7 @@ TEST_F(UserMenus, AToolIsMadeOnceAndItsClickReachesThePage) {
     }
     sim->ClearNotifications();
     Click(entryId);
-    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"NotifyMenuClick(34, \"Open sub\")"});
+    EXPECT_EQ(Notifications(), Lines{L"NotifyMenuClick(34, \"Open sub\")"});
 }
 
 TEST_F(UserMenus, AToolIconTravelsAsBytesToTheImageStore) {
@@ -301,13 +284,10 @@ TEST_F(UserMenus, CompositeVisibilityNamesFieldControlsByTag) {
 }
 
 TEST_F(UserMenus, HideKeywordsPassThrough) {
+    EXPECT_EQ(I4(1), Script(L"AppendHideKeywords", {VStr(L"secret")}));
     LONG n = -1;
-    ASSERT_EQ(fun->AppendHideKeywords(UniqueBstr(L"secret").get(), &n), S_OK);
-    EXPECT_EQ(n, 1);
-    ASSERT_EQ(fun->AppendHideKeywords(nullptr, &n), S_OK);
-    EXPECT_EQ(n, 2);
-    ASSERT_EQ(fun->EnabledHideKeywords(3, VARIANT_TRUE, &n), S_OK);
-    EXPECT_EQ(n, 0);
+    EXPECT_EQ(Got(fun->AppendHideKeywords(nullptr, &n), &n), Want(S_OK, 2));
+    EXPECT_EQ(I4(0), Script(L"EnabledHideKeywords", {VLong(3), VBool(true)}));
     EXPECT_TRUE(Journaled(L"Application.EnabledHideKeywords(3, -1)"));
 }
 
@@ -317,15 +297,12 @@ TEST_F(UserMenus, WithoutTheReaderNothingIsReached) {
     IFoliumFun* fun = alone.get();
     LONG r = 5;
     UniqueBstr k(L"1");
-    EXPECT_EQ(fun->AppendTools(k.get(), k.get(), 0), S_FALSE);
-    EXPECT_EQ(fun->AppendToolsEx(k.get(), k.get(), k.get()), S_FALSE);
-    EXPECT_EQ(fun->AppendMenu(k.get(), k.get()), S_FALSE);
-    EXPECT_EQ(fun->EnableUserTools(k.get(), VARIANT_TRUE), S_FALSE);
-    EXPECT_EQ(fun->EnableUserMenus(k.get(), VARIANT_TRUE), S_FALSE);
-    EXPECT_EQ(fun->EnableTools(k.get(), 1, &r), S_FALSE);
-    EXPECT_EQ(fun->setCompositeVisible(k.get(), VARIANT_TRUE), S_FALSE);
-    EXPECT_EQ(fun->AppendHideKeywords(k.get(), &r), S_FALSE);
-    EXPECT_EQ(fun->EnabledHideKeywords(1, VARIANT_TRUE, &r), S_FALSE);
+    for (HRESULT hr : {fun->AppendTools(k.get(), k.get(), 0), fun->AppendToolsEx(k.get(), k.get(), k.get()),
+                       fun->AppendMenu(k.get(), k.get()), fun->EnableUserTools(k.get(), VARIANT_TRUE),
+                       fun->EnableUserMenus(k.get(), VARIANT_TRUE), fun->EnableTools(k.get(), 1, &r),
+                       fun->setCompositeVisible(k.get(), VARIANT_TRUE), fun->AppendHideKeywords(k.get(), &r),
+                       fun->EnabledHideKeywords(1, VARIANT_TRUE, &r)})
+        EXPECT_EQ(hr, S_FALSE);
     EXPECT_EQ(r, 5);
     EXPECT_TRUE(JournalLines().empty());
 }
