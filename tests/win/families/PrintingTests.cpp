@@ -2,6 +2,7 @@
 // refusals the user sees, and the print call the reader receives.
 #include "FamilyTestSupport.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,27 +25,11 @@ class Printing : public ConnectedComponent {
 protected:
     void SetUp() override {
         ConnectedComponent::SetUp();
-        LONG patched = 0;
-        ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
+        CaptureImports();
         sim->ClearCaptured();
     }
-    std::vector<std::wstring> Captured() {
-        std::vector<std::wstring> out;
-        LONG n = 0;
-        sim->get_CapturedCount(&n);
-        for (LONG i = 0; i < n; ++i) {
-            UniqueBstr line;
-            sim->CapturedItem(i, line.put());
-            out.push_back(line.c_str());
-        }
-        return out;
-    }
-    std::vector<std::wstring> PrintCalls() {
-        std::vector<std::wstring> out;
-        for (auto& l : JournalLines())
-            if (l.rfind(L"Document.PrintOut(", 0) == 0) out.push_back(l);
-        return out;
-    }
+    Lines Captured() { return CapturedOf(); }
+    Lines PrintCalls() { return JournalWith(L"Document.PrintOut("); }
     static std::wstring PrintLine(const std::wstring& printer, const std::wstring& range, const std::wstring& copies) {
         std::wstring line = L"Document.PrintOut(\"" + printer + L"\", \"" + range + L"\", missing, " + copies;
         for (int i = 0; i < 7; ++i) line += L", missing";
@@ -88,10 +73,11 @@ TEST_F(Printing, EachRefusalIsToldOnceAndNothingIsPrinted) {
             sim->ClearCaptured();
             sim->ClearJournal();
             LONG result = 55;
-            EXPECT_EQ(member.call(fun.get(), &result), S_OK) << member.name;
-            EXPECT_EQ(Captured(), std::vector<std::wstring>{c.message}) << member.name;
+            EXPECT_EQ(Got(member.call(fun.get(), &result), &result),
+                      Want(S_OK, std::string(member.name) == "WebPrint" ? 0 : 55))
+                << member.name;
+            EXPECT_EQ(Captured(), Lines{c.message}) << member.name;
             EXPECT_TRUE(PrintCalls().empty()) << member.name;
-            EXPECT_EQ(result, std::string(member.name) == "WebPrint" ? 0 : 55) << member.name;
         }
     }
 }
@@ -112,7 +98,7 @@ TEST_F(Printing, PageRangesOfWebPrint) {
         HRESULT hr = fun->WebPrint(2, UniqueBstr(L"Office").get(), c.from, c.to, VARIANT_TRUE, &result);
         if (c.range) {
             EXPECT_EQ(hr, S_OK);
-            EXPECT_EQ(PrintCalls(), std::vector<std::wstring>{PrintLine(L"Office", c.range, L"2")}) << c.from << "-" << c.to;
+            EXPECT_EQ(PrintCalls(), Lines{PrintLine(L"Office", c.range, L"2")}) << c.from << "-" << c.to;
         } else {
             EXPECT_TRUE(PrintCalls().empty()) << c.from << "-" << c.to;
         }
@@ -125,7 +111,7 @@ TEST_F(Printing, CopiesAndRangesAsTheReaderReceivesThem) {
     Open(Pages(4));
     LONG result = 9;
     ASSERT_EQ(fun->WebPrint(0, UniqueBstr(L"P").get(), 1, 2, 0, &result), S_OK);
-    EXPECT_EQ(Captured(), std::vector<std::wstring>{kZeroCopies});
+    EXPECT_EQ(Captured(), Lines{kZeroCopies});
     EXPECT_TRUE(PrintCalls().empty());
 
     sim->ClearJournal();
@@ -136,7 +122,7 @@ TEST_F(Printing, CopiesAndRangesAsTheReaderReceivesThem) {
     result = 7;
     EXPECT_EQ(fun->WebPrintControl(UniqueBstr(L"Q").get(), -1, 5, UniqueBstr(L"3").get(), 0, &result), S_FALSE);
     EXPECT_EQ(result, 7);
-    EXPECT_EQ(PrintCalls(), (std::vector<std::wstring>{PrintLine(L"P", L"2-9x", L"0"), PrintLine(L"Q", L"3", L"2"),
+    EXPECT_EQ(PrintCalls(), (Lines{PrintLine(L"P", L"2-9x", L"0"), PrintLine(L"Q", L"3", L"2"),
                                                        PrintLine(L"Q", L"", L"5")}));
     EXPECT_EQ(Captured().size(), 1u) << "no further message";
 
@@ -146,7 +132,7 @@ TEST_F(Printing, CopiesAndRangesAsTheReaderReceivesThem) {
     ASSERT_EQ(fun->printFile(), S_OK);
     std::wstring all = L"Document.PrintOut(missing";
     for (int i = 0; i < 10; ++i) all += L", missing";
-    EXPECT_EQ(PrintCalls(), std::vector<std::wstring>{all + L")"});
+    EXPECT_EQ(PrintCalls(), Lines{all + L")"});
 }
 
 TEST_F(Printing, NoDocumentNoMessage) {
@@ -160,32 +146,20 @@ TEST_F(Printing, NoDocumentNoMessage) {
 }
 
 TEST_F(Printing, RightConfigAndWatermarkSwitches) {
-    LONG right = -1;
-    ASSERT_EQ(fun->put_PrintRight(0), S_OK);
-    ASSERT_EQ(fun->get_PrintRight(&right), S_OK);
-    EXPECT_EQ(right, 0);
+    ASSERT_EQ(ScriptPut(L"PrintRight", VLong(0)), S_OK);
+    EXPECT_EQ(I4(0), Script(L"PrintRight"));
     EXPECT_TRUE(Journaled(L"Application.PrintRight=0"));
-
     BSTR config = reinterpret_cast<BSTR>(1);
-    EXPECT_EQ(fun->get_PrintConfig(&config), S_FALSE) << "no document";
-    EXPECT_EQ(config, nullptr);
+    EXPECT_EQ(Got(fun->get_PrintConfig(&config), &config), Want(S_FALSE, L"(null)")) << "no document";
     Open(R"({"pages":[{"watermarks":[{"name":"draft","text":"D"}]},{}]})");
-    ASSERT_EQ(fun->put_PrintConfig(UniqueBstr(L"duplex=1").get()), S_OK);
-    ASSERT_EQ(fun->get_PrintConfig(&config), S_OK);
-    EXPECT_STREQ(config, L"duplex=1");
-    SysFreeString(config);
-
-    LONG r = 5;
-    ASSERT_EQ(fun->NoPrintWMName(UniqueBstr(L"draft").get(), &r), S_OK);
-    EXPECT_EQ(r, 0);
-    ASSERT_EQ(fun->NoPrintWMName(UniqueBstr(L"other").get(), &r), S_OK);
-    EXPECT_EQ(r, 1);
+    ASSERT_EQ(ScriptPut(L"PrintConfig", VStr(L"duplex=1")), S_OK);
+    EXPECT_EQ(Str(L"duplex=1"), Script(L"PrintConfig"));
+    EXPECT_EQ(I4(0), Script(L"NoPrintWMName", {VStr(L"draft")}));
+    EXPECT_EQ(I4(1), Script(L"NoPrintWMName", {VStr(L"other")}));
     EXPECT_TRUE(Journaled(L"Watermarks.NoPrintByName(0, \"draft\")"));
-
-    ASSERT_EQ(fun->CreatePrintWMStyle(UniqueBstr(L"ABC").get(), 0.5f, &r), S_OK);
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(fun->CreatePrintWMStyle(UniqueBstr(L"").get(), 0.5f, &r), S_FALSE);
-    EXPECT_EQ(r, 0);
+    LONG r = 5;
+    EXPECT_EQ(Got(fun->CreatePrintWMStyle(UniqueBstr(L"ABC").get(), 0.5f, &r), &r), Want(S_OK, 1));
+    EXPECT_EQ(Got(fun->CreatePrintWMStyle(UniqueBstr(L"").get(), 0.5f, &r), &r), Want(S_FALSE, 0));
 }
 
 TEST_F(Printing, VirtualPrinterCheckWithoutAQueue) {
@@ -201,8 +175,9 @@ TEST_F(Printing, VirtualPrinterCheckWithoutAQueue) {
     };
     for (const auto& c : cases) {
         LONG v = 42;
-        EXPECT_EQ(fun->WebCheckActivePrinterIsVirtualPrinter(c.name[0] ? UniqueBstr(c.name).get() : nullptr, &v), S_OK);
-        EXPECT_EQ(v, c.expected) << "printer name " << testing::PrintToString(std::wstring(c.name));
+        EXPECT_EQ(Got(fun->WebCheckActivePrinterIsVirtualPrinter(c.name[0] ? UniqueBstr(c.name).get() : nullptr, &v), &v),
+                  Want(S_OK, c.expected))
+            << "printer name " << testing::PrintToString(std::wstring(c.name));
     }
 }
 
@@ -210,24 +185,13 @@ TEST_F(Printing, VirtualPrinterCheckWithoutAQueue) {
 // (a CUPS queue the system's spooler lists; its name starts "Hewlett" and holds "HP").
 TEST_F(Printing, VirtualPrinterCheckReadsTheQueuesAttributes) {
     std::wstring stateFile = Env(L"FOLIUM_PRINTER_STATE");
-    std::wstring queue;
-    if (!stateFile.empty()) {
-        HANDLE h = CreateFileW(stateFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            char buf[256] = {};
-            DWORD n = 0;
-            ReadFile(h, buf, sizeof buf - 1, &n, nullptr);
-            CloseHandle(h);
-            for (DWORD i = 0; i < n && buf[i] != '\n' && buf[i] != '\r'; ++i) queue += static_cast<wchar_t>(buf[i]);
-        }
-    }
+    std::string text;
+    if (!stateFile.empty()) ReadAll(stateFile, &text);
+    std::wstring queue(text.begin(), std::find_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }));
     if (queue.empty()) GTEST_SKIP() << "no print queue on this machine";
-    LONG v = 42;
-    ASSERT_EQ(fun->WebCheckActivePrinterIsVirtualPrinter(UniqueBstr(queue.c_str()).get(), &v), S_OK);
-    EXPECT_EQ(v, 0) << "a CUPS queue does not talk both ways";
-    v = 42;
-    ASSERT_EQ(fun->WebCheckActivePrinterIsVirtualPrinter(UniqueBstr((queue + L"-gone").c_str()).get(), &v), S_OK);
-    EXPECT_EQ(v, -1);
+    EXPECT_EQ(I4(0), Script(L"WebCheckActivePrinterIsVirtualPrinter", {VStr(queue.c_str())}))
+        << "a CUPS queue does not talk both ways";
+    EXPECT_EQ(I4(-1), Script(L"WebCheckActivePrinterIsVirtualPrinter", {VStr((queue + L"-gone").c_str())}));
 }
 
 }  // namespace
