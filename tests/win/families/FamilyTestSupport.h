@@ -48,6 +48,11 @@ inline bool ReadAll(const std::wstring& path, std::string* bytes) {
     return ok;
 }
 
+inline std::string ReadAll(const std::wstring& path) {
+    std::string bytes;
+    return ReadAll(path, &bytes) ? bytes : std::string();
+}
+
 inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
