@@ -16,34 +16,17 @@ const char kTwoSizes[] = R"({"pages":[{"width":600,"height":800},{"width":1000,"
 
 class Watermarks : public ConnectedComponent {
 protected:
-    std::vector<std::wstring> WatermarkCalls() {
-        std::vector<std::wstring> out;
-        for (auto& l : JournalLines())
-            if (l.rfind(L"Watermarks.", 0) == 0) out.push_back(l);
-        return out;
-    }
-    bool AnyAdd() {
-        for (auto& l : WatermarkCalls())
-            if (l.rfind(L"Watermarks.Add", 0) == 0) return true;
-        return false;
-    }
+    Lines WatermarkCalls() { return JournalWith(L"Watermarks."); }
+    bool AnyAdd() { return !JournalWith(L"Watermarks.Add").empty(); }
     // The active document as the reader would save it.
     std::string Saved(IQxDocument* doc) {
-        sim->put_Recording(VARIANT_FALSE);
-        wchar_t dir[MAX_PATH], file[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"wm", 0, file);
+        Quiet q(sim.get());
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"wm", 0, file);
         tempFiles.push_back(file);
         LONG r = -1;
         doc->SaveAs(UniqueBstr(file).get(), &r);
-        sim->put_Recording(VARIANT_TRUE);
-        std::string text;
-        HANDLE h = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        char buf[4096];
-        DWORD n = 0;
-        while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) text.append(buf, n);
-        CloseHandle(h);
-        return text;
+        return ReadAll(file);
     }
     HRESULT Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y, VARIANT_BOOL* r) {
         return fun->WateMark(start, end, UniqueBstr(text).get(), 50, fontSize, 45, VARIANT_TRUE, x, y, r);
@@ -61,9 +44,8 @@ protected:
 TEST_F(Watermarks, CentreAndFontSizeFollowThePages) {
     Open(kTwoSizes);
     VARIANT_BOOL r = VARIANT_FALSE;
-    ASSERT_EQ(Text(1, 2, L"0123456789", 0, -1, -1, &r), S_OK);
-    EXPECT_EQ(r, VARIANT_TRUE);
-    EXPECT_EQ(WatermarkCalls(), (std::vector<std::wstring>{
+    EXPECT_EQ(Got(Text(1, 2, L"0123456789", 0, -1, -1, &r), &r), Want(S_OK, VARIANT_TRUE));
+    EXPECT_EQ(WatermarkCalls(), (Lines{
                                     L"Watermarks.SetText(\"0123456789\")", L"Watermarks.SetOpacity(0.5)",
                                     L"Watermarks.SetRotation(45)", L"Watermarks.SetColor(123)",
                                     L"Watermarks.SetUnderlay(-1)",
@@ -75,13 +57,12 @@ TEST_F(Watermarks, CentreAndFontSizeFollowThePages) {
     // Named watermarks: the spread size is capped at 72, a given size too.
     struct Case {
         LONG fontSize;
-        std::vector<std::wstring> sizes;
+        Lines sizes;
     };
     for (const Case& c : {Case{0, {L"60", L"72"}}, Case{80, {L"72", L"72"}}, Case{12, {L"12", L"12"}}}) {
         sim->ClearJournal();
-        ASSERT_EQ(TextEx(1, 2, L"0123456789", c.fontSize, nullptr, &r), S_OK);
-        EXPECT_EQ(r, VARIANT_TRUE);
-        std::vector<std::wstring> sizes;
+        EXPECT_EQ(Got(TextEx(1, 2, L"0123456789", c.fontSize, nullptr, &r), &r), Want(S_OK, VARIANT_TRUE));
+        Lines sizes;
         for (auto& l : WatermarkCalls())
             if (l.rfind(L"Watermarks.SetFontSize(", 0) == 0) sizes.push_back(l.substr(23, l.size() - 24));
         EXPECT_EQ(sizes, c.sizes) << "font size " << c.fontSize;
@@ -135,8 +116,8 @@ TEST_F(Watermarks, SealedDocumentsAndBadRangesGetNone) {
             bool refused = !c.imageOnly || std::string(name) == "ImageWaterMarkEx";
             sim->ClearJournal();
             VARIANT_BOOL r = VARIANT_TRUE;
-            EXPECT_EQ(call(&r), refused ? S_FALSE : S_OK) << name << " " << c.start << "-" << c.end;
-            EXPECT_EQ(r, refused ? VARIANT_FALSE : VARIANT_TRUE) << name;
+            EXPECT_EQ(Got(call(&r), &r), refused ? Want(S_FALSE, VARIANT_FALSE) : Want(S_OK, VARIANT_TRUE))
+                << name << " " << c.start << "-" << c.end;
             EXPECT_EQ(AnyAdd(), !refused) << name << " " << c.document;
         }
         ComPtr<IQxDocuments> docs;
@@ -147,12 +128,10 @@ TEST_F(Watermarks, SealedDocumentsAndBadRangesGetNone) {
 
 TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
     auto doc = Open(kTwoSizes);
-    LONG patched = 0;
-    ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
+    CaptureImports();
     VARIANT_BOOL r = VARIANT_FALSE;
     // A text without ":" is base64: the decoded bytes reach the reader.
-    ASSERT_EQ(Image(1, 2, L"iVBORw0KGgo=", &r), S_OK);
-    EXPECT_EQ(r, VARIANT_TRUE);
+    EXPECT_EQ(Got(Image(1, 2, L"iVBORw0KGgo=", &r), &r), Want(S_OK, VARIANT_TRUE));
     EXPECT_TRUE(Journaled(L"Watermarks.SetImage(bytes[8])"));
     EXPECT_TRUE(Journaled(L"Watermarks.AddImage(1, 1, 5, 6, \"logo\")"));
     std::string saved = Saved(doc.get());
@@ -164,8 +143,7 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
 
     std::wstring existing = WriteFixture("png", L".png");
     sim->ClearJournal();
-    ASSERT_EQ(Image(2, 2, existing.c_str(), &r), S_OK);
-    EXPECT_EQ(r, VARIANT_TRUE);
+    EXPECT_EQ(Got(Image(2, 2, existing.c_str(), &r), &r), Want(S_OK, VARIANT_TRUE));
 
     // A path cut short by a NUL names another file: refused before anything is asked.
     sim->ClearJournal();
@@ -177,24 +155,21 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
 
     sim->ClearJournal();
     sim->ClearCaptured();
-    EXPECT_EQ(Image(1, 1, L"C:\\no\\such\\logo.png", &r), S_FALSE);
-    EXPECT_EQ(r, VARIANT_FALSE);
+    EXPECT_EQ(Got(Image(1, 1, L"C:\\no\\such\\logo.png", &r), &r), Want(S_FALSE, VARIANT_FALSE));
     EXPECT_FALSE(AnyAdd());
-    UniqueBstr line;
-    sim->CapturedItem(0, line.put());
-    EXPECT_STREQ(line.c_str(), L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)");
+    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
 
     // Empty text decodes to nothing.
-    EXPECT_EQ(fun->ImageWaterMarkEx(1, 1, nullptr, 80, 0, 0, 0, 0, nullptr, 0, nullptr, &r), S_FALSE);
-    EXPECT_EQ(r, VARIANT_FALSE);
+    EXPECT_EQ(Got(fun->ImageWaterMarkEx(1, 1, nullptr, 80, 0, 0, 0, 0, nullptr, 0, nullptr, &r), &r),
+              Want(S_FALSE, VARIANT_FALSE));
 }
 
 TEST_F(Watermarks, DeleteAndGrey) {
     auto doc = Open(R"({"pages":[{"watermarks":[{"name":"a"}]},{"watermarks":[{"name":"a"},{"name":"b"}]},{}]})");
     LONG v = 9;
-    ASSERT_EQ(fun->DelWaterMark(UniqueBstr(L"a").get(), nullptr, &v), S_OK);
-    EXPECT_EQ(v, 1) << "the last page's status: it had none";
-    EXPECT_EQ(WatermarkCalls(), (std::vector<std::wstring>{L"Watermarks.DeleteByName(0, \"a\")",
+    EXPECT_EQ(Got(fun->DelWaterMark(UniqueBstr(L"a").get(), nullptr, &v), &v), Want(S_OK, 1))
+        << "the last page's status: it had none";
+    EXPECT_EQ(WatermarkCalls(), (Lines{L"Watermarks.DeleteByName(0, \"a\")",
                                                            L"Watermarks.DeleteByName(1, \"a\")",
                                                            L"Watermarks.DeleteByName(2, \"a\")"}));
     std::string saved = Saved(doc.get());
@@ -203,16 +178,14 @@ TEST_F(Watermarks, DeleteAndGrey) {
 
     sim->ClearJournal();
     LONG g = 9;
-    ASSERT_EQ(fun->GrayDocument(nullptr, &g), S_OK);
-    EXPECT_EQ(g, 0);
+    EXPECT_EQ(Got(fun->GrayDocument(nullptr, &g), &g), Want(S_OK, 0));
     auto lines = JournalLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Page.Grayscale()"), 3);
     EXPECT_EQ(lines.back(), L"Application.RunCommand(5)");
 
     auto ofd = Open(R"({"type":"OFD","pages":[{"watermarks":[{"name":"a"}]}]})");
     v = 9;
-    EXPECT_EQ(fun->DelWaterMark(UniqueBstr(L"a").get(), nullptr, &v), S_FALSE);
-    EXPECT_EQ(v, 1);
+    EXPECT_EQ(Got(fun->DelWaterMark(UniqueBstr(L"a").get(), nullptr, &v), &v), Want(S_FALSE, 1));
     EXPECT_TRUE(WatermarkCalls().empty());
 }
 
