@@ -374,7 +374,7 @@ bool ParseDocument(const std::string& text, DocData* doc, std::wstring* error) {
     return true;
 }
 
-bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error) {
+bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error, const std::wstring& password) {
     std::string bytes;
     if (!ReadWholeFile(path, &bytes)) {
         if (error) *error = L"cannot read the file";
@@ -382,7 +382,7 @@ bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error) {
     }
     if (bytes.compare(0, 4, "%PDF") == 0) {
         std::string fixture;
-        if (!ImportPdf(path, &fixture, error)) return false;
+        if (!ImportPdf(path, password, &fixture, error)) return false;
         bytes.swap(fixture);
     }
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF) bytes.erase(0, 3);

@@ -87,12 +87,18 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
     return code;
 }
 
-bool ImportPdf(const std::wstring& windowsPath, std::string* fixture, std::wstring* error) {
+bool ImportPdf(const std::wstring& windowsPath, const std::wstring& password, std::string* fixture,
+               std::wstring* error) {
     std::wstring in = UnixPath(windowsPath);
     TempFile json;
     std::wstring jsonUnix = UnixPath(json.path);
+    wchar_t limit[32];
+    DWORD n = GetEnvironmentVariableW(L"FOLIUM_PDF_MAX_PAGES", limit, 32);
+    std::vector<std::wstring> args = {L"import", in, jsonUnix, L"--max-pages",
+                                      n > 0 && n < 32 ? std::wstring(limit, n) : std::to_wstring(kPdfMaxPages)};
+    if (!password.empty()) args.insert(args.end(), {L"--password", password});
     std::wstring reason;
-    long code = in.empty() || jsonUnix.empty() ? -1 : RunPdfTool({L"import", in, jsonUnix}, nullptr, &reason);
+    long code = in.empty() || jsonUnix.empty() ? -1 : RunPdfTool(args, nullptr, &reason);
     if (code != 0 || !ReadWholeFile(json.path, fixture)) {
         const std::wstring prefix = L"folium-pdf: ";
         if (reason.compare(0, prefix.size(), prefix) == 0) reason.erase(0, prefix.size());
