@@ -73,9 +73,12 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
         if (error) *error = L"cannot start native programs (not running under Wine)";
         return -1;
     }
-    // sh -c 'o=$1; e=$2; shift 2; exec "$@" >"$o" 2>"$e"' sh OUT ERR TOOL ARGS...: no quoting of arguments.
-    std::vector<std::string> words = {"/bin/sh", "-c", "o=$1; e=$2; shift 2; exec \"$@\" >\"$o\" 2>\"$e\"", "sh",
-                                      ToUtf8(outUnix), ToUtf8(errUnix), ToUtf8(tool)};
+    // sh -c '...' sh OUT ERR TOOL ARGS...: the arguments need no quoting. coreutils'
+    // timeout stops a tool that hangs on some pathological file (exit status 124).
+    std::vector<std::string> words = {
+        "/bin/sh", "-c", "o=$1; e=$2; shift 2; exec timeout -k 5 " + std::to_string(kPdfToolSeconds) +
+                             " \"$@\" >\"$o\" 2>\"$e\"",
+        "sh", ToUtf8(outUnix), ToUtf8(errUnix), ToUtf8(tool)};
     for (auto& a : args) words.push_back(ToUtf8(a));
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
@@ -84,6 +87,8 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
     if (output) *output = out.Read();
     if (error) *error = Trim(err.Read());
     if ((code == 126 || code == 127) && error) *error = L"PDF tool not found: " + tool;  // the shell's codes
+    if ((code == 124 || code == 137) && error)
+        *error = L"PDF tool stopped after " + std::to_wstring(kPdfToolSeconds) + L" s";
     return code;
 }
 

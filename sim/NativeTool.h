@@ -18,6 +18,8 @@ std::wstring PdfToolPath();
 // started; output and error receive its standard output and error (UTF-8 read
 // as wide text), either may be null. On -1, error says why.
 long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std::wstring* error);
+// A run that takes longer is stopped (exit code 124, error "PDF tool stopped after N s").
+constexpr long kPdfToolSeconds = 120;
 
 // Imports the PDF at windowsPath (password "" for none) into fixture JSON text;
 // false with the tool's reason (its "folium-pdf: " prefix removed) on failure.

@@ -115,6 +115,10 @@ TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
     }
     EXPECT_TRUE(Open(sample));
     EXPECT_EQ(L"", LastOpenError());
+    // A Chinese file name with a space and a quote reaches the tool intact.
+    std::wstring copy = dir + L"\\\u5408\u540c 'a'.pdf";
+    WriteUtf8(copy, whole);
+    EXPECT_TRUE(Open(copy)) << LastOpenError();
 
     // Documents.Open's password opens the encrypted one.
     auto doc = Open(Env(L"FOLIUM_ENCRYPTED_PDF"), L"\"user\"");
