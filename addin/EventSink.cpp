@@ -246,7 +246,7 @@ HRESULT CFoliumFun::OnViewEvent23(IDispatch*, ULONGLONG, ULONGLONG, VARIANT_BOOL
 HRESULT CFoliumFun::OnAnnotationMessage(BSTR message, IDispatch* notification, UINT, UINT) {
     if (!notification) return S_OK;
     ComPtr<IDispatch> keep(notification);
-    std::wstring user = m_strUserName.empty() ? ProcessUserName() : std::wstring(m_strUserName.c_str());
+    std::wstring user = m_exchange.userName.empty() ? ProcessUserName() : std::wstring(m_exchange.userName.c_str());
 
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR annotName = const_cast<LPOLESTR>(L"Annotation");

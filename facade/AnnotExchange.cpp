@@ -391,7 +391,7 @@ STDMETHODIMP CFoliumFun::SetAnnotString(BSTR strInfo, LONG* pVal) {
                 a->put_ImageRotation(folium::RecordInteger(rec.annotrotate));
                 a->put_BlendMode(UniqueBstr(L"Multiply").get());
                 a->SetValue(UniqueBstr(L"AnnotInfo").get(),
-                            UniqueBstr(RecordAnnotInfo(m_strAnnotInfo, m_strAnnotStampType, author,
+                            UniqueBstr(RecordAnnotInfo(m_stamps.info, m_stamps.stampType, author,
                                                        FromUtf8(rec.authorId))
                                            .c_str())
                                 .get());

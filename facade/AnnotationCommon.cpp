@@ -31,11 +31,11 @@ std::wstring ReaderAuthor(IQxApplication* app) {
 }
 
 std::wstring AnnotInfoText(const CFoliumFun& fun, const std::wstring& author) {
-    if (!fun.m_strAnnotInfo.empty()) return std::wstring(fun.m_strAnnotInfo.c_str(), fun.m_strAnnotInfo.length());
+    if (!fun.Stamps().info.empty()) return std::wstring(fun.Stamps().info.c_str(), fun.Stamps().info.length());
     std::wstring text = L"{\"author\":\"";
     text += author;
     text += L"\",\"customType\":\"";
-    text.append(fun.m_strAnnotStampType.c_str(), fun.m_strAnnotStampType.length());
+    text.append(fun.Stamps().stampType.c_str(), fun.Stamps().stampType.length());
     text += L"\"}";
     return text;
 }

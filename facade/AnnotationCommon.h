@@ -21,7 +21,7 @@ std::wstring WindowsUserName();
 // The reader's user name (MainFrame.UserName); the Windows user name when empty.
 std::wstring ReaderAuthor(IQxApplication* app);
 
-// m_strAnnotInfo when set, else {"author":"<author>","customType":"<stamp type>"}
+// The AnnotInfo property when set, else {"author":"<author>","customType":"<stamp type>"}
 // (no spaces, texts inserted as they are).
 std::wstring AnnotInfoText(const CFoliumFun& fun, const std::wstring& author);
 

@@ -75,7 +75,7 @@ bool FindPageTarget(CFoliumFun& fun, LONG pageNo, PageTarget* target) {
     ComPtr<IQxPages> pages = folium::PagesOf(target->document.get());
     const LONG count = folium::PageCountOf(pages.get(), 0);
     if (pageNo < 1 || pageNo > count) return false;
-    target->author = ReaderAuthor(fun.m_spApplication.get());
+    target->author = ReaderAuthor(fun.Application());
     pages->Item(pageNo - 1, target->page.put());
     return static_cast<bool>(target->page);
 }
@@ -226,9 +226,9 @@ STDMETHODIMP CFoliumFun::put_AnnotPopupEditRight(LONG value) {
     m_nAnnotPopupEditRight = value;
     return S_OK;
 }
-STDMETHODIMP CFoliumFun::get_PositionBack(VARIANT_BOOL* pVal) { return ReadKept(pVal, m_bPositionBack); }
+STDMETHODIMP CFoliumFun::get_PositionBack(VARIANT_BOOL* pVal) { return ReadKept(pVal, m_stamps.positionBack); }
 STDMETHODIMP CFoliumFun::put_PositionBack(VARIANT_BOOL value) {
-    m_bPositionBack = value;
+    m_stamps.positionBack = value;
     return S_OK;
 }
 
@@ -498,7 +498,7 @@ STDMETHODIMP CFoliumFun::BuildStampModelImage(BSTR strParam, VARIANT_BOOL blShow
 STDMETHODIMP CFoliumFun::get_AnnotStampType(BSTR* pVal) {
     if (!pVal) return E_POINTER;
     return Guarded([&] {
-        *pVal = m_strAnnotStampType.CopyOut();
+        *pVal = m_stamps.stampType.CopyOut();
         return S_OK;
     });
 }
@@ -508,7 +508,7 @@ STDMETHODIMP CFoliumFun::get_AnnotStampType(BSTR* pVal) {
 STDMETHODIMP CFoliumFun::put_AnnotStampType(BSTR value) {
     if (!value) return S_OK;
     return Guarded([&] {
-        m_strAnnotStampType = UniqueBstr::Copy(value);
+        m_stamps.stampType = UniqueBstr::Copy(value);
         if (auto annots = Sibling(*this, kAnnotsAddIn)) PutText(annots.get(), L"AnnotStampType", value);
         if (auto inkpad = Sibling(*this, kInkpadAddIn)) PutText(inkpad.get(), L"AnnotStampType", value);
         return S_OK;
@@ -518,14 +518,14 @@ STDMETHODIMP CFoliumFun::put_AnnotStampType(BSTR value) {
 STDMETHODIMP CFoliumFun::get_AnnotInfo(BSTR* pVal) {
     if (!pVal) return E_POINTER;
     return Guarded([&] {
-        *pVal = m_strAnnotInfo.CopyOut();
+        *pVal = m_stamps.info.CopyOut();
         return S_OK;
     });
 }
 
 STDMETHODIMP CFoliumFun::put_AnnotInfo(BSTR value) {
     return Guarded([&] {
-        m_strAnnotInfo = UniqueBstr::Copy(value);
+        m_stamps.info = UniqueBstr::Copy(value);
         if (auto inkpad = Sibling(*this, kInkpadAddIn)) PutText(inkpad.get(), L"AnnotInfo", value);
         return S_OK;
     });
@@ -589,7 +589,7 @@ STDMETHODIMP CFoliumFun::AddComment(LONG PageNo, LONG X, LONG Y, BSTR strText, L
         note->SetRect(r.l, r.b, r.r, r.t);
         note->put_Flags(kNoteFlags);
         OpenPopup(note.get());
-        if (m_bPositionBack != 0) PutString(note.get(), &IQxAnnotation::put_BlendMode, kMultiply);
+        if (m_stamps.positionBack != 0) PutString(note.get(), &IQxAnnotation::put_BlendMode, kMultiply);
         note->put_Color(kStampColor);
         note->put_Contents(TextArg(strText).get());
         PutString(note.get(), &IQxAnnotation::put_Author, target.author);
@@ -618,7 +618,7 @@ STDMETHODIMP CFoliumFun::AddCommentExt(LONG PageNo, FLOAT X, FLOAT Y, BSTR strTe
         target.page->get_Rotation(&rotation);
         note->SetRect(X, Y, static_cast<double>(X + 20.0f), static_cast<double>(Y + 18.0f));
         note->put_Flags(kNoteFlags);
-        if (m_bPositionBack != 0) PutString(note.get(), &IQxAnnotation::put_BlendMode, kMultiply);
+        if (m_stamps.positionBack != 0) PutString(note.get(), &IQxAnnotation::put_BlendMode, kMultiply);
         note->put_Color(kStampColor);
         note->put_Contents(TextArg(strText).get());
         SetValue(note.get(), L"CreationDate", ToPdfDate(std::wstring(TextArg(CTime).view())));
@@ -735,7 +735,7 @@ STDMETHODIMP CFoliumFun::InsertImage(LONG PageNo, LONG X, LONG Y, LONG Width, LO
         if (!stamp) return S_OK;
         const double x = X, y = Y;
         stamp->SetRect(x, y, x + Width, y + Height);
-        StampAttributes(*this, stamp.get(), m_bPositionBack != 0, kStampColor, target.author);
+        StampAttributes(*this, stamp.get(), m_stamps.positionBack != 0, kStampColor, target.author);
         *Result = SetImagePath(stamp.get(), image.get());
         stamp->put_ImageRotation(rotation);
         stamp->Commit();
@@ -878,7 +878,7 @@ HRESULT PlaceAtPositions(CFoliumFun& fun, const PositionedImage& job, Size size,
     // An unreadable picture has no size.
     const folium::Image picture = image.empty() ? folium::Image() : folium::Image::LoadFile(image.c_str());
     const HalfSize half = size(picture);
-    const std::wstring author = ReaderAuthor(fun.m_spApplication.get());
+    const std::wstring author = ReaderAuthor(fun.Application());
     UniqueBstr imageText(image.data(), static_cast<UINT>(image.size()));
 
     LONG last = 0;
@@ -891,7 +891,7 @@ HRESULT PlaceAtPositions(CFoliumFun& fun, const PositionedImage& job, Size size,
         if (!stamp) continue;
         const double x = at.x, y = at.y;
         stamp->SetRect(x - half.w, y - half.h, x + half.w, y + half.h);
-        if (fun.m_bPositionBack != 0) PutString(stamp.get(), &IQxAnnotation::put_BlendMode, kMultiply);
+        if (fun.Stamps().positionBack != 0) PutString(stamp.get(), &IQxAnnotation::put_BlendMode, kMultiply);
         stamp->put_Color(kStampColor);
         if (job.setOpacity) stamp->put_Opacity(job.opacity);
         PutString(stamp.get(), &IQxAnnotation::put_Author, author);

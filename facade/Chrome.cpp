@@ -438,12 +438,12 @@ STDMETHODIMP CFoliumFun::put_EnabledCopy(VARIANT_BOOL value) {
 // Handed to the message server before each server exchange.
 STDMETHODIMP CFoliumFun::get_ShowSchedule(VARIANT_BOOL* pVal) {
     if (!pVal) return E_POINTER;
-    *pVal = m_bShowSchedule;
+    *pVal = m_exchange.showSchedule;
     return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::put_ShowSchedule(VARIANT_BOOL value) {
-    m_bShowSchedule = value;
+    m_exchange.showSchedule = value;
     return S_OK;
 }
 

@@ -35,7 +35,7 @@ void DeleteIfExists(const std::wstring& path) {
 
 ComPtr<IQxDocuments> HostDocuments(CFoliumFun& fun) {
     ComPtr<IQxDocuments> documents;
-    if (fun.m_spApplication) fun.m_spApplication->get_Documents(documents.put());
+    if (fun.Application()) fun.Application()->get_Documents(documents.put());
     return documents;
 }
 
@@ -47,7 +47,7 @@ ComPtr<IQxDocument> HostActiveDocument(CFoliumFun& fun) {
 
 bool SaveAllowed(CFoliumFun& fun) {
     LONG allowed = 1;
-    if (fun.m_spApplication && FAILED(fun.m_spApplication->get_SaveAllowed(&allowed))) allowed = 1;
+    if (fun.Application() && FAILED(fun.Application()->get_SaveAllowed(&allowed))) allowed = 1;
     return allowed != 0;
 }
 
@@ -76,22 +76,22 @@ HRESULT OpenLocalFile(CFoliumFun& fun, const wchar_t* path, ComPtr<IQxDocument>*
 
 HRESULT SaveActiveDocumentAs(CFoliumFun& fun, const wchar_t* path, LONG* result) {
     *result = 0;
-    if (!fun.m_spApplication) return S_FALSE;
+    if (!fun.Application()) return S_FALSE;
     fun.RefreshActiveDocument();
     if (!SaveAllowed(fun)) return S_FALSE;
-    if (fun.m_spActiveDocument) {
+    if (fun.ActiveDocument()) {
         UniqueBstr target(path ? path : L"");
         LONG saved = -1;
-        if (SUCCEEDED(fun.m_spActiveDocument->SaveAs(target.get(), &saved)) && saved == 0) *result = 1;
+        if (SUCCEEDED(fun.ActiveDocument()->SaveAs(target.get(), &saved)) && saved == 0) *result = 1;
     }
-    fun.m_spApplication->SaveFinished();  // the page waits for this even when nothing was saved
+    fun.Application()->SaveFinished();  // the page waits for this even when nothing was saved
     return S_OK;
 }
 
 std::wstring DownloadToTempFile(CFoliumFun& fun, BSTR url) {
-    if (!fun.m_spApplication) return {};
+    if (!fun.Application()) return {};
     ComPtr<IQxNetFile> transfer;
-    fun.m_spApplication->CreateNetFile(transfer.put());
+    fun.Application()->CreateNetFile(transfer.put());
     if (!transfer) return {};
     transfer->Reset();
     UniqueBstr address = UniqueBstr::Copy(url ? url : nullptr);

@@ -152,9 +152,9 @@ HRESULT DeletePagesCommon(CFoliumFun& fun, LONG start, LONG trail, LONG* lRet, L
     *lRet = initial;
     if (fun.RefreshActiveDocument() != 0) return S_FALSE;
     VARIANT_BOOL allowed = VARIANT_FALSE;
-    if (FAILED(fun.m_spActiveDocument->Permission(kPageAssembly, &allowed)) || !allowed) return S_FALSE;
+    if (FAILED(fun.ActiveDocument()->Permission(kPageAssembly, &allowed)) || !allowed) return S_FALSE;
     ComPtr<IQxPages> pages;
-    fun.m_spActiveDocument->get_Pages(pages.put());
+    fun.ActiveDocument()->get_Pages(pages.put());
     if (!pages) return S_FALSE;
     LONG count = 0;
     pages->get_Count(&count);
@@ -378,7 +378,7 @@ STDMETHODIMP CFoliumFun::WebSaveLocal(VARIANT_BOOL* pRet) {
         *pRet = VARIANT_FALSE;
         if (!m_spApplication || !SaveAllowed(*this)) return S_FALSE;
         if (RefreshActiveDocument() != 0) return S_FALSE;
-        std::optional<std::wstring> path = ShowSaveDialog(m_strFileName);
+        std::optional<std::wstring> path = ShowSaveDialog(m_exchange.fileName);
         if (!path) return S_OK;
         UniqueBstr target(path->c_str());
         LONG result = -1;
@@ -392,7 +392,7 @@ STDMETHODIMP CFoliumFun::WebSaveLocalDialog(BSTR* pstrFilePath) {
     if (!pstrFilePath) return E_POINTER;
     return Guarded([&]() -> HRESULT {
         if (!m_spApplication || !SaveAllowed(*this)) return S_FALSE;
-        std::optional<std::wstring> path = ShowSaveDialog(m_strFileName);
+        std::optional<std::wstring> path = ShowSaveDialog(m_exchange.fileName);
         if (!path) return S_OK;
         *pstrFilePath = UniqueBstr(path->c_str()).Detach();
         return S_OK;
@@ -645,16 +645,16 @@ STDMETHODIMP CFoliumFun::WebUpLoadFile(BSTR strUrl, BSTR strFormData, VARIANT_BO
 STDMETHODIMP CFoliumFun::INetSetCookieEx(BSTR /*bstrUrl*/, BSTR bstrCookie, VARIANT_BOOL* pVal) {
     if (!pVal) return E_POINTER;
     return Guarded([&]() -> HRESULT {
-        m_strCookie.reset();
+        m_exchange.cookie.reset();
         folium::DebugTrace(bstrCookie ? bstrCookie : L"");
         const int length = static_cast<int>(SysStringLen(bstrCookie));
         if (length > 0) {
             std::string json = folium::NarrowToCodePage(CP_UTF8, std::wstring_view(bstrCookie, length));
             if (std::optional<std::string> cookie = folium::MakeCookieText(json)) {
                 std::wstring wide = folium::WideFromCodePage(CP_UTF8, *cookie);
-                m_strCookie = UniqueBstr(wide.c_str(), static_cast<UINT>(wide.size()));
+                m_exchange.cookie = UniqueBstr(wide.c_str(), static_cast<UINT>(wide.size()));
             }
-            folium::DebugTrace(m_strCookie.c_str());
+            folium::DebugTrace(m_exchange.cookie.c_str());
         }
         *pVal = VARIANT_TRUE;
         return S_OK;

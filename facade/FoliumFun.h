@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <utility>
 #include <vector>
 
 #include "FoliumAddin.h"
@@ -500,43 +501,26 @@ private:
     LONG m_dwRef = 0;    // single-threaded: the object lives in one apartment
 
 public:
-    // Member fields, in declaration order.
-    folium::ComPtr<IQxApplication> m_spApplication;
-    folium::ComPtr<IQxDocument> m_spActiveDocument;
-    HMODULE m_hSignatureCore = nullptr;  // set at connection
-    folium::UniqueBstr m_strRecordId;
-    folium::UniqueBstr m_strWebUrl;
-    folium::UniqueBstr m_strFileName;
-    folium::UniqueBstr m_strUserName;
-    folium::UniqueBstr m_strExtParam;
-    folium::UniqueBstr m_strFileType;
-    folium::UniqueBstr m_strUserID;
-    VARIANT_BOOL m_bAllowMoveAnnot = 1;
-    LONG m_nImageAnnotDelRight = 0;
-    LONG m_nImageAnnotMoveRight = 0;
-    LONG m_nCommentTextMoveRight = 0;
-    LONG m_nTextCommentRight = 0;
-    LONG m_nMaxFileSize = 0;
-    folium::UniqueBstr m_strThirdTime;
-    LONG m_nDocumentPageCount = 0;
-    LONG m_nShowDigitalSignature = 1;
-    LONG m_nTabBarIndex = 0;
-    VARIANT_BOOL m_bTabBarVisible = VARIANT_TRUE;
-    VARIANT_BOOL m_bShowSchedule = VARIANT_TRUE;
-    folium::UniqueBstr m_strPendingSignData;
-    LONG m_nAlterUser = 1;
-    VARIANT_BOOL m_bPositionBack = VARIANT_TRUE;
-    LONG m_bCommentWindowOpen = 0;
-    LONG m_bEnabledCommentWindow = 0;
-    LONG m_nAnnotPopupEditRight = 0;
-    std::vector<folium::UniqueBstr> m_tempFiles;
-    folium::UniqueBstr m_strAnnotStampType;
-    folium::UniqueBstr m_strAnnotInfo;
-    LONG m_nPendingStampCursor = 0;
-    folium::UniqueBstr m_strPendingStampImage;
-    folium::UniqueBstr m_strCookie;
+    // The exchange properties scripts set, sent with every request to the document server.
+    struct ExchangeFields {
+        folium::UniqueBstr recordId, webUrl, fileName, userName, extParam, fileType, userId, thirdTime;
+        folium::UniqueBstr cookie;                // the server's session cookie, kept from the last request
+        VARIANT_BOOL showSchedule = VARIANT_TRUE; // the transfer shows its progress dialog
+        LONG maxFileSize = 0;                     // KB; 0 means no limit
+    };
+    // The annotation properties new stamps and comments are made with.
+    struct StampFields {
+        folium::UniqueBstr stampType, info;
+        VARIANT_BOOL positionBack = VARIANT_TRUE;  // stamps blend behind the page text
+    };
 
-    EventSinkPart& Sink() { return m_sink; }
+    // What the family helpers read of the object; only members write its fields.
+    IQxApplication* Application() const { return m_spApplication.get(); }
+    IQxDocument* ActiveDocument() const { return m_spActiveDocument.get(); }
+    const ExchangeFields& Exchange() const { return m_exchange; }
+    const StampFields& Stamps() const { return m_stamps; }
+    // The print watermark style kept for the next seal, handed over once (empty after).
+    folium::UniqueBstr TakePendingSignData() { return std::exchange(m_strPendingSignData, folium::UniqueBstr(L"")); }
 
     // The sibling add-in's automation object by ProgID; false (and null) when the host
     // has no such add-in or it is not loaded.
@@ -548,4 +532,28 @@ public:
     // Places an image stamp (base64 picture) centred on (x, y) of page pageNo (1-based,
     // page units): the placement click of a pending stamp.
     void PlaceImageStamp(LONG pageNo, LONG x, LONG y, BSTR image);
+
+private:
+    folium::ComPtr<IQxApplication> m_spApplication;
+    folium::ComPtr<IQxDocument> m_spActiveDocument;
+    HMODULE m_hSignatureCore = nullptr;  // set at connection
+    ExchangeFields m_exchange;
+    StampFields m_stamps;
+    VARIANT_BOOL m_bAllowMoveAnnot = 1;
+    LONG m_nImageAnnotDelRight = 0;
+    LONG m_nImageAnnotMoveRight = 0;
+    LONG m_nCommentTextMoveRight = 0;
+    LONG m_nTextCommentRight = 0;
+    LONG m_nDocumentPageCount = 0;
+    LONG m_nShowDigitalSignature = 1;
+    LONG m_nTabBarIndex = 0;
+    VARIANT_BOOL m_bTabBarVisible = VARIANT_TRUE;
+    folium::UniqueBstr m_strPendingSignData;
+    LONG m_nAlterUser = 1;
+    LONG m_bCommentWindowOpen = 0;
+    LONG m_bEnabledCommentWindow = 0;
+    LONG m_nAnnotPopupEditRight = 0;
+    std::vector<folium::UniqueBstr> m_tempFiles;
+    LONG m_nPendingStampCursor = 0;
+    folium::UniqueBstr m_strPendingStampImage;
 };

@@ -8,7 +8,7 @@ namespace {
 // The active document's field list, or null when no document is open.
 folium::ComPtr<IQxFields> ActiveFields(CFoliumFun& self) {
     folium::ComPtr<IQxFields> fields;
-    if (self.RefreshActiveDocument() == 0) self.m_spActiveDocument->get_Fields(fields.put());
+    if (self.RefreshActiveDocument() == 0) self.ActiveDocument()->get_Fields(fields.put());
     return fields;
 }
 

@@ -445,10 +445,10 @@ namespace {
 
 HRESULT ReadPermission(CFoliumFun& self, LONG kind, VARIANT_BOOL* pVal) {
     if (!pVal) return E_POINTER;
-    if (!self.m_spApplication) return S_FALSE;
+    if (!self.Application()) return S_FALSE;
     return Guarded([&] {
         self.RefreshActiveDocument();
-        if (self.m_spActiveDocument) self.m_spActiveDocument->Permission(kind, pVal);
+        if (self.ActiveDocument()) self.ActiveDocument()->Permission(kind, pVal);
         return S_OK;
     });
 }

@@ -68,7 +68,7 @@ std::wstring RangeText(LONG first, LONG last) { return Decimal(first) + L"-" + D
 
 ComPtr<IDispatch> Sibling(CFoliumFun& self, const wchar_t* progId) {
     ComPtr<IDispatch> target;
-    if (!self.m_spApplication) return target;
+    if (!self.Application()) return target;
     UniqueBstr id(progId);
     self.GetSiblingAddIn(id.get(), target.put());
     return target;
@@ -364,7 +364,7 @@ HRESULT RunEngineMember(CFoliumFun& self, Member which, SealArgs& a, ResultSlot 
         if (!(m.extra & kNoInitial)) *out.number = m.initial;
     }
     if ((m.extra & kImagePath) && folium::HasEmbeddedNul(a.image)) return S_FALSE;
-    if (!self.m_spApplication) return S_FALSE;
+    if (!self.Application()) return S_FALSE;
 
     ComPtr<IQxDocument> document;
     switch (m.needs) {
@@ -378,7 +378,7 @@ HRESULT RunEngineMember(CFoliumFun& self, Member which, SealArgs& a, ResultSlot 
         if (m.needs == Needs::DocNotOfd && IsOfd(document.get())) return S_FALSE;
         break;
     case Needs::OfdDoc:
-        if (self.RefreshActiveDocument() != 0 || !IsOfd(self.m_spActiveDocument.get())) return S_FALSE;
+        if (self.RefreshActiveDocument() != 0 || !IsOfd(self.ActiveDocument())) return S_FALSE;
         break;
     }
     std::optional<LONG> code = Translate(m.modes, a.mode);
@@ -406,16 +406,18 @@ HRESULT RunEngineMember(CFoliumFun& self, Member which, SealArgs& a, ResultSlot 
             ScopedVariant ignored;
             CallMethod(engine.get(), L"AddTextPosLoop", loop, ignored.get());
         }
-        if ((m.extra & kPendingSignData) && !self.m_strPendingSignData.empty()) {
-            std::vector<ScopedVariant> field;
-            field.push_back(Text(L"PrintExtParam"));
-            field.push_back(Text(View(self.m_strPendingSignData.get())));
-            ScopedVariant ignored;
-            CallMethod(engine.get(), L"SetFieldByName", field, ignored.get());
+        if (m.extra & kPendingSignData) {
+            UniqueBstr style = self.TakePendingSignData();
+            if (!style.empty()) {
+                std::vector<ScopedVariant> field;
+                field.push_back(Text(L"PrintExtParam"));
+                field.push_back(Text(View(style.get())));
+                ScopedVariant ignored;
+                CallMethod(engine.get(), L"SetFieldByName", field, ignored.get());
+            }
         }
         ScopedVariant result;
         HRESULT hr = CallMethod(engine.get(), m.method, args, result.get(), m.kind);
-        if (m.extra & kPendingSignData) self.m_strPendingSignData = UniqueBstr(L"");
         if (SUCCEEDED(hr)) {
             if (m.outcome == Outcome::Text) {
                 SysFreeString(*out.text);
@@ -452,7 +454,7 @@ HRESULT RunText(CFoliumFun& self, Member which, SealArgs& a, BSTR* out) {
 template <class Make>
 HRESULT PutEngine(CFoliumFun& self, const wchar_t* name, Make make) {
     return Guarded([&]() -> HRESULT {
-        if (!self.m_spApplication) return S_FALSE;
+        if (!self.Application()) return S_FALSE;
         ComPtr<IDispatch> engine = Sibling(self, kEngine);
         if (!engine) return S_OK;
         return PutProperty(engine.get(), name, make());
@@ -497,9 +499,9 @@ public:
 
 private:
     void Download(CFoliumFun& self) {
-        if (!self.m_spApplication) return;
+        if (!self.Application()) return;
         ComPtr<IQxNetFile> net;
-        self.m_spApplication->CreateNetFile(net.put());
+        self.Application()->CreateNetFile(net.put());
         if (!net) return;
         net->Reset();
         UniqueBstr url(path_.c_str());

@@ -48,12 +48,12 @@ public:
 
     // P1 to P3: the server address, the progress window, and the cookie when one was given.
     void Preamble(CFoliumFun& self, bool withCookie) {
-        ScopedVariant url = Text(self.m_strWebUrl.c_str());
+        ScopedVariant url = Text(self.Exchange().webUrl.c_str());
         InvokeByName(DISPATCH_PROPERTYPUT, nullptr, m_d.get(), L"WebUrl", url.get());
-        ScopedVariant schedule = Short(self.m_bShowSchedule);
+        ScopedVariant schedule = Short(self.Exchange().showSchedule);
         InvokeByName(DISPATCH_PROPERTYPUT, nullptr, m_d.get(), L"ShowSchedule", schedule.get());
-        if (withCookie && !self.m_strCookie.empty()) {
-            ScopedVariant cookie = Text(self.m_strCookie.c_str()), ignored;
+        if (withCookie && !self.Exchange().cookie.empty()) {
+            ScopedVariant cookie = Text(self.Exchange().cookie.c_str()), ignored;
             InvokeByName(DISPATCH_METHOD, ignored.get(), m_d.get(), L"INetSetCookieEx", cookie.get());
         }
     }
@@ -97,11 +97,11 @@ public:
     void Fields(CFoliumFun& self, const wchar_t* option, bool withExtParam) {
         SetMsg(L"DBSTEP", L"DBSTEP");
         SetMsg(L"OPTION", option);
-        SetMsg(L"FILETYPE", self.m_strFileType.empty() ? L".PDF" : self.m_strFileType.c_str());
-        SetMsg(L"USERNAME", self.m_strUserName.c_str());
-        SetMsg(L"RECORDID", self.m_strRecordId.c_str());
-        SetMsg(L"FILENAME", self.m_strFileName.c_str());
-        if (withExtParam) SetMsg(L"EXTPARAM", self.m_strExtParam.c_str());
+        SetMsg(L"FILETYPE", self.Exchange().fileType.empty() ? L".PDF" : self.Exchange().fileType.c_str());
+        SetMsg(L"USERNAME", self.Exchange().userName.c_str());
+        SetMsg(L"RECORDID", self.Exchange().recordId.c_str());
+        SetMsg(L"FILENAME", self.Exchange().fileName.c_str());
+        if (withExtParam) SetMsg(L"EXTPARAM", self.Exchange().extParam.c_str());
     }
 
     IDispatch* get() const { return m_d.get(); }
@@ -118,12 +118,12 @@ bool ResultIsOk(Relay& relay) {
 // The upload limit in whole kilobytes of the document's file on disk; shows the
 // message and answers false when the file is larger.
 bool WithinSizeLimit(CFoliumFun& self) {
-    if (self.m_nMaxFileSize == 0) return true;
+    if (self.Exchange().maxFileSize == 0) return true;
     ComPtr<IQxDocumentFile> file;
-    self.m_spActiveDocument->get_FileInfo(file.put());
+    self.ActiveDocument()->get_FileInfo(file.put());
     LONG size = 0;
     if (file) file->get_Size(&size);
-    if ((size >> 10) <= self.m_nMaxFileSize) return true;
+    if ((size >> 10) <= self.Exchange().maxFileSize) return true;
     MessageBoxW(GetActiveWindow(), L"对不起，超过文档上传最大限制大小！", L"提示", MB_ICONHAND);
     return false;
 }
@@ -164,43 +164,43 @@ STDMETHODIMP CFoliumFun::get_WebUrl(BSTR* pVal) { return GetString(UniqueBstr(),
 // An address cut short at an embedded NUL would reach another server: refused,
 // and the address stored before stays.
 STDMETHODIMP CFoliumFun::put_WebUrl(BSTR value) {
-    return folium::HasEmbeddedNul(value) ? E_INVALIDARG : SetString(m_strWebUrl, value);
+    return folium::HasEmbeddedNul(value) ? E_INVALIDARG : SetString(m_exchange.webUrl, value);
 }
-STDMETHODIMP CFoliumFun::put_RecordId(BSTR value) { return SetString(m_strRecordId, value); }
-STDMETHODIMP CFoliumFun::get_FileName(BSTR* pVal) { return GetString(m_strFileName, pVal); }
+STDMETHODIMP CFoliumFun::put_RecordId(BSTR value) { return SetString(m_exchange.recordId, value); }
+STDMETHODIMP CFoliumFun::get_FileName(BSTR* pVal) { return GetString(m_exchange.fileName, pVal); }
 
 STDMETHODIMP CFoliumFun::put_FileName(BSTR value) {
     return Guarded([&] {
-        m_strFileName = UniqueBstr::Copy(value);
-        if (m_spApplication) m_spApplication->put_FileName(m_strFileName.get());
+        m_exchange.fileName = UniqueBstr::Copy(value);
+        if (m_spApplication) m_spApplication->put_FileName(m_exchange.fileName.get());
     });
 }
 
 STDMETHODIMP CFoliumFun::put_UserName(BSTR value) {
     return Guarded([&] {
-        m_strUserName = UniqueBstr::Copy(value);
+        m_exchange.userName = UniqueBstr::Copy(value);
         if (!m_spApplication) return;
         ComPtr<IQxMainFrame> frame;
         m_spApplication->get_MainFrame(frame.put());
-        if (frame) frame->put_UserName(m_strUserName.get());
+        if (frame) frame->put_UserName(m_exchange.userName.get());
     });
 }
 
-STDMETHODIMP CFoliumFun::put_ExtParam(BSTR value) { return SetString(m_strExtParam, value); }
-STDMETHODIMP CFoliumFun::put_FileType(BSTR value) { return SetString(m_strFileType, value); }
-STDMETHODIMP CFoliumFun::get_UserID(BSTR* pVal) { return GetString(m_strUserID, pVal); }
-STDMETHODIMP CFoliumFun::put_UserID(BSTR value) { return SetString(m_strUserID, value); }
-STDMETHODIMP CFoliumFun::get_ThirdTime(BSTR* pVal) { return GetString(m_strThirdTime, pVal); }
-STDMETHODIMP CFoliumFun::put_ThirdTime(BSTR value) { return SetString(m_strThirdTime, value); }
+STDMETHODIMP CFoliumFun::put_ExtParam(BSTR value) { return SetString(m_exchange.extParam, value); }
+STDMETHODIMP CFoliumFun::put_FileType(BSTR value) { return SetString(m_exchange.fileType, value); }
+STDMETHODIMP CFoliumFun::get_UserID(BSTR* pVal) { return GetString(m_exchange.userId, pVal); }
+STDMETHODIMP CFoliumFun::put_UserID(BSTR value) { return SetString(m_exchange.userId, value); }
+STDMETHODIMP CFoliumFun::get_ThirdTime(BSTR* pVal) { return GetString(m_exchange.thirdTime, pVal); }
+STDMETHODIMP CFoliumFun::put_ThirdTime(BSTR value) { return SetString(m_exchange.thirdTime, value); }
 
 STDMETHODIMP CFoliumFun::get_MaxFileSize(LONG* pVal) {
     if (!pVal) return E_POINTER;
-    *pVal = m_nMaxFileSize;
+    *pVal = m_exchange.maxFileSize;
     return S_OK;
 }
 
 STDMETHODIMP CFoliumFun::put_MaxFileSize(LONG value) {
-    m_nMaxFileSize = value;
+    m_exchange.maxFileSize = value;
     return S_OK;
 }
 
@@ -262,8 +262,8 @@ STDMETHODIMP CFoliumFun::WebSaveEx(VARIANT_BOOL* bResult) {
         relay.Preamble(*this, false);
         UniqueBstr temp = relay.CreateTempFileName();
         LONG written = -1;
-        if (!m_strFileType.empty())
-            m_spActiveDocument->Export(temp.get(), m_strFileType.get(), VARIANT_FALSE, &written);
+        if (!m_exchange.fileType.empty())
+            m_spActiveDocument->Export(temp.get(), m_exchange.fileType.get(), VARIANT_FALSE, &written);
         else
             m_spActiveDocument->SaveAs(temp.get(), &written);
         if (written == 0 && relay.FileCall(L"MsgFileLoad", temp.c_str())) {
@@ -401,7 +401,7 @@ STDMETHODIMP CFoliumFun::SaveSignData(LONG* res) {
         if (relay) {
             relay.SetMsg(L"DBSTEP", L"DBSTEP");
             relay.SetMsg(L"OPTION", L"SAVESIGNATURE");
-            relay.SetMsg(L"RECORDID", m_strRecordId.c_str());
+            relay.SetMsg(L"RECORDID", m_exchange.recordId.c_str());
             relay.SetMsg(L"Signature", data.c_str());
             if (relay.PostSucceeded() && ResultIsOk(relay)) *res = 0;
         }
@@ -419,7 +419,7 @@ STDMETHODIMP CFoliumFun::LoadSignData(LONG* res) {
         if (relay) {
             relay.SetMsg(L"DBSTEP", L"DBSTEP");
             relay.SetMsg(L"OPTION", L"LOADSIGNATURE");
-            relay.SetMsg(L"RECORDID", m_strRecordId.c_str());
+            relay.SetMsg(L"RECORDID", m_exchange.recordId.c_str());
             if (relay.PostSucceeded() && ResultIsOk(relay)) relay.GetMsg(L"Signature", data);
         }
         ComPtr<IDispatch> engine;

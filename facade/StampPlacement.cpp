@@ -39,7 +39,7 @@ void CFoliumFun::PlaceImageStamp(LONG pageNo, LONG x, LONG y, BSTR image) {
     if (!stamp) return;
     const double width = picture.Width() * 72.0 / 96, height = picture.Height() * 72.0 / 96;
     stamp->SetRect(x - width / 2, y - height / 2, x + width / 2, y + height / 2);
-    if (m_bPositionBack != 0) stamp->put_BlendMode(UniqueBstr(L"Multiply").get());
+    if (m_stamps.positionBack != 0) stamp->put_BlendMode(UniqueBstr(L"Multiply").get());
     stamp->put_Color(0x0000FFFF);
     stamp->put_Author(UniqueBstr(author.c_str()).get());
     const std::wstring info = AnnotInfoText(*this, author);

@@ -98,6 +98,8 @@ struct AppState {
     long nextFaceId = 10000;
     long nextControlId = 60000;
 
+    std::wstring lastOpenError;  // why the last document that failed to open failed
+
     std::vector<AddInEntry> addIns;
     std::map<DWORD, IDispatch*> sinks;
     DWORD nextCookie = 1;

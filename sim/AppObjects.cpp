@@ -119,6 +119,7 @@ void ResetApp() {
     a.hideKeywords.clear();
     a.cursors.clear();
     a.pendingCursor = 0;
+    a.lastOpenError.clear();
 }
 
 std::shared_ptr<DocEntry> ActiveEntry() {
@@ -141,6 +142,7 @@ std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path) {
     wchar_t full[MAX_PATH * 2];
     DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
     std::wstring fullPath = (n && n < MAX_PATH * 2) ? std::wstring(full, n) : path;
+    a.lastOpenError.clear();
     for (size_t i = 0; i < a.docs.size(); ++i)
         if (EqualNoCase(a.docs[i]->data->path, fullPath)) {
             a.active = static_cast<long>(i);
@@ -148,7 +150,7 @@ std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path) {
             return a.docs[i];
         }
     auto data = std::make_shared<DocData>();
-    if (!LoadDocument(fullPath, data.get(), nullptr)) return nullptr;
+    if (!LoadDocument(fullPath, data.get(), &a.lastOpenError)) return nullptr;
     auto e = std::make_shared<DocEntry>();
     e->data = data;
     a.docs.push_back(e);

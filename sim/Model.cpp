@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "NativeTool.h"
 #include "SimCore.h"
 
 using nlohmann::json;
@@ -68,6 +69,7 @@ std::shared_ptr<AnnotData> ReadAnnot(const json& a) {
     d->stampText = W(a, "stampText");
     d->image = Base64Decode(U(W(a, "image")));
     d->imagePath = W(a, "imagePath");
+    d->source = W(a, "source");
     if (auto p = a.find("popup"); p != a.end() && p->is_object()) {
         d->hasPopup = true;
         d->popup.title = W(*p, "title");
@@ -109,6 +111,7 @@ json WriteAnnot(const AnnotData& d) {
     a["stampText"] = U(d.stampText);
     a["image"] = Base64Encode(d.image);
     a["imagePath"] = U(d.imagePath);
+    if (!d.source.empty()) a["source"] = U(d.source);
     if (d.hasPopup) a["popup"] = {{"title", U(d.popup.title)}, {"open", d.popup.open}};
     a["textStyle"] = {{"secondOption", d.textStyle.secondOption},
                       {"intent", U(d.textStyle.intent)},
@@ -147,8 +150,14 @@ json WriteBookmark(const BookmarkData& d) {
 json WritePage(const PageData& p, const DocData& doc) {
     json j = {{"width", p.width}, {"height", p.height}, {"rotation", p.rotation}};
     if (p.grayscale) j["grayscale"] = true;
+    if (p.source >= 0) j["source"] = p.source;
     json runs = json::array();
-    for (auto& r : p.runs) runs.push_back({{"x", r.x}, {"y", r.y}, {"size", r.size}, {"text", U(r.text)}});
+    for (auto& r : p.runs) {
+        json run = {{"x", r.x}, {"y", r.y}, {"size", r.size}, {"text", U(r.text)}};
+        if (r.width > 0) run["width"] = r.width;
+        if (r.sep != L"\n") run["sep"] = U(r.sep);
+        runs.push_back(std::move(run));
+    }
     j["text"] = runs;
     json annots = json::array();
     for (auto& a : p.annots) {
@@ -174,6 +183,7 @@ std::shared_ptr<PageData> ReadPage(const json& pj) {
     p->height = D(pj, "height", 842);
     p->rotation = L(pj, "rotation", 0);
     p->grayscale = B(pj, "grayscale", false);
+    p->source = L(pj, "source", -1);
     if (auto t = pj.find("text"); t != pj.end()) {
         if (t->is_string()) {
             // Plain text: one run per line from the top margin down.
@@ -199,6 +209,8 @@ std::shared_ptr<PageData> ReadPage(const json& pj) {
                 r.y = D(rj, "y", 770);
                 r.size = D(rj, "size", 12);
                 r.text = W(rj, "text");
+                r.width = std::max(0.0, D(rj, "width", 0));
+                r.sep = W(rj, "sep", L"\n");
                 p->runs.push_back(std::move(r));
             }
         }
@@ -233,8 +245,8 @@ std::shared_ptr<PageData> ReadPage(const json& pj) {
 }  // namespace
 
 void PageData::Build() {
-    size_t total = runs.empty() ? 0 : runs.size() - 1;
-    for (auto& r : runs) total += r.text.size();
+    size_t total = 0;
+    for (auto& r : runs) total += r.text.size() + r.sep.size();
     text.clear();
     runOf.clear();
     xOf.clear();
@@ -244,15 +256,20 @@ void PageData::Build() {
     xOf.reserve(total);
     advOf.reserve(total);
     for (size_t r = 0; r < runs.size(); ++r) {
-        if (r) {
-            text.push_back(L'\n');
-            runOf.push_back(-1);
-            xOf.push_back(0);
-            advOf.push_back(0);
-        }
+        if (r)
+            for (wchar_t c : runs[r].sep) {
+                text.push_back(c);
+                runOf.push_back(-1);
+                xOf.push_back(0);
+                advOf.push_back(0);
+            }
         double x = runs[r].x;
+        // A run from a real PDF spans its measured width exactly.
+        double natural = 0;
+        for (wchar_t c : runs[r].text) natural += IsWide(c) ? runs[r].size : runs[r].size * 0.5;
+        double scale = (runs[r].width > 0 && natural > 0) ? runs[r].width / natural : 1.0;
         for (wchar_t c : runs[r].text) {
-            double adv = IsWide(c) ? runs[r].size : runs[r].size * 0.5;
+            double adv = (IsWide(c) ? runs[r].size : runs[r].size * 0.5) * scale;
             text.push_back(c);
             runOf.push_back(static_cast<int>(r));
             xOf.push_back(x);
@@ -311,6 +328,7 @@ bool ParseDocument(const std::string& text, DocData* doc, std::wstring* error) {
     std::wstring type = W(j, "type", L"PDF");
     doc->type = EqualNoCase(type, L"OFD") ? 1 : 0;
     doc->security = L(j, "security", 0);
+    doc->source = W(j, "source");
     doc->modified = 0;
     if (auto p = j.find("permissions"); p != j.end() && p->is_object())
         for (auto& [k, v] : p->items()) doc->permissions[std::stol(k)] = v.is_boolean() ? v.get<bool>() : v.get<double>() != 0;
@@ -361,6 +379,11 @@ bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error) {
         if (error) *error = L"cannot read the file";
         return false;
     }
+    if (bytes.compare(0, 4, "%PDF") == 0) {
+        std::string fixture;
+        if (!ImportPdf(path, &fixture, error)) return false;
+        bytes.swap(fixture);
+    }
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF) bytes.erase(0, 3);
     if (!ParseDocument(bytes, doc, error)) return false;
     doc->path = path;
@@ -373,6 +396,7 @@ std::string SerializeDocument(const DocData& doc) {
     j["version"] = 1;
     j["type"] = doc.type == 1 ? "OFD" : "PDF";
     j["security"] = doc.security;
+    if (!doc.source.empty()) j["source"] = U(doc.source);
     json perms = json::object();
     for (auto& [k, v] : doc.permissions) perms[std::to_string(k)] = v;
     j["permissions"] = perms;
@@ -406,7 +430,7 @@ bool SaveDocument(const DocData& doc, const std::wstring& path) {
     return WriteWholeFile(path, SerializeDocument(doc));
 }
 
-std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last) {
+std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last, bool keepSources) {
     std::vector<std::shared_ptr<PageData>> out;
     for (long i = std::max(0L, first); i <= last && i < static_cast<long>(src.pages.size()); ++i) {
         auto p = std::make_shared<PageData>();
@@ -417,6 +441,7 @@ std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first,
         p->grayscale = s.grayscale;
         p->runs = s.runs;
         p->watermarks = s.watermarks;
+        if (keepSources) p->source = s.source;
         for (auto& a : s.annots) {
             bool isWidget = false;
             for (auto& f : src.fields)
@@ -424,6 +449,7 @@ std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first,
             if (isWidget) continue;
             auto c = std::make_shared<AnnotData>(*a);
             c->page = p.get();
+            if (!keepSources) c->source.clear();
             p->annots.push_back(c);
         }
         out.push_back(p);

@@ -13,6 +13,8 @@ struct TextRun {
     double x = 0, y = 0;  // baseline start, page units, origin bottom-left
     double size = 12;     // font size: a wide (CJK) character advances by size, others by size / 2
     std::wstring text;
+    double width = 0;          // real width (runs from a PDF): the advances are scaled to it; 0: unscaled
+    std::wstring sep = L"\n";  // what stands between the previous run and this one in the page text
 };
 
 struct PopupData {
@@ -45,6 +47,7 @@ struct AnnotData {
     PopupData popup;
     TextStyleData textStyle;
     std::map<std::wstring, std::wstring> values;
+    std::wstring source;  // "objnum gen" of the annotation in the original PDF; "" when added here
     bool deleted = false;
     bool committed = true;
     PageData* page = nullptr;  // owner, null once removed
@@ -65,6 +68,7 @@ struct PageData {
     std::vector<std::shared_ptr<AnnotData>> annots;
     std::vector<WatermarkData> watermarks;
     long index = 0;  // 0-based, kept current by the document
+    long source = -1;  // 0-based page index in the original PDF; -1 when not from it
 
     // Page text: the runs joined by "\n"; built on first use.
     const std::wstring& Text();
@@ -105,6 +109,7 @@ struct AttachmentData {
 
 struct DocData {
     std::wstring path;  // full path of the file the document was opened from or saved to
+    std::wstring source;  // Unix path of the original PDF of an imported document; "" for fixtures
     long type = 0;      // 0 PDF, 1 OFD
     long security = 0;
     std::map<long, bool> permissions;  // kind -> allowed; absent kinds are allowed
@@ -119,14 +124,16 @@ struct DocData {
     void Reindex();
 };
 
-// Loads a fixture; false (with a reason) when the file is missing or not a fixture.
+// Loads a fixture, or a real PDF (a file starting with "%PDF") through the import
+// tool; false (with a reason) when the file is missing or neither.
 bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error);
 bool ParseDocument(const std::string& json, DocData* doc, std::wstring* error);
 // Writes the document in the fixture format.
 bool SaveDocument(const DocData& doc, const std::wstring& path);
 std::string SerializeDocument(const DocData& doc);
-// Copies pages [first, last] (0-based) of src.
-std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last);
+// Copies pages [first, last] (0-based) of src; their "source" markers only with keepSources
+// (pages of another original are new pages for this document).
+std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last, bool keepSources);
 
 std::string Base64Encode(const std::string& bytes);
 std::string Base64Decode(const std::string& text);

@@ -491,6 +491,8 @@ public:
         return OutString(Traces()[i], text);
     }
 
+    STDMETHODIMP get_LastOpenError(BSTR* v) override { return OutString(App().lastOpenError, v); }
+
     STDMETHODIMP get_AppDirectory(BSTR* v) override { return OutString(App().appDirectory, v); }
     STDMETHODIMP put_AppDirectory(BSTR v) override {
         App().appDirectory = Str(v);

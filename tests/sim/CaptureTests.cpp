@@ -26,17 +26,14 @@ protected:
         EXPECT_EQ(7, patched);
     }
     std::vector<std::wstring> Captured() { return quirexsim::Captured(sim.get()); }
-    void Answer(const wchar_t* fn, VARIANT v) {
-        sim->SetAnswer(UniqueBstr(fn).get(), v);
-        VariantClear(&v);
-    }
+    void Answer(const wchar_t* fn, const ScopedVariant& v) { sim->SetAnswer(UniqueBstr(fn).get(), *v.get()); }
     ComPtr<IQxSimulator> sim;
     Probe probe;
 };
 
 TEST_F(CaptureTest, MessageBoxIsLoggedAndAnsweredFromTheQueue) {
     auto box = probe.Get<int (*)(const wchar_t*)>("ProbeMessageBox");
-    Answer(L"MessageBoxW", VLong(IDCANCEL));
+    Answer(L"MessageBoxW", ScopedVariant::I4(IDCANCEL));
     EXPECT_EQ(IDCANCEL, box(L"请先打开文档！"));
     EXPECT_EQ(IDOK, box(L"second")) << "an empty queue answers OK";
     EXPECT_EQ((std::vector<std::wstring>{L"MessageBoxW(null, \"请先打开文档！\", \"提示\", 16)",
@@ -51,15 +48,15 @@ TEST_F(CaptureTest, FileDialogsReturnTheChosenPathOrCancel) {
     auto open = probe.Get<BOOL (*)(wchar_t*, DWORD)>("ProbeOpen");
     auto save = probe.Get<BOOL (*)(wchar_t*, DWORD)>("ProbeSave");
     wchar_t buf[MAX_PATH] = L"";
-    Answer(L"GetOpenFileNameW", VStr(L"C:\\docs\\合同.pdf"));
+    Answer(L"GetOpenFileNameW", ScopedVariant::Bstr(L"C:\\docs\\合同.pdf"));
     EXPECT_EQ(TRUE, open(buf, MAX_PATH));
     EXPECT_STREQ(L"C:\\docs\\合同.pdf", buf);
     buf[0] = 0;
     EXPECT_EQ(FALSE, open(buf, MAX_PATH)) << "no answer cancels";
-    Answer(L"GetSaveFileNameW", VStr(L"D:\\out.pdf"));
+    Answer(L"GetSaveFileNameW", ScopedVariant::Bstr(L"D:\\out.pdf"));
     EXPECT_EQ(TRUE, save(buf, MAX_PATH));
     EXPECT_STREQ(L"D:\\out.pdf", buf);
-    Answer(L"GetSaveFileNameW", VStr(L"D:\\a-very-long-name.pdf"));
+    Answer(L"GetSaveFileNameW", ScopedVariant::Bstr(L"D:\\a-very-long-name.pdf"));
     EXPECT_EQ(FALSE, save(buf, 8)) << "a path longer than the buffer is refused";
     auto lines = Captured();
     ASSERT_EQ(4u, lines.size());
@@ -69,10 +66,10 @@ TEST_F(CaptureTest, FileDialogsReturnTheChosenPathOrCancel) {
 TEST_F(CaptureTest, DialogLineShowsTitleAndFilterIndexAndAnAnswerCanPickTheFilter) {
     auto titled = probe.Get<DWORD (*)(wchar_t*, DWORD)>("ProbeSaveTitled");
     wchar_t buf[MAX_PATH] = L"";
-    Answer(L"GetSaveFileNameW", VStr(L"1|D:\\合同"));
+    Answer(L"GetSaveFileNameW", ScopedVariant::Bstr(L"1|D:\\合同"));
     EXPECT_EQ(1u, titled(buf, MAX_PATH)) << "the answer chose the first filter";
     EXPECT_STREQ(L"D:\\合同", buf);
-    Answer(L"GetSaveFileNameW", VStr(L"D:\\b.pdf"));
+    Answer(L"GetSaveFileNameW", ScopedVariant::Bstr(L"D:\\b.pdf"));
     EXPECT_EQ(2u, titled(buf, MAX_PATH)) << "a plain path leaves the index alone";
     auto lines = Captured();
     ASSERT_EQ(2u, lines.size());
@@ -95,27 +92,20 @@ TEST_F(CaptureTest, ColourClockAndUserNameTakeTheTestsAnswers) {
     auto clock = probe.Get<void (*)(SYSTEMTIME*)>("ProbeTime");
     auto user = probe.Get<BOOL (*)(wchar_t*, DWORD*)>("ProbeUser");
     COLORREF c = 0x0000FF;
-    Answer(L"ChooseColorW", VLong(0x123456));
+    Answer(L"ChooseColorW", ScopedVariant::I4(0x123456));
     EXPECT_EQ(TRUE, colour(&c));
     EXPECT_EQ(0x123456u, c);
     EXPECT_EQ(FALSE, colour(&c)) << "no answer cancels";
 
-    Answer(L"GetLocalTime", VStr(L"2026-03-04 05:06:07.089"));
+    Answer(L"GetLocalTime", ScopedVariant::Bstr(L"2026-03-04 05:06:07.089"));
     SYSTEMTIME t = {};
     clock(&t);
-    EXPECT_EQ(2026, t.wYear);
-    EXPECT_EQ(3, t.wMonth);
-    EXPECT_EQ(4, t.wDay);
-    EXPECT_EQ(5, t.wHour);
-    EXPECT_EQ(6, t.wMinute);
-    EXPECT_EQ(7, t.wSecond);
-    EXPECT_EQ(89, t.wMilliseconds);
-    EXPECT_EQ(3, t.wDayOfWeek) << "4 March 2026 is a Wednesday";
+    // 4 March 2026 is a Wednesday (3).
+    EXPECT_EQ((std::vector<WORD>{2026, 3, 4, 5, 6, 7, 89, 3}),
+              (std::vector<WORD>{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, t.wDayOfWeek}));
 
-    VARIANT bob = VStr(L"bob");
-    sim->SetDefaultAnswer(UniqueBstr(L"GetUserNameW").get(), bob);
-    VariantClear(&bob);
-    Answer(L"GetUserNameW", VStr(L"张三"));
+    sim->SetDefaultAnswer(UniqueBstr(L"GetUserNameW").get(), *ScopedVariant::Bstr(L"bob").get());
+    Answer(L"GetUserNameW", ScopedVariant::Bstr(L"张三"));
     wchar_t name[64];
     DWORD size = 64;
     EXPECT_EQ(TRUE, user(name, &size));

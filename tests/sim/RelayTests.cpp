@@ -99,24 +99,18 @@ protected:
         standIn->get_Object(relay.put());
         dir = TempDir();
     }
-    bool Post() {
-        ScopedVariant r;
-        VARIANT zero;
-        VariantInit(&zero);
-        zero.vt = VT_I2;
-        zero.iVal = 0;
-        EXPECT_EQ(S_OK, CallByName(relay.get(), L"PostDBPacket", DISPATCH_METHOD, {zero}, r.Receive()));
-        return r->vt == VT_BOOL && r->boolVal != 0;
+    void Expect(std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
+        ExpectWalks(sim.get(), relay.get(), walks);
     }
-    std::wstring Get(const wchar_t* name) {
-        ScopedVariant r;
-        CallByName(relay.get(), L"GetMsgByName", DISPATCH_METHOD, {VStr(name)}, r.Receive());
-        return r->vt == VT_BSTR ? S(r->bstrVal) : L"<not text>";
+    static std::wstring Url(const OneShotServer& s, const wchar_t* path) {
+        return L"\"http://127.0.0.1:" + std::to_wstring(s.port) + path + L"\"";
     }
     ComPtr<IQxSimulator> sim;
     ComPtr<IDispatch> relay;
     std::wstring dir;
 };
+
+const std::wstring kTrue = L"VT_BOOL=-1", kFalse = L"VT_BOOL=0";
 
 TEST_F(RelayTest, PostsTheFieldsAndBodyAsOnePacketAndKeepsTheReply) {
     OneShotServer server;
@@ -126,20 +120,15 @@ TEST_F(RelayTest, PostsTheFieldsAndBodyAsOnePacketAndKeepsTheReply) {
     server.reply.set("STATUS", Ansi(L"文档已打开"));
     server.reply.setBody("%PDF-1.7 body");
     server.Start();
-
-    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.port) + L"/dbstep";
-    CallByName(relay.get(), L"WebUrl", DISPATCH_PROPERTYPUT, {VStr(url.c_str())}, nullptr);
-    CallByName(relay.get(), L"INetSetCookieEx", DISPATCH_METHOD, {VStr(L"sid=42;")}, nullptr);
-    CallByName(relay.get(), L"SetMsgByName", DISPATCH_METHOD, {VStr(L"DBSTEP"), VStr(L"DBSTEP")}, nullptr);
-    CallByName(relay.get(), L"SetMsgByName", DISPATCH_METHOD, {VStr(L"OPTION"), VStr(L"LOADFILE")}, nullptr);
-    CallByName(relay.get(), L"SetMsgByName", DISPATCH_METHOD, {VStr(L"USERNAME"), VStr(L"张三")}, nullptr);
-    std::wstring upload = dir + L"\\up.bin";
+    const std::wstring upload = dir + L"\\up.bin", saved = dir + L"\\down.pdf";
     WriteUtf8(upload, "upload bytes");
-    ScopedVariant loaded;
-    CallByName(relay.get(), L"MsgFileLoad", DISPATCH_METHOD, {VStr(upload.c_str())}, loaded.Receive());
-    EXPECT_EQ(VARIANT_TRUE, loaded->boolVal);
-
-    EXPECT_TRUE(Post());
+    Expect({{L"WebUrl=" + Url(server, L"/dbstep"), L""},
+            {L"INetSetCookieEx(\"sid=42;\")", L""},
+            {L"SetMsgByName(\"DBSTEP\", \"DBSTEP\")", L""},
+            {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""},
+            {L"SetMsgByName(\"USERNAME\", \"张三\")", L""},
+            {L"MsgFileLoad(\"" + upload + L"\")", kTrue},
+            {L"PostDBPacket(I2:0)", kTrue}});
     server.Join();
     EXPECT_NE(std::string::npos, server.requestHead.find("POST /dbstep HTTP/1.1"));
     EXPECT_NE(std::string::npos, server.requestHead.find("Content-Type: application/x-dbstep"));
@@ -152,64 +141,43 @@ TEST_F(RelayTest, PostsTheFieldsAndBodyAsOnePacketAndKeepsTheReply) {
     EXPECT_TRUE(sent.hasBody);
     EXPECT_EQ("upload bytes", sent.body);
 
-    EXPECT_EQ(L"ok", Get(L"RESULT"));
-    EXPECT_EQ(L"", Get(L"MISSING"));
-    ScopedVariant status;
-    CallByName(relay.get(), L"Status", DISPATCH_PROPERTYGET, {}, status.Receive());
-    EXPECT_STREQ(L"文档已打开", status->bstrVal);
-    std::wstring saved = dir + L"\\down.pdf";
-    ScopedVariant wrote;
-    CallByName(relay.get(), L"MsgFileSave", DISPATCH_METHOD, {VStr(saved.c_str())}, wrote.Receive());
-    EXPECT_EQ(VARIANT_TRUE, wrote->boolVal);
+    Expect({{L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"ok\""},
+            {L"GetMsgByName(\"MISSING\")", L"VT_BSTR=\"\""},
+            {L"Status", L"VT_BSTR=\"文档已打开\""},
+            {L"MsgFileSave(\"" + saved + L"\")", kTrue}});
     EXPECT_EQ("%PDF-1.7 body", ReadBytes(saved));
 }
 
 TEST_F(RelayTest, ErrorReplyFailsThePostButKeepsItsFields) {
     OneShotServer server;
-    server.replyStatus = 200;
     server.reply.set("DBSTEP", "DBSTEP");
     server.reply.set("RESULT", "ERROR: no document for this RECORDID");
     server.reply.set("STATUS", "no document for this RECORDID");
     server.Start();
-    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.port) + L"/";
-    CallByName(relay.get(), L"WebUrl", DISPATCH_PROPERTYPUT, {VStr(url.c_str())}, nullptr);
-    CallByName(relay.get(), L"SetMsgByName", DISPATCH_METHOD, {VStr(L"OPTION"), VStr(L"LOADFILE")}, nullptr);
-    EXPECT_FALSE(Post());
+    Expect({{L"WebUrl=" + Url(server, L"/"), L""},
+            {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""},
+            {L"PostDBPacket(I2:0)", kFalse}});
     server.Join();
-    EXPECT_EQ(L"ERROR: no document for this RECORDID", Get(L"RESULT"));
-    ScopedVariant wrote;
-    CallByName(relay.get(), L"MsgFileSave", DISPATCH_METHOD, {VStr((dir + L"\\x").c_str())}, wrote.Receive());
-    EXPECT_EQ(VARIANT_FALSE, wrote->boolVal) << "an error reply has no body";
-
-    ScopedVariant cleared;
-    CallByName(relay.get(), L"ClearMessage", DISPATCH_METHOD, {}, cleared.Receive());
-    EXPECT_EQ(L"", Get(L"RESULT"));
+    Expect({{L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"ERROR: no document for this RECORDID\""},
+            {L"MsgFileSave(\"" + dir + L"\\x\")", kFalse},  // an error reply has no body
+            {L"ClearMessage", L""},
+            {L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"\""}});
 }
 
-TEST_F(RelayTest, NoServerMeansNoSuccess) {
-    int port = 0;
+TEST_F(RelayTest, NoServerMeansNoSuccessUnlessAResultIsConfigured) {
+    std::wstring url;
     {
         OneShotServer unused;  // bound and closed again: nothing listens there afterwards
-        port = unused.port;
+        url = Url(unused, L"/");
     }
-    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/";
-    CallByName(relay.get(), L"WebUrl", DISPATCH_PROPERTYPUT, {VStr(url.c_str())}, nullptr);
-    CallByName(relay.get(), L"SetMsgByName", DISPATCH_METHOD, {VStr(L"OPTION"), VStr(L"LOADFILE")}, nullptr);
-    EXPECT_FALSE(Post());
-}
-
-TEST_F(RelayTest, ConfiguredResultsOverrideTheTransport) {
+    Expect({{L"WebUrl=" + url, L""}, {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""}, {L"PostDBPacket(I2:0)", kFalse}});
     ComPtr<IQxStandIn> control;
     sim->StandIn(UniqueBstr(L"Veridane.Relay").get(), control.put());
-    VARIANT yes;
-    VariantInit(&yes);
-    yes.vt = VT_BOOL;
-    yes.boolVal = VARIANT_TRUE;
-    control->SetResult(UniqueBstr(L"PostDBPacket").get(), yes);
-    EXPECT_TRUE(Post()) << "no WebUrl, yet the configured answer wins";
+    control->SetResult(UniqueBstr(L"PostDBPacket").get(), *ScopedVariant::Bool(true).get());
+    Expect({{L"PostDBPacket(I2:0)", kTrue}});  // the configured answer wins
     ScopedVariant temp;
-    CallByName(relay.get(), L"CreateTempFileName", DISPATCH_METHOD, {}, temp.Receive());
-    ASSERT_EQ(VT_BSTR, temp->vt);
+    ASSERT_EQ(S_OK, Walk(relay.get(), L"CreateTempFileName", temp));
+    ASSERT_EQ(VT_BSTR, temp.type());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temp->bstrVal)) << "a fresh temporary file";
     DeleteFileW(temp->bstrVal);
 }
@@ -221,11 +189,13 @@ protected:
     void SetUp() override {
         RelayTest::SetUp();
         ASSERT_EQ(S_OK, sim->get_Application(app.put()));
+        ASSERT_EQ(S_OK, app->CreateNetFile(netFile.put()));
     }
-    std::wstring Url(const OneShotServer& s, const wchar_t* path) {
-        return L"http://127.0.0.1:" + std::to_wstring(s.port) + path;
+    void ExpectNet(std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
+        ExpectWalks(sim.get(), netFile.get(), walks);
     }
     ComPtr<IQxApplication> app;
+    ComPtr<IQxNetFile> netFile;
 };
 
 TEST_F(NetTest, NetFileDownloadsTheReplyBody) {
@@ -233,25 +203,14 @@ TEST_F(NetTest, NetFileDownloadsTheReplyBody) {
     server.raw = true;
     server.rawBody = "image bytes";
     server.Start();
-    ComPtr<IQxNetFile> nf;
-    ASSERT_EQ(S_OK, app->CreateNetFile(nf.put()));
-    nf->Reset();
-    VARIANT_BOOL opened = 0, done = 0, saved = 0, closed = 0;
-    nf->Open(0, UniqueBstr(Url(server, L"/seal.png").c_str()).get(), 0, VMissing(), VMissing(), &opened);
-    EXPECT_EQ(VARIANT_TRUE, opened);
-    nf->Transfer(&done);
+    const std::wstring path = dir + L"\\seal.png";
+    ExpectNet({{L"Reset", L""},
+               {L"Open(0, " + Url(server, L"/seal.png") + L", 0, missing, missing)", kTrue},
+               {L"Transfer", kTrue}});
     server.Join();
-    EXPECT_EQ(VARIANT_TRUE, done);
     EXPECT_EQ(0u, server.requestHead.find("GET /seal.png HTTP/1.1"));
-    LONG status = 0;
-    nf->get_Status(&status);
-    EXPECT_EQ(200, status);
-    std::wstring path = dir + L"\\seal.png";
-    nf->SaveToFile(0, UniqueBstr(path.c_str()).get(), &saved);
-    EXPECT_EQ(VARIANT_TRUE, saved);
+    ExpectNet({{L"Status", L"VT_I4=200"}, {L"SaveToFile(0, \"" + path + L"\")", kTrue}, {L"Close", kTrue}});
     EXPECT_EQ("image bytes", ReadBytes(path));
-    nf->Close(&closed);
-    EXPECT_EQ(VARIANT_TRUE, closed);
 }
 
 TEST_F(NetTest, NetFilePostsAMultipartForm) {
@@ -259,77 +218,47 @@ TEST_F(NetTest, NetFilePostsAMultipartForm) {
     server.raw = true;
     server.replyStatus = 404;
     server.Start();
-    std::wstring file = dir + L"\\doc.pdf";
+    const std::wstring file = dir + L"\\doc.pdf";
     WriteUtf8(file, "FILE-CONTENT");
-    ComPtr<IQxNetFile> nf;
-    app->CreateNetFile(nf.put());
-    nf->Reset();
-    nf->AddFormField(UniqueBstr(L"FormData").get(), UniqueBstr(L"a=1").get());
-    nf->AddFormFile(UniqueBstr(L"FileData").get(), UniqueBstr(file.c_str()).get());
-    nf->SetPost(-1);
-    VARIANT_BOOL opened = 0, done = 0, closed = -1;
-    nf->Open(0, UniqueBstr(Url(server, L"/upload").c_str()).get(), 0, VMissing(), VMissing(), &opened);
-    nf->Transfer(&done);
+    ExpectNet({{L"Reset", L""},
+               {L"AddFormField(\"FormData\", \"a=1\")", L""},
+               {L"AddFormFile(\"FileData\", \"" + file + L"\")", L""},
+               {L"SetPost(-1)", L""},
+               {L"Open(0, " + Url(server, L"/upload") + L", 0, missing, missing)", kTrue},
+               {L"Transfer", kTrue}});  // a reply came back, whatever its status
     server.Join();
-    EXPECT_EQ(VARIANT_TRUE, done) << "a reply came back, whatever its status";
     EXPECT_EQ(0u, server.requestHead.find("POST /upload HTTP/1.1"));
     EXPECT_NE(std::string::npos, server.requestHead.find("Content-Type: multipart/form-data; boundary="));
-    EXPECT_NE(std::string::npos, server.requestBody.find("name=\"FormData\"\r\n\r\na=1\r\n"));
-    EXPECT_NE(std::string::npos, server.requestBody.find("name=\"FileData\"; filename=\"doc.pdf\""));
-    EXPECT_NE(std::string::npos, server.requestBody.find("FILE-CONTENT"));
-    LONG status = 0;
-    nf->get_Status(&status);
-    EXPECT_EQ(404, status);
-    nf->Close(&closed);
-    EXPECT_EQ(VARIANT_FALSE, closed);
+    for (const char* part : {"name=\"FormData\"\r\n\r\na=1\r\n", "name=\"FileData\"; filename=\"doc.pdf\"", "FILE-CONTENT"})
+        EXPECT_NE(std::string::npos, server.requestBody.find(part)) << part;
+    ExpectNet({{L"Status", L"VT_I4=404"}, {L"Close", kFalse}});
 }
 
-TEST_F(NetTest, OpenUrlDownloadsAndOpensTheDocument) {
-    OneShotServer server;
-    server.raw = true;
-    server.rawBody = "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}";
-    server.Start();
-    ComPtr<IQxDocuments> docs;
-    app->get_Documents(docs.put());
-    LONG result = -9;
-    ASSERT_EQ(S_OK, docs->OpenURL(UniqueBstr(Url(server, L"/files/remote.ofd?x=1").c_str()).get(), VMissing(), &result));
-    server.Join();
-    EXPECT_EQ(0, result);
-    ComPtr<IQxDocument> doc;
-    docs->get_ActiveDocument(doc.put());
-    ASSERT_TRUE(doc);
-    LONG type = 0;
-    doc->get_DocumentType(&type);
-    EXPECT_EQ(1, type);
-    ComPtr<IQxDocumentFile> file;
-    doc->get_FileInfo(file.put());
-    UniqueBstr name;
-    file->get_Name(name.put());
-    EXPECT_STREQ(L"remote.ofd", name.c_str());
-}
-
-TEST_F(NetTest, OpenUrlReportsTransferAndFormatFailures) {
-    ComPtr<IQxDocuments> docs;
-    app->get_Documents(docs.put());
+TEST_F(NetTest, OpenUrlDownloadsAndOpensTheDocumentOrReportsWhyNot) {
+    {
+        OneShotServer server;
+        server.raw = true;
+        server.rawBody = "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}";
+        server.Start();
+        ExpectWalks(sim.get(), app.get(),
+                    {{L"Documents.OpenURL(" + Url(server, L"/files/remote.ofd?x=1") + L", missing)", L"VT_I4=0"},
+                     {L"Documents.ActiveDocument.DocumentType", L"VT_I4=1"},
+                     {L"Documents.ActiveDocument.FileInfo.Name", L"VT_BSTR=\"remote.ofd\""},
+                     {L"Documents.Close(missing)", L""}});
+    }
     {
         OneShotServer missing;
         missing.raw = true;
         missing.replyStatus = 404;
         missing.Start();
-        LONG result = 0;
-        docs->OpenURL(UniqueBstr(Url(missing, L"/none.pdf").c_str()).get(), VMissing(), &result);
-        EXPECT_EQ(-1, result);
+        ExpectWalks(sim.get(), app.get(), {{L"Documents.OpenURL(" + Url(missing, L"/none.pdf") + L", missing)", L"VT_I4=-1"}});
     }
     OneShotServer garbage;
     garbage.raw = true;
     garbage.rawBody = "%PDF-1.7";
     garbage.Start();
-    LONG result = 0;
-    docs->OpenURL(UniqueBstr(Url(garbage, L"/real.pdf").c_str()).get(), VMissing(), &result);
-    EXPECT_EQ(-2, result);
-    LONG count = -1;
-    docs->get_Count(&count);
-    EXPECT_EQ(0, count);
+    ExpectWalks(sim.get(), app.get(), {{L"Documents.OpenURL(" + Url(garbage, L"/real.pdf") + L", missing)", L"VT_I4=-2"},
+                                       {L"Documents.Count", L"VT_I4=0"}});
 }
 
 }  // namespace

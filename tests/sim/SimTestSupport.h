@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Quirex.h"
@@ -60,48 +64,112 @@ inline std::string ReadBytes(const std::wstring& path) {
     return out;
 }
 
-inline std::wstring S(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
-
-inline VARIANT VStr(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(s);
-    return v;
-}
-inline VARIANT VLong(LONG l) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = l;
-    return v;
-}
-inline VARIANT VMissing() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ERROR;
-    v.scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
-
-// Calls a member by name; args in call order (they are cleared afterwards).
-inline HRESULT CallByName(IDispatch* target, const wchar_t* name, WORD flags, std::vector<VARIANT> args,
-                          VARIANT* result) {
-    DISPID id = 0;
-    LPOLESTR n = const_cast<LPOLESTR>(name);
-    HRESULT hr = target->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
-    if (SUCCEEDED(hr)) {
-        std::vector<VARIANT> rev(args.rbegin(), args.rend());
-        DISPID put = DISPID_PROPERTYPUT;
-        bool isPut = (flags & DISPATCH_PROPERTYPUT) != 0;
-        DISPPARAMS dp{rev.empty() ? nullptr : rev.data(), isPut ? &put : nullptr, static_cast<UINT>(rev.size()),
-                      isPut ? 1u : 0u};
-        hr = target->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &dp, result, nullptr, nullptr);
-    }
-    for (auto& a : args) VariantClear(&a);
-    return hr;
-}
-
 inline std::vector<std::wstring> JournalOf(IQxSimulator* sim) { return quirexsim::Journal(sim); }
+
+// Splits at `sep` outside quotes and parentheses.
+inline std::vector<std::wstring> SplitTop(std::wstring_view s, wchar_t sep) {
+    std::vector<std::wstring> out(1);
+    int depth = 0;
+    wchar_t quote = 0;
+    for (wchar_t c : s) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == L'"' || c == L'\'') {
+            quote = c;
+        } else if (c == L'(') {
+            ++depth;
+        } else if (c == L')') {
+            --depth;
+        } else if (c == sep && depth == 0) {
+            out.emplace_back();
+            continue;
+        }
+        out.back() += c;
+    }
+    return out;
+}
+
+// One argument as a script writes it: "text" or 'text', missing, an integer (VT_I4), a decimal
+// (VT_R8), or TYPE:value for another type (I2, I8, UI4, BOOL).
+inline ScopedVariant ScriptArg(std::wstring a) {
+    while (!a.empty() && a.front() == L' ') a.erase(0, 1);
+    while (!a.empty() && a.back() == L' ') a.pop_back();
+    if (a.size() >= 2 && (a.front() == L'"' || a.front() == L'\'')) return ScopedVariant::Bstr(a.substr(1, a.size() - 2).c_str());
+    if (a == L"missing") return ScopedVariant::Missing();
+    const size_t colon = a.find(L':');
+    if (colon == std::wstring::npos)
+        return a.find(L'.') != std::wstring::npos ? ScopedVariant::R8(std::stod(a)) : ScopedVariant::I4(std::stol(a));
+    const std::wstring type = a.substr(0, colon);
+    const VARTYPE vt = type == L"I2" ? VT_I2 : type == L"I8" ? VT_I8 : type == L"UI4" ? VT_UI4 : VT_BOOL;
+    VARIANT v;
+    VariantInit(&v);
+    VariantChangeType(&v, ScopedVariant::Bstr(a.substr(colon + 1).c_str()).get(), 0, vt);
+    return ScopedVariant::Attach(v);
+}
+
+// A late-bound walk from `root` as a page script makes it: "Pages.Item(1).Width",
+// "Fields.Item(\"form.name\").Value=\"x\"" (a last step with "=" writes the property).
+// On a failure the HRESULT (an exception's own code) is returned and `out` is empty.
+inline HRESULT Walk(IDispatch* root, std::wstring_view path, ScopedVariant& out) {
+    auto assignment = SplitTop(path, L'=');
+    auto steps = SplitTop(assignment[0], L'.');
+    ComPtr<IDispatch> at(root);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const std::wstring& step = steps[i];
+        const size_t open = step.find(L'(');
+        std::wstring name = step.substr(0, open);
+        std::vector<ScopedVariant> args;
+        if (open != std::wstring::npos)
+            for (auto& a : SplitTop(step.substr(open + 1, step.size() - open - 2), L','))
+                if (!a.empty()) args.push_back(ScriptArg(a));
+        const bool put = i + 1 == steps.size() && assignment.size() == 2;
+        if (put) args.push_back(ScriptArg(assignment[1]));
+        std::vector<VARIANT> reversed;
+        for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->get());
+        DISPID id = 0, named = DISPID_PROPERTYPUT;
+        LPOLESTR n = name.data();
+        HRESULT hr = at->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) return hr;
+        DISPPARAMS dp{reversed.empty() ? nullptr : reversed.data(), put ? &named : nullptr,
+                      static_cast<UINT>(reversed.size()), put ? 1u : 0u};
+        EXCEPINFO error{};
+        hr = at->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT,
+                        put ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD | DISPATCH_PROPERTYGET, &dp, out.Receive(),
+                        &error, nullptr);
+        SysFreeString(error.bstrSource);
+        SysFreeString(error.bstrDescription);
+        SysFreeString(error.bstrHelpFile);
+        if (hr == DISP_E_EXCEPTION && error.scode) hr = error.scode;
+        if (FAILED(hr)) return hr;
+        if (i + 1 < steps.size()) {
+            at = folium::ReadDispatch(out.get());
+            if (!at) return E_POINTER;
+        }
+    }
+    return S_OK;
+}
+
+// The walk's answer as the typed journal writes values ("VT_R8=595", "VT_DISPATCH=nothing"),
+// or the failure ("failed 0x8002000B").
+inline std::wstring Get(IQxSimulator* sim, IDispatch* root, std::wstring_view path) {
+    ScopedVariant out;
+    const HRESULT hr = Walk(root, path, out);
+    if (SUCCEEDED(hr)) return quirexsim::Describe(sim, *out.get());
+    wchar_t code[32];
+    swprintf(code, 32, L"failed 0x%08X", static_cast<unsigned>(hr));
+    return code;
+}
+
+// Walks each path in turn and expects its answer; "" accepts any successful answer.
+inline void ExpectWalks(IQxSimulator* sim, IDispatch* root,
+                        std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
+    for (const auto& [path, want] : walks) {
+        const std::wstring got = Get(sim, root, path);
+        if (want.empty())
+            EXPECT_EQ(std::wstring::npos, got.find(L"failed")) << path << ": " << got;
+        else
+            EXPECT_EQ(want, got) << "walk: " << path;
+    }
+}
 
 }  // namespace simtest

@@ -1,0 +1,126 @@
+// Real PDF files opened in the simulator through the native import tool: the
+// bundled sample read through the object model, and files it must refuse.
+#include "SimTestSupport.h"
+
+using namespace simtest;
+
+namespace {
+
+class SimPdfTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sample = Env(L"FOLIUM_SAMPLE_PDF");
+        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
+        sim = CreateSimulator();
+        ASSERT_TRUE(sim);
+        ASSERT_EQ(S_OK, sim->Reset());
+        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
+        dir = TempDir();
+    }
+    ComPtr<IQxDocument> Open(const std::wstring& p) {
+        ScopedVariant doc;
+        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + p + L"\", missing, missing, missing)", doc));
+        ComPtr<IQxDocument> out;
+        if (auto d = folium::ReadDispatch(doc.get())) d->QueryInterface(IID_IQxDocument, out.put_void());
+        return out;
+    }
+    std::wstring LastOpenError() {
+        UniqueBstr text;
+        sim->get_LastOpenError(text.put());
+        return text.c_str() ? text.c_str() : L"";
+    }
+    std::wstring sample, dir;
+    ComPtr<IQxSimulator> sim;
+    ComPtr<IQxApplication> app;
+};
+
+TEST_F(SimPdfTest, TheSamplePdfOpensWithItsWordsFieldsAndSourceMarkers) {
+    auto doc = Open(sample);
+    ASSERT_TRUE(doc) << LastOpenError();
+    EXPECT_EQ(L"", LastOpenError());
+    ExpectWalks(sim.get(), doc.get(),
+                {{L"Pages.Count", L"VT_I4=3"},
+                 {L"Pages.Item(1).Width", L"VT_R8=612"},
+                 {L"Fields.Count", L"VT_I4=4"},
+                 {L"Fields.Item(\"contract.Buyer\").Value", L"VT_BSTR=\"Alice Zhang\""},
+                 {L"Fields.Item(\"Signature1\").Kind", L"VT_I4=6"},
+                 {L"Fields.Item(\"Signature1\").Widget.PageIndex", L"VT_I4=1"},
+                 {L"Bookmarks.First.FirstChild.Title", L"VT_BSTR=\"Terms\""},
+                 {L"Bookmarks.First.Next.Title", L"VT_BSTR=\"Signatures\""}});
+
+    // Words where the generator drew them: baseline y, size above it, exact width.
+    struct Case {
+        const wchar_t* text;
+        LONG page;
+        double x1, y1, x2, y2;
+    } cases[] = {
+        {L"Contract", 1, 141.03, 778, 215.03, 760},
+        {L"示例", 1, 130.9, 714, 158.9, 700},
+        {L"page", 2, 156.66, 682, 178.26, 670},
+    };
+    ComPtr<IQxTextFinder> finder;
+    doc->get_TextFinder(finder.put());
+    for (auto& c : cases) {
+        finder->put_Text(UniqueBstr(c.text).get());
+        VARIANT_BOOL found = VARIANT_FALSE;
+        EXPECT_EQ(S_OK, finder->FindNext(c.page, &found));
+        ASSERT_EQ(VARIANT_TRUE, found) << c.text;
+        ComPtr<IQxTextHit> hit;
+        finder->get_Hit(hit.put());
+        double box[4] = {};
+        hit->get_X1(&box[0]);
+        hit->get_Y1(&box[1]);
+        hit->get_X2(&box[2]);
+        hit->get_Y2(&box[3]);
+        double want[4] = {c.x1, c.y1, c.x2, c.y2};
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(want[i], box[i], 1.0) << c.text << " edge " << i;
+    }
+    // Words of one line join with spaces, so a phrase is found too.
+    finder->put_Text(UniqueBstr(L"Sample Contract").get());
+    VARIANT_BOOL found = VARIANT_FALSE;
+    finder->FindNext(1, &found);
+    EXPECT_EQ(VARIANT_TRUE, found);
+
+    // Saved as a fixture, the document still names its original and what came from it.
+    LONG result = -1;
+    std::wstring state = dir + L"\\state.json";
+    doc->SaveCopyAs(UniqueBstr(state.c_str()).get(), 0, &result);
+    EXPECT_EQ(0, result);
+    std::string saved = ReadBytes(state);
+    for (const char* marker : {"\"source\": \"", "\"source\": 0", "\"width\": ", "\"sep\": \" \"", "sample-contract.pdf"})
+        EXPECT_NE(std::string::npos, saved.find(marker)) << marker;
+}
+
+// Files the reader refuses: Open answers S_OK and null, and the tool's reason is kept.
+TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
+    std::string whole = ReadBytes(sample);
+    struct Case {
+        const wchar_t* name;
+        std::string bytes;
+        const wchar_t* reason;
+    } cases[] = {
+        {L"garbage.pdf", "%PDF-1.7\nthis is no document\n", L"damaged PDF file"},
+        {L"truncated.pdf", whole.substr(0, whole.size() / 2), L"damaged PDF file"},
+        {L"encrypted.pdf", ReadBytes(Env(L"FOLIUM_ENCRYPTED_PDF")), L"encrypted: password needed"},
+    };
+    for (auto& c : cases) {
+        ASSERT_FALSE(c.bytes.empty()) << c.name;
+        std::wstring path = dir + L"\\" + c.name;
+        WriteUtf8(path, c.bytes);
+        EXPECT_FALSE(Open(path)) << c.name;
+        EXPECT_EQ(c.reason, LastOpenError()) << c.name;
+    }
+    EXPECT_TRUE(Open(sample));
+    EXPECT_EQ(L"", LastOpenError());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int r = RUN_ALL_TESTS();
+    CoUninitialize();
+    return r;
+}
