@@ -187,7 +187,11 @@ private:
     std::set<QPDFObjGen> listed_;               // annotations the import listed (state may delete them)
     std::set<QPDFObjGen> usedAnnots_;
     std::set<size_t> usedPages_;
-    std::set<QPDFObjGen> keptAnnots_;
+    // The page being built: the import's coordinates start at its crop box's lower-left
+    // corner, the PDF's at the media box origin.
+    struct Frame {
+        double x = 0, y = 0, width = 595, height = 842;
+    } frame_;
 
     void IndexOriginal() {
         origPages_ = pdf_.getAllPages();
@@ -237,6 +241,7 @@ private:
                 page = NewPage(p, where);
                 ++sum_.pagesAdded;
             }
+            frame_ = FrameOf(page);
             BuildAnnotations(page, p, basePage, where);
             out.push_back(page);
         }
@@ -248,6 +253,16 @@ private:
         sum_.pages = static_cast<int>(out.size());
         sum_.pagesDeleted = static_cast<int>(origPages_.size() - usedPages_.size());
     }
+
+    static Frame FrameOf(OH& page) {
+        OH box = page.getKey("/CropBox");
+        if (!box.isRectangle()) box = page.getKey("/MediaBox");
+        if (!box.isRectangle()) return Frame();
+        auto r = box.getArrayAsRectangle();
+        return {std::min(r.llx, r.urx), std::min(r.lly, r.ury), std::fabs(r.urx - r.llx), std::fabs(r.ury - r.lly)};
+    }
+    // A rectangle of the state in the PDF's coordinates.
+    Rect Place(Rect r) const { return {r.l + frame_.x, r.b + frame_.y, r.r + frame_.x, r.t + frame_.y}; }
 
     OH NewPage(const json& p, const std::string& where) {
         double w = Num(p, "width", where, 595), h = Num(p, "height", where, 842);
@@ -385,7 +400,7 @@ private:
             if (v.empty()) a.removeKey(pdfKey);
             else a.replaceKey(pdfKey, OH::newUnicodeString(v));
         };
-        if (differs("rect")) a.replaceKey("/Rect", RectArray(ReadRect(s, where)));
+        if (differs("rect")) a.replaceKey("/Rect", RectArray(Place(ReadRect(s, where))));
         text("contents", "/Contents");
         text("author", "/T");
         text("uniqueName", "/NM");
@@ -439,6 +454,7 @@ private:
         Rect r = ReadRect(s, where);
         if (r.r - r.l < 1) r.r = r.l + 20;
         if (r.t - r.b < 1) r.t = r.b + 20;
+        r = Place(r);
         OH a = OH::newDictionary({{"/Type", OH::newName("/Annot")},
                                   {"/Subtype", OH::newName("/" + type)},
                                   {"/QxKind", OH::newInteger(kind)},
@@ -582,13 +598,7 @@ private:
     }
 
     OH NewWatermark(const json& w, OH& page, const std::string& where) {
-        OH mediabox = page.getKey("/MediaBox");
-        double pageW = 595, pageH = 842;
-        if (mediabox.isRectangle()) {
-            auto r = mediabox.getArrayAsRectangle();
-            pageW = r.urx - r.llx;
-            pageH = r.ury - r.lly;
-        }
+        double pageW = frame_.width, pageH = frame_.height;
         std::string text = Str(w, "text", where);
         double scale = Num(w, "scale", where, 1);
         if (!(scale > 0 && scale < 100)) scale = 1;
@@ -621,7 +631,7 @@ private:
         // The watermark is centred on (x, y) and turned by its rotation about that point.
         double rad = Num(w, "rotation", where) * 3.14159265358979 / 180, c = std::cos(rad), sn = std::sin(rad);
         double ex = (std::fabs(c) * bw + std::fabs(sn) * bh) / 2, ey = (std::fabs(sn) * bw + std::fabs(c) * bh) / 2;
-        double x = Num(w, "x", where, pageW / 2), y = Num(w, "y", where, pageH / 2);
+        double x = Num(w, "x", where, pageW / 2) + frame_.x, y = Num(w, "y", where, pageH / 2) + frame_.y;
         double box[4] = {-bw / 2, -bh / 2, bw / 2, bh / 2};
         double matrix[6] = {c, sn, -sn, c, 0, 0};
         OH form = draw_.Form(box, content, image, opacity, matrix);

@@ -23,4 +23,8 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
 // reason (its "folium-pdf: " prefix removed) on failure.
 bool ImportPdf(const std::wstring& windowsPath, std::string* fixture, std::wstring* error);
 
+// Writes the document state (fixture JSON with its "source" markers) as a real PDF at
+// windowsPath through `folium-pdf export`; false with the tool's reason on failure.
+bool ExportPdf(const std::string& state, const std::wstring& windowsPath, std::wstring* error);
+
 }  // namespace qxsim

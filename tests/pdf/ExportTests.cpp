@@ -20,6 +20,13 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 using foliumpdf::ExportError;
 
+// Set by CTest: the generated sample and the tool.
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+const std::string kSample = Env("FOLIUM_SAMPLE_PDF"), kTool = Env("FOLIUM_PDF_TOOL");
+
 // A 24x16 PNG: left third half-transparent blue, the rest red.
 const char kStampPng[] =
     "iVBORw0KGgoAAAANSUhEUgAAABgAAAAQCAYAAAAMJL+VAAAAKElEQVR42mNkYPjfwIAH/GdgrGegADAx0BiMWjBqwagFoxaMWkANAABUIwMeWcadKQAAAABJRU5ErkJggg==";
@@ -34,7 +41,7 @@ protected:
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
-        original = foliumpdf::ImportPdfFile(FOLIUM_SAMPLE_PDF, {});
+        original = foliumpdf::ImportPdfFile(kSample, {});
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -169,7 +176,7 @@ TEST_F(Export, TheScriptsWorkReadBackAsAWhole) {
 
     // The stamp shows where it was put: the page picture differs there (at 72 dpi one
     // pixel is one point; y counts from the top), and not in the heading above.
-    auto before = foliumpdf::RenderPage(FOLIUM_SAMPLE_PDF, 1, 72), after = foliumpdf::RenderPage(Out(), 1, 72);
+    auto before = foliumpdf::RenderPage(kSample, 1, 72), after = foliumpdf::RenderPage(Out(), 1, 72);
     int top = before.height - 380, bottom = before.height - 300;
     EXPECT_GT(after.DifferingPixels(before, 300, top, 420, bottom), 120 * 80 * 9 / 10);
     EXPECT_EQ(after.DifferingPixels(before, 0, 0, before.width, 60), 0);
@@ -236,7 +243,7 @@ TEST_F(Export, TheToolAnswersWithExitCodesAndOneLine) {
     for (auto& r : runs) {
         std::ofstream(state) << r.stateText;
         fs::remove(Out());
-        int status = std::system((std::string(FOLIUM_PDF_TOOL) + " export " + state + " " + Out() + " >/dev/null 2>" + err).c_str());
+        int status = std::system((kTool + " export " + state + " " + Out() + " >/dev/null 2>" + err).c_str());
         EXPECT_EQ(WEXITSTATUS(status), r.exit);
         std::ifstream in(err);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), r.line);
@@ -260,7 +267,7 @@ TEST(RenderPageList, ReadsListsAndRefusesOthers) {
 }
 
 TEST_F(Export, RenderWritesOnePicturePerPageAsked) {
-    auto files = foliumpdf::RenderPages(FOLIUM_SAMPLE_PDF, (dir / "pics").string(), {1, 3}, 20);
+    auto files = foliumpdf::RenderPages(kSample, (dir / "pics").string(), {1, 3}, 20);
     ASSERT_EQ(files.size(), 2u);
     EXPECT_TRUE(fs::exists(dir / "pics" / "page-3.png"));
     EXPECT_THROW(foliumpdf::RenderPages((dir / "none.pdf").string(), dir.string(), {}, 20), foliumpdf::RenderError);
