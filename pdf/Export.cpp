@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -182,6 +183,7 @@ private:
     ExportSummary sum_;
 
     std::vector<OH> origPages_;
+    std::map<std::string, std::unique_ptr<QPDF>> foreign_;  // files of inserted pages, open until written
     std::map<QPDFObjGen, OH> origAnnots_;       // every entry of every original page's /Annots
     std::map<std::string, const json*> baseAnnots_;  // "n g" -> the import's annotation
     std::set<QPDFObjGen> listed_;               // annotations the import listed (state may delete them)
@@ -227,7 +229,11 @@ private:
             NeedObject(p, where);
             OH page;
             const json* basePage = nullptr;
-            if (p.contains("source") && !p["source"].is_null()) {
+            bool foreign = p.contains("sourceFile") && !p["sourceFile"].is_null();
+            if (foreign) {
+                page = ForeignPage(Str(p, "sourceFile", where), Int(p, "source", where, -1), where);
+                ++sum_.pagesAdded;
+            } else if (p.contains("source") && !p["source"].is_null()) {
                 long src = Int(p, "source", where, -1);
                 if (src < 0 || src >= static_cast<long>(origPages_.size()) || src >= static_cast<long>(basePages.size()))
                     throw ExportError(std::string(kChanged) + "it has " + std::to_string(origPages_.size()) +
@@ -242,7 +248,7 @@ private:
                 ++sum_.pagesAdded;
             }
             frame_ = FrameOf(page);
-            BuildAnnotations(page, p, basePage, where);
+            BuildAnnotations(page, p, basePage, foreign, where);
             out.push_back(page);
         }
         OH root = pdf_.getRoot().getKey("/Pages");
@@ -296,7 +302,30 @@ private:
 
     // ---- annotations --------------------------------------------------------------------
 
-    void BuildAnnotations(OH& page, const json& p, const json* basePage, const std::string& where) {
+    // A page inserted from another real PDF, copied from it as it is, without its
+    // annotations: the state lists those, and they are added as new ones.
+    OH ForeignPage(const std::string& file, long index, const std::string& where) {
+        auto& other = foreign_[file];
+        if (!other) {
+            other = std::make_unique<QPDF>();
+            other->setSuppressWarnings(true);
+            try {
+                other->processFile(file.c_str());
+            } catch (const std::exception& e) {
+                throw ExportError("the PDF " + file + " of inserted pages cannot be opened: " + e.what());
+            }
+            other->pushInheritedAttributesToPage();
+        }
+        const auto& pages = other->getAllPages();
+        if (index < 0 || index >= static_cast<long>(pages.size()))
+            throw ExportError("the PDF " + file + " of inserted pages has changed: " + where + " uses page " +
+                              std::to_string(index + 1) + " of " + std::to_string(pages.size()));
+        OH bare = pages[index].shallowCopy();
+        for (const char* key : {"/Annots", "/Parent", "/StructParents", "/B"}) bare.removeKey(key);
+        return pdf_.copyForeignObject(other->makeIndirectObject(bare));
+    }
+
+    void BuildAnnotations(OH& page, const json& p, const json* basePage, bool foreign, const std::string& where) {
         std::vector<OH> annots;
         std::set<QPDFObjGen> wanted;  // original annotations the state keeps on this page
         const json& list = Array(p, "annotations", where);
@@ -304,8 +333,10 @@ private:
         for (size_t k = 0; k < list.size(); ++k) {
             std::string aw = Where(where + ".annotations", k);
             NeedObject(list[k], aw);
-            if (list[k].contains("source") && !list[k]["source"].is_null()) wanted.insert(ReadRef(list[k], aw));
-            else added.emplace_back(&list[k], aw);
+            if (!foreign && list[k].contains("source") && !list[k]["source"].is_null())
+                wanted.insert(ReadRef(list[k], aw));
+            else
+                added.emplace_back(&list[k], aw);
         }
         // Original entries first, in their order: kept unless the import listed them and the
         // state dropped them; a pop-up goes with its parent.
@@ -335,7 +366,7 @@ private:
             annots.push_back(a);
         }
         for (size_t k = 0; k < list.size(); ++k) {
-            if (!list[k].contains("source") || list[k]["source"].is_null()) continue;
+            if (foreign || !list[k].contains("source") || list[k]["source"].is_null()) continue;
             std::string aw = Where(where + ".annotations", k);
             QPDFObjGen og = ReadRef(list[k], aw);
             auto it = origAnnots_.find(og);
@@ -826,7 +857,8 @@ ExportSummary ExportState(const json& state, const std::string& outPath) {
     } catch (const std::exception& e) {
         throw ExportError("the original PDF " + source + " cannot be opened: " + e.what());
     }
-    ExportSummary summary = Exporter(state, baseline, pdf).Run();
+    Exporter exporter(state, baseline, pdf);  // kept until written: it holds the files pages were copied from
+    ExportSummary summary = exporter.Run();
     std::string partial = outPath + ".partial";
     try {
         QPDFWriter writer(pdf, partial.c_str());

@@ -125,6 +125,12 @@ TEST_F(Export, EachChangeComesBackAndNothingElse) {
              Field(s, "Signature1")["widget"] = {{"page", -1}};  // as the reader leaves a widget of a deleted page
          }},
         {"rotate the first page", [](json& s) { s["pages"][0]["rotation"] = 90; }},
+        {"insert a page of another PDF",
+         [](json& s) {
+             json page = s["pages"][2];  // the real page, not a drawing of its text
+             page["sourceFile"] = kSample;
+             s["pages"].push_back(page);
+         }},
         {"add an attachment",
          [](json& s) { s["attachments"].push_back({{"name", "b.txt"}, {"description", "B"}, {"data", "aGVsbG8="}}); }},
         {"remove the attachment", [](json& s) { s["attachments"] = json::array(); }},
