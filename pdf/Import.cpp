@@ -11,6 +11,7 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFCryptoProvider.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
@@ -25,6 +26,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sstream>
 
 using nlohmann::json;
 
@@ -34,7 +36,7 @@ namespace {
 
 // Numbers in page units to a thousandth of a point: enough for any box and
 // keeps the fixture short.
-double Round(double v) { return std::round(v * 1000.0) / 1000.0; }
+double Round(double v) { return std::fabs(v) < 1e12 ? std::round(v * 1000.0) / 1000.0 : v; }
 
 void AppendUtf8(std::string& out, unsigned u) {
     if (u < 0x80) {
@@ -57,15 +59,17 @@ void AppendUtf8(std::string& out, unsigned u) {
     }
 }
 
-// poppler's shared settings, made once; its messages go nowhere (the tool
-// reports one reason of its own).
+// poppler's shared settings; its messages go nowhere (the tool reports one
+// reason of its own). poppler-cpp (page pictures) drops them when its last
+// document closes, so they are checked before every import.
 void InitPoppler() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static std::mutex lock;
+    std::lock_guard<std::mutex> hold(lock);
+    if (!globalParams) {
         globalParams = std::make_unique<GlobalParams>();
         globalParams->setErrQuiet(true);
-        setErrorCallback([](ErrorCategory, Goffset, const char*) {});
-    });
+    }
+    setErrorCallback([](ErrorCategory, Goffset, const char*) {});
 }
 
 bool NoAnnotations(Annot*, void*) { return false; }
@@ -155,7 +159,7 @@ bool StandardKey(const std::string& key) {
         "/BE", "/IC", "/LE", "/L", "/LL", "/LLE", "/LLO", "/Cap", "/CP", "/CL", "/Measure", "/Vertices",
         "/InkList", "/FS", "/Sound", "/Movie", "/Parent", "/MK", "/A", "/AA", "/H", "/FT", "/Ff", "/V", "/DV",
         "/Kids", "/TU", "/TM", "/Opt", "/TI", "/I", "/MaxLen", "/Lock", "/SV", "/Dest", "/PA", "/Lang", "/DR",
-        "/Rotate", "/ca", "/BM", "/Path"};
+        "/Rotate", "/ca", "/BM", "/Path", "/QxKind", "/QxWatermark"};
     return keys.count(key) != 0;
 }
 
@@ -177,7 +181,8 @@ long ColorRef(QPDFObjectHandle c) {
 json Annotation(QPDFObjectHandle a, const PageBox& box, bool widget) {
     json j = json::object();
     std::string type = Text(a, "/Subtype");
-    j["kind"] = AnnotKind(type);
+    // Annotations the export added carry the simulator's own kind.
+    j["kind"] = a.getKey("/QxKind").isInteger() ? a.getKey("/QxKind").getIntValueAsInt() : AnnotKind(type);
     j["type"] = type;
     j["source"] = Ref(a);
     QPDFObjectHandle rect = a.getKey("/Rect");
@@ -205,6 +210,39 @@ json Annotation(QPDFObjectHandle a, const PageBox& box, bool widget) {
     }
     if (!values.empty()) j["values"] = values;
     return j;
+}
+
+// A page watermark the export wrote as a /Watermark annotation: its simulator
+// attributes come back from the private /QxWatermark dictionary.
+json Watermark(QPDFObjectHandle attributes) {
+    static const std::pair<const char*, const char*> keys[] = {
+        {"/Name", "name"},         {"/Text", "text"},     {"/Image", "image"},   {"/Align", "align"},
+        {"/Color", "color"},       {"/Rotation", "rotation"}, {"/Underlay", "underlay"}, {"/X", "x"},
+        {"/Y", "y"},               {"/Scale", "scale"},   {"/FontSize", "fontSize"}, {"/Opacity", "opacity"},
+        {"/NoPrint", "noPrint"}};
+    json w = json::object();
+    for (auto [key, name] : keys) {
+        QPDFObjectHandle v = attributes.getKey(key);
+        if (v.isString() || v.isName()) w[name] = Utf8(v);
+        else if (v.isInteger()) w[name] = v.getIntValue();
+        else if (v.isReal()) w[name] = v.getNumericValue();
+        else if (v.isBool()) w[name] = v.getBoolValue();
+    }
+    return w;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    auto sha = QPDFCryptoProvider::getImpl();
+    sha->SHA2_init(256);
+    sha->SHA2_update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    sha->SHA2_finalize();
+    std::string digest = sha->SHA2_digest(), hex;
+    static const char digits[] = "0123456789abcdef";
+    for (unsigned char c : digest) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
 }
 
 long FieldKind(QPDFFormFieldObjectHelper& f) {
@@ -305,7 +343,9 @@ json AssembleRuns(const std::vector<Word>& words) {
     const Word* last = nullptr;
     double right = 0;  // right edge of the run being built
     for (const Word& w : words) {
-        if (w.text.empty() || !(w.size > 0) || !std::isfinite(w.x) || !std::isfinite(w.baseline)) continue;
+        if (w.text.empty() || !(w.size > 0) || !(w.width >= 0) || !std::isfinite(w.size) || !std::isfinite(w.baseline) ||
+            !std::isfinite(w.x + w.width) || !std::isfinite(w.x))
+            continue;  // nothing a page can show
         // A word glued to the previous one (no space, same baseline, touching)
         // extends that run, so that the run's text is what a reader selects.
         if (last && !w.newLine && !last->spaceAfter && std::fabs(w.baseline - last->baseline) < 0.01 &&
@@ -318,7 +358,7 @@ json AssembleRuns(const std::vector<Word>& words) {
             continue;
         }
         json run = {{"x", Round(w.x)}, {"y", Round(w.baseline)}, {"size", Round(w.size)}, {"text", w.text},
-                    {"width", Round(std::max(0.0, w.width))}};
+                    {"width", Round(w.width)}};
         if (last && !w.newLine) run["sep"] = last->spaceAfter ? " " : "";
         runs.push_back(std::move(run));
         right = w.x + w.width;
@@ -352,6 +392,7 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
         head["version"] = 1;
         head["type"] = "PDF";
         head["source"] = source;
+        head["sourceDigest"] = Sha256Hex(bytes);  // the export refuses an original changed since
         Security(q, head);
 
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(q).getAllPages();
@@ -359,15 +400,21 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
         if (static_cast<long>(pages.size()) > options.maxPages)
             throw ImportError("too many pages: " + std::to_string(pages.size()));
 
-        InitPoppler();
-        std::optional<GooString> password;
-        if (!options.password.empty()) password = GooString(options.password);
+        // poppler may find the cross-reference table broken only later, while
+        // laying out a page: the flag outlives the document.
         bool rebuilt = false;
-        // poppler reads the same bytes; MemStream does not own them.
-        PDFDoc doc(new MemStream(bytes.data(), 0, static_cast<Goffset>(bytes.size()), Object(objNull)), password,
-                   password, nullptr, [&] { rebuilt = true; });
-        if (!doc.isOk() || rebuilt || doc.getNumPages() != static_cast<int>(pages.size()))
-            throw ImportError(doc.getErrorCode() == errEncrypted ? "encrypted: password needed" : "damaged PDF file");
+        std::unique_ptr<PDFDoc> doc;
+        if (options.text) {
+            InitPoppler();
+            std::optional<GooString> password;
+            if (!options.password.empty()) password = GooString(options.password);
+            // poppler reads the same bytes; MemStream does not own them.
+            doc = std::make_unique<PDFDoc>(
+                new MemStream(bytes.data(), 0, static_cast<Goffset>(bytes.size()), Object(objNull)), password, password,
+                nullptr, [&] { rebuilt = true; });
+            if (!doc->isOk() || rebuilt || doc->getNumPages() != static_cast<int>(pages.size()))
+                throw ImportError(doc->getErrorCode() == errEncrypted ? "encrypted: password needed" : "damaged PDF file");
+        }
 
         // First the objects of every page (fields need their widgets' pages), then
         // the text page by page, written out as soon as it is laid out.
@@ -392,13 +439,17 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
             rotation -= rotation % 90;
             json p = {{"width", Round(box.Width())}, {"height", Round(box.Height())}, {"rotation", rotation},
                       {"source", i}};
-            json annots = json::array();
+            json annots = json::array(), watermarks = json::array();
             QPDFObjectHandle list = page.getObjectHandle().getKey("/Annots");
             if (list.isArray())
                 for (auto& a : list.getArrayAsVector()) {
                     if (!a.isDictionary()) continue;
                     std::string type = Text(a, "/Subtype");
                     if (type == "Popup") continue;  // belongs to its parent annotation
+                    if (type == "Watermark" && a.getKey("/QxWatermark").isDictionary()) {
+                        watermarks.push_back(Watermark(a.getKey("/QxWatermark")));
+                        continue;
+                    }
                     if (type == "Widget") {
                         QPDFFormFieldObjectHelper field = form.getFieldForAnnotation(QPDFAnnotationObjectHelper(a));
                         QPDFObjGen og = field.getObjectHandle().getObjGen();
@@ -412,6 +463,7 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
                     annots.push_back(Annotation(a, box, false));
                 }
             p["annotations"] = std::move(annots);
+            if (!watermarks.empty()) p["watermarks"] = std::move(watermarks);
             pageHeads.push_back(std::move(p));
         }
 
@@ -435,7 +487,9 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
             out << (first ? "{" : ",") << "\"pages\":[";
             for (size_t i = 0; i < pageHeads.size(); ++i) {
                 json& p = pageHeads[i];
-                p["text"] = AssembleRuns(PageWords(doc, static_cast<int>(i) + 1, p["rotation"].get<int>(), boxes[i].Height()));
+                if (doc)
+                    p["text"] = AssembleRuns(PageWords(*doc, static_cast<int>(i) + 1, p["rotation"].get<int>(), boxes[i].Height()));
+                if (rebuilt) throw ImportError("damaged PDF file");
                 if (i) out << ',';
                 out << p.dump(-1, ' ', false, json::error_handler_t::replace);
                 p = nullptr;  // the text of a page is not kept
@@ -469,6 +523,12 @@ void ImportPdfFile(const std::string& path, const ImportOptions& options, std::o
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw ImportError("cannot read " + path);
     ImportPdfBytes(bytes, std::filesystem::absolute(path).lexically_normal().string(), options, out);
+}
+
+json ImportPdfFile(const std::string& path, const ImportOptions& options) {
+    std::ostringstream out;
+    ImportPdfFile(path, options, out);
+    return json::parse(out.str());
 }
 
 }  // namespace foliumpdf

@@ -20,6 +20,7 @@ struct ImportError : std::runtime_error {
 struct ImportOptions {
     std::string password;
     long maxPages = 100000;  // more pages: ImportError "too many pages"
+    bool text = true;        // false: no text layout (pages get no "text"; the export's baseline)
 };
 
 // A word as poppler reports it, in page coordinates (y upwards, origin at the
@@ -42,5 +43,7 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
                     std::ostream& out);
 // The same for a PDF file (its absolute path is the "source").
 void ImportPdfFile(const std::string& path, const ImportOptions& options, std::ostream& out);
+// The same fixture as a value (for callers that compare with it, e.g. the export).
+nlohmann::json ImportPdfFile(const std::string& path, const ImportOptions& options);
 
 }  // namespace foliumpdf

@@ -29,10 +29,18 @@ int Fail(const std::string& reason, int code) {
     return code;
 }
 
-// Writes through a temporary name so that a failed run leaves no half file.
+// Writes through a temporary name so that a failed run leaves no half file; a
+// device or pipe (e.g. /dev/stdout) is written directly, never replaced.
 void WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write) {
-    std::string temp = path + ".part";
     std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+        std::ofstream out(path, std::ios::binary);
+        write(out);
+        out.flush();
+        if (!out) throw foliumpdf::ImportError("cannot write " + path);
+        return;
+    }
+    std::string temp = path + ".part";
     try {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) throw foliumpdf::ImportError("cannot write " + path);

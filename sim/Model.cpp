@@ -329,6 +329,7 @@ bool ParseDocument(const std::string& text, DocData* doc, std::wstring* error) {
     doc->type = EqualNoCase(type, L"OFD") ? 1 : 0;
     doc->security = L(j, "security", 0);
     doc->source = W(j, "source");
+    doc->sourceDigest = W(j, "sourceDigest");
     doc->modified = 0;
     if (auto p = j.find("permissions"); p != j.end() && p->is_object())
         for (auto& [k, v] : p->items()) doc->permissions[std::stol(k)] = v.is_boolean() ? v.get<bool>() : v.get<double>() != 0;
@@ -406,6 +407,7 @@ std::string SerializeDocument(const DocData& doc) {
     j["type"] = doc.type == 1 ? "OFD" : "PDF";
     j["security"] = doc.security;
     if (!doc.source.empty()) j["source"] = U(doc.source);
+    if (!doc.sourceDigest.empty()) j["sourceDigest"] = U(doc.sourceDigest);
     json perms = json::object();
     for (auto& [k, v] : doc.permissions) perms[std::to_string(k)] = v;
     j["permissions"] = perms;

@@ -110,6 +110,7 @@ struct AttachmentData {
 struct DocData {
     std::wstring path;  // full path of the file the document was opened from or saved to
     std::wstring source;  // Unix path of the original PDF of an imported document; "" for fixtures
+    std::wstring sourceDigest;  // SHA-256 (hex) of that file when it was imported
     long type = 0;      // 0 PDF, 1 OFD
     long security = 0;
     std::map<long, bool> permissions;  // kind -> allowed; absent kinds are allowed

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace folium {
 namespace {
+
+std::vector<std::string> Members(const AnnotRecord& r) {
+    return {r.styleId,   r.styleName,   r.unType,       r.pageNo,         r.authorName, r.authorId,   r.X,
+            r.Y,         r.width,       r.height,       r.createTime,     r.curDateTime, r.annotContent,
+            r.annotSignature, r.showwidth, r.showheight, r.annotrotate,   r.annotInfo,  r.uniqueName};
+}
 
 // ---------------------------------------------------------------------------
 // Reading "annots"
@@ -22,26 +30,14 @@ TEST(AnnotRecords, ReadsEveryMemberAsTextInOrderWithCommentsAllowed) {
         ]})");
     ASSERT_TRUE(records.has_value());
     ASSERT_EQ(records->size(), 2u);
-    const AnnotRecord& c = (*records)[0];
-    EXPECT_EQ(c.styleId, "0");
-    EXPECT_EQ(c.styleName, "Text");
-    EXPECT_EQ(c.createTime, "D:20260105093000");
-    EXPECT_EQ(c.annotContent, "say \"hi\" \\ 中文");
-    EXPECT_EQ(c.pageNo, "2");
-    EXPECT_EQ(c.authorName, "张三");
-    EXPECT_EQ(c.authorId, "u1");
-    EXPECT_EQ(c.X, "100.500000");
-    EXPECT_EQ(c.curDateTime, "");
-    const AnnotRecord& s = (*records)[1];
-    EXPECT_EQ(s.styleId, "12");  // numbers as their JSON text
-    EXPECT_EQ(s.pageNo, "1");
-    EXPECT_EQ(s.X, "1.5");
-    EXPECT_EQ(s.annotrotate, "true");
-    EXPECT_EQ(s.showwidth, "");  // null
-    EXPECT_EQ(s.showheight, "");  // object
-    EXPECT_EQ(s.annotInfo, "{\"author\":\"a\"}");
-    EXPECT_EQ(s.uniqueName, "qxsim-3");
-    EXPECT_EQ(s.annotSignature, "00ff");
+    // Every member in declaration order; numbers as their JSON text, null and objects as "".
+    EXPECT_EQ(Members((*records)[0]),
+              (std::vector<std::string>{"0", "Text", "", "2", "张三", "u1", "100.500000", "700.000000", "20.000000",
+                                        "18.000000", "D:20260105093000", "", "say \"hi\" \\ 中文", "", "", "", "", "",
+                                        ""}));
+    EXPECT_EQ(Members((*records)[1]), (std::vector<std::string>{"12", "", "", "1", "", "", "1.5", "", "", "", "", "m",
+                                                                "", "00ff", "", "", "true", "{\"author\":\"a\"}",
+                                                                "qxsim-3"}));
 }
 
 TEST(AnnotRecords, NothingIsReadFromTextsThatAreNotAnExchangeObject) {
@@ -59,18 +55,12 @@ TEST(AnnotRecords, NothingIsReadFromTextsThatAreNotAnExchangeObject) {
     EXPECT_TRUE(ReadAnnotRecords(std::string_view("{\"annots\":[{}]}\0junk", 20)).has_value());
 }
 
-TEST(AnnotRecords, NumberTextsConvertLeniently) {
-    EXPECT_EQ(RecordInteger("3"), 3);
-    EXPECT_EQ(RecordInteger(" -2x"), -2);
-    EXPECT_EQ(RecordInteger("abc"), 0);
-    EXPECT_EQ(RecordInteger(""), 0);
-    EXPECT_FLOAT_EQ(RecordReal("100.500000"), 100.5f);
-    EXPECT_FLOAT_EQ(RecordReal("7abc"), 7.0f);
-    EXPECT_FLOAT_EQ(RecordReal("x"), 0.0f);
-    EXPECT_EQ(FormatRecordReal(100), "100.000000");
-    EXPECT_EQ(FormatRecordReal(-0.25), "-0.250000");
+TEST(AnnotRecords, NumberTextsConvertLenientlyAndFormatWithSixDecimals) {
+    for (const auto& [text, n] : {std::pair{"3", 3}, {" -2x", -2}, {"abc", 0}, {"", 0}}) EXPECT_EQ(RecordInteger(text), n) << text;
+    for (const auto& [text, f] : {std::pair{"100.500000", 100.5f}, {"7abc", 7.0f}, {"x", 0.0f}})
+        EXPECT_FLOAT_EQ(RecordReal(text), f) << text;
+    EXPECT_EQ(FormatRecordReal(100) + FormatRecordReal(-0.25) + FormatRecordInteger(-12), "100.000000-0.250000-12");
     EXPECT_EQ(FormatRecordReal(1e300).size(), 301u + 7u);
-    EXPECT_EQ(FormatRecordInteger(-12), "-12");
 }
 
 // ---------------------------------------------------------------------------
@@ -92,15 +82,18 @@ TEST(AnnotRecords, HexIsLowerCaseHighDigitFirstAndReadsBackInEitherCase) {
 TEST(AnnotRecords, AnnotInfoLookupIsAPlainTextSearch) {
     using namespace std::string_view_literals;
     auto find = [](std::string_view text, std::string_view key) { return std::string(FindAnnotInfoValue(text, key)); };
-    EXPECT_EQ(find(R"({"author":"li","customType":"seal"})", "author"), "li");
-    EXPECT_EQ(find(R"({"author":"li","customType":"seal"})", "customType"), "seal");
-    // The record reader's form, with its second brace, reads both values.
-    EXPECT_EQ(find(R"({"author":"li",{"authorId":"42","customType":""})", "authorId"), "42");
-    EXPECT_EQ(find(R"({"author":"li",{"authorId":"42","customType":""})", "author"), "li");
-    EXPECT_EQ(find(R"({"author" : 5, "x":"y"})", "author"), "x");  // not a JSON parse
-    EXPECT_EQ(find(R"({"author":"open)", "author"), "");
-    EXPECT_EQ(find(R"(author)", "author"), "");
-    EXPECT_EQ(find("", "author"), "");
+    const char* const twoBraces = R"({"author":"li",{"authorId":"42","customType":""})";  // the record reader's form
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {R"({"author":"li","customType":"seal"})", "author", "li"},
+        {R"({"author":"li","customType":"seal"})", "customType", "seal"},
+        {twoBraces, "authorId", "42"},
+        {twoBraces, "author", "li"},
+        {R"({"author" : 5, "x":"y"})", "author", "x"},  // not a JSON parse
+        {R"({"author":"open)", "author", ""},
+        {"author", "author", ""},
+        {"", "author", ""},
+    };
+    for (const auto& [text, key, value] : cases) EXPECT_EQ(find(text, key), value) << text << " " << key;
     EXPECT_EQ(FindAnnotInfoValue(u"{\"authorId\":\"7\"}"sv, u"authorId"sv), u"7"sv);
 }
 

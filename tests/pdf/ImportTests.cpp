@@ -52,6 +52,7 @@ TEST_F(SampleImport, PagesHaveTheirSizesRotationAndSources) {
     EXPECT_EQ("quirex-sim-document", s["format"]);
     EXPECT_TRUE(fs::path(s["source"].get<std::string>()).is_absolute());
     EXPECT_EQ(0, s["security"]);
+    EXPECT_EQ(64u, s["sourceDigest"].get<std::string>().size());
     struct { double width, height; int rotation; } pages[] = {{595.276, 841.89, 0}, {612, 792, 0}, {841.89, 595.276, 90}};
     ASSERT_EQ(3u, s["pages"].size());
     for (size_t i = 0; i < 3; ++i) {
@@ -147,6 +148,16 @@ TEST_F(SampleImport, OutlineFieldsAnnotationsAndAttachments) {
     ASSERT_EQ(1u, s["attachments"].size());
     EXPECT_EQ("terms.txt", s["attachments"][0]["name"]);
     EXPECT_EQ("Delivery terms", s["attachments"][0]["description"]);
+}
+
+// Without text (the export's baseline) everything else is the same.
+TEST_F(SampleImport, WithoutTextOnlyTheTextIsMissing) {
+    foliumpdf::ImportOptions options;
+    options.text = false;
+    json bare = foliumpdf::ImportPdfFile(Env("FOLIUM_SAMPLE_PDF"), options);
+    json full = *sample;
+    for (auto& p : full["pages"]) p.erase("text");
+    EXPECT_EQ(full, bare);
 }
 
 TEST(EncryptedImport, ThePasswordOpensItAndItsSecurityIsReported) {

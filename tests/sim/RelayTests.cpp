@@ -1,86 +1,29 @@
 // The simulator's network side against a loopback server run by the test
 // itself: the message server stand-in's DBSTEP exchange, NetFile transfers and
 // opening documents by URL.
-#include <winsock2.h>
-
-#include <thread>
-
 #include "SimTestSupport.h"
 #include "dbstep/DbstepPacket.h"
+#include "tests/win/families/LoopbackHttpServer.h"
 
 using namespace simtest;
 
 namespace {
 
-// Answers one HTTP request with a DBSTEP reply and keeps what it received.
-class OneShotServer {
-public:
-    std::string requestHead, requestBody;
-    int replyStatus = 200;
-    dbstep::Packet reply;
-    bool raw = false;  // send rawBody instead of the reply packet
-    std::string rawBody, rawType = "application/octet-stream";
+using Server = testsupport::LoopbackHttpServer;
 
-    OneShotServer() {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr = {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-        int len = sizeof(addr);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port = ntohs(addr.sin_port);
-        listen(listener_, 1);
-    }
-    ~OneShotServer() {
-        if (thread_.joinable()) thread_.join();
-        closesocket(listener_);
-        WSACleanup();
-    }
-    void Start() { thread_ = std::thread([this] { Serve(); }); }
-    void Join() {
-        if (thread_.joinable()) thread_.join();
-    }
-    int port = 0;
+// A DBSTEP reply packet as the HTTP body.
+std::string Encoded(const dbstep::Packet& p) {
+    std::string bytes;
+    EXPECT_EQ(dbstep::encode(p, dbstep::Limits{}, bytes), dbstep::Error::Ok);
+    return bytes;
+}
 
-private:
-    void Serve() {
-        SOCKET c = accept(listener_, nullptr, nullptr);
-        if (c == INVALID_SOCKET) return;
-        std::string data;
-        char buf[8192];
-        size_t headEnd = std::string::npos;
-        size_t want = 0;
-        for (;;) {
-            int n = recv(c, buf, sizeof(buf), 0);
-            if (n <= 0) break;
-            data.append(buf, n);
-            if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
-                requestHead = data.substr(0, headEnd);
-                size_t at = requestHead.find("Content-Length: ");
-                want = at == std::string::npos ? 0 : std::stoul(requestHead.substr(at + 16));
-            }
-            if (headEnd != std::string::npos && data.size() >= headEnd + 4 + want) break;
-        }
-        if (headEnd != std::string::npos) requestBody = data.substr(headEnd + 4);
-        std::string wire = rawBody;
-        if (!raw) dbstep::encode(reply, dbstep::Limits{}, wire);
-        std::string response = "HTTP/1.1 " + std::to_string(replyStatus) + " Reply\r\nContent-Type: " +
-                               (raw ? rawType : std::string("application/x-dbstep")) +
-                               "\r\nConnection: close\r\nContent-Length: " +
-                               std::to_string(wire.size()) + "\r\n\r\n" + wire;
-        send(c, response.data(), static_cast<int>(response.size()), 0);
-        shutdown(c, SD_SEND);
-        while (recv(c, buf, sizeof(buf), 0) > 0) {
-        }
-        closesocket(c);
-    }
-    SOCKET listener_;
-    std::thread thread_;
-};
+// The one request the server received.
+Server::Request Only(Server& server) {
+    auto requests = server.Requests();
+    EXPECT_EQ(1u, requests.size());
+    return requests.empty() ? Server::Request{} : requests[0];
+}
 
 std::string Ansi(const wchar_t* w) {
     char buf[1024];
@@ -102,9 +45,7 @@ protected:
     void Expect(std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
         ExpectWalks(sim.get(), relay.get(), walks);
     }
-    static std::wstring Url(const OneShotServer& s, const wchar_t* path) {
-        return L"\"http://127.0.0.1:" + std::to_wstring(s.port) + path + L"\"";
-    }
+    static std::wstring Url(const Server& s, const char* path) { return L"\"" + s.Url(path) + L"\""; }
     ComPtr<IQxSimulator> sim;
     ComPtr<IDispatch> relay;
     std::wstring dir;
@@ -113,28 +54,29 @@ protected:
 const std::wstring kTrue = L"VT_BOOL=-1", kFalse = L"VT_BOOL=0";
 
 TEST_F(RelayTest, PostsTheFieldsAndBodyAsOnePacketAndKeepsTheReply) {
-    OneShotServer server;
-    server.reply.set("DBSTEP", "DBSTEP");
-    server.reply.set("OPTION", "LOADFILE");
-    server.reply.set("RESULT", "ok");
-    server.reply.set("STATUS", Ansi(L"文档已打开"));
-    server.reply.setBody("%PDF-1.7 body");
-    server.Start();
+    Server server;
+    dbstep::Packet reply;
+    reply.set("DBSTEP", "DBSTEP");
+    reply.set("OPTION", "LOADFILE");
+    reply.set("RESULT", "ok");
+    reply.set("STATUS", Ansi(L"文档已打开"));
+    reply.setBody("%PDF-1.7 body");
+    server.Answer("/dbstep", 200, Encoded(reply));
     const std::wstring upload = dir + L"\\up.bin", saved = dir + L"\\down.pdf";
     WriteUtf8(upload, "upload bytes");
-    Expect({{L"WebUrl=" + Url(server, L"/dbstep"), L""},
+    Expect({{L"WebUrl=" + Url(server, "/dbstep"), L""},
             {L"INetSetCookieEx(\"sid=42;\")", L""},
             {L"SetMsgByName(\"DBSTEP\", \"DBSTEP\")", L""},
             {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""},
             {L"SetMsgByName(\"USERNAME\", \"张三\")", L""},
             {L"MsgFileLoad(\"" + upload + L"\")", kTrue},
             {L"PostDBPacket(I2:0)", kTrue}});
-    server.Join();
-    EXPECT_NE(std::string::npos, server.requestHead.find("POST /dbstep HTTP/1.1"));
-    EXPECT_NE(std::string::npos, server.requestHead.find("Content-Type: application/x-dbstep"));
-    EXPECT_NE(std::string::npos, server.requestHead.find("Cookie: sid=42;"));
+    const auto request = Only(server);
+    EXPECT_EQ(0u, request.headers.find("POST /dbstep HTTP/1.1"));
+    EXPECT_NE(std::string::npos, request.headers.find("Content-Type: application/x-dbstep"));
+    EXPECT_NE(std::string::npos, request.headers.find("Cookie: sid=42;"));
     dbstep::Packet sent;
-    ASSERT_TRUE(dbstep::decode(server.requestBody, dbstep::Limits{}, sent).ok());
+    ASSERT_TRUE(dbstep::decode(request.body, dbstep::Limits{}, sent).ok());
     ASSERT_EQ(3u, sent.fields.size());
     EXPECT_EQ("OPTION", sent.fields[1].name);
     EXPECT_EQ(Ansi(L"张三"), sent.get("USERNAME")) << "fields travel in the ANSI code page";
@@ -149,16 +91,16 @@ TEST_F(RelayTest, PostsTheFieldsAndBodyAsOnePacketAndKeepsTheReply) {
 }
 
 TEST_F(RelayTest, ErrorReplyFailsThePostButKeepsItsFields) {
-    OneShotServer server;
-    server.reply.set("DBSTEP", "DBSTEP");
-    server.reply.set("RESULT", "ERROR: no document for this RECORDID");
-    server.reply.set("STATUS", "no document for this RECORDID");
-    server.Start();
-    Expect({{L"WebUrl=" + Url(server, L"/"), L""},
+    Server server;
+    dbstep::Packet reply;
+    reply.set("DBSTEP", "DBSTEP");
+    reply.set("RESULT", "ERROR: no document for this RECORDID");
+    reply.set("STATUS", "no document for this RECORDID");
+    server.Answer("/", 200, Encoded(reply));
+    Expect({{L"WebUrl=" + Url(server, "/"), L""},
             {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""},
-            {L"PostDBPacket(I2:0)", kFalse}});
-    server.Join();
-    Expect({{L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"ERROR: no document for this RECORDID\""},
+            {L"PostDBPacket(I2:0)", kFalse},
+            {L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"ERROR: no document for this RECORDID\""},
             {L"MsgFileSave(\"" + dir + L"\\x\")", kFalse},  // an error reply has no body
             {L"ClearMessage", L""},
             {L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"\""}});
@@ -167,8 +109,8 @@ TEST_F(RelayTest, ErrorReplyFailsThePostButKeepsItsFields) {
 TEST_F(RelayTest, NoServerMeansNoSuccessUnlessAResultIsConfigured) {
     std::wstring url;
     {
-        OneShotServer unused;  // bound and closed again: nothing listens there afterwards
-        url = Url(unused, L"/");
+        Server unused;  // bound and closed again: nothing listens there afterwards
+        url = Url(unused, "/");
     }
     Expect({{L"WebUrl=" + url, L""}, {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""}, {L"PostDBPacket(I2:0)", kFalse}});
     ComPtr<IQxStandIn> control;
@@ -199,66 +141,50 @@ protected:
 };
 
 TEST_F(NetTest, NetFileDownloadsTheReplyBody) {
-    OneShotServer server;
-    server.raw = true;
-    server.rawBody = "image bytes";
-    server.Start();
+    Server server;
+    server.Answer("/seal.png", 200, "image bytes");
     const std::wstring path = dir + L"\\seal.png";
     ExpectNet({{L"Reset", L""},
-               {L"Open(0, " + Url(server, L"/seal.png") + L", 0, missing, missing)", kTrue},
-               {L"Transfer", kTrue}});
-    server.Join();
-    EXPECT_EQ(0u, server.requestHead.find("GET /seal.png HTTP/1.1"));
-    ExpectNet({{L"Status", L"VT_I4=200"}, {L"SaveToFile(0, \"" + path + L"\")", kTrue}, {L"Close", kTrue}});
+               {L"Open(0, " + Url(server, "/seal.png") + L", 0, missing, missing)", kTrue},
+               {L"Transfer", kTrue},
+               {L"Status", L"VT_I4=200"},
+               {L"SaveToFile(0, \"" + path + L"\")", kTrue},
+               {L"Close", kTrue}});
+    EXPECT_EQ(0u, Only(server).headers.find("GET /seal.png HTTP/1.1"));
     EXPECT_EQ("image bytes", ReadBytes(path));
 }
 
 TEST_F(NetTest, NetFilePostsAMultipartForm) {
-    OneShotServer server;
-    server.raw = true;
-    server.replyStatus = 404;
-    server.Start();
+    Server server;  // answers 404
     const std::wstring file = dir + L"\\doc.pdf";
     WriteUtf8(file, "FILE-CONTENT");
     ExpectNet({{L"Reset", L""},
                {L"AddFormField(\"FormData\", \"a=1\")", L""},
                {L"AddFormFile(\"FileData\", \"" + file + L"\")", L""},
                {L"SetPost(-1)", L""},
-               {L"Open(0, " + Url(server, L"/upload") + L", 0, missing, missing)", kTrue},
-               {L"Transfer", kTrue}});  // a reply came back, whatever its status
-    server.Join();
-    EXPECT_EQ(0u, server.requestHead.find("POST /upload HTTP/1.1"));
-    EXPECT_NE(std::string::npos, server.requestHead.find("Content-Type: multipart/form-data; boundary="));
+               {L"Open(0, " + Url(server, "/upload") + L", 0, missing, missing)", kTrue},
+               {L"Transfer", kTrue},  // a reply came back, whatever its status
+               {L"Status", L"VT_I4=404"},
+               {L"Close", kFalse}});
+    const auto request = Only(server);
+    EXPECT_EQ(0u, request.headers.find("POST /upload HTTP/1.1"));
+    EXPECT_NE(std::string::npos, request.headers.find("Content-Type: multipart/form-data; boundary="));
     for (const char* part : {"name=\"FormData\"\r\n\r\na=1\r\n", "name=\"FileData\"; filename=\"doc.pdf\"", "FILE-CONTENT"})
-        EXPECT_NE(std::string::npos, server.requestBody.find(part)) << part;
-    ExpectNet({{L"Status", L"VT_I4=404"}, {L"Close", kFalse}});
+        EXPECT_NE(std::string::npos, request.body.find(part)) << part;
 }
 
 TEST_F(NetTest, OpenUrlDownloadsAndOpensTheDocumentOrReportsWhyNot) {
-    {
-        OneShotServer server;
-        server.raw = true;
-        server.rawBody = "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}";
-        server.Start();
-        ExpectWalks(sim.get(), app.get(),
-                    {{L"Documents.OpenURL(" + Url(server, L"/files/remote.ofd?x=1") + L", missing)", L"VT_I4=0"},
-                     {L"Documents.ActiveDocument.DocumentType", L"VT_I4=1"},
-                     {L"Documents.ActiveDocument.FileInfo.Name", L"VT_BSTR=\"remote.ofd\""},
-                     {L"Documents.Close(missing)", L""}});
-    }
-    {
-        OneShotServer missing;
-        missing.raw = true;
-        missing.replyStatus = 404;
-        missing.Start();
-        ExpectWalks(sim.get(), app.get(), {{L"Documents.OpenURL(" + Url(missing, L"/none.pdf") + L", missing)", L"VT_I4=-1"}});
-    }
-    OneShotServer garbage;
-    garbage.raw = true;
-    garbage.rawBody = "%PDF-1.7";
-    garbage.Start();
-    ExpectWalks(sim.get(), app.get(), {{L"Documents.OpenURL(" + Url(garbage, L"/real.pdf") + L", missing)", L"VT_I4=-2"},
-                                       {L"Documents.Count", L"VT_I4=0"}});
+    Server server;
+    server.Answer("/files/remote.ofd?x=1", 200, "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}");
+    server.Answer("/real.pdf", 200, "%PDF-1.7");
+    ExpectWalks(sim.get(), app.get(),
+                {{L"Documents.OpenURL(" + Url(server, "/files/remote.ofd?x=1") + L", missing)", L"VT_I4=0"},
+                 {L"Documents.ActiveDocument.DocumentType", L"VT_I4=1"},
+                 {L"Documents.ActiveDocument.FileInfo.Name", L"VT_BSTR=\"remote.ofd\""},
+                 {L"Documents.Close(missing)", L""},
+                 {L"Documents.OpenURL(" + Url(server, "/none.pdf") + L", missing)", L"VT_I4=-1"},  // 404
+                 {L"Documents.OpenURL(" + Url(server, "/real.pdf") + L", missing)", L"VT_I4=-2"},  // not a document
+                 {L"Documents.Count", L"VT_I4=0"}});
 }
 
 }  // namespace

@@ -28,30 +28,31 @@ DWORD RunRegsvr32(const std::wstring& args) {
 }
 
 void ExpectMachineRegistration(const std::wstring& dllPath) {
-    std::wstring v;
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1", nullptr, v));
-    EXPECT_EQ(v, L"FoliumFun Class");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1\\CLSID", nullptr, v));
-    EXPECT_EQ(v, L"{17C99564-9A70-4DEA-8D68-9D2D8217A0FD}");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun", nullptr, v));
-    EXPECT_EQ(v, L"FoliumFun Class");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun\\CurVer", nullptr, v));
-    EXPECT_EQ(v, L"Veridane.FoliumFun.1");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey, nullptr, v));
-    EXPECT_EQ(v, L"FoliumFun Class");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\ProgID", nullptr, v));
-    EXPECT_EQ(v, L"Veridane.FoliumFun.1");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\VersionIndependentProgID", nullptr, v));
-    EXPECT_EQ(v, L"Veridane.FoliumFun");
+    const std::wstring server = kClsidKey + L"\\InprocServer32";
+    const struct {
+        std::wstring key;
+        const wchar_t* value;
+        std::wstring expected;
+    } values[] = {
+        {L"Veridane.FoliumFun.1", nullptr, L"FoliumFun Class"},
+        {L"Veridane.FoliumFun.1\\CLSID", nullptr, L"{17C99564-9A70-4DEA-8D68-9D2D8217A0FD}"},
+        {L"Veridane.FoliumFun", nullptr, L"FoliumFun Class"},
+        {L"Veridane.FoliumFun\\CurVer", nullptr, L"Veridane.FoliumFun.1"},
+        {kClsidKey, nullptr, L"FoliumFun Class"},
+        {kClsidKey + L"\\ProgID", nullptr, L"Veridane.FoliumFun.1"},
+        {kClsidKey + L"\\VersionIndependentProgID", nullptr, L"Veridane.FoliumFun"},
+        {server, L"ThreadingModel", L"Apartment"},
+        {kClsidKey + L"\\TypeLib", nullptr, L"{D1429C37-4B65-484D-B7C5-B36454D676A2}"},
+        {kClsidKey + L"\\Version", nullptr, L"1.0"},
+    };
+    for (const auto& v : values) {
+        std::wstring text;
+        EXPECT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, v.key, v.value, text) && text == v.expected) << v.key << " " << text;
+    }
+    std::wstring path;
+    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, server, nullptr, path));
+    EXPECT_EQ(lstrcmpiW(path.c_str(), dllPath.c_str()), 0) << "server path";
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey + L"\\Programmable"));
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\InprocServer32", nullptr, v));
-    EXPECT_EQ(lstrcmpiW(v.c_str(), dllPath.c_str()), 0) << "server path";
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\InprocServer32", L"ThreadingModel", v));
-    EXPECT_EQ(v, L"Apartment");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\TypeLib", nullptr, v));
-    EXPECT_EQ(v, L"{D1429C37-4B65-484D-B7C5-B36454D676A2}");
-    ASSERT_TRUE(ReadRegString(HKEY_CLASSES_ROOT, kClsidKey + L"\\Version", nullptr, v));
-    EXPECT_EQ(v, L"1.0");
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
     // The application identifier is offered to the scripts but never written.
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"AppID\\{FF80879B-F307-4A30-8EDE-39A8017D507B}"));
@@ -72,37 +73,25 @@ protected:
     void TearDown() override {
         // Leave the component registered machine-wide for the tests that follow.
         ASSERT_EQ(RunRegsvr32(L""), 0u);
-        RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun.1").c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun.1").c_str());
-        RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun").c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + L"Veridane.FoliumFun").c_str());
-        RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + kClsidKey).c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + kClsidKey).c_str());
+        for (const std::wstring& key : {std::wstring(L"Veridane.FoliumFun.1"), std::wstring(L"Veridane.FoliumFun"), kClsidKey}) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + key).c_str());
+            RegDeleteKeyW(HKEY_CURRENT_USER, (kUserClasses + key).c_str());
+        }
     }
 };
 
-TEST_F(Registration, RegisterWritesTheClassKeysAndTheTypeLibrary) {
+TEST_F(Registration, RegisterWritesTheClassUnregisterRemovesItWholeAndTheThreadLocaleStays) {
     ASSERT_TRUE(dll.registerServer);
+    const LCID before = GetThreadLocale();
     ASSERT_EQ(dll.unregisterServer(), S_OK);
     ASSERT_EQ(dll.registerServer(), S_OK);
     ExpectMachineRegistration(DllPath());
-}
-
-TEST_F(Registration, UnregisterRemovesTheClassButKeepsClsid) {
-    ASSERT_EQ(dll.registerServer(), S_OK);
     // A key of our own below the class goes with it: the class key is removed whole.
     HKEY extra = nullptr;
     ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (kClsidKey + L"\\Extra").c_str(), &extra), ERROR_SUCCESS);
     RegCloseKey(extra);
     ASSERT_EQ(dll.unregisterServer(), S_OK);
     ExpectNoMachineRegistration();
-}
-
-TEST_F(Registration, RegisterKeepsTheThreadLocale) {
-    LCID before = GetThreadLocale();
-    ASSERT_EQ(dll.registerServer(), S_OK);
-    EXPECT_EQ(GetThreadLocale(), before);
-    ASSERT_EQ(dll.unregisterServer(), S_OK);
     EXPECT_EQ(GetThreadLocale(), before);
 }
 
@@ -173,12 +162,9 @@ protected:
     ComponentDll dll;
 };
 
-TEST_F(ClassObject, UnknownClassIsNotAvailable) {
-    ComPtr<IClassFactory> f;
-    EXPECT_EQ(dll.getClassObject(IID_IFoliumFun, IID_IClassFactory, f.put_void()), CLASS_E_CLASSNOTAVAILABLE);
-}
-
 TEST_F(ClassObject, CreateInstanceRules) {
+    ComPtr<IClassFactory> other;
+    EXPECT_EQ(dll.getClassObject(IID_IFoliumFun, IID_IClassFactory, other.put_void()), CLASS_E_CLASSNOTAVAILABLE);
     auto f = dll.Factory();
     ASSERT_TRUE(f);
     EXPECT_EQ(f->CreateInstance(nullptr, IID_IFoliumFun, nullptr), E_POINTER);
@@ -207,13 +193,12 @@ TEST_F(ClassObject, QueryInterfaceTable) {
     EXPECT_EQ(u1.get(), u2.get()) << "one identity";
     ComPtr<ISigilonBarcordCtrl> barcode;
     EXPECT_EQ(fun->QueryInterface(IID_ISigilonBarcordCtrl, barcode.put_void()), S_OK);
-    IUnknown* raw = reinterpret_cast<IUnknown*>(1);
-    EXPECT_EQ(fun->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&raw)), E_NOINTERFACE);
-    EXPECT_EQ(raw, nullptr);
-    raw = reinterpret_cast<IUnknown*>(1);
-    EXPECT_EQ(fun->QueryInterface(DIID__IQxApplicationEvents, reinterpret_cast<void**>(&raw)), E_NOINTERFACE)
-        << "the event sink is not reachable from the object";
-    EXPECT_EQ(raw, nullptr);
+    // The event sink is not reachable from the object.
+    for (const IID& iid : {IID_IClassFactory, DIID__IQxApplicationEvents}) {
+        IUnknown* raw = reinterpret_cast<IUnknown*>(1);
+        EXPECT_EQ(fun->QueryInterface(iid, reinterpret_cast<void**>(&raw)), E_NOINTERFACE);
+        EXPECT_EQ(raw, nullptr);
+    }
 }
 
 TEST_F(ClassObject, ExtensibilityPart) {
@@ -296,27 +281,25 @@ TEST_F(ClassObject, ManyCreateReleaseCyclesLeaveNothingBehind) {
     EXPECT_EQ(dll.canUnloadNow(), S_OK);
 }
 
-TEST(FileVersion, ReadsTheComponentsVersionResource) {
+TEST(FileVersion, ReadsTheComponentsVersionResourceAndNothingFromOtherFiles) {
     CGetFileVersion v;
     ASSERT_TRUE(v.Open(DllPath().c_str()));
     EXPECT_TRUE(v.IsValid());
     EXPECT_EQ(v.FileVersionMS(), 0x00010000u);
     EXPECT_EQ(v.FileVersionLS(), 0x00000001u);
     EXPECT_GE(v.TranslationCount(), 1u);
-}
 
-TEST(FileVersion, FileWithoutVersionResourceGivesNothing) {
     wchar_t dir[MAX_PATH], file[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
     GetTempFileNameW(dir, L"", 0, file);
-    CGetFileVersion v;
-    EXPECT_FALSE(v.Open(file));
-    EXPECT_FALSE(v.IsValid());
-    EXPECT_EQ(v.FileVersionMS(), 0u);
-    EXPECT_EQ(v.FixedInfo().dwSignature, 0u);
-    EXPECT_EQ(v.Translations(), nullptr);
-    EXPECT_EQ(v.TranslationCount(), 0u);
-    EXPECT_FALSE(v.Open(L"C:\\no\\such\\file.dll"));
+    CGetFileVersion none;
+    EXPECT_FALSE(none.Open(file));
+    EXPECT_FALSE(none.IsValid());
+    EXPECT_EQ(none.FileVersionMS(), 0u);
+    EXPECT_EQ(none.FixedInfo().dwSignature, 0u);
+    EXPECT_EQ(none.Translations(), nullptr);
+    EXPECT_EQ(none.TranslationCount(), 0u);
+    EXPECT_FALSE(none.Open(L"C:\\no\\such\\file.dll"));
     DeleteFileW(file);
 }
 

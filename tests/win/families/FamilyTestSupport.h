@@ -5,12 +5,80 @@
 
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Quirex.h"
 #include "TestSupport.h"
+#include "sim/QuirexSimClient.h"
 
 namespace testsupport {
+
+using Lines = std::vector<std::wstring>;
+
+// A text as the simulator's journal quotes it.
+inline std::wstring Quoted(const std::wstring& s) {
+    std::wstring out = L"\"";
+    for (wchar_t c : s) {
+        if (c == L'"' || c == L'\\') out += L'\\';
+        out += c;
+    }
+    return out + L"\"";
+}
+
+inline std::wstring TempFolder() {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return dir;
+}
+
+inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The whole file, or false when it cannot be read.
+inline bool ReadAll(const std::wstring& path, std::string* bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD size = GetFileSize(h, nullptr), got = 0;
+    bytes->assign(size, '\0');
+    bool ok = size == 0 || (ReadFile(h, &(*bytes)[0], size, &got, nullptr) && got == size);
+    CloseHandle(h);
+    return ok;
+}
+
+inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    bool ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(h);
+    return ok;
+}
+
+// What an early-bound call hands back, its HRESULT and out-value compared in one
+// assertion: EXPECT_EQ(Got(fun->FileSize(&n), &n), Want(S_FALSE, 0)). Got reads the
+// value after the call (it takes the address), whatever the argument order.
+struct Outcome {
+    HRESULT hr;
+    std::wstring value;
+    bool operator==(const Outcome& o) const { return hr == o.hr && value == o.value; }
+};
+inline void PrintTo(const Outcome& o, std::ostream* os) {
+    *os << "hr 0x" << std::hex << static_cast<unsigned long>(o.hr) << std::dec << " value \"";
+    for (wchar_t c : o.value) *os << (c < 128 ? static_cast<char>(c) : '?');
+    *os << "\"";
+}
+template <class T>
+Outcome Want(HRESULT hr, T v) {
+    if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(v)};
+    else return {hr, v ? std::wstring(v) : std::wstring(L"(null)")};
+}
+template <class T>
+Outcome Got(HRESULT hr, const T* v) {
+    if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(*v)};
+    else if constexpr (std::is_same_v<T, UniqueBstr>) return {hr, v->get() ? std::wstring(v->c_str()) : L"(null)"};
+    else return {hr, *v ? std::wstring(*v) : std::wstring(L"(null)")};  // a BSTR
+}
 
 class ConnectedComponent : public ::testing::Test {
 protected:
@@ -67,17 +135,15 @@ protected:
     }
 
     // Every annotation of the active document, page by page, as the reader holds them.
-    std::vector<ComPtr<IQxAnnotation>> AnnotationsOnPages() {
+    // Only those of one page (0-based) when onlyPage is given.
+    std::vector<ComPtr<IQxAnnotation>> AnnotationsOnPages(LONG onlyPage = -1) {
         std::vector<ComPtr<IQxAnnotation>> out;
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        ComPtr<IQxDocument> doc;
-        if (docs) docs->get_ActiveDocument(doc.put());
         ComPtr<IQxPages> pages;
-        if (doc) doc->get_Pages(pages.put());
+        if (auto doc = Active()) doc->get_Pages(pages.put());
         LONG pageCount = 0;
         if (pages) pages->get_Count(&pageCount);
         for (LONG p = 0; p < pageCount; ++p) {
+            if (onlyPage >= 0 && p != onlyPage) continue;
             ComPtr<IQxPage> page;
             pages->Item(p, page.put());
             ComPtr<IQxAnnotations> list;
@@ -107,22 +173,68 @@ protected:
         return doc;
     }
 
-    std::vector<std::wstring> JournalLines() {
-        std::vector<std::wstring> out;
-        LONG n = 0;
-        sim->get_JournalCount(&n);
-        for (LONG i = 0; i < n; ++i) {
-            UniqueBstr line;
-            sim->JournalItem(i, line.put());
-            out.push_back(line.c_str());
-        }
+    std::vector<std::wstring> JournalLines() { return quirexsim::Journal(sim.get()); }
+
+    bool Journaled(const std::wstring& fragment) { return JournalIndex(fragment) >= 0; }
+
+    // The journal lines that contain fragment, in order.
+    Lines JournalWith(const std::wstring& fragment) {
+        Lines out;
+        for (auto& l : JournalLines())
+            if (l.find(fragment) != std::wstring::npos) out.push_back(l);
         return out;
     }
 
-    bool Journaled(const std::wstring& fragment) {
-        for (auto& l : JournalLines())
-            if (l.find(fragment) != std::wstring::npos) return true;
-        return false;
+    // Position of the first journal line containing fragment, or -1.
+    long JournalIndex(const std::wstring& fragment) {
+        auto lines = JournalLines();
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(fragment) != std::wstring::npos) return static_cast<long>(i);
+        return -1;
+    }
+
+    std::wstring JournalText() {
+        std::wstring all;
+        for (auto& l : JournalLines()) all += l + L"\n";
+        return all;
+    }
+
+    // Captured Win32 calls (dialogs, message boxes), those of one function when given.
+    Lines CapturedOf(const std::wstring& function = L"") {
+        Lines out;
+        for (auto& l : quirexsim::Captured(sim.get()))
+            if (l.rfind(function, 0) == 0) out.push_back(l);
+        return out;
+    }
+
+    // Points the component's dialog, message-box, clock and user-name imports at the simulator.
+    void CaptureImports() {
+        LONG patched = 0;
+        ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
+        ASSERT_GE(patched, 3);
+    }
+
+    ComPtr<IQxDocument> Active() {
+        ComPtr<IQxDocuments> docs;
+        app->get_Documents(docs.put());
+        ComPtr<IQxDocument> doc;
+        if (docs) docs->get_ActiveDocument(doc.put());
+        return doc;
+    }
+
+    LONG PageCount() {
+        ComPtr<IQxPages> pages;
+        if (auto doc = Active()) doc->get_Pages(pages.put());
+        LONG n = -1;
+        if (pages) pages->get_Count(&n);
+        return n;
+    }
+
+    // The calls a sibling stand-in received ("Member:M:2|VT_I4=1|...").
+    Lines CallsOf(const wchar_t* progId) {
+        ComPtr<IQxStandIn> s;
+        sim->StandIn(UniqueBstr(progId).get(), s.put());
+        return s ? quirexsim::Calls(s.get()) : Lines{};
     }
 
     // Unloads the component's host: members must then fail without reaching a host.
