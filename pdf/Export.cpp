@@ -320,7 +320,7 @@ private:
         if (index < 0 || index >= static_cast<long>(pages.size()))
             throw ExportError("the PDF " + file + " of inserted pages has changed: " + where + " uses page " +
                               std::to_string(index + 1) + " of " + std::to_string(pages.size()));
-        OH bare = pages[index].shallowCopy();
+        OH bare = OH(pages[index]).shallowCopy();
         for (const char* key : {"/Annots", "/Parent", "/StructParents", "/B"}) bare.removeKey(key);
         return pdf_.copyForeignObject(other->makeIndirectObject(bare));
     }
