@@ -256,6 +256,10 @@ private:
         root.replaceKey("/Kids", OH::newArray(out));
         root.replaceKey("/Count", OH::newInteger(static_cast<long long>(out.size())));
         pdf_.updateAllPagesCache();
+        // A deleted page must not live on in the file through what still names it (outline,
+        // links, named destinations, structure): every reference to it now reads null.
+        for (size_t i = 0; i < origPages_.size(); ++i)
+            if (!usedPages_.count(i)) pdf_.replaceObject(origPages_[i].getObjGen(), OH::newNull());
         sum_.pages = static_cast<int>(out.size());
         sum_.pagesDeleted = static_cast<int>(origPages_.size() - usedPages_.size());
     }

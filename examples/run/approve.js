@@ -18,6 +18,6 @@ say("Stamp added (0 = done): " + folium.InsertImage(1, 360, 90, 180, 90, scriptF
 // centre x and y, name, colour, alignment, scale.
 say("Watermark: " + folium.WaterMarkEx(1, 1, "DRAFT \u8349\u7a3f", 25, 48, 45, false, 297, 420, "draft",
                                        "#C00000", 0, 1));
-// The second page (the signature page) is not wanted in this copy.
-say("Second page deleted (0 = done): " + folium.DeletePages(2, 2));
+// Only the first page is wanted in this copy: pages 2 to 3 go (the answer is how many).
+say("Pages deleted: " + folium.DeletePages(2, 3));
 say("Pages now: " + folium.PageCount);

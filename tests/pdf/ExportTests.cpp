@@ -9,6 +9,7 @@
 #include <functional>
 
 #include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
 
 #include "Export.h"
 #include "Import.h"
@@ -179,6 +180,12 @@ TEST_F(Export, TheScriptsWorkReadBackAsAWhole) {
     EXPECT_EQ(annots[2]["rect"], json({300.0, 300.0, 420.0, 380.0}));
     EXPECT_EQ(annots[2]["type"], "Stamp");
     EXPECT_EQ(Field(got, "Seller")["value"], "Wei Wang");
+    // The deleted page is gone from the file, not only from the page tree.
+    QPDF written;
+    written.processFile(Out().c_str());
+    long pageObjects = 0;
+    for (auto& object : written.getAllObjects()) pageObjects += object.isPageObject() ? 1 : 0;
+    EXPECT_EQ(pageObjects, 2);
 
     // The stamp shows where it was put: the page picture differs there (at 72 dpi one
     // pixel is one point; y counts from the top), and not in the heading above.
