@@ -24,6 +24,8 @@ protected:
         LONG patched = 0;
         ASSERT_EQ(S_OK, sim->CaptureImports(UniqueBstr(L"capture_probe.dll").get(), &patched));
         EXPECT_EQ(7, patched);
+        sim->CaptureImports(UniqueBstr(L"NotLoaded.dll").get(), &patched);
+        EXPECT_EQ(-1, patched) << "modules not loaded are not patched";
     }
     std::vector<std::wstring> Captured() { return quirexsim::Captured(sim.get()); }
     void Answer(const wchar_t* fn, const ScopedVariant& v) { sim->SetAnswer(UniqueBstr(fn).get(), *v.get()); }
@@ -119,12 +121,6 @@ TEST_F(CaptureTest, ColourClockAndUserNameTakeTheTestsAnswers) {
     size = 2;
     EXPECT_EQ(FALSE, user(name, &size));
     EXPECT_EQ(4u, size);
-}
-
-TEST_F(CaptureTest, ModulesNotLoadedAreNotPatched) {
-    LONG patched = 0;
-    sim->CaptureImports(UniqueBstr(L"NotLoaded.dll").get(), &patched);
-    EXPECT_EQ(-1, patched);
 }
 
 // ---- signature core stand-in ----------------------------------------------------------------

@@ -456,16 +456,16 @@ TEST_F(SimTest, AdvisedSinkHearsDocumentEventsAndFiredEvents) {
     EXPECT_FALSE(sink.events[0].nullDispatch);
 
     sink.events.clear();
+    const auto missing = ScopedVariant::Missing();
     ScopedVariant r1;
-    ASSERT_EQ(S_OK, sim->FireEvent(1, *ScopedVariant::I4(0).get(), *ScopedVariant::I4(0xF0000001).get(), *ScopedVariant::Missing().get(),
-                                   *ScopedVariant::Missing().get(), r1.Receive()));
+    ASSERT_EQ(S_OK, sim->FireEvent(1, *ScopedVariant::I4(0).get(), *ScopedVariant::I4(0xF0000001).get(), *missing.get(),
+                                   *missing.get(), r1.Receive()));
     ASSERT_EQ(1u, sink.events.size());
     EXPECT_EQ((std::vector<VARTYPE>{VT_UI4, VT_UI4}), sink.events[0].types);
 
     Open(path);
     sink.events.clear();
     ScopedVariant handled;
-    const auto missing = ScopedVariant::Missing();
     ASSERT_EQ(S_OK, sim->FireEvent(3, *missing.get(), *ScopedVariant::I4(0).get(), *ScopedVariant::I4(10 | (20 << 16)).get(),
                                    *missing.get(), handled.Receive()));
     ASSERT_EQ(1u, sink.events.size());

@@ -53,26 +53,9 @@ TEST_F(Dispatch, TypeInfoAndTypeLibraryIdentity) {
     ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_FoliumFun, coclass.put()), S_OK);
 }
 
-TEST_F(Dispatch, EveryNameResolvesToItsDispid) {
-    for (const Member& m : Members()) {
-        DISPID id = 0;
-        LPOLESTR n = const_cast<LPOLESTR>(m.name.c_str());
-        ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id), S_OK) << std::string(m.name.begin(), m.name.end());
-        EXPECT_EQ(id, m.id) << std::string(m.name.begin(), m.name.end());
-        // Names are found ignoring case too, through the type information.
-        std::wstring upper = m.name;
-        CharUpperW(upper.data());
-        n = upper.data();
-        DISPID id2 = 0;
-        ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id2), S_OK);
-        EXPECT_EQ(id2, m.id);
-    }
-    LPOLESTR unknown = const_cast<LPOLESTR>(L"NoSuchMember");
-    DISPID id = 0;
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
-}
-
-TEST_F(Dispatch, TypeInfoDescribesEveryMemberInTableOrder) {
+// Every member of the table, in table order: its name (in any letter case) resolves to its
+// DISPID, and the type information has it in its vtable slot with its kind and parameter types.
+TEST_F(Dispatch, EveryMemberResolvesByNameAndIsDescribedInTableOrder) {
     ComPtr<ITypeInfo> ti;
     ASSERT_EQ(disp->GetTypeInfo(0, 0, ti.put()), S_OK);
     ComPtr<ITypeLib> lib;
@@ -88,27 +71,38 @@ TEST_F(Dispatch, TypeInfoDescribesEveryMemberInTableOrder) {
     }
     const auto& members = Members();
     for (UINT i = 0; i < members.size(); ++i) {
+        const Member& m = members[i];
+        SCOPED_TRACE(std::string(m.name.begin(), m.name.end()));
+        std::wstring upper = m.name;
+        CharUpperW(upper.data());
+        for (const std::wstring& name : {m.name, upper}) {
+            DISPID id = 0;
+            LPOLESTR n = const_cast<LPOLESTR>(name.c_str());
+            ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+            EXPECT_EQ(id, m.id);
+        }
         FUNCDESC* fd = nullptr;
         ASSERT_EQ(vt->GetFuncDesc(i, &fd), S_OK);
-        const Member& m = members[i];
-        std::string label(m.name.begin(), m.name.end());
-        EXPECT_EQ(fd->memid, m.id) << label;
+        EXPECT_EQ(fd->memid, m.id);
         INVOKEKIND expected = m.kind == "get" ? INVOKE_PROPERTYGET : m.kind == "put" ? INVOKE_PROPERTYPUT : INVOKE_FUNC;
-        EXPECT_EQ(fd->invkind, expected) << label;
+        EXPECT_EQ(fd->invkind, expected);
         // Slot order: 7 IDispatch slots come first.
-        EXPECT_EQ(fd->oVft / static_cast<SHORT>(sizeof(void*)), static_cast<SHORT>(7 + i)) << label;
+        EXPECT_EQ(fd->oVft / static_cast<SHORT>(sizeof(void*)), static_cast<SHORT>(7 + i));
         size_t total = m.paramTypes.size() + (m.resultType.empty() ? 0 : 1);
-        ASSERT_EQ(static_cast<size_t>(fd->cParams), total) << label;
+        ASSERT_EQ(static_cast<size_t>(fd->cParams), total);
         for (size_t p = 0; p < m.paramTypes.size(); ++p)
-            EXPECT_EQ(fd->lprgelemdescParam[p].tdesc.vt, VtOf(m.paramTypes[p])) << label << " parameter " << p;
+            EXPECT_EQ(fd->lprgelemdescParam[p].tdesc.vt, VtOf(m.paramTypes[p])) << "parameter " << p;
         if (!m.resultType.empty()) {
             const ELEMDESC& r = fd->lprgelemdescParam[total - 1];
-            EXPECT_EQ(r.tdesc.vt, VT_PTR) << label;
-            EXPECT_EQ(r.tdesc.lptdesc->vt, VtOf(m.resultType)) << label;
-            EXPECT_TRUE(r.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) << label;
+            EXPECT_EQ(r.tdesc.vt, VT_PTR);
+            EXPECT_EQ(r.tdesc.lptdesc->vt, VtOf(m.resultType));
+            EXPECT_TRUE(r.paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
         }
         vt->ReleaseFuncDesc(fd);
     }
+    LPOLESTR unknown = const_cast<LPOLESTR>(L"NoSuchMember");
+    DISPID id = 0;
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
 }
 
 TEST_F(Dispatch, HelpStrings) {

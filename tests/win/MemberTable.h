@@ -2,7 +2,10 @@
 // every member with hostile arguments of every flavour.
 #pragma once
 
+#include <algorithm>
+#include <climits>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,41 +77,52 @@ inline VARTYPE VtOf(const std::string& t) {
     return VT_VARIANT;
 }
 
-// Calls every member with each flavour of hostile argument (missing, empty, null,
-// null string, null object, extreme numbers, long text). Any HRESULT will do: the
-// point is that nothing crashes or hangs. skip names members the caller leaves out.
-inline void SweepEveryMember(IDispatch* disp, const std::vector<std::wstring>& skip = {}) {
-    const VARTYPE flavours[] = {VT_ERROR /*missing*/, VT_EMPTY, VT_NULL, VT_BSTR /*null*/, VT_DISPATCH, VT_R8,
-                                VT_I4 /*extreme*/, VT_BSTR /*long text*/};
-    std::wstring longText(70000, L'字');
+// Calls every member once, each parameter made by arg(v, type, position) from an empty
+// VARIANT (cleared afterwards); answer(member, hr) sees what each call answered. skip
+// names members the caller leaves out.
+inline void CallEveryMember(IDispatch* disp,
+                            const std::function<void(VARIANT&, const std::string&, size_t)>& arg,
+                            const std::vector<std::wstring>& skip = {},
+                            const std::function<void(const Member&, HRESULT)>& answer = {}) {
     for (const Member& m : Members()) {
-        bool skipped = false;
-        for (auto& s : skip) skipped = skipped || s == m.name;
-        if (skipped) continue;
-        size_t n = m.paramTypes.size();
-        for (size_t f = 0; f < sizeof(flavours) / sizeof(flavours[0]); ++f) {
-            std::vector<VARIANT> args(n);
-            for (size_t i = 0; i < n; ++i) {
-                VARIANT& v = args[i];
-                VariantInit(&v);
-                v.vt = flavours[f];
-                switch (f) {
-                    case 0: v.scode = DISP_E_PARAMNOTFOUND; break;
-                    case 3: v.bstrVal = nullptr; break;
-                    case 4: v.pdispVal = nullptr; break;
-                    case 5: v.dblVal = -1e300; break;
-                    case 6: v.lVal = (i % 2) ? INT_MIN : INT_MAX; break;
-                    case 7: v.bstrVal = SysAllocStringLen(longText.data(), static_cast<UINT>(longText.size())); break;
-                    default: break;
-                }
-            }
-            WORD flags = m.kind == "get" ? DISPATCH_PROPERTYGET
-                         : m.kind == "put" ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD;
-            ScopedVariant result;
-            CallByName(disp, m.name.c_str(), flags, args, result.Receive());
-            for (auto& v : args) VariantClear(&v);
+        if (std::find(skip.begin(), skip.end(), m.name) != skip.end()) continue;
+        std::vector<VARIANT> args(m.paramTypes.size());
+        for (size_t i = 0; i < args.size(); ++i) {
+            VariantInit(&args[i]);
+            arg(args[i], m.paramTypes[i], i);
         }
+        WORD flags = m.kind == "get" ? DISPATCH_PROPERTYGET
+                     : m.kind == "put" ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD;
+        ScopedVariant result;
+        HRESULT hr = CallByName(disp, m.name.c_str(), flags, args, result.Receive());
+        for (auto& v : args) VariantClear(&v);
+        if (answer) answer(m, hr);
     }
+}
+
+// One hostile flavour of argument: missing, empty, null, null string, null object,
+// extreme numbers, long text.
+constexpr size_t kHostileFlavours = 8;
+inline void HostileArgument(size_t flavour, VARIANT& v, size_t position) {
+    static const std::wstring longText(70000, L'字');
+    const VARTYPE types[kHostileFlavours] = {VT_ERROR, VT_EMPTY, VT_NULL, VT_BSTR, VT_DISPATCH, VT_R8, VT_I4, VT_BSTR};
+    v.vt = types[flavour % kHostileFlavours];
+    switch (flavour % kHostileFlavours) {
+        case 0: v.scode = DISP_E_PARAMNOTFOUND; break;
+        case 3: v.bstrVal = nullptr; break;
+        case 4: v.pdispVal = nullptr; break;
+        case 5: v.dblVal = -1e300; break;
+        case 6: v.lVal = (position % 2) ? INT_MIN : INT_MAX; break;
+        case 7: v.bstrVal = SysAllocStringLen(longText.data(), static_cast<UINT>(longText.size())); break;
+        default: break;
+    }
+}
+
+// Calls every member with each hostile flavour. Any HRESULT will do: the point is that
+// nothing crashes or hangs.
+inline void SweepEveryMember(IDispatch* disp, const std::vector<std::wstring>& skip = {}) {
+    for (size_t f = 0; f < kHostileFlavours; ++f)
+        CallEveryMember(disp, [&](VARIANT& v, const std::string&, size_t i) { HostileArgument(f, v, i); }, skip);
 }
 
 }  // namespace testsupport

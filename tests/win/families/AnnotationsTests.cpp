@@ -3,30 +3,14 @@
 // handwriting siblings, and the notes, free texts and stamps a page places.
 #include "FamilyTestSupport.h"
 
-#include <wincodec.h>
-
 #include <algorithm>
 #include <climits>
+
+#include "support/win/Image.h"
 
 using namespace testsupport;
 
 namespace {
-
-VARIANT VText(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(s);
-    return v;
-}
-
-VARIANT vtMissing() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ERROR;
-    v.scode = DISP_E_PARAMNOTFOUND;
-    return v;
-}
 
 // Page 1: a stamp by alice, a note by bob, a widget, a seal; page 2 (rotation 90): a
 // note by alice; pages 3 and 4 rotated 180 and 270.
@@ -46,8 +30,16 @@ const char kDocument[] = R"({
   ]
 })";
 
+// The tail every placed annotation ends with: the page and the view redrawn.
+const Lines kRedraw = {L"Document.Window", L"DocWindow.View", L"Page.Update()", L"PageView.Refresh()"};
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 class Annotations : public ConnectedComponent {
 protected:
+    // Reads through the reader's objects without journaling them.
     struct Quiet {
         IQxSimulator* sim;
         explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
@@ -56,42 +48,18 @@ protected:
 
     void SetUp() override {
         ConnectedComponent::SetUp();
-        LONG patched = 0;
-        sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched);
+        CaptureImports();
         sim->SetDefaultAnswer(UniqueBstr(L"GetLocalTime").get(), *ScopedVariant::Bstr(L"2026-03-04 05:06:07").get());
         sim->SetDefaultAnswer(UniqueBstr(L"GetUserNameW").get(), *ScopedVariant::Bstr(L"winuser").get());
     }
-
-    ComPtr<IQxDocument> Active() {
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        ComPtr<IQxDocument> doc;
-        if (docs) docs->get_ActiveDocument(doc.put());
-        return doc;
-    }
-    ComPtr<IQxPage> Page(LONG index) {
-        Quiet q(sim.get());
-        ComPtr<IQxPages> pages;
-        Active()->get_Pages(pages.put());
-        ComPtr<IQxPage> page;
-        pages->Item(index, page.put());
-        return page;
-    }
     ComPtr<IQxAnnotation> Annot(LONG page, LONG index) {
         Quiet q(sim.get());
-        ComPtr<IQxAnnotations> list;
-        Page(page)->get_Annotations(list.put());
-        ComPtr<IQxAnnotation> a;
-        list->Item(index, a.put());
-        return a;
+        auto all = AnnotationsOnPages(page);
+        return index < static_cast<LONG>(all.size()) ? all[index] : nullptr;
     }
     LONG AnnotCount(LONG page) {
         Quiet q(sim.get());
-        ComPtr<IQxAnnotations> list;
-        Page(page)->get_Annotations(list.put());
-        LONG n = 0;
-        list->get_Count(&n);
-        return n;
+        return static_cast<LONG>(AnnotationsOnPages(page).size());
     }
     LONG CurrentPage() {
         Quiet q(sim.get());
@@ -109,46 +77,15 @@ protected:
         app->get_MainFrame(frame.put());
         frame->put_UserName(UniqueBstr(name).get());
     }
-    ComPtr<IQxStandIn> StandIn(const wchar_t* progId) {
+    void Answer(const wchar_t* progId, const wchar_t* member, const ScopedVariant& v) {
         ComPtr<IQxStandIn> s;
         sim->StandIn(UniqueBstr(progId).get(), s.put());
-        return s;
+        s->SetResult(UniqueBstr(member).get(), *v.get());
     }
-    std::vector<std::wstring> Calls(const wchar_t* progId) {
-        std::vector<std::wstring> out;
-        auto s = StandIn(progId);
-        if (!s) return out;
-        LONG n = 0;
-        s->get_CallCount(&n);
-        for (LONG i = 0; i < n; ++i) {
-            UniqueBstr line;
-            s->CallItem(i, line.put());
-            out.push_back(line.c_str());
-        }
-        return out;
-    }
-    // Message boxes shown, as captured.
-    std::vector<std::wstring> Captured() {
-        std::vector<std::wstring> out;
-        LONG n = 0;
-        sim->get_CapturedCount(&n);
-        for (LONG i = 0; i < n; ++i) {
-            UniqueBstr line;
-            sim->CapturedItem(i, line.put());
-            if (std::wstring(line.c_str()).rfind(L"MessageBoxW", 0) == 0) out.push_back(line.c_str());
-        }
-        return out;
-    }
-    // Journal lines that contain fragment, in order.
-    std::vector<std::wstring> Lines(const std::wstring& fragment) {
-        std::vector<std::wstring> out;
-        for (auto& l : JournalLines())
-            if (l.find(fragment) != std::wstring::npos) out.push_back(l);
-        return out;
-    }
+    Lines Boxes() { return CapturedOf(L"MessageBoxW"); }
     // Journal lines of the annotation operations, from the first Annotations.Add on.
-    std::vector<std::wstring> AnnotationLines() {
-        std::vector<std::wstring> out;
+    Lines AnnotationLines() {
+        Lines out;
         bool started = false;
         for (auto& l : JournalLines()) {
             started = started || l.rfind(L"Annotations.Add", 0) == 0;
@@ -166,64 +103,70 @@ protected:
         bar->get_Enabled(&enabled);
         return enabled != 0;
     }
-    std::wstring Value(IQxAnnotation* a, const wchar_t* key) {
-        Quiet q(sim.get());
-        UniqueBstr v;
-        a->GetValue(UniqueBstr(key).get(), v.put());
-        return v.c_str();
+    LONG Veto(const wchar_t* message, IQxAnnotation* a) {
+        LONG handle = -1;
+        EXPECT_EQ(S_OK, sim->FireAnnotationMessage(UniqueBstr(message).get(), a, &handle));
+        return handle;
     }
 };
 
 // ---- rights and the veto of the annotation messages --------------------------------------
 
-struct RightCase {
-    const wchar_t* property;  // null: no right set
-    LONG value;
-    const wchar_t* message;
-    LONG annotation;  // on page 1: 0 alice's stamp, 1 bob's note, 2 the widget
-    LONG veto;
-};
-
-const RightCase kRights[] = {
-    {nullptr, 0, L"Quirex.Annots:OnLButtonDown", 0, 0},
-    {nullptr, 0, L"Quirex.Annots:RButtonDown", 1, 0},
-    {L"AllowMoveAnnot", 0, L"Quirex.Annots:OnLButtonDown", 2, 1},
-    {L"AllowMoveAnnot", 0, L"Quirex.Annots:OnDelKeyDown", 0, 0},
-    {L"ImageAnnotMoveRight", 1, L"Quirex.Annots:OnLButtonDown", 0, 1},
-    {L"ImageAnnotMoveRight", 1, L"Quirex.Annots:OnLButtonDown", 1, 0},
-    {L"ImageAnnotMoveRight", 2, L"Quirex.Annots:OnLButtonDown", 0, 0},  // alice's own stamp
-    {L"CommentTextMoveRight", 2, L"Quirex.Annots:OnLButtonDown", 1, 1},  // bob's note
-    {L"CommentTextMoveRight", 3, L"Quirex.Annots:OnLButtonDown", 1, 0},
-    {L"ImageAnnotDelRight", 1, L"Quirex.Annots:RButtonDown", 0, 1},
-    {L"ImageAnnotDelRight", 2, L"Quirex.Annots:OnDelKeyDown", 0, 0},
-    {L"ImageAnnotDelRight", 1, L"Quirex.Annots:OnLButtonDown", 0, 0},
-    {L"TextCommentRight", 1, L"Quirex.Annots:OnDelKeyDown", 1, 1},
-    {L"TextCommentRight", 3, L"Quirex.Annots:RButtonDown", 1, 1},
-    {L"TextCommentRight", 2, L"Quirex.Annots:RButtonDown", 0, 0},
-    {L"TextCommentRight", 1, L"quirex.annots:ondelkeydown", 1, 0},  // message compared exactly
-    {L"AnnotPopupEditRight", -1, L"Quirex.Annots:LButtonDblClk", 2, 1},
-    {L"AnnotPopupEditRight", 1, L"Quirex.Annots:LButtonDblClk", 0, 0},
-};
-
 TEST_F(Annotations, RightsVetoTheMessagesOfOtherAuthorsAnnotations) {
+    const struct {
+        const wchar_t* property;  // null: no right set
+        LONG value;
+        const wchar_t* message;
+        LONG annotation;  // on page 1: 0 alice's stamp, 1 bob's note, 2 the widget
+        LONG veto;
+    } cases[] = {
+        {nullptr, 0, L"Quirex.Annots:OnLButtonDown", 0, 0},
+        {nullptr, 0, L"Quirex.Annots:RButtonDown", 1, 0},
+        {L"AllowMoveAnnot", 0, L"Quirex.Annots:OnLButtonDown", 2, 1},
+        {L"AllowMoveAnnot", 0, L"Quirex.Annots:OnDelKeyDown", 0, 0},
+        {L"ImageAnnotMoveRight", 1, L"Quirex.Annots:OnLButtonDown", 0, 1},
+        {L"ImageAnnotMoveRight", 1, L"Quirex.Annots:OnLButtonDown", 1, 0},
+        {L"ImageAnnotMoveRight", 2, L"Quirex.Annots:OnLButtonDown", 0, 0},  // alice's own stamp
+        {L"CommentTextMoveRight", 2, L"Quirex.Annots:OnLButtonDown", 1, 1},  // bob's note
+        {L"CommentTextMoveRight", 3, L"Quirex.Annots:OnLButtonDown", 1, 0},
+        {L"ImageAnnotDelRight", 1, L"Quirex.Annots:RButtonDown", 0, 1},
+        {L"ImageAnnotDelRight", 2, L"Quirex.Annots:OnDelKeyDown", 0, 0},
+        {L"ImageAnnotDelRight", 1, L"Quirex.Annots:OnLButtonDown", 0, 0},
+        {L"TextCommentRight", 1, L"Quirex.Annots:OnDelKeyDown", 1, 1},
+        {L"TextCommentRight", 3, L"Quirex.Annots:RButtonDown", 1, 1},
+        {L"TextCommentRight", 2, L"Quirex.Annots:RButtonDown", 0, 0},
+        {L"TextCommentRight", 1, L"quirex.annots:ondelkeydown", 1, 0},  // message compared exactly
+        {L"AnnotPopupEditRight", -1, L"Quirex.Annots:LButtonDblClk", 2, 1},
+        {L"AnnotPopupEditRight", 1, L"Quirex.Annots:LButtonDblClk", 0, 0},
+    };
+    // Before any is set: the defaults.
+    VARIANT_BOOL b = 0;
+    EXPECT_EQ(Got(fun->get_AllowMoveAnnot(&b), &b), Want(S_OK, 1)) << "1, not VARIANT_TRUE";
+    EXPECT_EQ(Got(fun->get_PositionBack(&b), &b), Want(S_OK, VARIANT_TRUE));
+    for (auto get : {&IFoliumFun::get_ImageAnnotDelRight, &IFoliumFun::get_ImageAnnotMoveRight,
+                     &IFoliumFun::get_CommentTextMoveRight, &IFoliumFun::get_TextCommentRight,
+                     &IFoliumFun::get_AnnotPopupEditRight}) {
+        LONG n = 9;
+        EXPECT_EQ(Got((fun.get()->*get)(&n), &n), Want(S_OK, 0));
+    }
     Open(kDocument);
-    CallByName(disp.get(), L"UserName", DISPATCH_PROPERTYPUT, {VText(L"alice")}, nullptr);
-    for (const RightCase& c : kRights) {
+    CallByName(disp.get(), L"UserName", DISPATCH_PROPERTYPUT, {*ScopedVariant::Bstr(L"alice").get()}, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.property ? c.property : L"-") << "=" << c.value << " " << c.message
+                                          << " on annotation " << c.annotation);
         for (const wchar_t* p : {L"ImageAnnotMoveRight", L"CommentTextMoveRight", L"ImageAnnotDelRight",
                                  L"TextCommentRight", L"AnnotPopupEditRight"})
             CallByName(disp.get(), p, DISPATCH_PROPERTYPUT, {VLong(0)}, nullptr);
         CallByName(disp.get(), L"AllowMoveAnnot", DISPATCH_PROPERTYPUT, {VBool(true)}, nullptr);
         if (c.property) {
-            VARIANT v = std::wstring(c.property) == L"AllowMoveAnnot" ? VBool(c.value != 0) : VLong(c.value);
-            ASSERT_EQ(S_OK, CallByName(disp.get(), c.property, DISPATCH_PROPERTYPUT, {v}, nullptr));
+            const bool flag = std::wstring(c.property) == L"AllowMoveAnnot";
+            ASSERT_EQ(S_OK, CallByName(disp.get(), c.property, DISPATCH_PROPERTYPUT,
+                                       {flag ? VBool(c.value != 0) : VLong(c.value)}, nullptr));
             ScopedVariant back;
             CallByName(disp.get(), c.property, DISPATCH_PROPERTYGET, {}, back.get());
-            EXPECT_EQ(c.value, std::wstring(c.property) == L"AllowMoveAnnot" ? back->boolVal : back->lVal);
+            EXPECT_TRUE(flag ? IsBool(*back.get(), c.value != 0) : IsI4(*back.get(), c.value));
         }
-        LONG handle = -1;
-        ASSERT_EQ(S_OK, sim->FireAnnotationMessage(UniqueBstr(c.message).get(), Annot(0, c.annotation).get(), &handle));
-        EXPECT_EQ(c.veto, handle) << (c.property ? c.property : L"-") << "=" << c.value << " " << c.message
-                                  << " on annotation " << c.annotation;
+        EXPECT_EQ(c.veto, Veto(c.message, Annot(0, c.annotation).get()));
     }
 }
 
@@ -234,14 +177,10 @@ TEST_F(Annotations, WithoutUserNameTheWindowsUserOwnsAnnotations) {
         Annot(0, 0)->put_Author(UniqueBstr(L"winuser").get());
     }
     fun->put_ImageAnnotMoveRight(2);
-    LONG handle = -1;
-    sim->FireAnnotationMessage(UniqueBstr(L"Quirex.Annots:OnLButtonDown").get(), Annot(0, 0).get(), &handle);
-    EXPECT_EQ(0, handle) << "own stamp";
-    sim->FireAnnotationMessage(UniqueBstr(L"Quirex.Annots:OnLButtonDown").get(), Annot(1, 0).get(), &handle);
-    EXPECT_EQ(0, handle) << "a note is not a stamp";
+    EXPECT_EQ(0, Veto(L"Quirex.Annots:OnLButtonDown", Annot(0, 0).get())) << "own stamp";
+    EXPECT_EQ(0, Veto(L"Quirex.Annots:OnLButtonDown", Annot(1, 0).get())) << "a note is not a stamp";
     fun->put_CommentTextMoveRight(2);
-    sim->FireAnnotationMessage(UniqueBstr(L"Quirex.Annots:OnLButtonDown").get(), Annot(1, 0).get(), &handle);
-    EXPECT_EQ(1, handle) << "alice's note, user winuser";
+    EXPECT_EQ(1, Veto(L"Quirex.Annots:OnLButtonDown", Annot(1, 0).get())) << "alice's note, user winuser";
 }
 
 TEST_F(Annotations, TextCommentRightLocksTheCommentBarsAndNeverUnlocksThem) {
@@ -255,24 +194,7 @@ TEST_F(Annotations, TextCommentRightLocksTheCommentBarsAndNeverUnlocksThem) {
     EXPECT_EQ(S_OK, fun->put_TextCommentRight(0));
     EXPECT_FALSE(BarEnabled(L"Comments"));
     LONG v = 9;
-    fun->get_TextCommentRight(&v);
-    EXPECT_EQ(0, v);
-}
-
-TEST_F(Annotations, RightsKeepTheirDefaults) {
-    VARIANT_BOOL b = 0;
-    LONG n = 9;
-    fun->get_AllowMoveAnnot(&b);
-    EXPECT_EQ(1, b);
-    fun->get_PositionBack(&b);
-    EXPECT_EQ(VARIANT_TRUE, b);
-    for (auto get : {&IFoliumFun::get_ImageAnnotDelRight, &IFoliumFun::get_ImageAnnotMoveRight,
-                     &IFoliumFun::get_CommentTextMoveRight, &IFoliumFun::get_TextCommentRight,
-                     &IFoliumFun::get_AnnotPopupEditRight}) {
-        n = 9;
-        EXPECT_EQ(S_OK, (fun.get()->*get)(&n));
-        EXPECT_EQ(0, n);
-    }
+    EXPECT_EQ(Got(fun->get_TextCommentRight(&v), &v), Want(S_OK, 0));
 }
 
 // ---- comment window and visibility ------------------------------------------------------------
@@ -280,28 +202,22 @@ TEST_F(Annotations, RightsKeepTheirDefaults) {
 TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInForTheCurrentPage) {
     sim->AddAllStandIns();
     Open(kDocument);
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"CommentWindow").get(), *ScopedVariant::I4(7L).get());
+    Answer(L"Quirex.Annots", L"CommentWindow", ScopedVariant::I4(7));
     LONG result = -5;
-    EXPECT_EQ(S_OK, fun->CommentWindow(1, &result));
-    EXPECT_EQ(-5, result) << "the window is not enabled";
-    EXPECT_TRUE(Calls(L"Quirex.Annots").empty());
-
+    EXPECT_EQ(Got(fun->CommentWindow(1, &result), &result), Want(S_OK, -5)) << "the window is not enabled";
     fun->put_EnabledCommentWindow(VARIANT_TRUE);
     fun->put_AnnotPopupEditRight(-1);
     EXPECT_EQ(S_OK, fun->CommentWindow(1, &result));
-    EXPECT_TRUE(Calls(L"Quirex.Annots").empty()) << "pop-up editing is off";
+    EXPECT_TRUE(CallsOf(L"Quirex.Annots").empty()) << "pop-up editing is off";
 
     fun->put_AnnotPopupEditRight(0);
     fun->put_CurPage(2);
-    EXPECT_EQ(S_OK, fun->CommentWindow(5, &result));
-    EXPECT_EQ(7, result);
-    EXPECT_EQ(std::vector<std::wstring>{L"CommentWindow:M:2|VT_I4=1|VT_I4=1"}, Calls(L"Quirex.Annots"));
-
+    EXPECT_EQ(Got(fun->CommentWindow(5, &result), &result), Want(S_OK, 7));
     // The reader's refresh event re-applies the window as it was last asked for.
-    StandIn(L"Quirex.Annots")->ClearCalls();
     ScopedVariant r;
-    sim->FireEvent(57, *ScopedVariant::Bstr(L"").get(), vtMissing(), vtMissing(), vtMissing(), r.get());
-    EXPECT_EQ(std::vector<std::wstring>{L"CommentWindow:M:2|VT_I4=1|VT_I4=1"}, Calls(L"Quirex.Annots"));
+    auto missing = ScopedVariant::Missing();
+    sim->FireEvent(57, *ScopedVariant::Bstr(L"").get(), *missing.get(), *missing.get(), *missing.get(), r.get());
+    EXPECT_EQ(Lines(2, L"CommentWindow:M:2|VT_I4=1|VT_I4=1"), CallsOf(L"Quirex.Annots"));
 }
 
 TEST_F(Annotations, CommentVisibleHidesAllButSealsAndWidgetsAfterClosingTheWindow) {
@@ -309,53 +225,45 @@ TEST_F(Annotations, CommentVisibleHidesAllButSealsAndWidgetsAfterClosingTheWindo
     Open(kDocument);
     fun->put_EnabledCommentWindow(VARIANT_TRUE);
     LONG result = -5;
-    EXPECT_EQ(S_OK, fun->CommentVisible(0, &result));
-    EXPECT_EQ(0, result);  // the stand-in's empty answer
-    EXPECT_EQ((std::vector<std::wstring>{L"CommentWindow:M:2|VT_I4=0|VT_I4=0", L"CommentWindow:M:2|VT_I4=0|VT_I4=0"}),
-              Calls(L"Quirex.Annots"));
-    auto visible = [&](LONG page, LONG index) {
+    EXPECT_EQ(Got(fun->CommentVisible(0, &result), &result), Want(S_OK, 0));  // the stand-in's empty answer
+    EXPECT_EQ(Lines(2, L"CommentWindow:M:2|VT_I4=0|VT_I4=0"), CallsOf(L"Quirex.Annots"));
+    auto visible = [&] {
         Quiet q(sim.get());
-        VARIANT_BOOL v = 0;
-        Annot(page, index)->get_Visible(&v);
-        return v != 0;
+        std::wstring out;
+        for (LONG page : {0, 1})
+            for (auto& a : AnnotationsOnPages(page)) {
+                VARIANT_BOOL v = 0;
+                a->get_Visible(&v);
+                out += v ? L'1' : L'0';
+            }
+        return out;
     };
-    EXPECT_FALSE(visible(0, 0));
-    EXPECT_FALSE(visible(0, 1));
-    EXPECT_TRUE(visible(0, 2)) << "widget";
-    EXPECT_TRUE(visible(0, 3)) << "seal, any case";
-    EXPECT_FALSE(visible(1, 0));
-    EXPECT_EQ(4u, Lines(L"Page.Update()").size());
-    EXPECT_EQ(1u, Lines(L"PageView.Refresh()").size());
-
+    EXPECT_EQ(L"00110", visible()) << "the widget and the seal (any case) stay";
+    EXPECT_EQ(4u, JournalWith(L"Page.Update()").size());
+    EXPECT_EQ(1u, JournalWith(L"PageView.Refresh()").size());
     fun->CommentVisible(1, &result);
-    EXPECT_TRUE(visible(0, 0));
-    EXPECT_TRUE(visible(1, 0));
+    EXPECT_EQ(L"11111", visible());
 }
 
 // ---- finding annotations by identifier ----------------------------------------------------------
 
 TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
-    LONG r = 5;
-    EXPECT_EQ(S_FALSE, fun->GoToAnnot(UniqueBstr(L"P-1").get(), &r));
-    EXPECT_EQ(-1, r);
-    EXPECT_EQ(S_FALSE, fun->GoToTextComment(UniqueBstr(L"P-1").get(), &r));
-    EXPECT_EQ(1, r);
-
+    auto go = [&](bool text, const wchar_t* id) {
+        LONG r = 5;
+        return Got(text ? fun->GoToTextComment(UniqueBstr(id).get(), &r) : fun->GoToAnnot(UniqueBstr(id).get(), &r), &r);
+    };
+    EXPECT_EQ(go(false, L"P-1"), Want(S_FALSE, -1));
+    EXPECT_EQ(go(true, L"P-1"), Want(S_FALSE, 1));
     Open(kDocument);
     fun->put_CurPage(3);
-    EXPECT_EQ(S_OK, fun->GoToTextComment(UniqueBstr(L"p-1").get(), &r));
-    EXPECT_EQ(0, r);
+    EXPECT_EQ(go(true, L"p-1"), Want(S_OK, 0));
     EXPECT_EQ(2, CurrentPage()) << "only the note's TextID matches";
-    EXPECT_EQ(S_OK, fun->GoToAnnot(UniqueBstr(L"p-1").get(), &r));
-    EXPECT_EQ(0, r);
-    EXPECT_EQ(1, CurrentPage()) << "the stamp's PostilID comes first";
     sim->ClearJournal();
-    fun->GoToAnnot(UniqueBstr(L"P-1").get(), &r);
-    EXPECT_EQ(1u, Lines(L"Annotation.GoTo()").size()) << "the search stops at the first match";
-    EXPECT_EQ(S_OK, fun->GoToAnnot(UniqueBstr(L"t-abc").get(), &r));
-    EXPECT_EQ(0, r);
-    EXPECT_EQ(S_OK, fun->GoToAnnot(UniqueBstr(L"T-Ab").get(), &r));
-    EXPECT_EQ(1, r);
+    EXPECT_EQ(go(false, L"p-1"), Want(S_OK, 0));
+    EXPECT_EQ(1, CurrentPage()) << "the stamp's PostilID comes first";
+    EXPECT_EQ(1u, JournalWith(L"Annotation.GoTo()").size()) << "the search stops at the first match";
+    EXPECT_EQ(go(false, L"t-abc"), Want(S_OK, 0));
+    EXPECT_EQ(go(false, L"T-Ab"), Want(S_OK, 1));
 }
 
 // ---- pen, handwriting and the siblings -------------------------------------------------------------
@@ -363,107 +271,89 @@ TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
 TEST_F(Annotations, PenColourFromTheDialogOrBlackWhenCancelled) {
     sim->AddAllStandIns();
     Open(kDocument);
-    StandIn(L"Veridane.Inkpad")->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant::I4(3L).get());
+    Answer(L"Veridane.Inkpad", L"SetOption", ScopedVariant::I4(3));
     sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant::I4(0x00336699L).get());
     LONG r = -1;
-    EXPECT_EQ(S_OK, fun->SetPostilPenColor(&r));
-    EXPECT_EQ(3, r);
+    EXPECT_EQ(Got(fun->SetPostilPenColor(&r), &r), Want(S_OK, 3));
     sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant::I4(-1L).get());
     fun->SetPostilPenColor(&r);
     EXPECT_EQ(S_OK, fun->SetPostilPenWidth(4, &r));
-    EXPECT_EQ((std::vector<std::wstring>{L"SetOption:M:2|VT_I4=1|VT_UI4=3368601", L"SetOption:M:2|VT_I4=1|VT_UI4=0",
-                                         L"SetOption:M:2|VT_I4=2|VT_I4=4"}),
-              Calls(L"Veridane.Inkpad"));
-    EXPECT_EQ(2u, Lines(L"ChooseColorW(").size());
+    EXPECT_EQ((Lines{L"SetOption:M:2|VT_I4=1|VT_UI4=3368601", L"SetOption:M:2|VT_I4=1|VT_UI4=0",
+                     L"SetOption:M:2|VT_I4=2|VT_I4=4"}),
+              CallsOf(L"Veridane.Inkpad"));
+    EXPECT_EQ(2u, CapturedOf(L"ChooseColorW(").size());
 }
 
 TEST_F(Annotations, SiblingCallsCarryTheContractsTypesAndResults) {
     sim->AddAllStandIns();
     Open(kDocument);
-    StandIn(L"Veridane.Folium2015")->SetResult(UniqueBstr(L"ShowSignDlg").get(), *ScopedVariant::I4(1L).get());
-    StandIn(L"Veridane.Folium2015")->SetResult(UniqueBstr(L"SetFieldByName").get(), *ScopedVariant::I4(6L).get());
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"BuildStampModelImage").get(), *ScopedVariant::Bstr(L"img").get());
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"BuildStampModelTool").get(), *ScopedVariant::I4(8L).get());
-    StandIn(L"Quirex.Annots")->SetResult(UniqueBstr(L"AddFreeTextCallout").get(), *ScopedVariant::I4(9L).get());
-    StandIn(L"Veridane.Inkpad")->SetResult(UniqueBstr(L"ImportImageAnnot").get(), *ScopedVariant::I4(10L).get());
+    Answer(L"Veridane.Folium2015", L"ShowSignDlg", ScopedVariant::I4(1));
+    Answer(L"Veridane.Folium2015", L"SetFieldByName", ScopedVariant::I4(6));
+    Answer(L"Quirex.Annots", L"BuildStampModelImage", ScopedVariant::Bstr(L"img"));
+    Answer(L"Quirex.Annots", L"BuildStampModelTool", ScopedVariant::I4(8));
+    Answer(L"Quirex.Annots", L"AddFreeTextCallout", ScopedVariant::I4(9));
+    Answer(L"Veridane.Inkpad", L"ImportImageAnnot", ScopedVariant::I4(10));
     LONG r = -1;
-    fun->HandWriter(2, &r);
-    EXPECT_EQ(0, r) << "a result of 1 reads as 0";
-    fun->HandWriter(1, &r);
-    EXPECT_EQ(0, r) << "CreateHandWrite's empty result";
-    fun->ShowHandWriteTab(UniqueBstr(L"1,2").get(), &r);
-    EXPECT_EQ(6, r);
-    fun->BuildStampModelTool(UniqueBstr(L"p").get(), VARIANT_TRUE, &r);
-    EXPECT_EQ(8, r);
-    BSTR image = nullptr;
-    fun->BuildStampModelImage(UniqueBstr(L"q").get(), VARIANT_FALSE, &image);
-    EXPECT_STREQ(L"img", image);
-    SysFreeString(image);
-    fun->AddFreeTextCallout(&r);
-    EXPECT_EQ(9, r);
-    fun->InsertImageByString(2, 30, 40, UniqueBstr(L"c").get(), UniqueBstr(L"m").get(), UniqueBstr(L"u").get(),
-                             UniqueBstr(L"id").get(), UniqueBstr(L"pic").get(), 1.5f, 2.5f, UniqueBstr(L"x").get(), &r);
-    EXPECT_EQ(10, r);
+    EXPECT_EQ(Got(fun->HandWriter(2, &r), &r), Want(S_OK, 0)) << "a result of 1 reads as 0";
+    EXPECT_EQ(Got(fun->HandWriter(1, &r), &r), Want(S_OK, 0)) << "CreateHandWrite's empty result";
+    EXPECT_EQ(Got(fun->ShowHandWriteTab(UniqueBstr(L"1,2").get(), &r), &r), Want(S_OK, 6));
+    EXPECT_EQ(Got(fun->BuildStampModelTool(UniqueBstr(L"p").get(), VARIANT_TRUE, &r), &r), Want(S_OK, 8));
+    UniqueBstr image;
+    EXPECT_EQ(Got(fun->BuildStampModelImage(UniqueBstr(L"q").get(), VARIANT_FALSE, image.put()), &image),
+              Want(S_OK, L"img"));
+    EXPECT_EQ(Got(fun->AddFreeTextCallout(&r), &r), Want(S_OK, 9));
+    EXPECT_EQ(Got(fun->InsertImageByString(2, 30, 40, UniqueBstr(L"c").get(), UniqueBstr(L"m").get(),
+                                           UniqueBstr(L"u").get(), UniqueBstr(L"id").get(), UniqueBstr(L"pic").get(),
+                                           1.5f, 2.5f, UniqueBstr(L"x").get(), &r),
+                  &r),
+              Want(S_OK, 10));
     fun->put_AnnotStampType(UniqueBstr(L"合同章").get());
     fun->put_AnnotStampType(nullptr);
     fun->put_AnnotInfo(UniqueBstr(L"{}").get());
-    EXPECT_EQ((std::vector<std::wstring>{L"ShowSignDlg:M:1|VT_I4=3", L"SetFieldByName:M:2|VT_BSTR=\"VD_HideHandWriteType\"|VT_BSTR=\"1,2\""}),
-              Calls(L"Veridane.Folium2015"));
-    EXPECT_EQ((std::vector<std::wstring>{L"BuildStampModelTool:M:2|VT_BSTR=\"p\"|VT_I2=-1",
-                                         L"BuildStampModelImage:M:2|VT_BSTR=\"q\"|VT_I2=0", L"AddFreeTextCallout:M:0",
-                                         L"AnnotStampType:P:1|VT_BSTR=\"合同章\""}),
-              Calls(L"Quirex.Annots"));
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"CreateHandWrite:M:0",
-                  L"ImportImageAnnot:M:14|VT_I4=12|VT_BSTR=\"Stamp\"|VT_BSTR=\"\"|VT_BSTR=\"\"|VT_BSTR=\"c\"|VT_BSTR=\"m\"|"
-                  L"VT_I4=2|VT_BSTR=\"u\"|VT_R4=2.5|VT_R4=1.5|VT_BSTR=\"pic\"|VT_I4=30|VT_I4=40|VT_BSTR=\"id\"",
-                  L"AnnotStampType:P:1|VT_BSTR=\"合同章\"", L"AnnotInfo:P:1|VT_BSTR=\"{}\""}),
-              Calls(L"Veridane.Inkpad"));
-    BSTR text = nullptr;
-    fun->get_AnnotStampType(&text);
-    EXPECT_STREQ(L"合同章", text) << "a null type changes nothing";
-    SysFreeString(text);
+    EXPECT_EQ((Lines{L"ShowSignDlg:M:1|VT_I4=3", L"SetFieldByName:M:2|VT_BSTR=\"VD_HideHandWriteType\"|VT_BSTR=\"1,2\""}),
+              CallsOf(L"Veridane.Folium2015"));
+    EXPECT_EQ((Lines{L"BuildStampModelTool:M:2|VT_BSTR=\"p\"|VT_I2=-1", L"BuildStampModelImage:M:2|VT_BSTR=\"q\"|VT_I2=0",
+                     L"AddFreeTextCallout:M:0", L"AnnotStampType:P:1|VT_BSTR=\"合同章\""}),
+              CallsOf(L"Quirex.Annots"));
+    EXPECT_EQ((Lines{L"CreateHandWrite:M:0",
+                     L"ImportImageAnnot:M:14|VT_I4=12|VT_BSTR=\"Stamp\"|VT_BSTR=\"\"|VT_BSTR=\"\"|VT_BSTR=\"c\"|"
+                     L"VT_BSTR=\"m\"|VT_I4=2|VT_BSTR=\"u\"|VT_R4=2.5|VT_R4=1.5|VT_BSTR=\"pic\"|VT_I4=30|VT_I4=40|"
+                     L"VT_BSTR=\"id\"",
+                     L"AnnotStampType:P:1|VT_BSTR=\"合同章\"", L"AnnotInfo:P:1|VT_BSTR=\"{}\""}),
+              CallsOf(L"Veridane.Inkpad"));
+    UniqueBstr type;
+    EXPECT_EQ(Got(fun->get_AnnotStampType(type.put()), &type), Want(S_OK, L"合同章")) << "a null type changes nothing";
 }
 
 TEST_F(Annotations, WithoutSiblingsOrDocumentOutParametersKeepTheirDefaults) {
     LONG r = 42;
-    EXPECT_EQ(S_FALSE, fun->HandWriter(1, &r));
-    EXPECT_EQ(1, r);
+    EXPECT_EQ(Got(fun->HandWriter(1, &r), &r), Want(S_FALSE, 1));
     EXPECT_EQ(S_FALSE, fun->SetPostilPenWidth(3, &r));
-    BSTR image = nullptr;
-    EXPECT_EQ(S_FALSE, fun->BuildStampModelImage(nullptr, 0, &image));
-    EXPECT_STREQ(L"", image);
-    SysFreeString(image);
+    UniqueBstr image;
+    EXPECT_EQ(Got(fun->BuildStampModelImage(nullptr, 0, image.put()), &image), Want(S_FALSE, L""));
     for (const wchar_t* id : {L"Veridane.Folium2015", L"Veridane.Inkpad", L"Quirex.Annots"})
         sim->RemoveAddIn(UniqueBstr(id).get());
     Open(kDocument);
     r = 42;
-    EXPECT_EQ(S_OK, fun->SetPostilPenWidth(3, &r));
-    EXPECT_EQ(42, r);
-    EXPECT_EQ(S_OK, fun->AddFreeTextCallout(&r));
-    EXPECT_EQ(42, r);
-    EXPECT_EQ(S_OK, fun->ShowHandWriteTab(nullptr, &r));
-    EXPECT_EQ(0, r);
-    EXPECT_EQ(S_OK, fun->InsertImageByString(1, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr, &r));
-    EXPECT_EQ(0, r);
+    EXPECT_EQ(Got(fun->SetPostilPenWidth(3, &r), &r), Want(S_OK, 42));
+    EXPECT_EQ(Got(fun->AddFreeTextCallout(&r), &r), Want(S_OK, 42));
+    EXPECT_EQ(Got(fun->ShowHandWriteTab(nullptr, &r), &r), Want(S_OK, 0));
+    EXPECT_EQ(Got(fun->InsertImageByString(1, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr, &r), &r),
+              Want(S_OK, 0));
     VARIANT_BOOL b = 0;
-    EXPECT_EQ(S_OK, fun->CancelPostil(&b));
-    EXPECT_EQ(VARIANT_TRUE, b);
+    EXPECT_EQ(Got(fun->CancelPostil(&b), &b), Want(S_OK, VARIANT_TRUE));
     EXPECT_TRUE(Journaled(L"Tool.Activate()"));
 }
 
 TEST_F(Annotations, HandWriterButtonOfTheCommentBar) {
     VARIANT_BOOL b = 0;
-    fun->get_EnableHandWriter(&b);
-    EXPECT_EQ(VARIANT_TRUE, b);
+    EXPECT_EQ(Got(fun->get_EnableHandWriter(&b), &b), Want(S_OK, VARIANT_TRUE));
     EXPECT_EQ(S_OK, fun->put_EnableHandWriter(VARIANT_FALSE));
-    EXPECT_EQ((std::vector<std::wstring>{L"Button.SetEnabled(0)", L"Button.SetEnabled(0)"}), Lines(L"SetEnabled("));
-    fun->get_EnableHandWriter(&b);
-    EXPECT_EQ(VARIANT_FALSE, b);
+    EXPECT_EQ(Lines(2, L"Button.SetEnabled(0)"), JournalWith(L"SetEnabled("));
+    EXPECT_EQ(Got(fun->get_EnableHandWriter(&b), &b), Want(S_OK, VARIANT_FALSE));
     LONG removed = 0;
     sim->RemoveCommandBar(UniqueBstr(L"Comments").get(), &removed);
-    fun->get_EnableHandWriter(&b);
-    EXPECT_EQ(VARIANT_TRUE, b) << "no comment bar";
+    EXPECT_EQ(Got(fun->get_EnableHandWriter(&b), &b), Want(S_OK, VARIANT_TRUE)) << "no comment bar";
 }
 
 // ---- notes and free text ------------------------------------------------------------------------
@@ -476,111 +366,98 @@ TEST_F(Annotations, NoteIconFollowsThePageRotation) {
     for (LONG page = 1; page <= 4; ++page) {
         sim->ClearJournal();
         LONG r = -1;
-        ASSERT_EQ(S_OK, fun->AddComment(page, 10, 20, UniqueBstr(L"note").get(), &r));
-        EXPECT_EQ(0, r);
-        EXPECT_EQ(std::vector<std::wstring>{expected[page - 1]}, Lines(L"SetRect"));
+        EXPECT_EQ(Got(fun->AddComment(page, 10, 20, UniqueBstr(L"note").get(), &r), &r), Want(S_OK, 0));
+        EXPECT_EQ(Lines{expected[page - 1]}, JournalWith(L"SetRect"));
     }
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"Annotations.Add(0)", L"Page.Rotation", L"Annotation.SetRect(-8, 0, 10, 20)", L"Annotation.Flags=28",
-                  L"Annotation.Popup", L"Popup.Open=-1", L"Popup.Title=\"Comment\"", L"Annotation.BlendMode=\"Multiply\"",
-                  L"Annotation.Color=65535", L"Annotation.Contents=\"note\"", L"Annotation.Author=\"reader\"",
-                  L"Annotation.SetValue(\"TextID\", \"20260304050607\")", L"Annotation.Commit()",
-                  L"Annotation.UpdateAppearance()", L"Document.Window", L"DocWindow.View", L"Page.Update()",
-                  L"PageView.Refresh()"}),
+    EXPECT_EQ((Lines{L"Annotations.Add(0)", L"Page.Rotation", L"Annotation.SetRect(-8, 0, 10, 20)",
+                     L"Annotation.Flags=28", L"Annotation.Popup", L"Popup.Open=-1", L"Popup.Title=\"Comment\"",
+                     L"Annotation.BlendMode=\"Multiply\"", L"Annotation.Color=65535", L"Annotation.Contents=\"note\"",
+                     L"Annotation.Author=\"reader\"", L"Annotation.SetValue(\"TextID\", \"20260304050607\")",
+                     L"Annotation.Commit()", L"Annotation.UpdateAppearance()", L"Document.Window", L"DocWindow.View",
+                     L"Page.Update()", L"PageView.Refresh()"}),
               AnnotationLines());
 }
 
 TEST_F(Annotations, NotesRefuseMissingPagesAndDocuments) {
     LONG r = 5;
-    EXPECT_EQ(S_FALSE, fun->AddComment(1, 0, 0, nullptr, &r));
-    EXPECT_EQ(1, r);
+    EXPECT_EQ(Got(fun->AddComment(1, 0, 0, nullptr, &r), &r), Want(S_FALSE, 1));
     Open(kDocument);
     for (LONG page : {0L, 5L, -1L, LONG_MIN, LONG_MAX}) {
         r = 5;
-        EXPECT_EQ(S_FALSE, fun->AddComment(page, 0, 0, nullptr, &r));
-        EXPECT_EQ(1, r);
+        EXPECT_EQ(Got(fun->AddComment(page, 0, 0, nullptr, &r), &r), Want(S_FALSE, 1));
         EXPECT_EQ(S_FALSE, fun->InsertText(page, 0, 0, nullptr, 9, &r));
         EXPECT_EQ(S_FALSE, fun->InsertImageExt(page, 0, 0, 1, 1, nullptr, 0, 1, 0, &r));
         EXPECT_EQ(S_FALSE, fun->AddCommentExt(page, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &r));
     }
-    EXPECT_TRUE(Lines(L"Annotations.Add").empty());
+    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
     EXPECT_EQ(S_OK, fun->AddComment(1, LONG_MAX, LONG_MIN, nullptr, &r)) << "coordinates at the limits";
 }
 
 TEST_F(Annotations, CommentExtKeepsGivenTimesAndIdentifiersButTheReadersAuthor) {
     Open(kDocument);
     fun->put_PositionBack(VARIANT_FALSE);
-    struct Case {
-        const wchar_t* ctime;
-        const wchar_t* stored;
-    } cases[] = {{L"2021-05-06 10:20:30", L"D:20210506102030+08'00'"},
-                 {L"D:20210506102030+08'00'", L"D:20210506102030+08'00'"},
-                 {L"2021-05-06", L"20210506"}};
-    for (const Case& c : cases) {
+    const struct {
+        const wchar_t *ctime, *stored, *textId;
+    } cases[] = {{L"2021-05-06 10:20:30", L"D:20210506102030+08'00'", L"T9"},
+                 {L"D:20210506102030+08'00'", L"D:20210506102030+08'00'", L"T9"},
+                 {L"2021-05-06", L"20210506", L""}};
+    for (const auto& c : cases) {
         sim->ClearJournal();
         LONG r = -1;
-        ASSERT_EQ(S_OK, fun->AddCommentExt(3, 1.25f, 2.5f, UniqueBstr(L"t").get(), UniqueBstr(c.ctime).get(),
-                                           UniqueBstr(L"m").get(), UniqueBstr(L"somebody").get(), UniqueBstr(L"U7").get(),
-                                           UniqueBstr(&c == &cases[2] ? L"" : L"T9").get(), &r));
-        EXPECT_EQ(0, r);
-        std::vector<std::wstring> expected = {L"Annotations.Add(0)", L"Page.Rotation",
-                                              L"Annotation.SetRect(1.25, 2.5, 21.25, 20.5)", L"Annotation.Flags=28",
-                                              L"Annotation.Color=65535", L"Annotation.Contents=\"t\"",
-                                              L"Annotation.SetValue(\"CreationDate\", \"" + std::wstring(c.stored) + L"\")"};
-        if (&c != &cases[2]) expected.push_back(L"Annotation.SetValue(\"TextID\", \"T9\")");
-        for (const wchar_t* tail :
-             {L"Annotation.SetValue(\"UserID\", \"U7\")", L"Annotation.Author=\"winuser\"", L"Annotation.Popup",
-              L"Popup.Open=-1", L"Popup.Title=\"Comment\"", L"Annotation.Commit()", L"Annotation.UpdateAppearance()",
-              L"Document.Window", L"DocWindow.View", L"Page.Update()", L"PageView.Refresh()"})
-            expected.push_back(tail);
-        EXPECT_EQ(expected, AnnotationLines()) << c.ctime;
+        EXPECT_EQ(Got(fun->AddCommentExt(3, 1.25f, 2.5f, UniqueBstr(L"t").get(), UniqueBstr(c.ctime).get(),
+                                         UniqueBstr(L"m").get(), UniqueBstr(L"somebody").get(),
+                                         UniqueBstr(L"U7").get(), UniqueBstr(c.textId).get(), &r),
+                      &r),
+                  Want(S_OK, 0));
+        Lines expected = {L"Annotations.Add(0)", L"Page.Rotation", L"Annotation.SetRect(1.25, 2.5, 21.25, 20.5)",
+                          L"Annotation.Flags=28", L"Annotation.Color=65535", L"Annotation.Contents=\"t\"",
+                          L"Annotation.SetValue(\"CreationDate\", \"" + std::wstring(c.stored) + L"\")"};
+        if (*c.textId) expected.push_back(L"Annotation.SetValue(\"TextID\", \"T9\")");
+        EXPECT_EQ((expected + Lines{L"Annotation.SetValue(\"UserID\", \"U7\")", L"Annotation.Author=\"winuser\"",
+                                    L"Annotation.Popup", L"Popup.Open=-1", L"Popup.Title=\"Comment\"",
+                                    L"Annotation.Commit()", L"Annotation.UpdateAppearance()"} + kRedraw),
+                  AnnotationLines())
+            << c.ctime;
     }
 }
 
 TEST_F(Annotations, FreeTextBoxesStylesAndColours) {
     Open(kDocument);
     LONG r = -1;
-    ASSERT_EQ(S_OK, fun->InsertText(1, 50, 60, UniqueBstr(L"typed").get(), 14, &r));
-    EXPECT_EQ(0, r);
-    EXPECT_EQ((std::vector<std::wstring>{L"Annotations.Add(2)", L"Annotation.TextStyle", L"Annotation.Contents=\"typed\"",
-                                         L"Annotation.SetRect(50, 60, 170, -60)", L"Annotation.BlendMode=\"Multiply\"",
-                                         L"TextStyle.Color=0", L"TextStyle.FontSize=14", L"TextStyle.SecondOption=0",
-                                         L"TextStyle.Intent=\"FreeTextTypewriter\"", L"Annotation.Author=\"winuser\"",
-                                         L"Annotation.Commit()", L"Document.Window", L"DocWindow.View", L"Page.Update()",
-                                         L"PageView.Refresh()"}),
+    EXPECT_EQ(Got(fun->InsertText(1, 50, 60, UniqueBstr(L"typed").get(), 14, &r), &r), Want(S_OK, 0));
+    EXPECT_EQ((Lines{L"Annotations.Add(2)", L"Annotation.TextStyle", L"Annotation.Contents=\"typed\"",
+                     L"Annotation.SetRect(50, 60, 170, -60)", L"Annotation.BlendMode=\"Multiply\"", L"TextStyle.Color=0",
+                     L"TextStyle.FontSize=14", L"TextStyle.SecondOption=0", L"TextStyle.Intent=\"FreeTextTypewriter\"",
+                     L"Annotation.Author=\"winuser\"", L"Annotation.Commit()"} +
+               kRedraw),
               AnnotationLines());
-    struct Case {
+    const struct {
         const wchar_t* colour;
         float w, h;
-        const wchar_t* rect;
-        const wchar_t* colourLine;
+        const wchar_t *rect, *colourLine;
     } cases[] = {{L"#FF8000", 96, 0, L"Annotation.SetRect(50, 60, 122, 150)", L"TextStyle.Color=33023"},
                  {L"#0a0B0c", 200, 48, L"Annotation.SetRect(50, 60, 200, 96)", L"TextStyle.Color=789258"},
                  {L"red", 0, 0, L"Annotation.SetRect(50, 60, 140, 150)", L"TextStyle.Color=0"},
                  {L"#12", 0, 0, L"Annotation.SetRect(50, 60, 140, 150)", L"TextStyle.Color=18"}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         sim->ClearJournal();
         ASSERT_EQ(S_OK, fun->InsertTextEx(1, 50, 60, UniqueBstr(L"x").get(), 9, UniqueBstr(c.colour).get(),
                                           UniqueBstr(L"宋体").get(), c.w, c.h, &r));
-        EXPECT_EQ(std::vector<std::wstring>{c.rect}, Lines(L"SetRect")) << c.colour;
-        EXPECT_EQ(std::vector<std::wstring>{c.colourLine}, Lines(L"TextStyle.Color")) << c.colour;
-        EXPECT_TRUE(Journaled(L"TextStyle.FontName=\"宋体\""));
+        EXPECT_EQ((Lines{c.rect, c.colourLine, L"TextStyle.FontName=\"宋体\""}),
+                  JournalWith(L"SetRect") + JournalWith(L"TextStyle.Color") + JournalWith(L"FontName"))
+            << c.colour;
     }
 }
 
 TEST_F(Annotations, TextPostilInfoListsTextNotesUnescaped) {
-    BSTR text = nullptr;
-    EXPECT_EQ(S_OK, fun->GetTextPostilInfo(&text));
-    EXPECT_STREQ(L"", text);
-    SysFreeString(text);
+    UniqueBstr text;
+    EXPECT_EQ(Got(fun->GetTextPostilInfo(text.put()), &text), Want(S_OK, L""));
     Open(kDocument);
-    fun->GetTextPostilInfo(&text);
-    EXPECT_STREQ(L"<Comment><UserName>bob</UserName><UserID></UserID><CreationDate>D:20260105093000</CreationDate>"
-                 L"<Contents>say \"hi\" <b></Contents></Comment>\r\n"
-                 L"<Comment><UserName>alice</UserName><UserID></UserID><CreationDate>D:20260106</CreationDate>"
-                 L"<Contents>second</Contents></Comment>\r\n",
-                 text);
-    SysFreeString(text);
+    EXPECT_EQ(Got(fun->GetTextPostilInfo(text.put()), &text),
+              Want(S_OK, L"<Comment><UserName>bob</UserName><UserID></UserID><CreationDate>D:20260105093000"
+                         L"</CreationDate><Contents>say \"hi\" <b></Contents></Comment>\r\n"
+                         L"<Comment><UserName>alice</UserName><UserID></UserID><CreationDate>D:20260106</CreationDate>"
+                         L"<Contents>second</Contents></Comment>\r\n"));
 }
 
 // ---- image stamps from a file or an address -------------------------------------------------------
@@ -588,22 +465,19 @@ TEST_F(Annotations, TextPostilInfoListsTextNotesUnescaped) {
 TEST_F(Annotations, InsertImageNeedsAFileOrAnAddress) {
     Open(kDocument);
     LONG r = -1;
-    EXPECT_EQ(S_OK, fun->InsertImage(1, 1, 2, 3, 4, UniqueBstr(L"C:\\no\\such.png").get(), &r));
-    EXPECT_EQ(1, r);
-    EXPECT_EQ(std::vector<std::wstring>{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"}, Captured());
-    EXPECT_TRUE(Lines(L"Annotations.Add").empty());
-
+    EXPECT_EQ(Got(fun->InsertImage(1, 1, 2, 3, 4, UniqueBstr(L"C:\\no\\such.png").get(), &r), &r), Want(S_OK, 1));
+    EXPECT_EQ(Boxes(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
+    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
     fun->put_AnnotStampType(UniqueBstr(L"T").get());
     sim->ClearJournal();
-    EXPECT_EQ(S_OK, fun->InsertImage(2, 10, 20, 30, 40, UniqueBstr(L"see https://host/a.png").get(), &r));
-    EXPECT_EQ(0, r);
-    EXPECT_EQ((std::vector<std::wstring>{L"Annotations.Add(12)", L"Annotation.SetRect(10, 20, 40, 60)",
-                                         L"Annotation.BlendMode=\"Multiply\"", L"Annotation.Color=65535",
-                                         L"Annotation.Author=\"winuser\"",
-                                         L"Annotation.SetValue(\"AnnotInfo\", \"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"T\\\"}\")",
-                                         L"Annotation.SetImage(\"see https://host/a.png\")", L"Annotation.ImageRotation=90",
-                                         L"Annotation.Commit()", L"Document.Window", L"DocWindow.View", L"Page.Update()",
-                                         L"PageView.Refresh()"}),
+    EXPECT_EQ(Got(fun->InsertImage(2, 10, 20, 30, 40, UniqueBstr(L"see https://host/a.png").get(), &r), &r),
+              Want(S_OK, 0));
+    EXPECT_EQ((Lines{L"Annotations.Add(12)", L"Annotation.SetRect(10, 20, 40, 60)", L"Annotation.BlendMode=\"Multiply\"",
+                     L"Annotation.Color=65535", L"Annotation.Author=\"winuser\"",
+                     L"Annotation.SetValue(\"AnnotInfo\", \"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"T\\\"}\")",
+                     L"Annotation.SetImage(\"see https://host/a.png\")", L"Annotation.ImageRotation=90",
+                     L"Annotation.Commit()"} +
+               kRedraw),
               AnnotationLines());
 }
 
@@ -611,28 +485,26 @@ TEST_F(Annotations, InsertImageExtUsesSinglePrecisionAndItsOwnBlending) {
     Open(kDocument);
     fun->put_AnnotInfo(UniqueBstr(L"given").get());
     LONG r = -7;
-    ASSERT_EQ(S_OK, fun->InsertImageExt(1, 0.1f, 0.2f, 0.3f, 1e8f, UniqueBstr(L"http://h/i.png").get(), VARIANT_FALSE,
-                                        0.5f, -45.9f, &r));
-    EXPECT_EQ(0, r);
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"Annotations.Add(12)", L"Annotation.SetRect(0.1000000015, 0.200000003, 0.400000006, 100000000)",
-                  L"Annotation.BlendMode=\"Multiply\"", L"Annotation.Color=-2130706688", L"Annotation.Author=\"winuser\"",
-                  L"Annotation.SetValue(\"AnnotInfo\", \"given\")", L"Annotation.SetImage(\"http://h/i.png\")",
-                  L"Annotation.Opacity=0.5", L"Annotation.ImageRotation=-45", L"Annotation.ImageFlag=1",
-                  L"Annotation.Commit()", L"Document.Window", L"DocWindow.View", L"Page.Update()", L"PageView.Refresh()"}),
+    EXPECT_EQ(Got(fun->InsertImageExt(1, 0.1f, 0.2f, 0.3f, 1e8f, UniqueBstr(L"http://h/i.png").get(), VARIANT_FALSE,
+                                      0.5f, -45.9f, &r),
+                  &r),
+              Want(S_OK, 0));
+    EXPECT_EQ((Lines{L"Annotations.Add(12)", L"Annotation.SetRect(0.1000000015, 0.200000003, 0.400000006, 100000000)",
+                     L"Annotation.BlendMode=\"Multiply\"", L"Annotation.Color=-2130706688",
+                     L"Annotation.Author=\"winuser\"", L"Annotation.SetValue(\"AnnotInfo\", \"given\")",
+                     L"Annotation.SetImage(\"http://h/i.png\")", L"Annotation.Opacity=0.5",
+                     L"Annotation.ImageRotation=-45", L"Annotation.ImageFlag=1", L"Annotation.Commit()"} +
+               kRedraw),
               AnnotationLines());
     sim->ClearJournal();
-    fun->InsertImageExt(1, 0, 0, 1, 1, UniqueBstr(L"C:\\missing.png").get(), VARIANT_TRUE, 1, 0, &r);
-    EXPECT_EQ(-1, r) << "the reader's answer for an unreadable file";
-    EXPECT_TRUE(Lines(L"BlendMode").empty());
-    EXPECT_TRUE(Captured().empty()) << "no message";
+    EXPECT_EQ(Got(fun->InsertImageExt(1, 0, 0, 1, 1, UniqueBstr(L"C:\\missing.png").get(), VARIANT_TRUE, 1, 0, &r), &r),
+              Want(S_OK, -1))
+        << "the reader's answer for an unreadable file";
+    EXPECT_TRUE(JournalWith(L"BlendMode").empty());
+    EXPECT_TRUE(Boxes().empty()) << "no message";
 }
 
-}  // namespace
-
 // ---- image stamps at resolved positions --------------------------------------------------------
-
-namespace {
 
 // Page 1: "alpha" at x 100..125 and 155..180, glyphs y 700..710; page 2: "alpha" at
 // x 300..350, y 400..420; page 3: no text.
@@ -642,19 +514,15 @@ const char kTextDocument[] = R"({"pages": [
   {}
 ]})";
 
-struct PositionCase {
-    const wchar_t* text;
-    LONG mode, first, last;
-    std::vector<std::wstring> rects;  // the SetRect arguments of each stamp, in order
-};
-
-}  // namespace
-
 TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
     Open(kTextDocument);
     // Width and height 96 give whole sides of 190 page units: 95 on each side of the point.
-    const PositionCase cases[] = {
-        {L"100*200", 1, 1, 3, {L"5, 105, 195, 295", L"5, 105, 195, 295", L"5, 105, 195, 295"}},
+    const struct {
+        const wchar_t* text;
+        LONG mode, first, last;
+        Lines rects;  // the SetRect arguments of each stamp, in order
+    } cases[] = {
+        {L"100*200", 1, 1, 3, Lines(3, L"5, 105, 195, 295")},
         {L"10.9*-20.5x", 2, 2, 2, {L"-85, -115, 105, 75"}},
         {L" 7* 8", 1, 3, 3, {L"-88, -87, 102, 103"}},
         {L"100", 1, 1, 3, {}},
@@ -670,177 +538,100 @@ TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
         {L"omega", 4, 1, 3, {}},
         {L"alpha", 1, 1, 1, {}},
     };
-    for (const PositionCase& c : cases) {
+    for (const auto& c : cases) {
         sim->ClearJournal();
         LONG r = -9;
-        ASSERT_EQ(S_OK, fun->InsertImageByPosition(UniqueBstr(c.text).get(), c.mode, c.first, c.last, 96, 96,
-                                                   UniqueBstr(L"http://h/s.png").get(), 0, &r));
-        EXPECT_EQ(0, r) << c.text;
-        std::vector<std::wstring> rects;
-        for (auto& l : Lines(L"Annotation.SetRect(")) rects.push_back(l.substr(19, l.size() - 20));
+        EXPECT_EQ(Got(fun->InsertImageByPosition(UniqueBstr(c.text).get(), c.mode, c.first, c.last, 96, 96,
+                                                 UniqueBstr(L"http://h/s.png").get(), 0, &r),
+                      &r),
+                  Want(S_OK, 0))
+            << c.text;
+        Lines rects;
+        for (auto& l : JournalWith(L"Annotation.SetRect(")) rects.push_back(l.substr(19, l.size() - 20));
         EXPECT_EQ(c.rects, rects) << c.text << " mode " << c.mode;
-        EXPECT_EQ(c.rects.size(), Lines(L"Annotation.Commit()").size());
+        EXPECT_EQ(c.rects.size(), JournalWith(L"Annotation.Commit()").size());
     }
 }
 
 TEST_F(Annotations, PositionedStampsCheckRangeSourceAndStopAtARefusedImage) {
     LONG r = -9;
-    EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(UniqueBstr(L"1*1").get(), 1, 1, 1, 1, 1, nullptr, 0, &r));
+    UniqueBstr one(L"1*1"), url(L"http://h/s.png"), missing(L"C:\\no\\such.png");
+    EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(one.get(), 1, 1, 1, 1, 1, nullptr, 0, &r));
     Open(kTextDocument);
     const LONG ranges[][2] = {{0, 1}, {1, 0}, {1, 4}, {3, 2}, {-5, 2}, {LONG_MIN, LONG_MAX}};
     for (auto& range : ranges) {
-        EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(UniqueBstr(L"1*1").get(), 1, range[0], range[1], 1, 1,
-                                                      UniqueBstr(L"http://h/s.png").get(), 0, &r));
-        EXPECT_EQ(S_FALSE, fun->InsertImageByPositionExt(UniqueBstr(L"1*1").get(), 1, range[0], range[1], 1, 1,
-                                                         UniqueBstr(L"http://h/s.png").get(), 0, 1, &r));
+        EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(one.get(), 1, range[0], range[1], 1, 1, url.get(), 0, &r));
+        EXPECT_EQ(S_FALSE, fun->InsertImageByPositionExt(one.get(), 1, range[0], range[1], 1, 1, url.get(), 0, 1, &r));
     }
     EXPECT_EQ(-9, r);
-    EXPECT_TRUE(Captured().empty());
-
-    EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(UniqueBstr(L"1*1").get(), 1, 1, 1, 1, 1,
-                                                  UniqueBstr(L"C:\\no\\such.png").get(), 0, &r));
-    EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(UniqueBstr(L"1*1").get(), 1, 1, 1, 1, 1,
-                                                  UniqueBstr(L"C:\\no\\such.png").get(), 1, &r));
-    EXPECT_EQ((std::vector<std::wstring>{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)",
-                                         L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)"}),
-              Captured());
-    EXPECT_TRUE(Lines(L"Annotations.Add").empty());
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(one.get(), 1, 1, 1, 1, 1, missing.get(), 0, &r));
+    EXPECT_EQ(S_FALSE, fun->InsertImageByPosition(one.get(), 1, 1, 1, 1, 1, missing.get(), 1, &r));
+    EXPECT_EQ((Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)",
+                     L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)"}),
+              Boxes());
+    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
 
     // A download that fails leaves no picture: the first stamp refuses it and the loop ends.
     sim->ClearJournal();
-    EXPECT_EQ(S_OK, fun->InsertImageByPosition(UniqueBstr(L"1*1").get(), 1, 1, 3, 1, 1,
-                                               UniqueBstr(L"http://127.0.0.1:1/s.png").get(), 1, &r));
-    EXPECT_EQ(-1, r);
-    EXPECT_EQ(std::vector<std::wstring>{L"Annotation.SetImage(\"\")"}, Lines(L"SetImage"));
-    EXPECT_TRUE(Lines(L"Annotation.Commit").empty());
-    EXPECT_FALSE(Lines(L"NetFile.Open").empty());
-    EXPECT_EQ(1u, Lines(L"PageView.Refresh()").size());
+    EXPECT_EQ(Got(fun->InsertImageByPosition(one.get(), 1, 1, 3, 1, 1, UniqueBstr(L"http://127.0.0.1:1/s.png").get(),
+                                             1, &r),
+                  &r),
+              Want(S_OK, -1));
+    EXPECT_EQ(Lines{L"Annotation.SetImage(\"\")"}, JournalWith(L"SetImage"));
+    EXPECT_TRUE(JournalWith(L"Annotation.Commit").empty());
+    EXPECT_FALSE(JournalWith(L"NetFile.Open").empty());
+    EXPECT_EQ(1u, JournalWith(L"PageView.Refresh()").size());
 }
 
 TEST_F(Annotations, PositionedStampExtKeepsFractionsAndSetsOpacity) {
     Open(kTextDocument);
     fun->put_PositionBack(VARIANT_FALSE);
     LONG r = -9;
-    ASSERT_EQ(S_OK, fun->InsertImageByPositionExt(UniqueBstr(L"100*200").get(), 1, 2, 2, 96, 10,
-                                                  UniqueBstr(L"http://h/s.png").get(), 0, 0.25f, &r));
-    EXPECT_EQ(0, r);
+    EXPECT_EQ(Got(fun->InsertImageByPositionExt(UniqueBstr(L"100*200").get(), 1, 2, 2, 96, 10,
+                                                UniqueBstr(L"http://h/s.png").get(), 0, 0.25f, &r),
+                  &r),
+              Want(S_OK, 0));
     // 96 -> 190.5 units wide, 10 -> 19.84375 high.
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"Annotations.Add(12)", L"Annotation.SetRect(4.75, 190.078126, 195.25, 209.921874)",
-                  L"Annotation.Color=65535", L"Annotation.Opacity=0.25", L"Annotation.Author=\"winuser\"",
-                  L"Annotation.SetValue(\"AnnotInfo\", \"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"\\\"}\")",
-                  L"Annotation.SetImage(\"http://h/s.png\")", L"Annotation.Commit()", L"Page.Update()",
-                  L"Document.Window", L"DocWindow.View", L"PageView.Refresh()"}),
+    EXPECT_EQ((Lines{L"Annotations.Add(12)", L"Annotation.SetRect(4.75, 190.078126, 195.25, 209.921874)",
+                     L"Annotation.Color=65535", L"Annotation.Opacity=0.25", L"Annotation.Author=\"winuser\"",
+                     L"Annotation.SetValue(\"AnnotInfo\", \"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"\\\"}\")",
+                     L"Annotation.SetImage(\"http://h/s.png\")", L"Annotation.Commit()", L"Page.Update()",
+                     L"Document.Window", L"DocWindow.View", L"PageView.Refresh()"}),
               AnnotationLines());
 }
 
 // ---- the stamp placed by the user's click ----------------------------------------------------
 
-namespace {
-
-ComPtr<IWICImagingFactory> Wic() {
-    ComPtr<IWICImagingFactory> f;
-    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory, f.put_void());
-    return f;
-}
-
-// A PNG of the given size filled with one BGRA colour.
-std::vector<BYTE> MakePng(UINT w, UINT h, DWORD bgra, double dpi = 96) {
-    auto f = Wic();
-    std::vector<DWORD> pixels(static_cast<size_t>(w) * h, bgra);
-    ComPtr<IWICBitmap> bitmap;
-    f->CreateBitmapFromMemory(w, h, GUID_WICPixelFormat32bppBGRA, w * 4, w * h * 4,
-                              reinterpret_cast<BYTE*>(pixels.data()), bitmap.put());
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
-    ComPtr<IWICBitmapEncoder> encoder;
-    f->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put());
-    encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
-    ComPtr<IWICBitmapFrameEncode> frame;
-    encoder->CreateNewFrame(frame.put(), nullptr);
-    frame->Initialize(nullptr);
-    frame->SetSize(w, h);
-    frame->SetResolution(dpi, dpi);
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    frame->SetPixelFormat(&format);
-    frame->WriteSource(bitmap.get(), nullptr);
-    frame->Commit();
-    encoder->Commit();
-    STATSTG stat = {};
-    stream->Stat(&stat, STATFLAG_NONAME);
-    std::vector<BYTE> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
-    LARGE_INTEGER zero = {};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    ULONG read = 0;
-    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-    return bytes;
-}
-
-std::wstring Base64(const std::vector<BYTE>& bytes) {
-    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::wstring text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const unsigned n = bytes[i] << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) |
-                           (i + 2 < bytes.size() ? bytes[i + 2] : 0);
-        text += table[n >> 18 & 63];
-        text += table[n >> 12 & 63];
-        text += i + 1 < bytes.size() ? table[n >> 6 & 63] : '=';
-        text += i + 2 < bytes.size() ? table[n & 63] : '=';
-    }
-    return text;
-}
-
-struct Pixels {
-    UINT w = 0, h = 0;
-    std::vector<DWORD> bgra;
-    DWORD at(UINT x, UINT y) const { return bgra[static_cast<size_t>(y) * w + x]; }
-};
-
-Pixels Decode(const std::wstring& path) {
-    Pixels p;
-    auto f = Wic();
-    ComPtr<IWICBitmapDecoder> decoder;
-    if (FAILED(f->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                            decoder.put())))
-        return p;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    decoder->GetFrame(0, frame.put());
-    ComPtr<IWICFormatConverter> converter;
-    f->CreateFormatConverter(converter.put());
-    converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0,
-                          WICBitmapPaletteTypeCustom);
-    converter->GetSize(&p.w, &p.h);
-    p.bgra.resize(static_cast<size_t>(p.w) * p.h);
-    converter->CopyPixels(nullptr, p.w * 4, p.w * p.h * 4, reinterpret_cast<BYTE*>(p.bgra.data()));
-    return p;
-}
-
-// The point of a view event: client x in the low 16 bits, y in the next 16.
-VARIANT ClientPoint(int x, int y) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_UI8;
-    v.ullVal = (static_cast<ULONGLONG>(static_cast<USHORT>(y)) << 16) | static_cast<USHORT>(x);
-    return v;
-}
-
 const char kPlainDocument[] = R"({"pages": [{"width": 600, "height": 800}, {"width": 600, "height": 800}]})";
 
-}  // namespace
+// A PNG of the given size filled with one colour, as base64 text.
+std::wstring PngText(UINT w, UINT h, uint32_t bgra) {
+    std::vector<BYTE> png;
+    folium::Image::FromPixels(w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, bgra))
+        .Encode(folium::ImageFormat::Png, png);
+    return SystemBase64(std::string(png.begin(), png.end()));
+}
 
 class StampPlacement : public Annotations {
 protected:
-    std::wstring stampText = Base64(MakePng(120, 60, 0xFFFFFFFF));
+    std::wstring stampText = PngText(120, 60, 0xFFFFFFFF);
 
-    ScopedVariant Fire(LONG dispid, VARIANT point) {
+    // A view event at client point (x, y): x in the low 16 bits, y in the next 16.
+    VARIANT_BOOL Fire(LONG dispid, int x, int y) {
         ScopedVariant r;
-        VARIANT view = vtMissing(), wParam = VLong(0), handled = vtMissing();
-        EXPECT_EQ(S_OK, sim->FireEvent(dispid, view, wParam, point, handled, r.get()));
-        return r;
+        VARIANT point;
+        VariantInit(&point);
+        point.vt = VT_UI8;
+        point.ullVal = (static_cast<ULONGLONG>(static_cast<USHORT>(y)) << 16) | static_cast<USHORT>(x);
+        auto missing = ScopedVariant::Missing();
+        EXPECT_EQ(S_OK, sim->FireEvent(dispid, *missing.get(), VLong(0), point, *missing.get(), r.get()));
+        return r.type() == VT_BOOL ? r->boolVal : 5;
     }
-    LONG Prepare(const wchar_t* captions) {
+    LONG Prepare(const wchar_t* captions, const wchar_t* picture = nullptr) {
         LONG r = -9;
-        EXPECT_EQ(S_OK, fun->AddImageAnnotByString(UniqueBstr(captions).get(), UniqueBstr(stampText.c_str()).get(), &r));
+        EXPECT_EQ(S_OK, fun->AddImageAnnotByString(captions ? UniqueBstr(captions).get() : nullptr,
+                                                   UniqueBstr(picture ? picture : stampText.c_str()).get(), &r));
         return r;
     }
 };
@@ -849,31 +640,32 @@ TEST_F(StampPlacement, PendingStampFollowsTheMouseAndLandsOnceWhereClicked) {
     Open(kPlainDocument);
     SetReaderUser(L"reader");
     ASSERT_EQ(0, Prepare(L"一|二"));
-    auto cursors = Lines(L"Cursors");
+    auto cursors = JournalWith(L"Cursors");
     ASSERT_EQ(3u, cursors.size());
     EXPECT_EQ(L"Cursors.Begin()", cursors[1]);
     EXPECT_EQ(0u, cursors[2].find(L"Cursors.AddImage(bytes["));
     EXPECT_NE(std::wstring::npos, cursors[2].find(L"], 16777215)")) << "white is the cursor's transparent colour";
 
-    EXPECT_EQ(VARIANT_TRUE, Fire(7, ClientPoint(5, 5))->boolVal) << "the move is handled";
-    EXPECT_EQ(1u, Lines(L"PageView.SetCursor(1)").size());
-
-    Fire(3, ClientPoint(700, 10));  // right of the page: nothing yet
+    EXPECT_EQ(VARIANT_TRUE, Fire(7, 5, 5)) << "the move is handled";
+    EXPECT_EQ(1u, JournalWith(L"PageView.SetCursor(1)").size());
+    Fire(3, 700, 10);  // right of the page: nothing yet
     EXPECT_EQ(0, AnnotCount(0));
-    EXPECT_TRUE(Lines(L"Cursors.Remove").empty());
+    EXPECT_TRUE(JournalWith(L"Cursors.Remove").empty());
 
     sim->ClearJournal();
-    EXPECT_EQ(VARIANT_FALSE, Fire(3, ClientPoint(150, 300))->boolVal);
+    EXPECT_EQ(VARIANT_FALSE, Fire(3, 150, 300));
     ASSERT_EQ(1, AnnotCount(0));
-    EXPECT_EQ(std::vector<std::wstring>{L"Cursors.Remove(1)"}, Lines(L"Cursors.Remove"));
+    EXPECT_EQ(Lines{L"Cursors.Remove(1)"}, JournalWith(L"Cursors.Remove"));
     auto stamp = Annot(0, 0);
     double left = 0, top = 0, width = 0, height = 0;
+    UniqueBstr info;
     {
         Quiet q(sim.get());
         stamp->get_Left(&left);
         stamp->get_Top(&top);
         stamp->get_Width(&width);
         stamp->get_Height(&height);
+        stamp->GetValue(UniqueBstr(L"AnnotInfo").get(), info.put());
     }
     // The click at client (150, 300) is page point (150, 500): the stamp is centred there,
     // its size the picture's pixels at 72 / 96.
@@ -881,41 +673,32 @@ TEST_F(StampPlacement, PendingStampFollowsTheMouseAndLandsOnceWhereClicked) {
     EXPECT_DOUBLE_EQ(500, top - height / 2);
     EXPECT_DOUBLE_EQ(45, height);
     EXPECT_GT(width, 90) << "widened by the date caption";
-    EXPECT_EQ(L"{\"author\":\"reader\",\"customType\":\"\"}", Value(stamp.get(), L"AnnotInfo"));
-    EXPECT_EQ(1u, Lines(L"Annotation.SetImage(bytes[").size());
-
-    Fire(3, ClientPoint(150, 300));
+    EXPECT_STREQ(L"{\"author\":\"reader\",\"customType\":\"\"}", info.c_str());
+    EXPECT_EQ(1u, JournalWith(L"Annotation.SetImage(bytes[").size());
+    Fire(3, 150, 300);
     EXPECT_EQ(1, AnnotCount(0)) << "a second click places nothing";
 }
 
 TEST_F(StampPlacement, RightClickCancelsThePendingStamp) {
     Open(kPlainDocument);
     ASSERT_EQ(0, Prepare(L"x"));
-    Fire(5, ClientPoint(10, 10));
-    Fire(3, ClientPoint(150, 300));
+    Fire(5, 10, 10);
+    Fire(3, 150, 300);
     EXPECT_EQ(0, AnnotCount(0));
-    EXPECT_EQ(VARIANT_FALSE, Fire(7, ClientPoint(5, 5))->boolVal) << "no cursor any more";
+    EXPECT_EQ(VARIANT_FALSE, Fire(7, 5, 5)) << "no cursor any more";
 }
 
 TEST_F(StampPlacement, NothingPendsWithoutTextPictureOrPdfDocument) {
-    LONG r = -9;
-    EXPECT_EQ(S_OK, fun->AddImageAnnotByString(UniqueBstr(L"a").get(), UniqueBstr(stampText.c_str()).get(), &r));
-    EXPECT_EQ(1, r) << "no document";
+    EXPECT_EQ(1, Prepare(L"a")) << "no document";
     Open(kPlainDocument);
-    const std::wstring notAPicture = Base64(std::vector<BYTE>(64, 'x'));
-    const wchar_t* pictures[] = {L"", L"!!!!", notAPicture.c_str()};
-    for (const wchar_t* picture : pictures) {
-        EXPECT_EQ(S_OK, fun->AddImageAnnotByString(UniqueBstr(L"a").get(), UniqueBstr(picture).get(), &r));
-        EXPECT_EQ(1, r) << picture;
-    }
-    EXPECT_EQ(S_OK, fun->AddImageAnnotByString(nullptr, UniqueBstr(stampText.c_str()).get(), &r));
-    EXPECT_EQ(1, r);
+    const std::wstring notAPicture = SystemBase64(std::string(64, 'x'));
+    for (const wchar_t* picture : {L"", L"!!!!", notAPicture.c_str()}) EXPECT_EQ(1, Prepare(L"a", picture)) << picture;
+    EXPECT_EQ(1, Prepare(nullptr));
     Open(R"({"type": "OFD", "pages": [{}]})");
-    EXPECT_EQ(S_OK, fun->AddImageAnnotByString(UniqueBstr(L"a").get(), UniqueBstr(stampText.c_str()).get(), &r));
-    EXPECT_EQ(1, r);
-    EXPECT_TRUE(Lines(L"Cursors").empty());
-    Fire(3, ClientPoint(10, 10));
-    EXPECT_TRUE(Lines(L"Annotations.Add").empty());
+    EXPECT_EQ(1, Prepare(L"a"));
+    EXPECT_TRUE(JournalWith(L"Cursors").empty());
+    Fire(3, 10, 10);
+    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
 }
 
 TEST_F(StampPlacement, CaptionsAreRenderedIntoTheStampWithItsBackgroundTransparent) {
@@ -933,28 +716,27 @@ TEST_F(StampPlacement, CaptionsAreRenderedIntoTheStampWithItsBackgroundTranspare
     }
     Open(kPlainDocument);
     ASSERT_EQ(0, Prepare(L"一"));
-    Fire(3, ClientPoint(300, 400));
+    Fire(3, 300, 400);
     ASSERT_EQ(1, AnnotCount(0));
-    wchar_t dir[MAX_PATH], file[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    GetTempFileNameW(dir, L"st", 0, file);
+    wchar_t file[MAX_PATH];
+    GetTempFileNameW(TempFolder().c_str(), L"st", 0, file);
     tempFiles.push_back(file);
     {
         Quiet q(sim.get());
         UniqueBstr size;
         Annot(0, 0)->ExportImage(UniqueBstr(file).get(), size.put());
     }
-    const Pixels p = Decode(file);
-    ASSERT_GT(p.w, 120u) << "widened for the date";
-    ASSERT_EQ(60u, p.h);
-    EXPECT_EQ(0u, p.at(0, 0) >> 24) << "the white background is transparent";
-    EXPECT_EQ(0u, p.at(60, 2) >> 24);
+    const auto p = folium::Image::LoadFile(file);
+    ASSERT_GT(p.Width(), 120u) << "widened for the date";
+    ASSERT_EQ(60u, p.Height());
+    EXPECT_EQ(0u, p.Pixel(0, 0) >> 24) << "the white background is transparent";
+    EXPECT_EQ(0u, p.Pixel(60, 2) >> 24);
     // The caption "一" in red: one horizontal stroke, much wider than high (a missing
     // glyph would be a box); the date in black to the right of the picture.
-    UINT minX = p.w, maxX = 0, minY = p.h, maxY = 0, dark = 0;
-    for (UINT y = 0; y < p.h; ++y)
-        for (UINT x = 0; x < p.w; ++x) {
-            const DWORD c = p.at(x, y);
+    UINT minX = p.Width(), maxX = 0, minY = p.Height(), maxY = 0, dark = 0;
+    for (UINT y = 0; y < p.Height(); ++y)
+        for (UINT x = 0; x < p.Width(); ++x) {
+            const uint32_t c = p.Pixel(x, y);
             const BYTE a = c >> 24, r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
             if (a == 255 && r > 150 && g < 100 && b < 100) {
                 minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
@@ -966,3 +748,5 @@ TEST_F(StampPlacement, CaptionsAreRenderedIntoTheStampWithItsBackgroundTranspare
     EXPECT_GT(maxX - minX + 1, 8u);
     EXPECT_GT(dark, 20u) << "the date caption";
 }
+
+}  // namespace

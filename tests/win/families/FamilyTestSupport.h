@@ -3,6 +3,7 @@
 // read the simulator's journal.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <type_traits>
@@ -21,7 +22,8 @@ inline std::wstring Quoted(const std::wstring& s) {
     std::wstring out = L"\"";
     for (wchar_t c : s) {
         if (c == L'"' || c == L'\\') out += L'\\';
-        out += c;
+        if (c == L'\n' || c == L'\r' || c == L'\t') out += c == L'\n' ? L"\\n" : c == L'\r' ? L"\\r" : L"\\t";
+        else out += c;
     }
     return out + L"\"";
 }
@@ -54,6 +56,33 @@ inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
     CloseHandle(h);
     return ok;
 }
+
+// Base64 as the system's own encoder writes it, one line.
+inline std::wstring SystemBase64(const std::string& bytes) {
+    using Fn = BOOL(WINAPI*)(const BYTE*, DWORD, DWORD, LPWSTR, DWORD*);
+    auto encode = reinterpret_cast<Fn>(GetProcAddress(LoadLibraryW(L"crypt32.dll"), "CryptBinaryToStringW"));
+    const DWORD flags = 0x00000001 /*CRYPT_STRING_BASE64*/ | 0x40000000 /*CRYPT_STRING_NOCRLF*/;
+    DWORD n = 0;
+    encode(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), flags, nullptr, &n);
+    std::wstring out(n, L'\0');
+    encode(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), flags, &out[0], &n);
+    out.erase(std::remove_if(out.begin(), out.end(), [](wchar_t c) { return c == L'\r' || c == L'\n' || c == 0; }),
+              out.end());
+    return out;
+}
+
+// A VT_BSTR argument for Script/ScriptPut (which clear it).
+inline VARIANT VStr(const wchar_t* s) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(s);
+    return v;
+}
+// Descriptions of results as Script gives them.
+inline std::wstring I4(LONG n) { return L"VT_I4=" + std::to_wstring(n); }
+inline std::wstring Str(const std::wstring& s) { return L"VT_BSTR=" + Quoted(s); }
+inline std::wstring Bool(bool b) { return b ? L"VT_BOOL=-1" : L"VT_BOOL=0"; }
 
 // What an early-bound call hands back, its HRESULT and out-value compared in one
 // assertion: EXPECT_EQ(Got(fun->FileSize(&n), &n), Want(S_FALSE, 0)). Got reads the
@@ -235,6 +264,21 @@ protected:
         ComPtr<IQxStandIn> s;
         sim->StandIn(UniqueBstr(progId).get(), s.put());
         return s ? quirexsim::Calls(s.get()) : Lines{};
+    }
+
+    // A member called late-bound, as a script calls it (args in call order, cleared
+    // afterwards), described with its type: "VT_I4=4", "VT_BSTR=\"text\"", or the
+    // HRESULT in front ("0x80020009 VT_EMPTY=...") when the call did not succeed.
+    std::wstring Script(const wchar_t* name, std::vector<VARIANT> args = {}) {
+        ScopedVariant r;
+        HRESULT hr = CallByName(disp.get(), name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, r.get());
+        for (auto& a : args) VariantClear(&a);
+        return hr == S_OK ? quirexsim::Describe(sim.get(), *r.get()) : quirexsim::Describe(sim.get(), hr, *r.get());
+    }
+    HRESULT ScriptPut(const wchar_t* name, VARIANT value) {
+        HRESULT hr = CallByName(disp.get(), name, DISPATCH_PROPERTYPUT, {value}, nullptr);
+        VariantClear(&value);
+        return hr;
     }
 
     // Unloads the component's host: members must then fail without reaching a host.

@@ -23,20 +23,6 @@ std::string ToUtf8(const std::wstring& w) {
     return s;
 }
 
-// Base64 as the system's own encoder writes it, one line.
-std::wstring SystemBase64(const std::string& bytes) {
-    using Fn = BOOL(WINAPI*)(const BYTE*, DWORD, DWORD, LPWSTR, DWORD*);
-    auto encode = reinterpret_cast<Fn>(GetProcAddress(LoadLibraryW(L"crypt32.dll"), "CryptBinaryToStringW"));
-    const DWORD flags = 0x00000001 /*CRYPT_STRING_BASE64*/ | 0x40000000 /*CRYPT_STRING_NOCRLF*/;
-    DWORD n = 0;
-    encode(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), flags, nullptr, &n);
-    std::wstring out(n, L'\0');
-    encode(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), flags, &out[0], &n);
-    out.erase(std::remove_if(out.begin(), out.end(), [](wchar_t c) { return c == L'\r' || c == L'\n' || c == 0; }),
-              out.end());
-    return out;
-}
-
 std::wstring DesktopFolder() {
     using Fn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
     auto get = reinterpret_cast<Fn>(GetProcAddress(LoadLibraryW(L"shell32.dll"), "SHGetFolderPathW"));

@@ -5,7 +5,9 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <set>
 
+#include "MemberTable.h"
 #include "sim/QuirexSimClient.h"
 
 using namespace testsupport;
@@ -677,6 +679,175 @@ TEST_F(FormFieldFailures, FieldsAreAskedForWithShortIndexes) {
     EXPECT_STREQ(value.c_str(), L"甲");
     auto typed = quirexsim::TypedJournal(sim.get());
     EXPECT_NE(std::find(typed.begin(), typed.end(), L"Fields.Item(VT_I2=0)"), typed.end());
+}
+
+// ---- every entry point against a failing host ------------------------------------------------
+
+// A document with something of every kind the members walk.
+const char kEverything[] =
+    R"({"pages":[{"text":"alpha beta","annotations":[{"kind":12,"type":"Stamp","author":"a","rect":[0,0,10,10]}]},
+                 {"text":"gamma"}],
+        "bookmarks":[{"title":"A","page":1,"children":[{"title":"B","page":2}]}],
+        "fields":[{"name":"f","value":"v"}],
+        "attachments":[{"name":"a.txt","data":"SGVsbG8="}]})";
+
+// Bitmaps whose headers claim 0x60000000 and 0x40000000 pixels a side: reading their
+// pixels asks for more than a vector may hold (length_error) or than memory gives
+// (bad_alloc), the component's own standard exceptions.
+const wchar_t* const kHugePictures[] = {
+    L"Qk06AAAAAAAAADYAAAAoAAAAAAAAYAAAAGABACAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA==",
+    L"Qk06AAAAAAAAADYAAAAoAAAAAAAAQAAAAEABACAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA==",
+};
+
+class EveryEntryPoint : public HostFailures {
+protected:
+    // Arguments a member accepts, so that it goes on to the host: page 1, true, and a
+    // path in a folder that does not exist (no URL; nothing can be written or read there,
+    // so the document does not grow from round to round).
+    std::wstring text;
+    // Hostile numbers become relative file names ("2147483647"): the members write and
+    // read them in a working folder of the test's own, emptied before each round so
+    // that a document saved in one round is not imported and saved again in the next.
+    std::wstring folder;
+    wchar_t previous[MAX_PATH] = {};
+    void SetUp() override {
+        HostFailures::SetUp();
+        text = Work(L"no-such-folder\\sweep.pdf");
+        folder = Work(L"sweep-folder");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        SetCurrentDirectoryW(folder.c_str());
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(previous);
+        EmptyFolder();
+        RemoveDirectoryW(folder.c_str());
+        HostFailures::TearDown();
+    }
+    void EmptyFolder() {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    void Plausible(VARIANT& v, const std::string& type) {
+        if (type == "string") {
+            v.vt = VT_BSTR;
+            v.bstrVal = SysAllocString(text.c_str());
+        } else if (type == "bool") {
+            v.vt = VT_BOOL;
+            v.boolVal = VARIANT_TRUE;
+        } else if (type == "float" || type == "double") {
+            v.vt = VT_R8;
+            v.dblVal = 1.0;
+        } else {
+            v.vt = VT_I4;
+            v.lVal = 1;
+        }
+    }
+    // Every event the sink may receive, with a view, numbers and the hostile flavour.
+    // Any answer will do (arguments of the wrong type are refused).
+    void FireEveryEvent(IDispatch* view, IQxAnnotation* annotation, size_t hostile) {
+        auto object = ScopedVariant::Dispatch(view), zero = ScopedVariant::I4(0), one = ScopedVariant::I4(1);
+        ScopedVariant h[4], result;
+        for (size_t i = 0; i < 4; ++i) HostileArgument(hostile, *h[i].Receive(), i);
+        for (DISPID id = 0; id <= 60; ++id) {
+            sim->FireEvent(id, *object.get(), *zero.get(), *one.get(), *zero.get(), result.Receive());
+            sim->FireEvent(id, *zero.get(), *one.get(), *zero.get(), *one.get(), result.Receive());
+            sim->FireEvent(id, *h[0].get(), *h[1].get(), *h[2].get(), *h[3].get(), result.Receive());
+        }
+        LONG handle = 0;
+        for (const wchar_t* message : {L"Quirex.Annots:OnLButtonDown", L"Quirex.Annots:OnDelete"})
+            sim->FireAnnotationMessage(UniqueBstr(message).get(), annotation, &handle);
+    }
+    // The objects the component's operations were journaled on ("Object.Operation").
+    std::set<std::wstring> ObjectsUsed() {
+        std::set<std::wstring> names;
+        for (const std::wstring& line : JournalLines()) {
+            const std::wstring op = line.substr(0, line.find_first_of(L"(="));
+            const size_t dot = op.find(L'.');
+            if (dot == std::wstring::npos || op.find(L'!') != std::wstring::npos) continue;
+            if (op.compare(0, dot, L"Win32") != 0) names.insert(op.substr(0, dot));
+        }
+        return names;
+    }
+};
+
+// Each object of the reader's model fails, then answers null, for every operation, while
+// every member (with arguments it accepts, then hostile ones), every event, the
+// disconnection and the connection run: each answers an HRESULT, nothing crashes, and
+// the component still answers afterwards. The objects are the ones a clean run uses.
+TEST_F(EveryEntryPoint, AnswersWhicheverHostObjectFailsOrAnswersNull) {
+    const std::vector<std::wstring> closing = {L"WebClose", L"closeFile"};
+    sim->AddAllStandIns();
+    auto round = [&](size_t hostile, const std::function<void()>& failures) {
+        EmptyFolder();
+        sim->Reset();
+        ComPtr<IQxDocument> doc = Open(kEverything);
+        ComPtr<IQxDocWindow> window;
+        ComPtr<IQxPageView> view;
+        if (doc) doc->get_Window(window.put());
+        if (window) window->get_View(view.put());
+        ComPtr<IQxAnnotation> stamp = doc ? FirstAnnotation(doc.get()) : nullptr;
+        failures();
+        CallEveryMember(disp.get(), [&](VARIANT& v, const std::string& type, size_t) { Plausible(v, type); }, closing);
+        CallEveryMember(disp.get(), [&](VARIANT& v, const std::string&, size_t i) { HostileArgument(hostile, v, i); },
+                        closing);
+        EXPECT_GE(Sinks(), 1);
+        FireEveryEvent(view.get(), stamp.get(), hostile);
+        for (const std::wstring& name : closing) {
+            ScopedVariant r;
+            CallByName(disp.get(), name.c_str(), DISPATCH_METHOD, {}, r.get());
+        }
+        DisconnectOnly();
+        Reconnect();
+        sim->ClearFailures();
+        if (Sinks() == 0) EXPECT_EQ(Reconnect(), S_OK);
+        UniqueBstr version;
+        EXPECT_EQ(fun->get_Version(version.put()), S_OK);
+    };
+    round(0, [] {});
+    const std::set<std::wstring> objects = ObjectsUsed();
+    EXPECT_GT(objects.size(), 25u) << "the clean run reached the model";
+    std::vector<std::wstring> unreached;
+    size_t hostile = 1;
+    for (const std::wstring& object : objects)
+        for (bool null : {false, true}) {
+            const std::wstring rule = object + L".*";
+            round(hostile++, [&] { null ? Null(rule.c_str()) : Fail(rule.c_str(), E_FAIL); });
+            const std::wstring mark = null ? L" !null" : L" !failed";
+            bool hit = false;
+            for (const std::wstring& line : JournalLines())
+                hit = hit || (line.rfind(object + L".", 0) == 0 && line.find(mark) != std::wstring::npos);
+            if (!hit) unreached.push_back(rule + mark);
+        }
+    EXPECT_TRUE(unreached.empty()) << "rules no call met: " << ::testing::PrintToString(unreached);
+}
+
+// A picture whose stated size cannot be held makes the component's own code throw a
+// standard exception: the member answers E_OUTOFMEMORY and the component goes on.
+TEST_F(EveryEntryPoint, APictureTooLargeToHoldAnswersOutOfMemory) {
+    for (const wchar_t* picture : kHugePictures) {
+        Open(kTwoPages);
+        UniqueBstr text(picture);
+        LONG result = -1;
+        EXPECT_EQ(fun->AddImageAnnotByString(UniqueBstr(L"a|b").get(), text.get(), &result), E_OUTOFMEMORY);
+        EXPECT_EQ(fun->CreateSignatureByImage(text.get(), UniqueBstr(L"").get(), VARIANT_FALSE, 1, 1, 1,
+                                              UniqueBstr(L"1*1").get(), &result),
+                  E_OUTOFMEMORY);
+        // Every text parameter of every member, too.
+        CallEveryMember(disp.get(), [&](VARIANT& v, const std::string& type, size_t) {
+            if (type != "string") return Plausible(v, type);
+            v.vt = VT_BSTR;
+            v.bstrVal = SysAllocString(picture);
+        });
+    }
+    UniqueBstr version;
+    EXPECT_EQ(fun->get_Version(version.put()), S_OK);
 }
 
 }  // namespace
