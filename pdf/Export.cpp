@@ -395,7 +395,6 @@ private:
             ++sum_.annotationsAdded;
         }
         Watermarks(page, p, basePage, where, waterOrig, annots);
-        // Pop-ups of kept originals must come along with them in the same array order.
         if (annots.empty()) page.removeKey("/Annots");
         else page.replaceKey("/Annots", OH::newArray(annots));
     }
