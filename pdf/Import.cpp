@@ -398,7 +398,8 @@ void ImportPdfBytes(const std::string& bytes, const std::string& source, const I
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(q).getAllPages();
         if (pages.empty()) throw ImportError("damaged PDF file: no pages");
         if (static_cast<long>(pages.size()) > options.maxPages)
-            throw ImportError("too many pages: " + std::to_string(pages.size()));
+            throw ImportError("too many pages: " + std::to_string(pages.size()) + " (at most " +
+                              std::to_string(options.maxPages) + ")");
 
         // poppler may find the cross-reference table broken only later, while
         // laying out a page: the flag outlives the document.

@@ -111,8 +111,8 @@ void ResetApp();
 void ResetChrome();
 
 std::shared_ptr<DocEntry> ActiveEntry();
-// Opens (or re-activates) the fixture at path; null on failure.
-std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path);
+// Opens (or re-activates) the fixture or PDF at path; null on failure (reason in lastOpenError).
+std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path, const std::wstring& password = L"");
 void CloseDocument(long index);
 
 // Raises an application event to every advised sink; args in parameter order.

@@ -137,7 +137,7 @@ void RaiseDocumentEvent(DISPID id, const std::shared_ptr<DocEntry>& entry) {
     VariantClear(&args[0]);
 }
 
-std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path) {
+std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path, const std::wstring& password) {
     AppState& a = App();
     wchar_t full[MAX_PATH * 2];
     DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
@@ -150,7 +150,7 @@ std::shared_ptr<DocEntry> OpenDocument(const std::wstring& path) {
             return a.docs[i];
         }
     auto data = std::make_shared<DocData>();
-    if (!LoadDocument(fullPath, data.get(), &a.lastOpenError)) return nullptr;
+    if (!LoadDocument(fullPath, data.get(), &a.lastOpenError, password)) return nullptr;
     auto e = std::make_shared<DocEntry>();
     e->data = data;
     a.docs.push_back(e);
@@ -272,7 +272,9 @@ public:
         *out = nullptr;
         std::wstring path;
         if (!VariantToText(fileName, &path) || path.empty()) return S_OK;
-        auto e = OpenDocument(path);
+        std::wstring secret;
+        if (!IsMissing(password)) VariantToText(password, &secret);
+        auto e = OpenDocument(path, secret);
         if (e) *out = MakeDocument(e);
         return S_OK;
     }

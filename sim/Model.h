@@ -126,8 +126,9 @@ struct DocData {
 };
 
 // Loads a fixture, or a real PDF (a file starting with "%PDF") through the import
-// tool; false (with a reason) when the file is missing or neither.
-bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error);
+// tool (with its password, if any); false (with a reason) when the file is missing
+// or neither.
+bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error, const std::wstring& password = L"");
 bool ParseDocument(const std::string& json, DocData* doc, std::wstring* error);
 // Writes the document in the fixture format.
 bool SaveDocument(const DocData& doc, const std::wstring& path);

@@ -73,9 +73,12 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
         if (error) *error = L"cannot start native programs (not running under Wine)";
         return -1;
     }
-    // sh -c 'o=$1; e=$2; shift 2; exec "$@" >"$o" 2>"$e"' sh OUT ERR TOOL ARGS...: no quoting of arguments.
-    std::vector<std::string> words = {"/bin/sh", "-c", "o=$1; e=$2; shift 2; exec \"$@\" >\"$o\" 2>\"$e\"", "sh",
-                                      ToUtf8(outUnix), ToUtf8(errUnix), ToUtf8(tool)};
+    // sh -c '...' sh OUT ERR TOOL ARGS...: the arguments need no quoting. coreutils'
+    // timeout stops a tool that hangs on some pathological file (exit status 124).
+    std::vector<std::string> words = {
+        "/bin/sh", "-c", "o=$1; e=$2; shift 2; exec timeout -k 5 " + std::to_string(kPdfToolSeconds) +
+                             " \"$@\" >\"$o\" 2>\"$e\"",
+        "sh", ToUtf8(outUnix), ToUtf8(errUnix), ToUtf8(tool)};
     for (auto& a : args) words.push_back(ToUtf8(a));
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
@@ -84,6 +87,8 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
     if (output) *output = out.Read();
     if (error) *error = Trim(err.Read());
     if ((code == 126 || code == 127) && error) *error = L"PDF tool not found: " + tool;  // the shell's codes
+    if ((code == 124 || code == 137) && error)
+        *error = L"PDF tool stopped after " + std::to_wstring(kPdfToolSeconds) + L" s";
     return code;
 }
 
@@ -106,12 +111,18 @@ bool ExportPdf(const std::string& state, const std::wstring& windowsPath, std::w
     return false;
 }
 
-bool ImportPdf(const std::wstring& windowsPath, std::string* fixture, std::wstring* error) {
+bool ImportPdf(const std::wstring& windowsPath, const std::wstring& password, std::string* fixture,
+               std::wstring* error) {
     std::wstring in = UnixPath(windowsPath);
     TempFile json;
     std::wstring jsonUnix = UnixPath(json.path);
+    wchar_t limit[32];
+    DWORD n = GetEnvironmentVariableW(L"FOLIUM_PDF_MAX_PAGES", limit, 32);
+    std::vector<std::wstring> args = {L"import", in, jsonUnix, L"--max-pages",
+                                      n > 0 && n < 32 ? std::wstring(limit, n) : std::to_wstring(kPdfMaxPages)};
+    if (!password.empty()) args.insert(args.end(), {L"--password", password});
     std::wstring reason;
-    long code = in.empty() || jsonUnix.empty() ? -1 : RunPdfTool({L"import", in, jsonUnix}, nullptr, &reason);
+    long code = in.empty() || jsonUnix.empty() ? -1 : RunPdfTool(args, nullptr, &reason);
     if (code != 0 || !ReadWholeFile(json.path, fixture)) {
         if (error) *error = ToolReason(reason, L"the PDF could not be imported");
         return false;

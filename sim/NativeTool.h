@@ -18,10 +18,16 @@ std::wstring PdfToolPath();
 // started; output and error receive its standard output and error (UTF-8 read
 // as wide text), either may be null. On -1, error says why.
 long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std::wstring* error);
+// A run that takes longer is stopped (exit code 124, error "PDF tool stopped after N s").
+constexpr long kPdfToolSeconds = 120;
 
-// Imports the PDF at windowsPath into fixture JSON text; false with the tool's
-// reason (its "folium-pdf: " prefix removed) on failure.
-bool ImportPdf(const std::wstring& windowsPath, std::string* fixture, std::wstring* error);
+// Imports the PDF at windowsPath (password "" for none) into fixture JSON text;
+// false with the tool's reason (its "folium-pdf: " prefix removed) on failure.
+// Documents of more pages than FOLIUM_PDF_MAX_PAGES (default kPdfMaxPages) are
+// refused: a 2,000-page import costs the simulator some 25 s and a gigabyte.
+constexpr long kPdfMaxPages = 1000;
+bool ImportPdf(const std::wstring& windowsPath, const std::wstring& password, std::string* fixture,
+               std::wstring* error);
 
 // Writes the document state (fixture JSON with its "source" markers) as a real PDF at
 // windowsPath through `folium-pdf export`; false with the tool's reason on failure.

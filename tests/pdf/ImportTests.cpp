@@ -214,7 +214,7 @@ std::vector<Refusal> Refusals() {
         {"encrypted", encrypted, {}, 2, "encrypted: password needed"},
         {"wrongpassword", encrypted, {"--password", "nope"}, 2, "encrypted: wrong password"},
         {"missing", "/nonexistent/file.pdf", {}, 2, "cannot read /nonexistent/file.pdf"},
-        {"toomany", Env("FOLIUM_LONG_PDF"), {"--max-pages", "1000"}, 2, "too many pages: 2000"},
+        {"toomany", Env("FOLIUM_LONG_PDF"), {"--max-pages", "1000"}, 2, "too many pages: 2000 (at most 1000)"},
         {"badoption", Env("FOLIUM_SAMPLE_PDF"), {"--colour", "red"}, 1, "unknown or incomplete option --colour"},
     };
 }

@@ -18,9 +18,9 @@ protected:
         ASSERT_EQ(S_OK, sim->get_Application(app.put()));
         dir = TempDir();
     }
-    ComPtr<IQxDocument> Open(const std::wstring& p) {
+    ComPtr<IQxDocument> Open(const std::wstring& p, const std::wstring& password = L"missing") {
         ScopedVariant doc;
-        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + p + L"\", missing, missing, missing)", doc));
+        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + p + L"\", " + password + L", missing, missing)", doc));
         ComPtr<IQxDocument> out;
         if (auto d = folium::ReadDispatch(doc.get())) d->QueryInterface(IID_IQxDocument, out.put_void());
         return out;
@@ -103,6 +103,8 @@ TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
         {L"garbage.pdf", "%PDF-1.7\nthis is no document\n", L"damaged PDF file"},
         {L"truncated.pdf", whole.substr(0, whole.size() / 2), L"damaged PDF file"},
         {L"encrypted.pdf", ReadBytes(Env(L"FOLIUM_ENCRYPTED_PDF")), L"encrypted: password needed"},
+        // The simulator's own limit (FOLIUM_PDF_MAX_PAGES, default 1,000) refuses it before any text is laid out.
+        {L"long.pdf", ReadBytes(Env(L"FOLIUM_LONG_PDF")), L"too many pages: 2000 (at most 1000)"},
     };
     for (auto& c : cases) {
         ASSERT_FALSE(c.bytes.empty()) << c.name;
@@ -113,6 +115,15 @@ TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
     }
     EXPECT_TRUE(Open(sample));
     EXPECT_EQ(L"", LastOpenError());
+    // A Chinese file name with a space and a quote reaches the tool intact.
+    std::wstring copy = dir + L"\\\u5408\u540c 'a'.pdf";
+    WriteUtf8(copy, whole);
+    EXPECT_TRUE(Open(copy)) << LastOpenError();
+
+    // Documents.Open's password opens the encrypted one.
+    auto doc = Open(Env(L"FOLIUM_ENCRYPTED_PDF"), L"\"user\"");
+    ASSERT_TRUE(doc) << LastOpenError();
+    ExpectWalks(sim.get(), doc.get(), {{L"Security.Kind", L"VT_I4=1"}, {L"Pages.Count", L"VT_I4=3"}});
 }
 
 }  // namespace
