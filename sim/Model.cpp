@@ -419,6 +419,15 @@ bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error, c
     return true;
 }
 
+bool SaveDocumentAs(const DocData& doc, const std::wstring& path, std::wstring* error) {
+    if (error) error->clear();
+    bool pdfName = path.size() > 4 && EqualNoCase(path.substr(path.size() - 4), L".pdf");
+    if (!doc.source.empty() && pdfName) return ExportPdf(SerializeDocument(doc), path, error);
+    if (!path.empty() && SaveDocument(doc, path)) return true;
+    if (error) *error = L"cannot write the file";
+    return false;
+}
+
 std::string SerializeDocument(const DocData& doc) {
     json j = json::object();
     j["format"] = "quirex-sim-document";

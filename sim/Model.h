@@ -133,6 +133,10 @@ bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error, c
 bool ParseDocument(const std::string& json, DocData* doc, std::wstring* error);
 // Writes the document in the fixture format.
 bool SaveDocument(const DocData& doc, const std::wstring& path);
+// Saves as the reader's "Save As" does: a document read from a real PDF, saved under a
+// ".pdf" name, becomes a real PDF (the export tool applies the changes onto its original);
+// everything else is written as a fixture. False with a reason on failure.
+bool SaveDocumentAs(const DocData& doc, const std::wstring& path, std::wstring* error);
 std::string SerializeDocument(const DocData& doc);
 // Copies pages [first, last] (0-based) of src into a document whose original is
 // targetSource: a page of another real PDF keeps that file ("sourceFile") and its
