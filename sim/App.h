@@ -99,6 +99,7 @@ struct AppState {
     long nextControlId = 60000;
 
     std::wstring lastOpenError;  // why the last document that failed to open failed
+    std::wstring lastSaveError;  // why the last SaveAs / SaveCopyAs failed
 
     std::vector<AddInEntry> addIns;
     std::map<DWORD, IDispatch*> sinks;

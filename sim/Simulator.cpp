@@ -492,6 +492,7 @@ public:
     }
 
     STDMETHODIMP get_LastOpenError(BSTR* v) override { return OutString(App().lastOpenError, v); }
+    STDMETHODIMP get_LastSaveError(BSTR* v) override { return OutString(App().lastSaveError, v); }
 
     STDMETHODIMP get_AppDirectory(BSTR* v) override { return OutString(App().appDirectory, v); }
     STDMETHODIMP put_AppDirectory(BSTR v) override {

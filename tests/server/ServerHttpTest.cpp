@@ -127,7 +127,6 @@ public:
         wait();
     }
     int port() const { return port_; }
-    pid_t pid() const { return pid_; }
     int exitStatus() const { return exitStatus_; }
 
 private:
@@ -146,10 +145,11 @@ struct Reply {
     std::string contentType;
 };
 
-Reply postBytes(int port, const std::string& bytes, const std::string& path = "/dbstep") {
+// `timeout` in seconds: a liveness bound for a loaded machine, not a speed target.
+Reply postBytes(int port, const std::string& bytes, const std::string& path = "/dbstep", int timeout = 60) {
     httplib::Client cli("127.0.0.1", port);
-    cli.set_read_timeout(60);
-    cli.set_write_timeout(60);
+    cli.set_read_timeout(timeout);
+    cli.set_write_timeout(timeout);
     Reply r;
     auto res = cli.Post(path.c_str(), bytes, "application/x-dbstep");
     if (!res) return r;
@@ -166,7 +166,9 @@ std::string encoded(const Packet& p) {
     return bytes;
 }
 
-Reply post(int port, const Packet& p, const std::string& path = "/dbstep") { return postBytes(port, encoded(p), path); }
+Reply post(int port, const Packet& p, const std::string& path = "/dbstep", int timeout = 60) {
+    return postBytes(port, encoded(p), path, timeout);
+}
 
 // The fields the component sets, in its order.
 Packet message(const std::string& option, const std::string& recordId) {
@@ -255,19 +257,14 @@ std::string head(const Packet& p, std::uint64_t bodySize) {
     return bytes;
 }
 
-// A signature exchange; the data goes in the field `name` when given.
-Packet signature(const std::string& option, const std::string& recordId, const char* data = nullptr,
+// A signature exchange; the data, when given, goes in the field `name`.
+Packet signature(const std::string& option, const std::string& recordId, const std::string& data = "",
                  const char* name = "Signature") {
     Packet p;
     p.set("DBSTEP", "DBSTEP");
     p.set("OPTION", option);
     p.set("RECORDID", recordId);
-    if (data) p.set(name, data);
-    return p;
-}
-Packet signature(const std::string& option, const std::string& recordId, const std::string& data) {
-    Packet p = signature(option, recordId);
-    p.set("Signature", data);
+    if (!data.empty()) p.set(name, data);
     return p;
 }
 
@@ -469,13 +466,10 @@ TEST_F(ServerExchange, AttachmentsAreKeptBesideTheDocument) {
     Packet second = message("SAVEACCESSORY", "A");
     second.set("FILENAME", "two.bin");
     second.setBody(randomBytes(70000, 2));
-    Reply r1 = post(port(), first);
-    Reply r2 = post(port(), second);
-    ASSERT_TRUE(resultOk(r1.packet));
-    ASSERT_TRUE(resultOk(r2.packet));
+    Reply r1 = post(port(), first), r2 = post(port(), second);
+    EXPECT_EQ(fieldsOf(r2.packet, {"RESULT", "FILESIZE"}), (std::vector<std::string>{"OK", "70000"}));
     EXPECT_NE(r1.packet.get("ACCESSORYID"), "");
     EXPECT_NE(r1.packet.get("ACCESSORYID"), r2.packet.get("ACCESSORYID"));
-    EXPECT_EQ(r2.packet.get("FILESIZE"), "70000");
 
     EXPECT_EQ(query(dir_.path(), "SELECT filename FROM attachments WHERE recordid = CAST('A' AS BLOB) ORDER BY id"),
               (std::vector<std::string>{"one.txt", "two.bin"}));
@@ -554,9 +548,8 @@ TEST_F(ServerExchange, ResultIsExactlyOkOnSuccessAndAnErrorOtherwise) {
                                          signature("SAVESIGNATURE", "K", "s"), signature("LOADSIGNATURE", "K")};
     for (const Packet& p : succeed) {
         Reply r = post(port(), p);
+        EXPECT_EQ(fieldsOf(r.packet, {"RESULT", "OPTION"}), (std::vector<std::string>{"OK", p.get("OPTION")}));
         EXPECT_EQ(r.status, 200) << p.get("OPTION");
-        EXPECT_EQ(r.packet.get("RESULT"), "OK") << p.get("OPTION");
-        EXPECT_EQ(r.packet.get("OPTION"), p.get("OPTION"));
         EXPECT_NE(r.packet.get("STATUS"), "");
     }
 }
@@ -651,11 +644,12 @@ TEST_F(ServerLimit, PacketsAboveTheLimitAreRefusedWith413HoweverTheyArrive) {
 }
 
 // ---------------------------------------------------------------------------
-// Eight uploads at once.
+// Uploads at once, and the body on its way to the store. (The server's peak memory
+// with eight large uploads is measured by bench/server.)
 
 class ServerLoad : public ServerTest {};
 
-TEST_F(ServerLoad, EightConcurrentUploadsStayInBoundedMemory) {
+TEST_F(ServerLoad, EightConcurrentUploadsAreAllStored) {
     constexpr int kClients = 8;
     constexpr std::size_t kSize = 16u << 20;
     std::vector<std::string> docs;
@@ -672,20 +666,28 @@ TEST_F(ServerLoad, EightConcurrentUploadsStayInBoundedMemory) {
         });
     for (auto& t : clients) t.join();
     EXPECT_EQ(ok.load(), kClients);
-
-    // Peak resident size: whole-body buffering would need 8 x 16 MB.
-    std::ifstream status("/proc/" + std::to_string(server_->pid()) + "/status");
-    std::string line;
-    long peakKb = -1;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) peakKb = std::stol(line.substr(6));
-    ASSERT_GT(peakKb, 0);
-    EXPECT_LT(peakKb, 48 * 1024) << "server peak RSS " << peakKb << " kB";
-
     for (int i = 0; i < kClients; ++i) {
         Reply r = post(port(), message("LOADFILE", "C" + std::to_string(i)));
         EXPECT_TRUE(r.packet.body == docs[i]) << i;
     }
+}
+
+// Bodies are not held whole in memory: half of an upload already reaches the store's
+// file while the client has still to send the rest.
+TEST_F(ServerLoad, ABodyIsWrittenOutWhileItArrives) {
+    constexpr std::size_t kSize = 8u << 20;
+    const std::string packetHead = head(saveFile("HALF", ""), kSize);
+    RawConnection c(port());
+    ASSERT_TRUE(c.send("POST /dbstep HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                       std::to_string(packetHead.size() + kSize) + "\r\n\r\n" + packetHead +
+                       randomBytes(kSize / 2, 13)));
+    std::uintmax_t written = 0;
+    for (int i = 0; i < 1000 && written == 0; ++i) {  // a bound for a loaded machine, not a target
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::error_code ec;
+        for (auto& f : bodyFiles(dir_.path())) written = std::max(written, fs::file_size(f, ec));
+    }
+    EXPECT_GT(written, 0u);
 }
 
 // ---------------------------------------------------------------------------
@@ -846,14 +848,10 @@ TEST_F(ServerSlowClients, MoreStalledUploadsThanWorkersDoNotLockOthersOut) {
     slow.open(SlowClients::TricklingHead, 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let every one reach a worker
     for (int round = 0; round < 3; ++round) {
+        // A locked-out request would wait for a slow client's own timeout: far beyond these 5 s.
         const std::string id = "FREE-" + std::to_string(round);
-        const auto start = std::chrono::steady_clock::now();
-        Reply saved = post(port(), saveFile(id, "answered"));
-        Reply loaded = post(port(), message("LOADFILE", id));
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_TRUE(resultOk(saved.packet)) << round;
-        EXPECT_EQ(loaded.packet.body, "answered") << round;
-        EXPECT_LT(took, std::chrono::seconds(1)) << "round " << round;
+        EXPECT_TRUE(resultOk(post(port(), saveFile(id, "answered"), "/dbstep", 5).packet)) << round;
+        EXPECT_EQ(post(port(), message("LOADFILE", id), "/dbstep", 5).packet.body, "answered") << round;
     }
 }
 
