@@ -1,5 +1,7 @@
 // folium-pdf: the native side of real PDF documents for the reader simulator.
 //   folium-pdf import IN.pdf OUT.json [--password PW] [--max-pages N]
+//   folium-pdf export STATE.json OUT.pdf
+//   folium-pdf render IN.pdf DIR [--pages LIST] [--dpi N]
 // Exit 0 on success; on failure one line "folium-pdf: <reason>" on standard
 // error, exit 2 for bad input (1 for a bad command line), and no output file.
 #include <algorithm>
@@ -12,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "Export.h"
 #include "Import.h"
+#include "Render.h"
 
 namespace {
 
@@ -85,6 +89,8 @@ int Import(int argc, char** argv) {
 // Subcommands; each returns the exit code or throws.
 const std::map<std::string, std::function<int(int, char**)>> kCommands = {
     {"import", Import},
+    {"export", foliumpdf::RunExportCommand},
+    {"render", foliumpdf::RunRenderCommand},
 };
 
 }  // namespace

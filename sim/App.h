@@ -99,6 +99,7 @@ struct AppState {
     long nextControlId = 60000;
 
     std::wstring lastOpenError;  // why the last document that failed to open failed
+    std::wstring lastSaveError;  // why the last SaveAs / SaveCopyAs failed
 
     std::vector<AddInEntry> addIns;
     std::map<DWORD, IDispatch*> sinks;
@@ -140,9 +141,7 @@ bool TakeAnswer(const wchar_t* function, VARIANT* out);
 
 // The signing-key device stand-in (sim/KeyDevice.cpp).
 extern const CLSID CLSID_SimKeyDevice;
-HRESULT KeyDeviceClassObject(REFIID riid, void** ppv);
-bool RegisterKeyDevice(const std::wstring& modulePath);
-void UnregisterKeyDevice();
+IClassFactory* KeyDeviceFactory();
 const std::vector<std::wstring>& CapturedLines();
 // Texts the module wrote with OutputDebugStringW, in order.
 const std::vector<std::wstring>& Traces();

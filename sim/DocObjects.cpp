@@ -358,7 +358,7 @@ public:
         first = std::max(first, 1L);
         last = std::min(last, srcCount);
         if (first > last) return S_OK;
-        auto copied = CopyPages(src, first - 1, last - 1, !src.source.empty() && src.source == e_->data->source);
+        auto copied = CopyPages(src, first - 1, last - 1, e_->data->source);
         auto& pages = e_->data->pages;
         long at = (place < 0 || place > static_cast<long>(pages.size())) ? static_cast<long>(pages.size()) : place;
         pages.insert(pages.begin() + at, copied.begin(), copied.end());
@@ -989,7 +989,7 @@ public:
         QX_TRY(Call(L"Document.SaveAs").s(fileName).log(), result);
         if (!result) return E_POINTER;
         std::wstring path = Str(fileName);
-        *result = (!path.empty() && SaveDocument(*e_->data, path)) ? 0 : -1;
+        *result = SaveDocumentAs(*e_->data, path, &App().lastSaveError) ? 0 : -1;
         if (*result == 0) {
             e_->data->path = FullPath(path);
             e_->data->modified = 0;
@@ -1047,7 +1047,7 @@ public:
     STDMETHODIMP SaveCopyAs(BSTR fileName, LONG flags, LONG* result) override {
         QX_TRY(Call(L"Document.SaveCopyAs").s(fileName).n(flags).log(), result);
         if (!result) return E_POINTER;
-        *result = SaveDocument(*e_->data, Str(fileName)) ? 0 : -1;
+        *result = SaveDocumentAs(*e_->data, Str(fileName), &App().lastSaveError) ? 0 : -1;
         return S_OK;
     }
     QX_GETV(L"Document", Modified, LONG, e_->data->modified)

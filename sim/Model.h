@@ -68,7 +68,8 @@ struct PageData {
     std::vector<std::shared_ptr<AnnotData>> annots;
     std::vector<WatermarkData> watermarks;
     long index = 0;  // 0-based, kept current by the document
-    long source = -1;  // 0-based page index in the original PDF; -1 when not from it
+    long source = -1;  // 0-based page index in the original PDF (or in sourceFile); -1 when not from one
+    std::wstring sourceFile;  // Unix path of another PDF the page was inserted from; "" for the document's own
 
     // Page text: the runs joined by "\n"; built on first use.
     const std::wstring& Text();
@@ -132,10 +133,16 @@ bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error, c
 bool ParseDocument(const std::string& json, DocData* doc, std::wstring* error);
 // Writes the document in the fixture format.
 bool SaveDocument(const DocData& doc, const std::wstring& path);
+// Saves as the reader's "Save As" does: a document read from a real PDF, saved under a
+// ".pdf" name, becomes a real PDF (the export tool applies the changes onto its original);
+// everything else is written as a fixture. False with a reason on failure.
+bool SaveDocumentAs(const DocData& doc, const std::wstring& path, std::wstring* error);
 std::string SerializeDocument(const DocData& doc);
-// Copies pages [first, last] (0-based) of src; their "source" markers only with keepSources
-// (pages of another original are new pages for this document).
-std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last, bool keepSources);
+// Copies pages [first, last] (0-based) of src into a document whose original is
+// targetSource: a page of another real PDF keeps that file ("sourceFile") and its
+// index; annotation markers stay only between pages of the same original.
+std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last,
+                                                 const std::wstring& targetSource);
 
 std::string Base64Encode(const std::string& bytes);
 std::string Base64Decode(const std::string& text);

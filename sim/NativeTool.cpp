@@ -92,6 +92,25 @@ long RunPdfTool(const std::vector<std::wstring>& args, std::wstring* output, std
     return code;
 }
 
+// The tool's reason without its "folium-pdf: " prefix, or `fallback` when it gave none.
+std::wstring ToolReason(std::wstring reason, const wchar_t* fallback) {
+    const std::wstring prefix = L"folium-pdf: ";
+    if (reason.compare(0, prefix.size(), prefix) == 0) reason.erase(0, prefix.size());
+    return reason.empty() ? fallback : reason;
+}
+
+bool ExportPdf(const std::string& state, const std::wstring& windowsPath, std::wstring* error) {
+    TempFile json;
+    std::wstring jsonUnix = UnixPath(json.path), out = UnixPath(windowsPath), reason;
+    long code = -1;
+    if (!WriteWholeFile(json.path, state)) reason = L"cannot write a temporary file";
+    else if (jsonUnix.empty() || out.empty()) reason = L"no Unix path for " + windowsPath;
+    else code = RunPdfTool({L"export", jsonUnix, out}, nullptr, &reason);
+    if (code == 0) return true;
+    if (error) *error = ToolReason(reason, L"the PDF could not be exported");
+    return false;
+}
+
 bool ImportPdf(const std::wstring& windowsPath, const std::wstring& password, std::string* fixture,
                std::wstring* error) {
     std::wstring in = UnixPath(windowsPath);
@@ -105,9 +124,7 @@ bool ImportPdf(const std::wstring& windowsPath, const std::wstring& password, st
     std::wstring reason;
     long code = in.empty() || jsonUnix.empty() ? -1 : RunPdfTool(args, nullptr, &reason);
     if (code != 0 || !ReadWholeFile(json.path, fixture)) {
-        const std::wstring prefix = L"folium-pdf: ";
-        if (reason.compare(0, prefix.size(), prefix) == 0) reason.erase(0, prefix.size());
-        if (error) *error = reason.empty() ? L"the PDF could not be imported" : reason;
+        if (error) *error = ToolReason(reason, L"the PDF could not be imported");
         return false;
     }
     return true;

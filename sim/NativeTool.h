@@ -29,4 +29,8 @@ constexpr long kPdfMaxPages = 1000;
 bool ImportPdf(const std::wstring& windowsPath, const std::wstring& password, std::string* fixture,
                std::wstring* error);
 
+// Writes the document state (fixture JSON with its "source" markers) as a real PDF at
+// windowsPath through `folium-pdf export`; false with the tool's reason on failure.
+bool ExportPdf(const std::string& state, const std::wstring& windowsPath, std::wstring* error);
+
 }  // namespace qxsim

@@ -1,0 +1,290 @@
+// Export of a script's changes onto the original PDF: each change is read back through the
+// import (what the simulator would open next time), checked by `qpdf --check`, and the
+// rest of the document must come back as it was.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+
+#include "Export.h"
+#include "Import.h"
+#include "Render.h"
+
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+using foliumpdf::ExportError;
+
+// Set by CTest: the generated sample and the tool.
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+const std::string kSample = Env("FOLIUM_SAMPLE_PDF"), kTool = Env("FOLIUM_PDF_TOOL");
+
+// A 24x16 PNG: left third half-transparent blue, the rest red.
+const char kStampPng[] =
+    "iVBORw0KGgoAAAANSUhEUgAAABgAAAAQCAYAAAAMJL+VAAAAKElEQVR42mNkYPjfwIAH/GdgrGegADAx0BiMWjBqwagFoxaMWkANAABUIwMeWcadKQAAAABJRU5ErkJggg==";
+
+class Export : public ::testing::Test {
+protected:
+    fs::path dir;
+    json original;  // the import of the sample, as the simulator would save it unchanged
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("folium-export-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        original = foliumpdf::ImportPdfFile(kSample, {});
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Out(const char* name = "out.pdf") { return (dir / name).string(); }
+
+    json ExportAndReimport(const json& state) {
+        foliumpdf::ExportState(state, Out());
+        EXPECT_EQ(std::system(("qpdf --check " + Out() + " >/dev/null 2>&1").c_str()), 0);
+        return foliumpdf::ImportPdfFile(Out(), {});
+    }
+};
+
+// The import without object references, file names and digests, attachments by name:
+// what a script sees.
+json Visible(json j) {
+    if (j.is_object()) {
+        for (const char* key : {"source", "sourceDigest"}) j.erase(key);
+        for (auto& [k, v] : j.items()) v = Visible(v);
+        if (j.contains("attachments"))
+            std::sort(j["attachments"].begin(), j["attachments"].end(),
+                      [](const json& a, const json& b) { return a.value("name", "") < b.value("name", ""); });
+    } else if (j.is_array()) {
+        for (auto& v : j) v = Visible(v);
+    }
+    return j;
+}
+
+json Comment() {
+    return {{"kind", 0},        {"type", "Text"}, {"rect", {100, 100, 120, 120}}, {"author", "Script"},
+            {"contents", "Looks good \u597d"}, {"uniqueName", "qxsim-1"}, {"popup", {{"title", "Script"}, {"open", false}}}};
+}
+json Stamp() {
+    return {{"kind", 12}, {"type", "Stamp"}, {"rect", {300, 300, 420, 380}}, {"image", kStampPng}, {"uniqueName", "qxsim-2"}};
+}
+json Watermark() {
+    return {{"name", "wm"}, {"text", "DRAFT \u8349\u7a3f"}, {"color", 255}, {"rotation", 45}, {"x", 297},
+            {"y", 420},     {"fontSize", 40},                {"opacity", 0.3}};
+}
+
+json& Field(json& doc, const std::string& fullName) {
+    for (auto& f : doc["fields"])
+        if (f["fullName"] == fullName) return f;
+    throw std::runtime_error("no field " + fullName);
+}
+
+TEST_F(Export, AnUnchangedDocumentComesBackAsItWas) {
+    // Also with every key the simulator writes with its default value.
+    json state = original;
+    const json defaults = {{"color", 0}, {"opacity", 1}, {"visible", true}, {"imagePath", ""}, {"stampText", ""}};
+    for (auto& page : state["pages"])
+        for (auto& a : page["annotations"])
+            for (auto& [k, v] : defaults.items())
+                if (!a.contains(k)) a[k] = v;
+    EXPECT_EQ(Visible(ExportAndReimport(state)), Visible(original));
+}
+
+// One script change per row: the change, and what the re-import must show instead of the
+// original; everything else must be as it was.
+struct Change {
+    const char* name;
+    std::function<void(json& state)> apply;
+};
+
+TEST_F(Export, EachChangeComesBackAndNothingElse) {
+    const Change changes[] = {
+        {"fill a text field", [](json& s) { Field(s, "Seller").at("value") = "Wei Wang"; }},
+        {"fill a text field in Chinese", [](json& s) { Field(s, "contract.Buyer").at("value") = "\u738b\u4f1f"; }},
+        {"untick the check box", [](json& s) { Field(s, "Agree").at("value") = "Off"; }},
+        {"add a comment", [](json& s) { s["pages"][0]["annotations"].push_back(Comment()); }},
+        {"add an image stamp", [](json& s) { s["pages"][0]["annotations"].push_back(Stamp()); }},
+        {"move the note and change its text",
+         [](json& s) {
+             auto& note = s["pages"][0]["annotations"][0];
+             note["rect"] = {200, 500, 220, 520};
+             note["contents"] = "Amount checked.";
+         }},
+        {"delete the note", [](json& s) { s["pages"][0]["annotations"].erase(0); }},
+        {"delete the second page",
+         [](json& s) {
+             s["pages"].erase(1);
+             Field(s, "Signature1")["widget"] = {{"page", -1}};  // as the reader leaves a widget of a deleted page
+         }},
+        {"rotate the first page", [](json& s) { s["pages"][0]["rotation"] = 90; }},
+        {"insert a page of another PDF",
+         [](json& s) {
+             json page = s["pages"][2];  // the real page, not a drawing of its text
+             page["sourceFile"] = kSample;
+             s["pages"].push_back(page);
+         }},
+        {"add an attachment",
+         [](json& s) { s["attachments"].push_back({{"name", "b.txt"}, {"description", "B"}, {"data", "aGVsbG8="}}); }},
+        {"remove the attachment", [](json& s) { s["attachments"] = json::array(); }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        json state = original;
+        change.apply(state);
+        json expected = Visible(state), got = Visible(ExportAndReimport(state));
+        // Text of the original pages is kept; the state was read without it in mind.
+        ASSERT_EQ(got["pages"].size(), expected["pages"].size());
+        for (size_t i = 0; i < got["pages"].size(); ++i) {
+            auto& g = got["pages"][i];
+            auto& e = expected["pages"][i];
+            EXPECT_EQ(g["text"], e["text"]) << "page " << i;
+            EXPECT_EQ(g["rotation"], e["rotation"]) << "page " << i;
+            ASSERT_EQ(g["annotations"].size(), e["annotations"].size()) << "page " << i;
+            for (size_t k = 0; k < g["annotations"].size(); ++k)
+                for (const char* key : {"type", "contents", "author", "uniqueName"})
+                    EXPECT_EQ(g["annotations"][k].value(key, ""), e["annotations"][k].value(key, "")) << key;
+        }
+        EXPECT_EQ(got["fields"], expected["fields"]);
+        EXPECT_EQ(got["attachments"], expected["attachments"]);
+        EXPECT_EQ(got["bookmarks"].size(), expected["bookmarks"].size());
+    }
+}
+
+TEST_F(Export, TheScriptsWorkReadBackAsAWhole) {
+    json state = original;
+    Field(state, "Seller")["value"] = "Wei Wang";
+    state["pages"][0]["annotations"].push_back(Comment());
+    state["pages"][0]["annotations"].push_back(Stamp());
+    state["pages"][0]["watermarks"] = json::array({Watermark()});
+    state["pages"].erase(1);
+    auto summary = foliumpdf::ExportState(state, Out());
+    EXPECT_EQ(summary.pages, 2);
+    EXPECT_EQ(summary.pagesDeleted, 1);
+    EXPECT_EQ(summary.annotationsAdded, 2);
+    EXPECT_EQ(summary.watermarksAdded, 1);
+    EXPECT_EQ(summary.fieldsSet, 1);
+    EXPECT_EQ(summary.warnings, 0);
+    json got = foliumpdf::ImportPdfFile(Out(), {});
+    auto& annots = got["pages"][0]["annotations"];
+    ASSERT_GE(annots.size(), 3u);
+    EXPECT_EQ(annots[1]["rect"], json({100.0, 100.0, 120.0, 120.0}));
+    EXPECT_EQ(annots[2]["rect"], json({300.0, 300.0, 420.0, 380.0}));
+    EXPECT_EQ(annots[2]["type"], "Stamp");
+    EXPECT_EQ(Field(got, "Seller")["value"], "Wei Wang");
+    // The deleted page is gone from the file, not only from the page tree.
+    QPDF written;
+    written.processFile(Out().c_str());
+    long pageObjects = 0;
+    for (auto& object : written.getAllObjects()) pageObjects += object.isPageObject() ? 1 : 0;
+    EXPECT_EQ(pageObjects, 2);
+
+    // The stamp shows where it was put: the page picture differs there (at 72 dpi one
+    // pixel is one point; y counts from the top), and not in the heading above.
+    auto before = foliumpdf::RenderPage(kSample, 1, 72), after = foliumpdf::RenderPage(Out(), 1, 72);
+    int top = before.height - 380, bottom = before.height - 300;
+    EXPECT_GT(after.DifferingPixels(before, 300, top, 420, bottom), 120 * 80 * 9 / 10);
+    EXPECT_EQ(after.DifferingPixels(before, 0, 0, before.width, 60), 0);
+}
+
+struct Bad {
+    const char* name;
+    std::function<void(json& state, const std::string& dir)> spoil;
+    const char* reason;
+};
+
+TEST_F(Export, BadInputIsRefusedWithAReasonAndWritesNothing) {
+    const Bad cases[] = {
+        {"no original named", [](json& s, auto&) { s.erase("source"); }, "bad state: it names no original PDF"},
+        {"the original is gone", [](json& s, auto& d) { s["source"] = d + "/gone.pdf"; }, "cannot be read"},
+        {"the original is not a PDF",
+         [](json& s, auto& d) {
+             std::ofstream(d + "/text.pdf") << "hello";
+             s["source"] = d + "/text.pdf";
+             s.erase("sourceDigest");
+         },
+         "not a PDF"},
+        {"the original's bytes changed", [](json& s, auto&) { s["sourceDigest"] = std::string(64, '0'); },
+         "has changed since it was imported"},
+        {"a page the original does not have", [](json& s, auto&) { s["pages"][0]["source"] = 7; }, "has changed"},
+        {"an annotation the original does not have",
+         [](json& s, auto&) { s["pages"][0]["annotations"][0]["source"] = "999 0"; }, "has changed"},
+        {"a field the original does not have", [](json& s, auto&) { s["fields"][0]["fullName"] = "Nobody"; },
+         "has no field \"Nobody\""},
+        {"pages not a list", [](json& s, auto&) { s["pages"] = "three"; }, "bad state: state.pages is not a list"},
+        {"no pages", [](json& s, auto&) { s["pages"] = json::array(); }, "bad state: no pages"},
+        {"a rectangle of three numbers", [](json& s, auto&) { s["pages"][0]["annotations"][0]["rect"] = {1, 2, 3}; },
+         "rect is not four numbers"},
+        {"a reference that is not one", [](json& s, auto&) { s["pages"][0]["annotations"][0]["source"] = "x"; },
+         "is not an object reference"},
+        {"a text where a number belongs", [](json& s, auto&) { s["pages"][0]["rotation"] = "ninety"; },
+         "pages[0].rotation is not a number"},
+        {"a number where a text belongs", [](json& s, auto&) { s["fields"][0]["value"] = 5; }, "is not a text"},
+    };
+    for (const Bad& c : cases) {
+        SCOPED_TRACE(c.name);
+        json state = original;
+        c.spoil(state, dir.string());
+        try {
+            foliumpdf::ExportState(state, Out());
+            ADD_FAILURE() << "exported";
+        } catch (const ExportError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+            EXPECT_TRUE(e.badInput);
+        }
+        EXPECT_FALSE(fs::exists(Out()));
+    }
+}
+
+TEST_F(Export, TheToolAnswersWithExitCodesAndOneLine) {
+    std::string state = (dir / "state.json").string(), err = (dir / "err.txt").string();
+    struct Run {
+        std::string stateText;
+        int exit;
+        const char* line;
+    } runs[] = {
+        {"{ not json", 2, "folium-pdf: bad state: the file is not JSON\n"},
+        {"// comments are allowed\n" + original.dump(), 0, ""},
+    };
+    for (auto& r : runs) {
+        std::ofstream(state) << r.stateText;
+        fs::remove(Out());
+        int status = std::system((kTool + " export " + state + " " + Out() + " >/dev/null 2>" + err).c_str());
+        EXPECT_EQ(WEXITSTATUS(status), r.exit);
+        std::ifstream in(err);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), r.line);
+        EXPECT_EQ(fs::exists(Out()), r.exit == 0);
+    }
+}
+
+TEST_F(Export, AnUnreadableStampImageIsDrawnAsAFrameWithAWarning) {
+    json state = original, stamp = Stamp();
+    stamp["image"] = "bm90IGFuIGltYWdl";  // "not an image"
+    state["pages"][0]["annotations"].push_back(stamp);
+    EXPECT_EQ(foliumpdf::ExportState(state, Out()).warnings, 1);
+    EXPECT_EQ(std::system(("qpdf --check " + Out() + " >/dev/null 2>&1").c_str()), 0);
+}
+
+TEST(RenderPageList, ReadsListsAndRefusesOthers) {
+    EXPECT_EQ(foliumpdf::ParsePageList("1,3-5", 5), (std::vector<int>{1, 3, 4, 5}));
+    EXPECT_EQ(foliumpdf::ParsePageList("2", 2), (std::vector<int>{2}));
+    for (const char* bad : {"", "0", "3-", "2-1", "1,,2", "a", "1-2x", "6"})
+        EXPECT_THROW(foliumpdf::ParsePageList(bad, 5), foliumpdf::RenderError) << bad;
+}
+
+TEST_F(Export, RenderWritesOnePicturePerPageAsked) {
+    auto files = foliumpdf::RenderPages(kSample, (dir / "pics").string(), {1, 3}, 20);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_TRUE(fs::exists(dir / "pics" / "page-3.png"));
+    EXPECT_THROW(foliumpdf::RenderPages((dir / "none.pdf").string(), dir.string(), {}, 20), foliumpdf::RenderError);
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// Saving a document read from a real PDF: SaveAs and SaveCopyAs to a ".pdf" name write a
+// real PDF through the export tool, which opens again with the changes; fixtures and other
+// names are saved as fixtures; a failed export answers -1 with the tool's reason.
+#include "SimTestSupport.h"
+
+using namespace simtest;
+
+namespace {
+
+class SimPdfSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::wstring sample = Env(L"FOLIUM_SAMPLE_PDF");
+        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
+        sim = CreateSimulator();
+        ASSERT_TRUE(sim);
+        ASSERT_EQ(S_OK, sim->Reset());
+        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
+        dir = TempDir();
+        original = dir + L"\\original.pdf";  // a copy the tests may change or delete
+        ASSERT_TRUE(CopyFileW(sample.c_str(), original.c_str(), FALSE));
+    }
+    ComPtr<IDispatch> Open(const std::wstring& path) {
+        ScopedVariant doc;
+        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + path + L"\", missing, missing, missing)", doc));
+        return folium::ReadDispatch(doc.get());
+    }
+    std::wstring LastSaveError() {
+        UniqueBstr text;
+        sim->get_LastSaveError(text.put());
+        return text.c_str() ? text.c_str() : L"";
+    }
+    std::wstring dir, original;
+    ComPtr<IQxSimulator> sim;
+    ComPtr<IQxApplication> app;
+};
+
+TEST_F(SimPdfSave, ChangesMadeThroughTheReaderComeBackFromTheSavedPdf) {
+    struct Save {
+        const wchar_t *name, *more;
+    } saves[] = {{L"SaveAs", L""}, {L"SaveCopyAs", L", 0"}};
+    for (auto& save : saves) {
+        SCOPED_TRACE(save.name);
+        ASSERT_EQ(S_OK, sim->Reset());
+        auto doc = Open(original);
+        ASSERT_TRUE(doc);
+        ExpectWalks(sim.get(), doc.get(),
+                    {{L"Fields.Item(\"Seller\").Value=\"Wei Wang\"", L""},
+                     {L"Pages.Item(0).Annotations.Add(0).Contents=\"Checked.\"", L""},
+                     // after the note and the three widgets
+                     {L"Pages.Item(0).Annotations.Item(4).SetRect(100.0, 100.0, 120.0, 120.0)", L""},
+                     {L"Watermarks.SetText(\"DRAFT\")", L""},
+                     {L"Watermarks.AddTextEx(0, 0, 297.0, 420.0, 1.0, \"draft\")", L"VT_I4=0"},
+                     {L"Pages.Delete(\"2-2\")", L"VT_I4=0"}});
+        std::wstring out = dir + L"\\saved.pdf";
+        DeleteFileW(out.c_str());
+        std::wstring call = std::wstring(save.name) + L"(\"" + out + L"\"" + save.more + L")";
+        EXPECT_EQ(L"VT_I4=0", Get(sim.get(), doc.get(), call)) << LastSaveError();
+        EXPECT_EQ(L"", LastSaveError());
+        EXPECT_EQ("%PDF", ReadBytes(out).substr(0, 4));
+
+        ASSERT_EQ(S_OK, sim->Reset());  // else Open answers the document still open under that name
+        auto again = Open(out);
+        ASSERT_TRUE(again);
+        ExpectWalks(sim.get(), again.get(),
+                    {{L"Pages.Count", L"VT_I4=2"},
+                     {L"Fields.Item(\"Seller\").Value", L"VT_BSTR=\"Wei Wang\""},
+                     {L"Fields.Item(\"contract.Buyer\").Value", L"VT_BSTR=\"Alice Zhang\""},
+                     // the note, the comment, then the widgets
+                     {L"Pages.Item(0).Annotations.Count", L"VT_I4=5"},
+                     {L"Pages.Item(0).Annotations.Item(1).Contents", L"VT_BSTR=\"Checked.\""},
+                     {L"Bookmarks.First.Next.Title", L"VT_BSTR=\"Signatures\""}});
+    }
+}
+
+TEST_F(SimPdfSave, AFixtureOrANameOtherThanPdfIsSavedAsAFixture) {
+    std::wstring fixture = dir + L"\\plain.pdf";
+    WriteUtf8(fixture, "{\"pages\": [{\"text\": \"plain\"}]}");
+    struct Case {
+        std::wstring open, save;
+    } cases[] = {{fixture, dir + L"\\plain-copy.pdf"}, {original, dir + L"\\state.json"}};
+    for (auto& c : cases) {
+        ASSERT_EQ(S_OK, sim->Reset());
+        auto doc = Open(c.open);
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(L"VT_I4=0", Get(sim.get(), doc.get(), L"SaveCopyAs(\"" + c.save + L"\", 0)"));
+        EXPECT_EQ('{', ReadBytes(c.save).substr(0, 1)[0]) << c.save;
+    }
+}
+
+TEST_F(SimPdfSave, AFailedExportAnswersMinusOneWithTheReasonAndWritesNothing) {
+    struct Case {
+        const wchar_t* name;
+        void (*spoil)(const std::wstring& original);
+        std::wstring target;
+        const wchar_t* reason;
+    } cases[] = {
+        {L"the original is gone", [](const std::wstring& o) { DeleteFileW(o.c_str()); }, L"\\out.pdf",
+         L"cannot be read"},
+        {L"the original changed",
+         [](const std::wstring& o) { WriteUtf8(o, ReadBytes(o) + "\n% appended\n"); }, L"\\out.pdf",
+         L"has changed since it was imported"},
+        {L"no such folder", [](const std::wstring&) {}, L"\\missing\\out.pdf", L""},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(S_OK, sim->Reset());
+        ASSERT_TRUE(CopyFileW(Env(L"FOLIUM_SAMPLE_PDF").c_str(), original.c_str(), FALSE));
+        auto doc = Open(original);
+        ASSERT_TRUE(doc);
+        c.spoil(original);
+        std::wstring out = dir + c.target;
+        EXPECT_EQ(L"VT_I4=-1", Get(sim.get(), doc.get(), L"SaveAs(\"" + out + L"\")"));
+        EXPECT_NE(std::wstring::npos, LastSaveError().find(c.reason)) << LastSaveError();
+        EXPECT_FALSE(LastSaveError().empty());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(out.c_str()));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int r = RUN_ALL_TESTS();
+    CoUninitialize();
+    return r;
+}
