@@ -105,18 +105,12 @@ protected:
     }
     std::vector<ComPtr<IQxAnnotation>> Stamps() { return AnnotationsOnPages(); }
     static std::string ImageOf(IQxAnnotation* a) {
-        wchar_t dir[MAX_PATH], file[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"bc", 0, file);
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"bc", 0, file);
         UniqueBstr size;
         a->ExportImage(UniqueBstr(file).get(), size.put());
-        HANDLE f = CreateFileW(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::string bytes(1 << 20, '\0');
-        DWORD n = 0;
-        ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-        CloseHandle(f);
+        std::string bytes = ReadAll(file);
         DeleteFileW(file);
-        bytes.resize(n);
         return bytes;
     }
     // The generator's own picture for the same settings.
@@ -140,23 +134,17 @@ protected:
         }
         return bytes;
     }
-    size_t Index(const std::wstring& line) {
-        auto lines = JournalLines();
-        return std::find(lines.begin(), lines.end(), line) - lines.begin();
-    }
 };
 
 TEST_F(ImageStamps, ThreePagesGetAStampCentredOnThePointWithTheGeneratorCalledInOrder) {
     ASSERT_TRUE(Open(kThreePages));
     EXPECT_EQ(Create(L"FOLIUM-2026", 1, 3, 1, L"100*200", 20), 0);
-    const size_t create = Index(L"BarcodeGenerator.Create()");
-    const std::vector<std::wstring> calls = {
-        L"BarcodeGenerator.Prefix=\"GBC_\"",  L"BarcodeGenerator.Option=0", L"BarcodeGenerator.ImageFormat=\"GIF\"",
-        L"BarcodeGenerator.Symbology=20",     L"BarcodeGenerator.Text=\"FOLIUM-2026\"", L"BarcodeGenerator.Render(1)"};
-    size_t last = create;
-    ASSERT_LT(create, JournalLines().size());
-    for (auto& c : calls) {
-        const size_t at = Index(c);
+    long last = JournalIndex(L"BarcodeGenerator.Create()");
+    ASSERT_GE(last, 0);
+    for (const wchar_t* c : {L"BarcodeGenerator.Prefix=\"GBC_\"", L"BarcodeGenerator.Option=0",
+                             L"BarcodeGenerator.ImageFormat=\"GIF\"", L"BarcodeGenerator.Symbology=20",
+                             L"BarcodeGenerator.Text=\"FOLIUM-2026\"", L"BarcodeGenerator.Render(1)"}) {
+        const long at = JournalIndex(c);
         EXPECT_GT(at, last) << c;
         last = at;
     }
@@ -172,11 +160,9 @@ TEST_F(ImageStamps, ThreePagesGetAStampCentredOnThePointWithTheGeneratorCalledIn
         EXPECT_DOUBLE_EQ(width, picture.width * 72.0 / 96.0) << "half of the 96 dpi size on each side";
         EXPECT_DOUBLE_EQ(height, picture.height * 72.0 / 96.0);
         UniqueBstr blend;
-        s->get_BlendMode(blend.put());
-        EXPECT_STREQ(blend.c_str(), L"Multiply");
         LONG colour = 0;
-        s->get_Color(&colour);
-        EXPECT_EQ(colour, 0x0000FFFF);
+        EXPECT_EQ(Got(s->get_BlendMode(blend.put()), &blend), Want(S_OK, L"Multiply"));
+        EXPECT_EQ(Got(s->get_Color(&colour), &colour), Want(S_OK, 0x0000FFFF));
     }
     EXPECT_TRUE(Journaled(L"PageView.Refresh()"));
 }
