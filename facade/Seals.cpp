@@ -123,6 +123,18 @@ struct Param {
     Src src;
 };
 
+// Where each argument of the member's own call goes, in the member's parameter order.
+enum class In : unsigned char {
+    None,                                   // end of a list
+    Index, Kind, ShowDlg, Mode, First, Last, // LONG
+    CrossMode, CrossType, CrossFirst, CrossLoop,
+    PageNo,                                 // LONG, handed on as the page text "%d"
+    Pages, Pass, Position, Area, Image,     // text
+    Text, Text2, Text3,
+    Protect, Loop,                          // VARIANT_BOOL
+    Width, Height,                          // FLOAT
+};
+
 // How the engine's answer becomes the member's result.
 enum class Outcome : unsigned char {
     Value,         // the 32-bit value
@@ -163,11 +175,13 @@ struct EngineMember {
     Outcome outcome;
     LONG initial;
     unsigned extra;
+    In takes[10];      // the member's own arguments
 };
 
 // The values a member call brings; each row picks what it hands on.
 struct SealArgs {
     std::wstring pages;
+    bool pagesGiven = false;  // else the pages are the range first-last
     std::wstring_view pass, position, area, image, text, text2, text3;
     LONG index = 0, mode = 0, first = 0, last = 0, kind = 0, showDlg = 0;
     LONG crossMode = 0, crossType = 0, crossFirst = 0, crossLoop = 0;
@@ -189,80 +203,90 @@ constexpr WORD G = DISPATCH_PROPERTYGET;
 constexpr EngineMember kMembers[] = {
     // seal creation
     {kCreateSignature, kEngine, Needs::Doc, Modes::A, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M,
-     {Src::Zero}, Outcome::Value, 1, kPendingSignData},
+     {Src::Zero}, Outcome::Value, 1, kPendingSignData, {In::Index, In::Pass, In::PageNo, In::Mode, In::Position}},
     {kCreateSignaturePages, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_INDEX}, L"CreateSignature",
-     M, {Src::Zero}, Outcome::Value, 1, kNoExtra},
+     M, {Src::Zero}, Outcome::Value, 1, kNoExtra, {In::Index, In::Pass, In::Pages, In::Mode, In::Position}},
     {kCreateSignatureByName, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT}, L"CreateSignature",
-     M, {Src::Zero}, Outcome::Value, 1, kNoExtra},
+     M, {Src::Zero}, Outcome::Value, 1, kNoExtra, {In::Image, In::First, In::Last, In::Pass, In::Mode, In::Position}},
     {kCreateSignatureByImage, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, IMAGE_TEXT, PROTECT},
-     L"CreateSignature", M, {Src::Zero}, Outcome::Value, 1, kNoExtra},
+     L"CreateSignature", M, {Src::Zero}, Outcome::Value, 1, kNoExtra,
+     {In::Image, In::Pass, In::Protect, In::First, In::Last, In::Mode, In::Position}},
     {kCreateRaycode, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS}, L"CreateRaycodeSignature", M, {},
-     Outcome::Value, 1, kNoExtra},
+     Outcome::Value, 1, kNoExtra, {In::Pass, In::PageNo, In::Mode, In::Position}},
     {kCreateBarcode, kEngine, Needs::Doc, Modes::A, {PAGES, PIN, POSMODE, POS, {L"ShowBarCodeDlg", Src::ShowDlg}},
-     L"CreateBarcodeSignature", M, {Src::Kind, Src::Text}, Outcome::Value, 1, kNoExtra},
+     L"CreateBarcodeSignature", M, {Src::Kind, Src::Text}, Outcome::Value, 1, kNoExtra,
+     {In::Kind, In::Text, In::ShowDlg, In::Pass, In::First, In::Last, In::Mode, In::Position}},
     {kSeries, kEngine, Needs::DocPages, Modes::B, {}, L"SeriesSignature", M,
      {Src::Start, Src::Last, Src::Index, Src::Pass, Src::Code, Src::Position, Src::Area}, Outcome::OneMeansZero, 1,
-     kNoExtra},
+     kNoExtra, {In::First, In::Last, In::Index, In::Pass, In::Mode, In::Position, In::Area}},
     {kFastSeries, kEngine, Needs::DocPages, Modes::Raw, {}, L"SeriesSignature", M,
      {Src::Start, Src::Last, Src::Index, Src::Pass, Src::Code, Src::Position, Src::Area}, Outcome::OneMeansZero, 1,
-     kNoExtra},
+     kNoExtra, {In::First, In::Last, In::Index, In::Pass, In::Mode, In::Position, In::Area}},
     {kFastSignature, kEngine, Needs::Doc, Modes::None, {}, L"FastSignature", M, {Src::Index, Src::Pass, Src::Area},
-     Outcome::Value, 1, kNoExtra},
+     Outcome::Value, 1, kNoExtra, {In::Index, In::Pass, In::Area}},
     {kFastByImage, kEngine, Needs::Doc, Modes::None, {PROTECT}, L"FastSignatureByImage", M,
-     {Src::Image, Src::Pass, Src::Protect}, Outcome::Value, 1, kImagePath},
+     {Src::Image, Src::Pass, Src::Protect}, Outcome::Value, 1, kImagePath, {In::Image, In::Pass, In::Protect}},
     {kFastByImageEx, kEngine, Needs::Doc, Modes::None, {}, L"FastSignatureByImageEx", M,
      {Src::Image, Src::Pass, Src::Width, Src::Height, Src::Text2, Src::Loop, Src::Text3, Src::Protect}, Outcome::Value,
-     1, kImagePath},
+     1, kImagePath, {In::Image, In::Pass, In::Width, In::Height, In::Text2, In::Loop, In::Text3, In::Protect}},
     {kAddFieldSignature, kEngine, Needs::Doc, Modes::None, {}, L"AddFieldSignature", M, {Src::Text}, Outcome::Value, 0,
-     kClearSelection},
+     kClearSelection, {In::Text}},
     {kAddSignatureByDlg, kEngine, Needs::DocNotOfd, Modes::None, {}, L"AddSignatureByDlg", M, {Src::Kind},
-     Outcome::Value, 0, kOneOnceReady},
+     Outcome::Value, 0, kOneOnceReady, {In::Kind}},
     {kAddBarcodeAnnot, kEngine, Needs::Host, Modes::None, {}, L"VDAddBarcodeAnnot", M, {Src::Empty}, Outcome::Value, 1,
-     kNoExtra},
+     kNoExtra, {}},
     // queries, dialogs and engine commands
     {kShowSignDlg, kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::ZeroMeansOne, 0,
-     kNoExtra},
-    {kShowCheckDlg, kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::Value, 0, kNoExtra},
-    {kSignatureNames, kEngine, Needs::Host, Modes::None, {}, L"SignatureNames", M, {}, Outcome::Text, 0, kNoExtra},
+     kNoExtra, {In::Kind}},
+    {kShowCheckDlg, kEngine, Needs::Doc, Modes::None, {}, L"ShowSignDlg", M, {Src::Kind}, Outcome::Value, 0, kNoExtra,
+     {In::Kind}},
+    {kSignatureNames, kEngine, Needs::Host, Modes::None, {}, L"SignatureNames", M, {}, Outcome::Text, 0, kNoExtra, {}},
     {kSignatureItem, kEngine, Needs::Doc, Modes::None, {}, L"SignatureItem", M, {Src::Index}, Outcome::Text, 0,
-     kNoExtra},
+     kNoExtra, {In::Index}},
     {kDeleteSignature, kEngine, Needs::Doc, Modes::None, {}, L"DeleteSignature", M, {Src::Text}, Outcome::Value, 0,
-     kNoExtra},
+     kNoExtra, {In::Text}},
     {kSetSignatureParam, kEngine, Needs::Host, Modes::None, {}, L"SetSignatureParam", M,
-     {Src::Text, Src::Text2, Src::Text3}, Outcome::Value, 0, kNoInitial},
-    {kSaveSignData, kEngine, Needs::Doc, Modes::None, {}, L"SaveSignDataToLocal", M, {}, Outcome::Text, 0, kNoExtra},
+     {Src::Text, Src::Text2, Src::Text3}, Outcome::Value, 0, kNoInitial, {In::Text, In::Text2, In::Text3}},
+    {kSaveSignData, kEngine, Needs::Doc, Modes::None, {}, L"SaveSignDataToLocal", M, {}, Outcome::Text, 0, kNoExtra,
+     {}},
     {kLoadSignData, kEngine, Needs::Doc, Modes::None, {}, L"LoadLocalSignData", M, {Src::Text}, Outcome::Value, 1,
-     kNoExtra},
-    {kGetDocumentID, kEngine, Needs::Doc, Modes::None, {}, L"GetDocumentID", M, {}, Outcome::Text, 0, kNoExtra},
+     kNoExtra, {In::Text}},
+    {kGetDocumentID, kEngine, Needs::Doc, Modes::None, {}, L"GetDocumentID", M, {}, Outcome::Text, 0, kNoExtra, {}},
     {kGotoSignature, kEngine, Needs::Host, Modes::None, {}, L"GotoSignature", M, {Src::Index, Src::Kind},
-     Outcome::Value, 1, kNoExtra},
+     Outcome::Value, 1, kNoExtra, {In::Index, In::Kind}},
     {kShedCrypto, kEngine, Needs::Host, Modes::None, {}, L"ShedCryptoDocument", M, {Src::Kind}, Outcome::Value, 1,
-     kNoExtra},
-    {kLoginPhone, kEngine, Needs::Host, Modes::None, {}, L"VDLoginPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra},
+     kNoExtra, {In::Kind}},
+    {kLoginPhone, kEngine, Needs::Host, Modes::None, {}, L"VDLoginPhone", M, {Src::Empty}, Outcome::Value, 1, kNoExtra,
+     {}},
     {kLogoutPhone, kEngine, Needs::Host, Modes::None, {}, L"VDLogoutPhone", M, {Src::Empty}, Outcome::Value, 1,
-     kNoExtra},
+     kNoExtra, {}},
     {kSetField, kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Nothing,
-     0, kNoInitial},
-    {kGetField, kEngine, Needs::Host, Modes::None, {}, L"GetFieldByName", M, {Src::Text}, Outcome::Text, 0, kNoExtra},
-    {kClearField, kEngine, Needs::Host, Modes::None, {}, L"ClearFieldByName", M, {}, Outcome::Nothing, 0, kNoInitial},
+     0, kNoInitial, {In::Text, In::Text2}},
+    {kGetField, kEngine, Needs::Host, Modes::None, {}, L"GetFieldByName", M, {Src::Text}, Outcome::Text, 0, kNoExtra,
+     {In::Text}},
+    {kClearField, kEngine, Needs::Host, Modes::None, {}, L"ClearFieldByName", M, {}, Outcome::Nothing, 0, kNoInitial,
+     {}},
     {kPreDigital, kEngine, Needs::Host, Modes::None, {}, L"SetFieldByName", M, {Src::Text, Src::Text2}, Outcome::Value,
-     0, kNoExtra},
-    {kHaveSignature, kEngine, Needs::Host, Modes::None, {}, L"HaveSignature", G, {}, Outcome::Value, 1, kNoExtra},
-    {kGetSignatureMode, kEngine, Needs::Host, Modes::None, {}, L"SignatureMode", G, {}, Outcome::Value, 0, kNoInitial},
-    {kEngineCount, kEngine, Needs::Host, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, 0, kNoInitial},
+     0, kNoExtra, {In::Text, In::Text2}},
+    {kHaveSignature, kEngine, Needs::Host, Modes::None, {}, L"HaveSignature", G, {}, Outcome::Value, 1, kNoExtra, {}},
+    {kGetSignatureMode, kEngine, Needs::Host, Modes::None, {}, L"SignatureMode", G, {}, Outcome::Value, 0, kNoInitial,
+     {}},
+    {kEngineCount, kEngine, Needs::Host, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, 0, kNoInitial, {}},
     // OFD documents
     {kOfdCreate, kOfdAddIn, Needs::OfdDoc, Modes::Ofd, {PAGES, IMAGE_INDEX, PIN, POSMODE, POS}, L"CreateSignature", M,
-     {}, Outcome::Value, 0, kNoExtra},
+     {}, Outcome::Value, 0, kNoExtra, {In::Index, In::Pass, In::PageNo, In::Mode, In::Position}},
     {kOfdCrossPage, kOfdAddIn, Needs::OfdDoc, Modes::Ofd,
      {IMAGE_INDEX, PIN, POSMODE, POS, {L"CrossPageSignPageMode", Src::CrossMode},
       {L"CrossPageSignType", Src::CrossType}, {L"CrossPageSignFirstPage", Src::CrossFirst},
       {L"CrossPageSignLoopPageSize", Src::CrossLoop}, {L"CrossPageSignPageRatioDesc", Src::Text}},
-     L"CreateCrossPageSignature", M, {}, Outcome::Value, 0, kNoExtra},
+     L"CreateCrossPageSignature", M, {}, Outcome::Value, 0, kNoExtra,
+     {In::Index, In::Pass, In::Mode, In::Position, In::CrossMode, In::CrossType, In::CrossFirst,
+      In::CrossLoop, In::Text}},
     {kOfdDelete, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"DeleteLastSignature", M, {Src::Text}, Outcome::Value, 0,
-     kNoExtra},
-    {kOfdCount, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, -1, kNoExtra},
+     kNoExtra, {In::Text}},
+    {kOfdCount, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"SignatureCount", M, {}, Outcome::Value, -1, kNoExtra, {}},
     {kOfdInvalidCount, kOfdAddIn, Needs::OfdDoc, Modes::None, {}, L"InvalidSignatureCount", M, {}, Outcome::Value, -1,
-     kNoExtra},
+     kNoExtra, {}},
 };
 constexpr bool RowsInMemberOrder() {
     for (size_t i = 0; i < sizeof(kMembers) / sizeof(kMembers[0]); ++i)
@@ -307,7 +331,7 @@ std::optional<LONG> Translate(Modes modes, LONG mode) {
 
 ScopedVariant ValueOf(Src src, const SealArgs& a) {
     switch (src) {
-    case Src::Pages: return Text(a.pages);
+    case Src::Pages: return Text(a.pagesGiven ? a.pages : RangeText(a.first, a.last));
     case Src::Pass: return Text(a.pass);
     case Src::Position: return Text(a.position);
     case Src::Area: return Text(a.area);
@@ -441,12 +465,70 @@ HRESULT RunEngineMember(CFoliumFun& self, Member which, SealArgs& a, ResultSlot 
     return S_OK;
 }
 
-HRESULT Run(CFoliumFun& self, Member which, SealArgs& a, LONG* out) {
-    return Guarded([&] { return RunEngineMember(self, which, a, ResultSlot{out, nullptr}); });
+// The member's own arguments into the values of its row, in the order of its takes.
+void Take(SealArgs& a, In in, LONG n) {
+    switch (in) {
+    case In::Index: a.index = n; break;
+    case In::Kind: a.kind = n; break;
+    case In::ShowDlg: a.showDlg = n; break;
+    case In::Mode: a.mode = n; break;
+    case In::First: a.first = n; break;
+    case In::Last: a.last = n; break;
+    case In::CrossMode: a.crossMode = n; break;
+    case In::CrossType: a.crossType = n; break;
+    case In::CrossFirst: a.crossFirst = n; break;
+    case In::CrossLoop: a.crossLoop = n; break;
+    case In::PageNo: a.pages = Decimal(n), a.pagesGiven = true; break;
+    default: break;
+    }
+}
+void Take(SealArgs& a, In in, std::wstring_view text) {
+    switch (in) {
+    case In::Pages: a.pages.assign(text), a.pagesGiven = true; break;
+    case In::Pass: a.pass = text; break;
+    case In::Position: a.position = text; break;
+    case In::Area: a.area = text; break;
+    case In::Image: a.image = text; break;
+    case In::Text: a.text = text; break;
+    case In::Text2: a.text2 = text; break;
+    case In::Text3: a.text3 = text; break;
+    default: break;
+    }
+}
+void Take(SealArgs& a, In in, BSTR text) { Take(a, in, View(text)); }
+void Take(SealArgs& a, In in, const wchar_t* text) { Take(a, in, std::wstring_view(text)); }
+void Take(SealArgs& a, In in, VARIANT_BOOL flag) {
+    if (in == In::Protect) a.protect = flag;
+    if (in == In::Loop) a.loop = flag;
+}
+void Take(SealArgs& a, In in, FLOAT f) {
+    if (in == In::Width) a.width = f;
+    if (in == In::Height) a.height = f;
 }
 
-HRESULT RunText(CFoliumFun& self, Member which, SealArgs& a, BSTR* out) {
-    return Guarded([&] { return RunEngineMember(self, which, a, ResultSlot{nullptr, out}); });
+template <class... Args>
+SealArgs Fill(Member which, Args... args) {
+    SealArgs a;
+    const In* in = kMembers[which].takes;
+    (Take(a, *in++, args), ...);
+    return a;
+}
+
+// A member that is one row of the table: its arguments, the sequence, its result.
+template <class... Args>
+HRESULT Run(CFoliumFun& self, Member which, LONG* out, Args... args) {
+    return Guarded([&] {
+        SealArgs a = Fill(which, args...);
+        return RunEngineMember(self, which, a, ResultSlot{out, nullptr});
+    });
+}
+
+template <class... Args>
+HRESULT RunText(CFoliumFun& self, Member which, BSTR* out, Args... args) {
+    return Guarded([&] {
+        SealArgs a = Fill(which, args...);
+        return RunEngineMember(self, which, a, ResultSlot{nullptr, out});
+    });
 }
 
 // A property put on the signature engine: the status of the put, S_OK without the
@@ -583,26 +665,17 @@ void ShowSeal(IQxAnnotation* seal, VARIANT_BOOL visible, bool resetOutput) {
 
 STDMETHODIMP CFoliumFun::CreateSignature(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position,
                                          BSTR /*Area*/, LONG* lResult) {
-    SealArgs a;
-    a.pages = Decimal(PageNo);
-    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
-    return Run(*this, kCreateSignature, a, lResult);
+    return Run(*this, kCreateSignature, lResult, SignIndex, SignPass, PageNo, mode, Position);
 }
 
 STDMETHODIMP CFoliumFun::CreateSignaturePages(LONG SignIndex, BSTR SignPass, BSTR Pages, LONG mode, BSTR Position,
                                               BSTR /*Area*/, LONG* lResult) {
-    SealArgs a;
-    a.pages.assign(View(Pages));
-    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
-    return Run(*this, kCreateSignaturePages, a, lResult);
+    return Run(*this, kCreateSignaturePages, lResult, SignIndex, SignPass, Pages, mode, Position);
 }
 
 STDMETHODIMP CFoliumFun::CreateSignatureByName(BSTR sealName, LONG StartPageNo, LONG EndPageNo, BSTR Password,
                                                LONG mode, BSTR posText, BSTR /*protectArea*/, LONG* lRet) {
-    SealArgs a;
-    a.pages = RangeText(StartPageNo, EndPageNo);
-    a.image = View(sealName), a.pass = View(Password), a.mode = mode, a.position = View(posText);
-    return Run(*this, kCreateSignatureByName, a, lRet);
+    return Run(*this, kCreateSignatureByName, lRet, sealName, StartPageNo, EndPageNo, Password, mode, posText);
 }
 
 STDMETHODIMP CFoliumFun::CreateSignatureByImage(BSTR imageFile, BSTR SignPass, VARIANT_BOOL bProtected,
@@ -613,178 +686,124 @@ STDMETHODIMP CFoliumFun::CreateSignatureByImage(BSTR imageFile, BSTR SignPass, V
         *lRet = 1;
         SealImage image;
         if (!folium::PathTextsUsable({imageFile}) || !image.Resolve(*this, View(imageFile))) return S_FALSE;
-        SealArgs a;
-        a.pages = RangeText(nStartPageNo, nEndPageNo);
-        a.image = image.path(), a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
-        a.protect = bProtected;
+        SealArgs a = Fill(kCreateSignatureByImage, std::wstring_view(image.path()), SignPass, bProtected, nStartPageNo,
+                          nEndPageNo, mode, Position);
         return RunEngineMember(*this, kCreateSignatureByImage, a, ResultSlot{lRet, nullptr});
     });
 }
 
 STDMETHODIMP CFoliumFun::CreateRaycodeSignature(BSTR SignPass, LONG PageNo, LONG mode, BSTR Position, BSTR /*Area*/,
                                                 LONG* lRet) {
-    SealArgs a;
-    a.pages = Decimal(PageNo);
-    a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
-    return Run(*this, kCreateRaycode, a, lRet);
+    return Run(*this, kCreateRaycode, lRet, SignPass, PageNo, mode, Position);
 }
-
-namespace {
-HRESULT BarcodeSeal(CFoliumFun& self, LONG kind, BSTR text, LONG showDlg, BSTR pass, LONG first, LONG last,
-                    LONG mode, BSTR position, LONG* out) {
-    SealArgs a;
-    a.pages = RangeText(first, last);
-    a.kind = kind, a.text = View(text), a.showDlg = showDlg, a.pass = View(pass), a.mode = mode;
-    a.position = View(position);
-    return Run(self, kCreateBarcode, a, out);
-}
-}  // namespace
 
 STDMETHODIMP CFoliumFun::CreateBarcodeSignature(BSTR barcodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage,
                                                 LONG lEndPage, LONG mode, BSTR Position, BSTR /*Area*/, LONG* lRet) {
-    return BarcodeSeal(*this, 1, barcodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode, Position, lRet);
+    return Run(*this, kCreateBarcode, lRet, LONG{1}, barcodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode,
+               Position);
 }
 
 STDMETHODIMP CFoliumFun::CreateQRCodeSignature(BSTR QRCodeString, LONG bShowDlg, BSTR SignPass, LONG lStartPage,
                                                LONG lEndPage, LONG mode, BSTR Position, BSTR /*Area*/, LONG* lRet) {
-    return BarcodeSeal(*this, 2, QRCodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode, Position, lRet);
+    return Run(*this, kCreateBarcode, lRet, LONG{2}, QRCodeString, bShowDlg, SignPass, lStartPage, lEndPage, mode,
+               Position);
 }
 
 STDMETHODIMP CFoliumFun::SeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode,
                                          BSTR Position, BSTR Area, LONG* lResult) {
-    SealArgs a;
-    a.first = StartPageNo, a.last = EndPageNo, a.index = Index, a.pass = View(Pass), a.mode = mode;
-    a.position = View(Position), a.area = View(Area);
-    return Run(*this, kSeries, a, lResult);
+    return Run(*this, kSeries, lResult, StartPageNo, EndPageNo, Index, Pass, mode, Position, Area);
 }
 
 STDMETHODIMP CFoliumFun::FastSeriesSignature(LONG StartPageNo, LONG EndPageNo, LONG Index, BSTR Pass, LONG mode,
                                              BSTR Position, BSTR Area, LONG /*ReferencePoint*/, LONG* lRet) {
-    SealArgs a;
-    a.first = StartPageNo, a.last = EndPageNo, a.index = Index, a.pass = View(Pass), a.mode = mode;
-    a.position = View(Position), a.area = View(Area);
-    return Run(*this, kFastSeries, a, lRet);
+    return Run(*this, kFastSeries, lRet, StartPageNo, EndPageNo, Index, Pass, mode, Position, Area);
 }
 
 STDMETHODIMP CFoliumFun::FastSignature(LONG SignIndex, BSTR SignPass, BSTR Area, LONG* lResult) {
-    SealArgs a;
-    a.index = SignIndex, a.pass = View(SignPass), a.area = View(Area);
-    return Run(*this, kFastSignature, a, lResult);
+    return Run(*this, kFastSignature, lResult, SignIndex, SignPass, Area);
 }
 
 STDMETHODIMP CFoliumFun::FastSignatureByImage(BSTR imageFile, BSTR SignPass, VARIANT_BOOL bProtected, LONG* Result) {
-    SealArgs a;
-    a.image = View(imageFile), a.pass = View(SignPass), a.protect = bProtected;
-    return Run(*this, kFastByImage, a, Result);
+    return Run(*this, kFastByImage, Result, imageFile, SignPass, bProtected);
 }
 
 STDMETHODIMP CFoliumFun::FastSignatureByImageEx(BSTR imageFile, BSTR SignPass, FLOAT Width, FLOAT Height, BSTR signName,
                                                 VARIANT_BOOL bLoop, BSTR ExtParam, VARIANT_BOOL bProtected,
                                                 LONG* Result) {
-    SealArgs a;
-    a.image = View(imageFile), a.pass = View(SignPass), a.width = Width, a.height = Height;
-    a.text2 = View(signName), a.loop = bLoop, a.text3 = View(ExtParam), a.protect = bProtected;
-    return Run(*this, kFastByImageEx, a, Result);
+    return Run(*this, kFastByImageEx, Result, imageFile, SignPass, Width, Height, signName, bLoop, ExtParam,
+               bProtected);
 }
 
 STDMETHODIMP CFoliumFun::AddFieldSignature(BSTR strExParam, LONG* pVal) {
-    SealArgs a;
-    a.text = View(strExParam);
-    return Run(*this, kAddFieldSignature, a, pVal);
+    return Run(*this, kAddFieldSignature, pVal, strExParam);
 }
 
 STDMETHODIMP CFoliumFun::AddSignatureByDlg(LONG nType, LONG* lRet) {
-    SealArgs a;
-    a.kind = nType;
-    return Run(*this, kAddSignatureByDlg, a, lRet);
+    return Run(*this, kAddSignatureByDlg, lRet, nType);
 }
 
 STDMETHODIMP CFoliumFun::VDAddBarcodeAnnot(BSTR /*strExParam*/, LONG* pVal) {
-    SealArgs a;
-    return Run(*this, kAddBarcodeAnnot, a, pVal);
+    return Run(*this, kAddBarcodeAnnot, pVal);
 }
 
 // ---- queries, dialogs and engine commands ------------------------------------------------
 
 STDMETHODIMP CFoliumFun::ShowSignDlg(LONG type, LONG* lRet) {
-    SealArgs a;
-    a.kind = type;
-    return Run(*this, kShowSignDlg, a, lRet);
+    return Run(*this, kShowSignDlg, lRet, type);
 }
 
 STDMETHODIMP CFoliumFun::ShowCheckDlg(LONG* lRet) {
-    SealArgs a;
-    a.kind = 4;  // the engine's verification dialog
-    return Run(*this, kShowCheckDlg, a, lRet);
+    return Run(*this, kShowCheckDlg, lRet, LONG{4});
 }
 
 STDMETHODIMP CFoliumFun::SignatureNames(BSTR* strRet) {
-    SealArgs a;
-    return RunText(*this, kSignatureNames, a, strRet);
+    return RunText(*this, kSignatureNames, strRet);
 }
 
 STDMETHODIMP CFoliumFun::SignatureItem(LONG nIndex, BSTR* strRet) {
-    SealArgs a;
-    a.index = nIndex;
-    return RunText(*this, kSignatureItem, a, strRet);
+    return RunText(*this, kSignatureItem, strRet, nIndex);
 }
 
 STDMETHODIMP CFoliumFun::DeleteSignature(BSTR Password, LONG* lResult) {
-    SealArgs a;
-    a.text = View(Password);
-    return Run(*this, kDeleteSignature, a, lResult);
+    return Run(*this, kDeleteSignature, lResult, Password);
 }
 
 STDMETHODIMP CFoliumFun::SetSignatureParam(BSTR Name, BSTR Value, BSTR HeaderValue, LONG* lRet) {
-    SealArgs a;
-    a.text = View(Name), a.text2 = View(Value), a.text3 = View(HeaderValue);
-    return Run(*this, kSetSignatureParam, a, lRet);
+    return Run(*this, kSetSignatureParam, lRet, Name, Value, HeaderValue);
 }
 
 STDMETHODIMP CFoliumFun::SaveSignDataToLocal(BSTR* strData) {
-    SealArgs a;
-    return RunText(*this, kSaveSignData, a, strData);
+    return RunText(*this, kSaveSignData, strData);
 }
 
 STDMETHODIMP CFoliumFun::LoadLocalSignData(BSTR strSignData, LONG* lRet) {
-    SealArgs a;
-    a.text = View(strSignData);
-    return Run(*this, kLoadSignData, a, lRet);
+    return Run(*this, kLoadSignData, lRet, strSignData);
 }
 
 STDMETHODIMP CFoliumFun::GetDocumentID(BSTR* strRet) {
-    SealArgs a;
-    return RunText(*this, kGetDocumentID, a, strRet);
+    return RunText(*this, kGetDocumentID, strRet);
 }
 
 STDMETHODIMP CFoliumFun::GotoSignature(LONG nSignatureIndex, LONG isFirst, LONG* lRet) {
-    SealArgs a;
-    a.index = nSignatureIndex, a.kind = isFirst;
-    return Run(*this, kGotoSignature, a, lRet);
+    return Run(*this, kGotoSignature, lRet, nSignatureIndex, isFirst);
 }
 
 STDMETHODIMP CFoliumFun::ShedCryptoDocument(LONG IsSaveAs, LONG* Result) {
-    SealArgs a;
-    a.kind = IsSaveAs;
-    return Run(*this, kShedCrypto, a, Result);
+    return Run(*this, kShedCrypto, Result, IsSaveAs);
 }
 
 STDMETHODIMP CFoliumFun::VDLoginPhone(BSTR /*strExParam*/, LONG* pVal) {
-    SealArgs a;
-    return Run(*this, kLoginPhone, a, pVal);
+    return Run(*this, kLoginPhone, pVal);
 }
 
 STDMETHODIMP CFoliumFun::VDLogoutPhone(BSTR /*strExParam*/, LONG* pVal) {
-    SealArgs a;
-    return Run(*this, kLogoutPhone, a, pVal);
+    return Run(*this, kLogoutPhone, pVal);
 }
 
 STDMETHODIMP CFoliumFun::SetFieldByName(BSTR Name, BSTR Value, VARIANT_BOOL* bResult) {
     if (!bResult) return E_POINTER;
     if (View(Name).empty() || View(Value).empty()) *bResult = VARIANT_FALSE;
-    SealArgs a;
-    a.text = View(Name), a.text2 = View(Value);
-    return Run(*this, kSetField, a, nullptr);
+    return Run(*this, kSetField, nullptr, Name, Value);
 }
 
 STDMETHODIMP CFoliumFun::GetFieldByName(BSTR strName, BSTR* strValue) {
@@ -793,20 +812,15 @@ STDMETHODIMP CFoliumFun::GetFieldByName(BSTR strName, BSTR* strValue) {
         *strValue = SysAllocString(L"");
         return *strValue ? S_FALSE : E_OUTOFMEMORY;
     }
-    SealArgs a;
-    a.text = View(strName);
-    return RunText(*this, kGetField, a, strValue);
+    return RunText(*this, kGetField, strValue, strName);
 }
 
 STDMETHODIMP CFoliumFun::ClearFieldByName(VARIANT_BOOL* /*bRet*/) {
-    SealArgs a;
-    return Run(*this, kClearField, a, nullptr);
+    return Run(*this, kClearField, nullptr);
 }
 
 STDMETHODIMP CFoliumFun::PreDigitalSignature(LONG nPre, LONG* pVal) {
-    SealArgs a;
-    a.text = kPreSealKey, a.text2 = nPre ? L"True" : L"False";
-    return Run(*this, kPreDigital, a, pVal);
+    return Run(*this, kPreDigital, pVal, kPreSealKey, nPre ? L"True" : L"False");
 }
 
 STDMETHODIMP CFoliumFun::SignatureCount(LONG* lRet) {
@@ -883,13 +897,11 @@ STDMETHODIMP CFoliumFun::ConvertSignToImage(BSTR FilePath, LONG* lResult) {
 // ---- engine properties ------------------------------------------------------------------
 
 STDMETHODIMP CFoliumFun::get_HaveSignature(LONG* pVal) {
-    SealArgs a;
-    return Run(*this, kHaveSignature, a, pVal);
+    return Run(*this, kHaveSignature, pVal);
 }
 
 STDMETHODIMP CFoliumFun::get_SignatureMode(LONG* pVal) {
-    SealArgs a;
-    return Run(*this, kGetSignatureMode, a, pVal);
+    return Run(*this, kGetSignatureMode, pVal);
 }
 
 STDMETHODIMP CFoliumFun::put_SignatureMode(LONG value) {
@@ -993,37 +1005,27 @@ STDMETHODIMP CFoliumFun::put_SignatureOutputFlags(LONG value) {
 
 STDMETHODIMP CFoliumFun::CreateSignatureOFD(LONG SignIndex, BSTR SignPass, LONG PageNo, LONG mode, BSTR Position,
                                             BSTR /*Area*/, LONG* lResult) {
-    SealArgs a;
-    a.pages = Decimal(PageNo);
-    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
-    return Run(*this, kOfdCreate, a, lResult);
+    return Run(*this, kOfdCreate, lResult, SignIndex, SignPass, PageNo, mode, Position);
 }
 
 STDMETHODIMP CFoliumFun::CreateCrossPageSignatureOFD(LONG SignIndex, BSTR SignPass, LONG mode, BSTR Position,
                                                      LONG lSignPageMode, LONG lSignType, LONG lSignFirstPagePercent,
                                                      LONG lSignLoopPageSize, BSTR CrossPagePageRatioDesc,
                                                      LONG* lResult) {
-    SealArgs a;
-    a.index = SignIndex, a.pass = View(SignPass), a.mode = mode, a.position = View(Position);
-    a.crossMode = lSignPageMode, a.crossType = lSignType, a.crossFirst = lSignFirstPagePercent;
-    a.crossLoop = lSignLoopPageSize, a.text = View(CrossPagePageRatioDesc);
-    return Run(*this, kOfdCrossPage, a, lResult);
+    return Run(*this, kOfdCrossPage, lResult, SignIndex, SignPass, mode, Position, lSignPageMode, lSignType,
+               lSignFirstPagePercent, lSignLoopPageSize, CrossPagePageRatioDesc);
 }
 
 STDMETHODIMP CFoliumFun::DeleteSignatureOFD(BSTR Password, LONG* lResult) {
-    SealArgs a;
-    a.text = View(Password);
-    return Run(*this, kOfdDelete, a, lResult);
+    return Run(*this, kOfdDelete, lResult, Password);
 }
 
 STDMETHODIMP CFoliumFun::SignatureCountOFD(LONG* lResult) {
-    SealArgs a;
-    return Run(*this, kOfdCount, a, lResult);
+    return Run(*this, kOfdCount, lResult);
 }
 
 STDMETHODIMP CFoliumFun::InvalidSignatureCountOFD(LONG* lResult) {
-    SealArgs a;
-    return Run(*this, kOfdInvalidCount, a, lResult);
+    return Run(*this, kOfdInvalidCount, lResult);
 }
 
 // Members that deliberately do nothing: success, out-parameter untouched.

@@ -141,9 +141,7 @@ bool TakeAnswer(const wchar_t* function, VARIANT* out);
 
 // The signing-key device stand-in (sim/KeyDevice.cpp).
 extern const CLSID CLSID_SimKeyDevice;
-HRESULT KeyDeviceClassObject(REFIID riid, void** ppv);
-bool RegisterKeyDevice(const std::wstring& modulePath);
-void UnregisterKeyDevice();
+IClassFactory* KeyDeviceFactory();
 const std::vector<std::wstring>& CapturedLines();
 // Texts the module wrote with OutputDebugStringW, in order.
 const std::vector<std::wstring>& Traces();

@@ -229,37 +229,12 @@ private:
     long symbology_ = 0;
 };
 
-class GeneratorFactory : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        if (qxsim::Fault f = Journal(L"BarcodeGenerator.Create()")) return FAILED(f.hr) ? f.hr : E_NOINTERFACE;
-        auto* generator = new GeneratorObj;
-        HRESULT hr = generator->QueryInterface(riid, ppv);
-        generator->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) InterlockedIncrement(&g_objectCount);
-        else InterlockedDecrement(&g_objectCount);
-        return S_OK;
-    }
-};
+HRESULT CreateGenerator(REFIID riid, void** ppv) {
+    if (qxsim::Fault f = Journal(L"BarcodeGenerator.Create()")) return FAILED(f.hr) ? f.hr : E_NOINTERFACE;
+    return CreateObject<GeneratorObj>(riid, ppv);
+}
 
-GeneratorFactory g_generatorFactory;
+ClassObject g_generatorFactory(CreateGenerator);
 
 }  // namespace
 

@@ -358,7 +358,7 @@ public:
         first = std::max(first, 1L);
         last = std::min(last, srcCount);
         if (first > last) return S_OK;
-        auto copied = CopyPages(src, first - 1, last - 1, !src.source.empty() && src.source == e_->data->source);
+        auto copied = CopyPages(src, first - 1, last - 1, e_->data->source);
         auto& pages = e_->data->pages;
         long at = (place < 0 || place > static_cast<long>(pages.size())) ? static_cast<long>(pages.size()) : place;
         pages.insert(pages.begin() + at, copied.begin(), copied.end());

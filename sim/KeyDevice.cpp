@@ -55,62 +55,10 @@ public:
     }
 };
 
-class KeyDeviceFactory : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-        *ppv = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        auto* device = new KeyDeviceObj;
-        HRESULT hr = device->QueryInterface(riid, ppv);
-        device->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) InterlockedIncrement(&g_objectCount);
-        else InterlockedDecrement(&g_objectCount);
-        return S_OK;
-    }
-};
-
-KeyDeviceFactory g_keyDeviceFactory;
-
-std::wstring ClsidKey() {
-    wchar_t buf[64];
-    StringFromGUID2(CLSID_SimKeyDevice, buf, 64);
-    return std::wstring(L"CLSID\\") + buf;
-}
-
-bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG r = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return r == ERROR_SUCCESS;
-}
+ClassObject g_keyDeviceFactory(CreateObject<KeyDeviceObj>);
 
 }  // namespace
 
-HRESULT KeyDeviceClassObject(REFIID riid, void** ppv) { return g_keyDeviceFactory.QueryInterface(riid, ppv); }
-
-bool RegisterKeyDevice(const std::wstring& modulePath) {
-    std::wstring key = ClsidKey();
-    return SetValue(key, nullptr, L"Signing-key device stand-in") &&
-           SetValue(key + L"\\InprocServer32", nullptr, modulePath) &&
-           SetValue(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-}
-
-void UnregisterKeyDevice() { RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKey().c_str()); }
+IClassFactory* KeyDeviceFactory() { return &g_keyDeviceFactory; }
 
 }  // namespace qxsim

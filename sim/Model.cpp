@@ -151,6 +151,7 @@ json WritePage(const PageData& p, const DocData& doc, bool sourceText) {
     json j = {{"width", p.width}, {"height", p.height}, {"rotation", p.rotation}};
     if (p.grayscale) j["grayscale"] = true;
     if (p.source >= 0) j["source"] = p.source;
+    if (!p.sourceFile.empty()) j["sourceFile"] = U(p.sourceFile);
     json runs = json::array();
     for (auto& r : p.runs) {
         if (!sourceText && p.source >= 0) break;
@@ -197,6 +198,7 @@ std::shared_ptr<PageData> ReadPage(const json& pj, std::vector<TextRun> runs) {
     p->rotation = L(pj, "rotation", 0);
     p->grayscale = B(pj, "grayscale", false);
     p->source = L(pj, "source", -1);
+    p->sourceFile = W(pj, "sourceFile");
     if (auto t = pj.find("text"); t != pj.end()) {
         if (t->is_string()) {
             // Plain text: one run per line from the top margin down.
@@ -469,7 +471,8 @@ bool SaveDocument(const DocData& doc, const std::wstring& path) {
     return WriteWholeFile(path, SerializeDocument(doc));
 }
 
-std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last, bool keepSources) {
+std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last,
+                                                 const std::wstring& targetSource) {
     std::vector<std::shared_ptr<PageData>> out;
     for (long i = std::max(0L, first); i <= last && i < static_cast<long>(src.pages.size()); ++i) {
         auto p = std::make_shared<PageData>();
@@ -480,7 +483,15 @@ std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first,
         p->grayscale = s.grayscale;
         p->runs = s.runs;
         p->watermarks = s.watermarks;
-        if (keepSources) p->source = s.source;
+        // Where the page really comes from: its own other file, else src's original.
+        std::wstring from = s.sourceFile.empty() ? src.source : s.sourceFile;
+        bool sameOriginal = !from.empty() && from == targetSource;
+        if (!from.empty() && s.source >= 0) {
+            p->source = s.source;
+            if (!sameOriginal) p->sourceFile = from;
+        }
+        // Annotation markers name objects of src's own original.
+        bool keepSources = s.sourceFile.empty() && sameOriginal;
         for (auto& a : s.annots) {
             bool isWidget = false;
             for (auto& f : src.fields)

@@ -68,7 +68,8 @@ struct PageData {
     std::vector<std::shared_ptr<AnnotData>> annots;
     std::vector<WatermarkData> watermarks;
     long index = 0;  // 0-based, kept current by the document
-    long source = -1;  // 0-based page index in the original PDF; -1 when not from it
+    long source = -1;  // 0-based page index in the original PDF (or in sourceFile); -1 when not from one
+    std::wstring sourceFile;  // Unix path of another PDF the page was inserted from; "" for the document's own
 
     // Page text: the runs joined by "\n"; built on first use.
     const std::wstring& Text();
@@ -138,9 +139,11 @@ bool SaveDocument(const DocData& doc, const std::wstring& path);
 bool SaveDocumentAs(const DocData& doc, const std::wstring& path, std::wstring* error);
 // sourceText false leaves out the text of pages from an original PDF (the export's state).
 std::string SerializeDocument(const DocData& doc, bool sourceText = true);
-// Copies pages [first, last] (0-based) of src; their "source" markers only with keepSources
-// (pages of another original are new pages for this document).
-std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last, bool keepSources);
+// Copies pages [first, last] (0-based) of src into a document whose original is
+// targetSource: a page of another real PDF keeps that file ("sourceFile") and its
+// index; annotation markers stay only between pages of the same original.
+std::vector<std::shared_ptr<PageData>> CopyPages(const DocData& src, long first, long last,
+                                                 const std::wstring& targetSource);
 
 std::string Base64Encode(const std::string& bytes);
 std::string Base64Decode(const std::string& text);

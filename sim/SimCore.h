@@ -309,4 +309,39 @@ HRESULT OutAddRef(T* p, T** out) {
     return S_OK;
 }
 
+// ---- class objects and registration -----------------------------------------------
+
+// The class object of one class of this DLL (static, never freed): create makes the
+// object and queries it for the interface asked for.
+class ClassObject : public IClassFactory {
+public:
+    using Create = HRESULT (*)(REFIID riid, void** ppv);
+    explicit ClassObject(Create create) : create_(create) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
+    STDMETHODIMP LockServer(BOOL lock) override;
+
+private:
+    Create create_;
+};
+
+// A new T (created with one reference) queried for riid.
+template <class T>
+HRESULT CreateObject(REFIID riid, void** ppv) {
+    auto* object = new T;
+    HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
+// "{XXXXXXXX-...}"
+std::wstring GuidText(REFGUID g);
+// A REG_SZ value under HKEY_CLASSES_ROOT\path (name null: the default value).
+bool SetClassesValue(const std::wstring& path, const wchar_t* name, const std::wstring& value);
+// CLSID\{clsid}: its description and this module as its in-process apartment server.
+bool RegisterInprocClass(REFCLSID clsid, const wchar_t* description, const std::wstring& modulePath);
+void UnregisterClass(REFCLSID clsid);
+
 }  // namespace qxsim

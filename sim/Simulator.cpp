@@ -586,55 +586,23 @@ private:
     IQxApplication* app_;
 };
 
-class ClassFactory : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        auto* sim = new SimulatorObj;
-        HRESULT hr = sim->QueryInterface(riid, ppv);
-        sim->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) InterlockedIncrement(&g_objectCount);
-        else InterlockedDecrement(&g_objectCount);
-        return S_OK;
-    }
-};
-
-ClassFactory g_factory;
+ClassObject g_factory(CreateObject<SimulatorObj>);
 
 const wchar_t kProgId[] = L"Quirex.Simulator";
 const wchar_t kProgIdVersioned[] = L"Quirex.Simulator.1";
 
-std::wstring GuidText(REFGUID g) {
-    wchar_t buf[64];
-    StringFromGUID2(g, buf, 64);
-    return buf;
-}
-
-bool SetKey(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG r = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return r == ERROR_SUCCESS;
-}
+// The classes this DLL serves: the simulator, and the stand-ins the component creates
+// by class identifier only.
+struct ServedClass {
+    const CLSID* clsid;
+    const wchar_t* description;
+    IClassFactory* factory;
+};
+const ServedClass kClasses[] = {
+    {&CLSID_QuirexSimulator, L"Quirex reader simulator", &g_factory},
+    {&CLSID_BarcodeGeneratorStandIn, L"Barcode generator stand-in", BarcodeGeneratorFactory()},
+    {&CLSID_SimKeyDevice, L"Signing-key device stand-in", KeyDeviceFactory()},
+};
 
 }  // namespace
 
@@ -653,10 +621,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (clsid == CLSID_SimKeyDevice) return KeyDeviceClassObject(riid, ppv);
-    if (clsid == CLSID_BarcodeGeneratorStandIn) return BarcodeGeneratorFactory()->QueryInterface(riid, ppv);
-    if (clsid != CLSID_QuirexSimulator) return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(riid, ppv);
+    for (const ServedClass& c : kClasses)
+        if (clsid == *c.clsid) return c.factory->QueryInterface(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objectCount == 0 ? S_OK : S_FALSE; }
@@ -664,23 +631,17 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objectCount == 0 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(g_module, path, MAX_PATH);
-    std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuirexSimulator);
-    bool ok = SetKey(clsid, nullptr, L"Quirex reader simulator") && SetKey(clsid + L"\\InprocServer32", nullptr, path) &&
-              SetKey(clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-              SetKey(clsid + L"\\ProgID", nullptr, kProgIdVersioned) &&
-              SetKey(clsid + L"\\VersionIndependentProgID", nullptr, kProgId) &&
-              SetKey(clsid + L"\\TypeLib", nullptr, GuidText(LIBID_Quirex)) &&
-              SetKey(kProgId, nullptr, L"Quirex reader simulator") &&
-              SetKey(std::wstring(kProgId) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator)) &&
-              SetKey(std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned) &&
-              SetKey(kProgIdVersioned, nullptr, L"Quirex reader simulator") &&
-              SetKey(std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator));
-    // The barcode generator stand-in, created by class identifier only.
-    const std::wstring barcode = L"CLSID\\" + GuidText(CLSID_BarcodeGeneratorStandIn);
-    ok = ok && SetKey(barcode, nullptr, L"Barcode generator stand-in") &&
-         SetKey(barcode + L"\\InprocServer32", nullptr, path) &&
-         SetKey(barcode + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-    if (!ok || !RegisterKeyDevice(path)) return SELFREG_E_CLASS;
+    bool ok = true;
+    for (const ServedClass& c : kClasses) ok = ok && RegisterInprocClass(*c.clsid, c.description, path);
+    const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuirexSimulator);
+    ok = ok && SetClassesValue(clsid + L"\\ProgID", nullptr, kProgIdVersioned) &&
+         SetClassesValue(clsid + L"\\VersionIndependentProgID", nullptr, kProgId) &&
+         SetClassesValue(clsid + L"\\TypeLib", nullptr, GuidText(LIBID_Quirex));
+    for (const wchar_t* progId : {kProgId, kProgIdVersioned})
+        ok = ok && SetClassesValue(progId, nullptr, L"Quirex reader simulator") &&
+             SetClassesValue(std::wstring(progId) + L"\\CLSID", nullptr, GuidText(CLSID_QuirexSimulator));
+    ok = ok && SetClassesValue(std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned);
+    if (!ok) return SELFREG_E_CLASS;
     ITypeLib* tl = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &tl);
     if (tl) tl->Release();
@@ -688,12 +649,9 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuirexSimulator);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid.c_str());
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(CLSID_BarcodeGeneratorStandIn)).c_str());
+    for (const ServedClass& c : kClasses) UnregisterClass(*c.clsid);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdVersioned);
-    UnregisterKeyDevice();
     UnRegisterTypeLib(LIBID_Quirex, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
     return S_OK;
 }

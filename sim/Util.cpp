@@ -300,4 +300,49 @@ void Notify(const std::wstring& line) { g_notifications.push_back(line); }
 const std::vector<std::wstring>& Notifications() { return g_notifications; }
 void ClearNotificationLines() { g_notifications.clear(); }
 
+STDMETHODIMP ClassObject::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
+    *ppv = static_cast<IClassFactory*>(this);
+    return S_OK;
+}
+
+STDMETHODIMP ClassObject::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return create_(riid, ppv);
+}
+
+STDMETHODIMP ClassObject::LockServer(BOOL lock) {
+    if (lock) InterlockedIncrement(&g_objectCount);
+    else InterlockedDecrement(&g_objectCount);
+    return S_OK;
+}
+
+std::wstring GuidText(REFGUID g) {
+    wchar_t buf[64];
+    StringFromGUID2(g, buf, 64);
+    return buf;
+}
+
+bool SetClassesValue(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG r = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+bool RegisterInprocClass(REFCLSID clsid, const wchar_t* description, const std::wstring& modulePath) {
+    const std::wstring key = L"CLSID\\" + GuidText(clsid);
+    return SetClassesValue(key, nullptr, description) && SetClassesValue(key + L"\\InprocServer32", nullptr, modulePath) &&
+           SetClassesValue(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+}
+
+void UnregisterClass(REFCLSID clsid) { RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(clsid)).c_str()); }
+
 }  // namespace qxsim

@@ -9,6 +9,8 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -38,11 +40,13 @@ double Now() {
     return static_cast<double>(t.QuadPart) / frequency;
 }
 
-// Best of reps timed runs after one untimed warm-up run, in seconds.
-double BestOf(int reps, const std::function<void()>& run) {
+// Best of reps timed runs after one untimed warm-up run, in seconds; before each run,
+// outside the timing, `between` (freeing the previous result).
+double BestOf(int reps, const std::function<void()>& run, const std::function<void()>& between = [] {}) {
     run();
     double best = 1e300;
     for (int i = 0; i < reps; ++i) {
+        between();
         double start = Now();
         run();
         best = std::min(best, Now() - start);
@@ -233,7 +237,11 @@ ComPtr<IQxDocument> OpenPath(IQxApplication* app, const std::wstring& path) {
     return doc;
 }
 
-bool RunSize(IQxSimulator* sim, IQxApplication* app, IFoliumFun* fun, long pageCount, std::vector<Row>& rows) {
+// reps timed runs of each member; with `only`, that member alone and no host walks
+// (for counting instructions under a tool: two runs with different reps give the
+// cost of the extra runs without the start-up).
+bool RunSize(IQxSimulator* sim, IQxApplication* app, IFoliumFun* fun, long pageCount, int reps, const char* only,
+             std::vector<Row>& rows) {
     const std::string json = MakeDocument(pageCount);
     const std::wstring path = WriteTemp(json, pageCount);
     double start = Now();
@@ -244,47 +252,63 @@ bool RunSize(IQxSimulator* sim, IQxApplication* app, IFoliumFun* fun, long pageC
     }
     std::printf("%ld pages: fixture %.1f MB, opened in %.0f ms\n", pageCount, json.size() / 1048576.0,
                 (Now() - start) * 1000);
-    const int reps = pageCount <= 1000 ? 30 : 5;  // best of many: the machine is shared
     const long bookmarks = pageCount;
     BSTR out = nullptr;
+    auto release = [&] {
+        SysFreeString(out);
+        out = nullptr;
+    };
     auto member = [&](const std::function<HRESULT(BSTR*)>& call) {
         return [&, call] {
-            SysFreeString(out);
-            out = nullptr;
+            release();
             call(&out);
         };
     };
+    auto best = [&](const std::function<HRESULT(BSTR*)>& call) { return BestOf(reps, member(call), release); };
+    auto want = [&](const char* name) { return !only || std::strcmp(only, name) == 0; };
+    auto host = [&](const std::function<void()>& walk) { return only ? 0.0 : BestOf(reps, walk); };
 
     UniqueBstr needle(kNeedle), file(path.c_str());
-    double m = BestOf(reps, member([&](BSTR* o) { return fun->SearchText(needle.get(), o); }));
-    size_t hits = Count(out, L'@') / 2;
-    double h = BestOf(reps, [&] { HostSearch(doc.get(), false); });
-    rows.push_back({"SearchText", "page", pageCount, pageCount, m, h});
-    if (hits != static_cast<size_t>(2 * pageCount)) std::printf("  SearchText found %zu hits\n", hits);
+    double m = 0, h = 0;
+    if (want("SearchText")) {
+        m = best([&](BSTR* o) { return fun->SearchText(needle.get(), o); });
+        size_t hits = Count(out, L'@') / 2;
+        h = host([&] { HostSearch(doc.get(), false); });
+        rows.push_back({"SearchText", "page", pageCount, pageCount, m, h});
+        if (hits != static_cast<size_t>(2 * pageCount)) std::printf("  SearchText found %zu hits\n", hits);
+    }
 
-    m = BestOf(reps, member([&](BSTR* o) { return fun->get_ContentText(o); }));
-    size_t chars = out ? SysStringLen(out) : 0;
-    h = BestOf(reps, [&] { HostContentText(doc.get()); });
-    rows.push_back({"ContentText", "page", pageCount, pageCount, m, h});
-    if (chars < static_cast<size_t>(pageCount) * 80) std::printf("  ContentText gave %zu characters\n", chars);
+    if (want("ContentText")) {
+        m = best([&](BSTR* o) { return fun->get_ContentText(o); });
+        size_t chars = out ? SysStringLen(out) : 0;
+        h = host([&] { HostContentText(doc.get()); });
+        rows.push_back({"ContentText", "page", pageCount, pageCount, m, h});
+        if (chars < static_cast<size_t>(pageCount) * 80) std::printf("  ContentText gave %zu characters\n", chars);
+    }
 
-    m = BestOf(reps, member([&](BSTR* o) { return fun->GetBookMarks(o); }));
-    size_t listed = Count(out, L'}') - 1;
-    h = BestOf(reps, [&] { HostBookmarks(doc.get()); });
-    rows.push_back({"GetBookMarks", "bookmark", pageCount, bookmarks, m, h});
-    if (listed != static_cast<size_t>(bookmarks)) std::printf("  GetBookMarks listed %zu bookmarks\n", listed);
+    if (want("GetBookMarks")) {
+        m = best([&](BSTR* o) { return fun->GetBookMarks(o); });
+        size_t listed = Count(out, L'}') - 1;
+        h = host([&] { HostBookmarks(doc.get()); });
+        rows.push_back({"GetBookMarks", "bookmark", pageCount, bookmarks, m, h});
+        if (listed != static_cast<size_t>(bookmarks)) std::printf("  GetBookMarks listed %zu bookmarks\n", listed);
+    }
 
-    m = BestOf(reps, member([&](BSTR* o) { return fun->GetTextPositionAll(needle.get(), file.get(), o); }));
-    size_t entries = out && SysStringLen(out) ? Count(out, L';') + 1 : 0;
-    h = BestOf(reps, [&] { HostSearch(OpenPath(app, path).get(), true); });
-    rows.push_back({"GetTextPositionAll", "page", pageCount, pageCount, m, h});
-    if (entries != static_cast<size_t>(2 * pageCount)) std::printf("  GetTextPositionAll gave %zu entries\n", entries);
+    if (want("GetTextPositionAll")) {
+        m = best([&](BSTR* o) { return fun->GetTextPositionAll(needle.get(), file.get(), o); });
+        size_t entries = out && SysStringLen(out) ? Count(out, L';') + 1 : 0;
+        h = host([&] { HostSearch(OpenPath(app, path).get(), true); });
+        rows.push_back({"GetTextPositionAll", "page", pageCount, pageCount, m, h});
+        if (entries != static_cast<size_t>(2 * pageCount)) std::printf("  GetTextPositionAll gave %zu entries\n", entries);
+    }
 
-    m = BestOf(reps, member([&](BSTR* o) { return fun->GetFormateStringPos(0, o); }));
-    size_t dates = out && SysStringLen(out) ? Count(out, L';') + 1 : 0;
-    h = BestOf(reps, [&] { HostDateLines(doc.get()); });
-    rows.push_back({"GetFormateStringPos", "page", pageCount, pageCount, m, h});
-    if (dates != static_cast<size_t>(pageCount)) std::printf("  GetFormateStringPos found %zu dates\n", dates);
+    if (want("GetFormateStringPos")) {
+        m = best([&](BSTR* o) { return fun->GetFormateStringPos(0, o); });
+        size_t dates = out && SysStringLen(out) ? Count(out, L';') + 1 : 0;
+        h = host([&] { HostDateLines(doc.get()); });
+        rows.push_back({"GetFormateStringPos", "page", pageCount, pageCount, m, h});
+        if (dates != static_cast<size_t>(pageCount)) std::printf("  GetFormateStringPos found %zu dates\n", dates);
+    }
 
     SysFreeString(out);
     ComPtr<IQxDocuments> docs;
@@ -301,7 +325,14 @@ bool RunSize(IQxSimulator* sim, IQxApplication* app, IFoliumFun* fun, long pageC
 
 }  // namespace
 
-int main() {
+// No arguments: every member at 1,000 and 10,000 pages, best of 15 runs each (the
+// same number at both sizes: more runs at one size would favour it on a shared
+// machine). "<pages> <member> <runs>": that member alone at that size.
+int main(int argc, char** argv) {
+    const bool one = argc == 4;
+    const long onlyPages = one ? std::atol(argv[1]) : 0;
+    const char* only = one ? argv[2] : nullptr;
+    const int reps = one ? std::atoi(argv[3]) : 15;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int rc = 0;
     {
@@ -341,7 +372,8 @@ int main() {
             sim->put_Recording(VARIANT_FALSE);
             std::vector<Row> rows;
             for (long pages : {1000L, 10000L})
-                if (!RunSize(sim.get(), app.get(), fun.get(), pages, rows)) rc = 1;
+                if ((!one || pages == onlyPages) && !RunSize(sim.get(), app.get(), fun.get(), pages, reps, only, rows))
+                    rc = 1;
 
             std::printf("\n%-20s %6s %8s %10s %12s %12s %10s\n", "member", "pages", "items", "total ms",
                         "us/item", "host us/item", "component");

@@ -82,13 +82,19 @@ TEST_F(SimPdfTest, TheSamplePdfOpensWithItsWordsFieldsAndSourceMarkers) {
     finder->FindNext(1, &found);
     EXPECT_EQ(VARIANT_TRUE, found);
 
+    // A page inserted from another PDF names that file and its index there.
+    std::wstring other = dir + L"\\other.pdf";
+    WriteUtf8(other, ReadBytes(sample));
+    ExpectWalks(sim.get(), doc.get(), {{L"Pages.Insert(\"" + other + L"\", -1, \"2-2\")", L"VT_I4=1"}});
+
     // Saved as a fixture, the document still names its original and what came from it.
     LONG result = -1;
     std::wstring state = dir + L"\\state.json";
     doc->SaveCopyAs(UniqueBstr(state.c_str()).get(), 0, &result);
     EXPECT_EQ(0, result);
     std::string saved = ReadBytes(state);
-    for (const char* marker : {"\"source\": \"", "\"source\": 0", "\"width\": ", "\"sep\": \" \"", "sample-contract.pdf"})
+    for (const char* marker : {"\"source\": \"", "\"source\": 0", "\"width\": ", "\"sep\": \" \"", "sample-contract.pdf",
+                               "\"sourceFile\": \"", "other.pdf\""})
         EXPECT_NE(std::string::npos, saved.find(marker)) << marker;
 }
 

@@ -47,23 +47,13 @@ const wchar_t kSmallDocText[] =
 
 const char kTwoBlankPages[] = R"({"type":"PDF","pages":[{"width":595,"height":842},{"width":595,"height":842}]})";
 
-struct Annot {
-    LONG kind = -1;
-    std::wstring author, contents, created, info, stampText;
-    double left = 0, bottom = 0, right = 0, top = 0;
-    LONG imageRotation = 0;
-    std::wstring blend;
-    std::string image;
-};
-
 class AnnotExchange : public ConnectedComponent {
 protected:
     std::wstring AnnotString() {
-        BSTR out = nullptr;
-        EXPECT_EQ(fun->GetAnnotString(&out), S_OK);
-        UniqueBstr owned = UniqueBstr::Attach(out);
-        EXPECT_NE(out, nullptr);
-        return std::wstring(owned.c_str(), owned.length());
+        UniqueBstr out;
+        EXPECT_EQ(Got(fun->GetAnnotString(out.put()), &out).hr, S_OK);
+        EXPECT_NE(out.get(), nullptr);
+        return std::wstring(out.c_str(), out.length());
     }
     LONG SetAnnots(const std::wstring& text) {
         LONG r = 99;
@@ -71,62 +61,37 @@ protected:
         EXPECT_EQ(fun->SetAnnotString(t.get(), &r), S_OK);
         return r;
     }
-    // The annotations of the active document, page by page.
-    std::vector<std::vector<Annot>> Annots() {
-        std::vector<std::vector<Annot>> out;
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        ComPtr<IQxDocument> doc;
-        docs->get_ActiveDocument(doc.put());
-        ComPtr<IQxPages> pages;
-        doc->get_Pages(pages.put());
-        LONG pageCount = 0;
-        pages->get_Count(&pageCount);
-        for (LONG p = 0; p < pageCount; ++p) {
-            ComPtr<IQxPage> page;
-            pages->Item(p, page.put());
-            ComPtr<IQxAnnotations> list;
-            page->get_Annotations(list.put());
-            LONG n = 0;
-            list->get_Count(&n);
-            out.emplace_back();
-            for (LONG i = 0; i < n; ++i) {
-                ComPtr<IQxAnnotation> a;
-                list->Item(i, a.put());
-                Annot x;
-                a->get_Kind(&x.kind);
-                UniqueBstr s;
-                a->get_Author(s.put()), x.author = s.c_str();
-                a->get_Contents(s.put()), x.contents = s.c_str();
-                a->get_CreationDate(s.put()), x.created = s.c_str();
-                a->get_StampText(s.put()), x.stampText = s.c_str();
-                a->get_BlendMode(s.put()), x.blend = s.c_str();
-                a->GetValue(UniqueBstr(L"AnnotInfo").get(), s.put()), x.info = s.c_str();
-                double w = 0, h = 0;
-                a->get_Left(&x.left), a->get_Top(&x.top), a->get_Width(&w), a->get_Height(&h);
-                x.right = x.left + w, x.bottom = x.top - h;
-                a->get_ImageRotation(&x.imageRotation);
-                wchar_t dir[MAX_PATH], file[MAX_PATH];
-                GetTempPathW(MAX_PATH, dir);
-                GetTempFileNameW(dir, L"ex", 0, file);
-                a->ExportImage(UniqueBstr(file).get(), s.put());
-                HANDLE f = CreateFileW(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-                char buf[4096];
-                DWORD got = 0;
-                ReadFile(f, buf, sizeof buf, &got, nullptr);
-                CloseHandle(f);
-                DeleteFileW(file);
-                x.image.assign(buf, got);
-                out.back().push_back(x);
-            }
+    // The annotations of one page (0-based) as the reader holds them, one line each:
+    // "kind author|contents|created|info rect (left bottom right top) rotation blend image".
+    Lines Annots(LONG page) {
+        Lines out;
+        for (auto& a : AnnotationsOnPages(page)) {
+            LONG kind = -1, rotation = 0;
+            UniqueBstr author, contents, created, blend, info, size;
+            double left = 0, top = 0, w = 0, h = 0;
+            a->get_Kind(&kind);
+            a->get_Author(author.put());
+            a->get_Contents(contents.put());
+            a->get_CreationDate(created.put());
+            a->get_BlendMode(blend.put());
+            a->GetValue(UniqueBstr(L"AnnotInfo").get(), info.put());
+            a->get_Left(&left), a->get_Top(&top), a->get_Width(&w), a->get_Height(&h);
+            a->get_ImageRotation(&rotation);
+            wchar_t file[MAX_PATH];
+            GetTempFileNameW(TempFolder().c_str(), L"ex", 0, file);
+            a->ExportImage(UniqueBstr(file).get(), size.put());
+            std::string image;
+            ReadAll(file, &image);
+            DeleteFileW(file);
+            wchar_t rect[128];
+            swprintf(rect, 128, L"(%g %g %g %g)", left, top - h, left + w, top);
+            out.push_back(std::to_wstring(kind) + L" " + author.c_str() + L"|" + contents.c_str() + L"|" +
+                          created.c_str() + L"|" + info.c_str() + L" " + rect + L" " + std::to_wstring(rotation) + L" " +
+                          blend.c_str() + L" " + std::wstring(image.begin(), image.end()));
         }
         return out;
     }
-    size_t AddedAnnotations() {
-        size_t n = 0;
-        for (auto& l : JournalLines()) n += l.rfind(L"Annotations.Add(", 0) == 0;
-        return n;
-    }
+    size_t AddedAnnotations() { return JournalWith(L"Annotations.Add(").size(); }
 };
 
 // ---------------------------------------------------------------------------
@@ -191,9 +156,7 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
     inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant::Bstr(L"[{\"k\":\"中\"}]\n").get());
     EXPECT_EQ(file(), expectedPath);
     EXPECT_EQ(fileText(), comments + L",{\"k\":\"中\"}]\n") << "UTF-16 code units, no byte-order mark";
-    UniqueBstr call;
-    inkpad->CallItem(0, call.put());
-    EXPECT_STREQ(call.c_str(), L"GetAnnotString:M:1|VT_I4=12");
+    EXPECT_EQ(quirexsim::Calls(inkpad.get()), Lines{L"GetAnnotString:M:1|VT_I4=12"});
     EXPECT_FALSE(Journaled(L"Annotation.ExportImage")) << "the stamps come from the handwriting component";
 
     inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant::Bstr(L"null\n").get());
@@ -224,36 +187,22 @@ TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAnd
     ASSERT_NE(text.find(L"\"annotContent\":\"plain\""), std::wstring::npos);
     ASSERT_TRUE(Open(kTwoBlankPages));
     EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), 1);
-    const auto pages = Annots();
-    ASSERT_EQ(pages.size(), 2u);
-    // Page 1: the comment, added through AddCommentExt (20 x 18 from the record's X and Y).
-    ASSERT_EQ(pages[0].size(), 2u);
-    EXPECT_EQ(pages[0][0].kind, 0);
-    EXPECT_EQ(pages[0][0].contents, L"plain");
-    EXPECT_DOUBLE_EQ(pages[0][0].left, 100);
-    EXPECT_DOUBLE_EQ(pages[0][0].bottom, 718);
-    EXPECT_DOUBLE_EQ(pages[0][0].top, 736);
-    // Then the text stamp (its text is not carried back as a stamp text).
-    const Annot& textStamp = pages[0].back();
-    EXPECT_EQ(textStamp.kind, 12);
-    EXPECT_EQ(textStamp.author, L"李四");
-    EXPECT_EQ(textStamp.created, L"D:20260105093100");
-    EXPECT_EQ(textStamp.imageRotation, 90) << "the record's rotation becomes the image rotation";
-    EXPECT_EQ(textStamp.blend, L"Multiply");
-    EXPECT_EQ(textStamp.info, L"{\"author\":\"李四\",{\"authorId\":\"42\",\"customType\":\"\"}");
-    // The record's Y is the old top edge and is set as the new bottom edge.
-    EXPECT_DOUBLE_EQ(textStamp.left, 300);
-    EXPECT_DOUBLE_EQ(textStamp.bottom, 550);
-    EXPECT_DOUBLE_EQ(textStamp.right, 400);
-    EXPECT_DOUBLE_EQ(textStamp.top, 600);
+    // Page 1: the comment, added through AddCommentExt (20 x 18 from the record's X and Y);
+    // then the text stamp (its text is not carried back as a stamp text), the record's
+    // rotation as the image rotation, its Y (the old top edge) as the new bottom edge.
+    auto first = Annots(0);
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].rfind(L"0 ", 0), 0u);
+    EXPECT_NE(first[0].find(L"|plain|"), std::wstring::npos) << first[0].c_str();
+    EXPECT_NE(first[0].find(L"(100 718 120 736)"), std::wstring::npos) << first[0].c_str();
+    EXPECT_EQ(first[1], L"12 李四||D:20260105093100|{\"author\":\"李四\",{\"authorId\":\"42\",\"customType\":\"\"} "
+                        L"(300 550 400 600) 90 Multiply ");
     // Page 2: the image stamp with the very same image bytes, and the other stamp.
-    ASSERT_EQ(pages[1].size(), 2u);
-    EXPECT_EQ(pages[1][0].image, "GIF89a");
-    EXPECT_EQ(pages[1][0].author, L"wang");
-    EXPECT_EQ(pages[1][0].created, L"D:20260105093200+08'00'");
-    EXPECT_DOUBLE_EQ(pages[1][0].left, 50.25);
-    EXPECT_DOUBLE_EQ(pages[1][0].top - pages[1][0].bottom, 100);
-    EXPECT_EQ(pages[1][1].image, "");
+    auto second = Annots(1);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0], L"12 wang||D:20260105093200+08'00'|{\"author\":\"wang\",{\"authorId\":\"\",\"customType\":\"\"} "
+                         L"(50.25 160 250.25 260) 0 Multiply GIF89a");
+    EXPECT_EQ(second[1].back(), L' ') << "no image";
 }
 
 TEST_F(AnnotExchange, MalformedTextsReportOneAndPlaceNothing) {
@@ -278,8 +227,7 @@ TEST_F(AnnotExchange, MalformedTextsReportOneAndPlaceNothing) {
         EXPECT_EQ(AddedAnnotations(), 0u) << t;
     }
     LONG r = 99;
-    EXPECT_EQ(fun->SetAnnotString(nullptr, &r), S_OK);
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(Got(fun->SetAnnotString(nullptr, &r), &r), Want(S_OK, 1));
     EXPECT_EQ(fun->SetAnnotString(nullptr, nullptr), E_POINTER);
     // Comments allowed; a valid record still lands.
     sim->ClearJournal();
@@ -302,8 +250,7 @@ TEST_F(AnnotExchange, StampRecordsNeedAnEditableNonOfdDocument) {
     EXPECT_EQ(AddedAnnotations(), 0u);
     Disconnect();
     LONG r = 99;
-    EXPECT_EQ(fun->SetAnnotString(UniqueBstr(record.c_str()).get(), &r), S_OK);
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(Got(fun->SetAnnotString(UniqueBstr(record.c_str()).get(), &r), &r), Want(S_OK, 1));
 }
 
 TEST_F(AnnotExchange, OtherStylesBecomeHandwritingStyleStamps) {
@@ -311,12 +258,9 @@ TEST_F(AnnotExchange, OtherStylesBecomeHandwritingStyleStamps) {
     EXPECT_EQ(SetAnnots(L"{\"annots\":[{\"styleId\":\"7\",\"pageNo\":\"2\",\"X\":\"10\",\"Y\":\"20\",\"width\":\"5\","
                         L"\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\",\"createTime\":\"D:1\"}]}"),
               1);
-    const auto pages = Annots();
-    ASSERT_EQ(pages[1].size(), 1u);
-    EXPECT_EQ(pages[1][0].kind, 12);
-    EXPECT_EQ(pages[1][0].author, L"ink");
-    EXPECT_EQ(pages[1][0].contents, L"c");
-    EXPECT_EQ(pages[1][0].created, L"D:1");
+    auto page = Annots(1);
+    ASSERT_EQ(page.size(), 1u);
+    EXPECT_EQ(page[0].substr(0, page[0].find(L'|', 12)), L"12 ink|c|D:1");
     EXPECT_TRUE(Journaled(L"Annotation.SetValue(\"CustomType\", \"VDInkpad Annotation\")"));
 }
 
@@ -328,25 +272,18 @@ TEST_F(AnnotExchange, ImportAnnotForwardsElevenArgumentsInOrder) {
     ComPtr<IQxStandIn> inkpad;
     sim->StandIn(UniqueBstr(L"Veridane.Inkpad").get(), inkpad.put());
     inkpad->SetResult(UniqueBstr(L"ImportAnnot").get(), *ScopedVariant::Bstr(L"7").get());
-    ScopedVariant r;
-    ScopedVariant args[] = {ScopedVariant::I4(2),       ScopedVariant::I4(12),       ScopedVariant::R4(1.5f),
-                            ScopedVariant::R4(2.5f),    ScopedVariant::R4(30),       ScopedVariant::R4(40),
-                            ScopedVariant::Bstr(L"c"),  ScopedVariant::Bstr(L"m"),   ScopedVariant::Bstr(L"id"),
-                            ScopedVariant::Bstr(L"名"), ScopedVariant::Bstr(L"text")};
-    std::vector<VARIANT> list;
-    for (auto& a : args) list.push_back(*a.get());
-    ASSERT_EQ(CallByName(disp.get(), L"ImportAnnot", DISPATCH_METHOD, list, r.Receive()), S_OK);
-    EXPECT_EQ(r->vt, VT_I4);
-    EXPECT_EQ(r->lVal, 7);
-    UniqueBstr call;
-    inkpad->CallItem(0, call.put());
-    EXPECT_STREQ(call.c_str(),
-                 L"ImportAnnot:M:11|VT_I4=2|VT_I4=12|VT_R4=1.5|VT_R4=2.5|VT_R4=30|VT_R4=40|VT_BSTR=\"c\"|"
-                 L"VT_BSTR=\"m\"|VT_BSTR=\"id\"|VT_BSTR=\"名\"|VT_BSTR=\"text\"");
+    EXPECT_EQ(I4(7), Script(L"ImportAnnot", {VLong(2), VLong(12), ScopedVariant::R4(1.5f).Detach(),
+                                             ScopedVariant::R4(2.5f).Detach(), ScopedVariant::R4(30).Detach(),
+                                             ScopedVariant::R4(40).Detach(), VStr(L"c"), VStr(L"m"), VStr(L"id"),
+                                             VStr(L"名"), VStr(L"text")}));
+    EXPECT_EQ(quirexsim::Calls(inkpad.get()),
+              Lines{L"ImportAnnot:M:11|VT_I4=2|VT_I4=12|VT_R4=1.5|VT_R4=2.5|VT_R4=30|VT_R4=40|VT_BSTR=\"c\"|"
+                    L"VT_BSTR=\"m\"|VT_BSTR=\"id\"|VT_BSTR=\"名\"|VT_BSTR=\"text\""});
     sim->RemoveAddIn(UniqueBstr(L"Veridane.Inkpad").get());
     LONG kept = 99;
-    EXPECT_EQ(fun->ImportAnnot(1, 1, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, &kept), S_OK);
-    EXPECT_EQ(kept, 99) << "no handwriting component: the result is left alone";
+    EXPECT_EQ(Got(fun->ImportAnnot(1, 1, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, &kept), &kept),
+              Want(S_OK, 99))
+        << "no handwriting component: the result is left alone";
 }
 
 }  // namespace

@@ -39,13 +39,6 @@ Lines operator+(Lines a, const Lines& b) {
 
 class Annotations : public ConnectedComponent {
 protected:
-    // Reads through the reader's objects without journaling them.
-    struct Quiet {
-        IQxSimulator* sim;
-        explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
-        ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
-    };
-
     void SetUp() override {
         ConnectedComponent::SetUp();
         CaptureImports();

@@ -14,33 +14,6 @@ namespace {
 
 const char kDoc[] = R"({"pages":[{"text":"合同 contract"}]})";
 
-std::string ReadAll(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
-    std::string data(GetFileSize(h, nullptr), '\0');
-    DWORD n = 0;
-    ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &n, nullptr);
-    CloseHandle(h);
-    return data;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD n = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
-    return n == bytes.size();
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::wstring Escaped(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s) out += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
-    return out;
-}
-
 class ChinesePaths : public ConnectedComponent {
 protected:
     std::wstring root, docs, config;
@@ -87,18 +60,11 @@ protected:
 
 TEST_F(ChinesePaths, OpenedDocumentsReportTheirChinesePath) {
     std::wstring path = Fixture();
-    VARIANT_BOOL ok = 0;
-    ASSERT_EQ(fun->openFile(UniqueBstr(path.c_str()).get(), VARIANT_FALSE, &ok), S_OK);
-    EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_TRUE(Journaled(L"Documents.Open(\"" + Escaped(path) + L"\"")) << "the name reaches the reader unchanged";
-    UniqueBstr name, full;
-    ASSERT_EQ(fun->get_LocalFileName(name.put()), S_OK);
-    EXPECT_EQ(std::wstring(name.c_str()), path);
-    ASSERT_EQ(fun->WebGetFilePath(full.put()), S_OK);
-    EXPECT_EQ(std::wstring(full.c_str()), path);
-    LONG opened = 0;
-    ASSERT_EQ(fun->WebOpenLocalFile(UniqueBstr(path.c_str()).get(), &opened), S_OK);
-    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(Bool(true), Script(L"openFile", {VStr(path.c_str()), VBool(false)}));
+    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(path))) << "the name reaches the reader unchanged";
+    EXPECT_EQ(Str(path), Script(L"LocalFileName"));
+    EXPECT_EQ(Str(path), Script(L"WebGetFilePath"));
+    EXPECT_EQ(I4(1), Script(L"WebOpenLocalFile", {VStr(path.c_str())}));
 }
 
 TEST_F(ChinesePaths, SavedAndEncodedFilesUseTheChineseName) {
@@ -106,9 +72,7 @@ TEST_F(ChinesePaths, SavedAndEncodedFilesUseTheChineseName) {
     VARIANT_BOOL ok = 0;
     ASSERT_EQ(fun->openFile(UniqueBstr(path.c_str()).get(), VARIANT_FALSE, &ok), S_OK);
     std::wstring target = docs + L"\\另存 合同.pdf";
-    LONG saved = 0;
-    ASSERT_EQ(fun->WebSaveLocalFile(UniqueBstr(target.c_str()).get(), &saved), S_OK);
-    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(I4(1), Script(L"WebSaveLocalFile", {VStr(target.c_str())}));
     ASSERT_TRUE(Exists(target));
     UniqueBstr text;
     ASSERT_EQ(fun->GetFileBase64(UniqueBstr(L"").get(), text.put()), S_OK) << "the saved file is the document's file";
@@ -121,9 +85,7 @@ TEST_F(ChinesePaths, SavedAndEncodedFilesUseTheChineseName) {
 TEST_F(ChinesePaths, ThePublicSettingsFileIsFoundInTheChineseConfigurationFolder) {
     std::wstring file = config + L"\\settings\\BrimwellPublic.dll";
     ASSERT_TRUE(WriteAll(file, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root><A><Enabled>0</Enabled></A></Root>\r\n"));
-    LONG r = -1;
-    ASSERT_EQ(fun->SetPublicParam(UniqueBstr(L"Enabled").get(), UniqueBstr(L"1").get(), UniqueBstr(L"").get(), &r), S_OK);
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(I4(1), Script(L"SetPublicParam", {VStr(L"Enabled"), VStr(L"1"), VStr(L"")}));
     std::string text = ReadAll(file);
     EXPECT_NE(text.find("<Enabled>1</Enabled>"), std::string::npos) << text;
 }

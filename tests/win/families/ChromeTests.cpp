@@ -17,12 +17,6 @@ const Lines kStartBars = {L"MenuBar",   L"File",         L"Rotate",   L"Zoom",  
 
 class Chrome : public ConnectedComponent {
 protected:
-    // Host reads and writes made by the test itself stay out of the journal.
-    struct Quiet {
-        IQxSimulator* sim;
-        explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
-        ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
-    };
     ComPtr<IQxCommandBars> Bars() {
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());

@@ -48,6 +48,11 @@ inline bool ReadAll(const std::wstring& path, std::string* bytes) {
     return ok;
 }
 
+inline std::string ReadAll(const std::wstring& path) {
+    std::string bytes;
+    return ReadAll(path, &bytes) ? bytes : std::string();
+}
+
 inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -111,6 +116,13 @@ Outcome Got(HRESULT hr, const T* v) {
 
 class ConnectedComponent : public ::testing::Test {
 protected:
+    // Host reads and writes made by the test itself stay out of the journal.
+    struct Quiet {
+        IQxSimulator* sim;
+        explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
+        ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
+    };
+
     ComApartment com;
     ComPtr<IQxSimulator> sim;
     ComPtr<IQxApplication> app;

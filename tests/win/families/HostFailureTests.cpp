@@ -778,13 +778,13 @@ protected:
 };
 
 // Each object of the reader's model fails, then answers null, for every operation, while
-// every member (with arguments it accepts, then hostile ones), every event, the
-// disconnection and the connection run: each answers an HRESULT, nothing crashes, and
+// every member (with arguments it accepts; with hostile ones too while it fails), every
+// event, the disconnection and the connection run: each answers an HRESULT, nothing crashes, and
 // the component still answers afterwards. The objects are the ones a clean run uses.
 TEST_F(EveryEntryPoint, AnswersWhicheverHostObjectFailsOrAnswersNull) {
     const std::vector<std::wstring> closing = {L"WebClose", L"closeFile"};
     sim->AddAllStandIns();
-    auto round = [&](size_t hostile, const std::function<void()>& failures) {
+    auto round = [&](size_t hostile, bool hostileMembers, const std::function<void()>& failures) {
         EmptyFolder();
         sim->Reset();
         ComPtr<IQxDocument> doc = Open(kEverything);
@@ -795,8 +795,9 @@ TEST_F(EveryEntryPoint, AnswersWhicheverHostObjectFailsOrAnswersNull) {
         ComPtr<IQxAnnotation> stamp = doc ? FirstAnnotation(doc.get()) : nullptr;
         failures();
         CallEveryMember(disp.get(), [&](VARIANT& v, const std::string& type, size_t) { Plausible(v, type); }, closing);
-        CallEveryMember(disp.get(), [&](VARIANT& v, const std::string&, size_t i) { HostileArgument(hostile, v, i); },
-                        closing);
+        if (hostileMembers)
+            CallEveryMember(disp.get(), [&](VARIANT& v, const std::string&, size_t i) { HostileArgument(hostile, v, i); },
+                            closing);
         EXPECT_GE(Sinks(), 1);
         FireEveryEvent(view.get(), stamp.get(), hostile);
         for (const std::wstring& name : closing) {
@@ -810,21 +811,23 @@ TEST_F(EveryEntryPoint, AnswersWhicheverHostObjectFailsOrAnswersNull) {
         UniqueBstr version;
         EXPECT_EQ(fun->get_Version(version.put()), S_OK);
     };
-    round(0, [] {});
+    round(0, true, [] {});
     const std::set<std::wstring> objects = ObjectsUsed();
     EXPECT_GT(objects.size(), 25u) << "the clean run reached the model";
     std::vector<std::wstring> unreached;
-    size_t hostile = 1;
-    for (const std::wstring& object : objects)
+    size_t hostile = 1;  // the flavour of hostile arguments, one more each object
+    for (const std::wstring& object : objects) {
         for (bool null : {false, true}) {
             const std::wstring rule = object + L".*";
-            round(hostile++, [&] { null ? Null(rule.c_str()) : Fail(rule.c_str(), E_FAIL); });
+            round(hostile, !null, [&] { null ? Null(rule.c_str()) : Fail(rule.c_str(), E_FAIL); });
             const std::wstring mark = null ? L" !null" : L" !failed";
             bool hit = false;
             for (const std::wstring& line : JournalLines())
                 hit = hit || (line.rfind(object + L".", 0) == 0 && line.find(mark) != std::wstring::npos);
             if (!hit) unreached.push_back(rule + mark);
         }
+        ++hostile;
+    }
     EXPECT_TRUE(unreached.empty()) << "rules no call met: " << ::testing::PrintToString(unreached);
 }
 

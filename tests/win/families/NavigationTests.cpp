@@ -45,11 +45,6 @@ const char kDates[] = R"({"pages": [
 
 class Navigation : public ConnectedComponent {
 protected:
-    struct Quiet {
-        IQxSimulator* sim;
-        explicit Quiet(IQxSimulator* s) : sim(s) { sim->put_Recording(VARIANT_FALSE); }
-        ~Quiet() { sim->put_Recording(VARIANT_TRUE); }
-    };
     ComPtr<IQxPageView> View() {
         ComPtr<IQxDocWindow> window;
         Active()->get_Window(window.put());

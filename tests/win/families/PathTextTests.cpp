@@ -18,8 +18,8 @@ ScopedVariant WithNul(const std::wstring& before, const std::wstring& after = L"
 }
 
 // Names in folder that start with "victim".
-std::vector<std::wstring> Victims(const std::wstring& folder) {
-    std::vector<std::wstring> out;
+Lines Victims(const std::wstring& folder) {
+    Lines out;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"victim*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return out;
@@ -40,12 +40,6 @@ size_t EntriesIn(const std::wstring& folder) {
     return n;
 }
 
-std::wstring TempFolder() {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return dir;
-}
-
 // The process gets a temporary folder of its own for the test, so that files other
 // tests make there meanwhile do not count.
 class PathTexts : public ConnectedComponent {
@@ -53,14 +47,9 @@ protected:
     std::wstring temp, work;  // with trailing backslashes
     std::wstring savedTmp, savedTemp;
 
-    static std::wstring Var(const wchar_t* name) {
-        wchar_t buf[MAX_PATH];
-        DWORD n = GetEnvironmentVariableW(name, buf, MAX_PATH);
-        return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
-    }
     void SetUp() override {
-        savedTmp = Var(L"TMP");
-        savedTemp = Var(L"TEMP");
+        savedTmp = Env(L"TMP");
+        savedTemp = Env(L"TEMP");
         wchar_t file[MAX_PATH];
         GetTempFileNameW(TempFolder().c_str(), L"pn", 0, file);
         DeleteFileW(file);
@@ -166,7 +155,7 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
                      {VT_EMPTY}});
 
     // Calls that would act on the path, the document or the network.
-    const std::vector<std::wstring> acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs",
+    const Lines acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs",
                                               L"CreateNetFile", L"Pages.Insert", L"Attachments.Add",
                                               L"Annotation.Delete", L"SaveFinished", L"SetModified",
                                               L"ConvertSignToImage"};

@@ -8,16 +8,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string ReadAll(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
-    std::string data(GetFileSize(h, nullptr), '\0');
-    DWORD n = 0;
-    ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &n, nullptr);
-    CloseHandle(h);
-    return data;
-}
-
 class Settings : public ConnectedComponent {
 protected:
     std::wstring systemFile, appDataFile, appDataDir;
