@@ -10,14 +10,8 @@ using namespace testsupport;
 namespace {
 
 std::wstring ServerUrl() {
-    std::wstring portFile = Env(L"FOLIUM_SERVER_PORT_FILE");
-    HANDLE h = CreateFileW(portFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::wstring();
-    char buf[32] = {};
-    DWORD n = 0;
-    ReadFile(h, buf, sizeof(buf) - 1, &n, nullptr);
-    CloseHandle(h);
-    return L"http://127.0.0.1:" + std::to_wstring(atoi(buf)) + L"/dbstep";
+    std::string port = ReadAll(Env(L"FOLIUM_SERVER_PORT_FILE"));
+    return port.empty() ? std::wstring() : L"http://127.0.0.1:" + std::to_wstring(atoi(port.c_str())) + L"/dbstep";
 }
 
 class EndToEnd : public ConnectedComponent {
@@ -40,9 +34,7 @@ protected:
         app->get_Documents(docs.put());
         LONG count = 0;
         docs->get_Count(&count);
-        ScopedVariant missing;
-        missing = folium::ScopedVariant::Missing();
-        for (LONG i = 0; i < count; ++i) docs->Close(*missing.get());
+        for (LONG i = 0; i < count; ++i) docs->Close(*ScopedVariant::Missing().get());
     }
     // Exchanges without a preamble reach the address an earlier exchange left on the
     // message server, as in a page that loads its document first.
@@ -60,33 +52,23 @@ protected:
 };
 
 TEST_F(EndToEnd, OpenFillSaveAndReopenKeepsTheChange) {
-    ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"E2E-1").get()), S_OK);
-    VARIANT_BOOL opened = 0;
-    ASSERT_EQ(fun->WebOpen(&opened), S_OK);
-    ASSERT_EQ(opened, VARIANT_TRUE) << "the seeded document came down and opened";
+    LoadSeededDocument();  // the seeded document came down and opened
     EXPECT_EQ(Field(L"签约人"), L"张三");
     VARIANT_BOOL filled = 0;
-    ASSERT_EQ(fun->ImportFieldValue(UniqueBstr(L"签约人").get(), UniqueBstr(L"李四").get(), &filled), S_OK);
-    ASSERT_EQ(filled, 1);
-    VARIANT_BOOL saved = 0;
-    ASSERT_EQ(fun->WebSave(&saved), S_OK);
-    ASSERT_EQ(saved, VARIANT_TRUE);
-    UniqueBstr status;
-    fun->get_Status(status.put());
+    ASSERT_EQ(Got(fun->ImportFieldValue(UniqueBstr(L"签约人").get(), UniqueBstr(L"李四").get(), &filled), &filled),
+              Want(S_OK, 1));
+    ASSERT_EQ(Bool(true), Script(L"WebSave"));
     CloseAll();
-    ASSERT_EQ(fun->WebOpen(&opened), S_OK);
-    ASSERT_EQ(opened, VARIANT_TRUE);
+    ASSERT_EQ(Bool(true), Script(L"WebOpen"));
     EXPECT_EQ(Field(L"签约人"), L"李四") << "the saved change came back from the server";
 }
 
 TEST_F(EndToEnd, UnknownRecordOpensNothingAndSaysWhy) {
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"NO-SUCH-RECORD").get()), S_OK);
-    VARIANT_BOOL opened = 5;
-    ASSERT_EQ(fun->WebOpen(&opened), S_OK);
-    EXPECT_EQ(opened, 0);
-    UniqueBstr result;
-    ASSERT_EQ(fun->WebGetMsgByName(UniqueBstr(L"RESULT").get(), result.put()), S_OK);
-    EXPECT_NE(std::wstring(result.c_str()).find(L"ERROR"), std::wstring::npos) << result.c_str();
+    EXPECT_EQ(Bool(false), Script(L"WebOpen"));
+    std::wstring result = Script(L"WebGetMsgByName", {VStr(L"RESULT")});
+    EXPECT_EQ(result.rfind(L"VT_BSTR=", 0), 0u);
+    EXPECT_NE(result.find(L"ERROR"), std::wstring::npos) << result.c_str();
 }
 
 TEST_F(EndToEnd, SignatureDataRoundTripsThroughTheServer) {
@@ -96,29 +78,19 @@ TEST_F(EndToEnd, SignatureDataRoundTripsThroughTheServer) {
     engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签章数据-123").get());
     engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(0).get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"SIG-1").get()), S_OK);
-    LONG res = 9;
-    ASSERT_EQ(fun->SaveSignData(&res), S_OK);
-    EXPECT_EQ(res, 0) << "the server answered OK";
+    EXPECT_EQ(I4(0), Script(L"SaveSignData")) << "the server answered OK";
     engine->ClearCalls();
-    ASSERT_EQ(fun->LoadSignData(&res), S_OK);
-    EXPECT_EQ(res, 0);
-    ScopedVariant arg;
-    ASSERT_EQ(engine->CallArgument(0, 0, arg.Receive()), S_OK);
-    ASSERT_EQ(arg->vt, VT_BSTR);
-    EXPECT_STREQ(arg->bstrVal, L"签章数据-123") << "the engine gets back what was stored";
+    EXPECT_EQ(I4(0), Script(L"LoadSignData"));
+    EXPECT_EQ(quirexsim::Calls(engine.get()), Lines{L"LoadLocalSignData:M:1|VT_BSTR=\"签章数据-123\""})
+        << "the engine gets back what was stored";
 }
 
 TEST_F(EndToEnd, MessagesAreStoredAndAnswered) {
     LoadSeededDocument();
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"MSG-1").get()), S_OK);
-    LONG r = 0;
-    ASSERT_EQ(fun->WebSetMsgByName(UniqueBstr(L"NOTE").get(), UniqueBstr(L"你好").get(), &r), S_OK);
-    ASSERT_EQ(r, 0);
-    ASSERT_EQ(fun->WebSendMessage(&r), S_OK);
-    EXPECT_NE(r, 0) << "the post succeeded";
-    UniqueBstr id;
-    ASSERT_EQ(fun->WebGetMsgByName(UniqueBstr(L"MESSAGEID").get(), id.put()), S_OK);
-    EXPECT_FALSE(id.empty());
+    ASSERT_EQ(I4(0), Script(L"WebSetMsgByName", {VStr(L"NOTE"), VStr(L"你好")}));
+    EXPECT_NE(I4(0), Script(L"WebSendMessage")) << "the post succeeded";
+    EXPECT_NE(Str(L""), Script(L"WebGetMsgByName", {VStr(L"MESSAGEID")}));
 }
 
 // The temporary folder does not collect copies of documents: what uploads, downloads
@@ -129,17 +101,11 @@ class TemporaryFolder : public EndToEnd {
 protected:
     std::wstring folder, savedTmp, savedTemp;
 
-    static std::wstring Var(const wchar_t* name) {
-        wchar_t buf[MAX_PATH];
-        DWORD n = GetEnvironmentVariableW(name, buf, MAX_PATH);
-        return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
-    }
     void SetUp() override {
-        savedTmp = Var(L"TMP");
-        savedTemp = Var(L"TEMP");
-        wchar_t dir[MAX_PATH], file[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"tf", 0, file);
+        savedTmp = Env(L"TMP");
+        savedTemp = Env(L"TEMP");
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"tf", 0, file);
         DeleteFileW(file);
         ASSERT_TRUE(CreateDirectoryW(file, nullptr));
         folder = std::wstring(file) + L"\\";
@@ -154,8 +120,8 @@ protected:
         for (auto& name : Entries()) DeleteFileW((folder + name).c_str());
         RemoveDirectoryW(folder.c_str());
     }
-    std::vector<std::wstring> Entries() {
-        std::vector<std::wstring> out;
+    Lines Entries() {
+        Lines out;
         WIN32_FIND_DATAW fd;
         HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE) return out;
@@ -167,7 +133,7 @@ protected:
         std::sort(out.begin(), out.end());
         return out;
     }
-    static std::wstring Listed(const std::vector<std::wstring>& names) {
+    static std::wstring Listed(const Lines& names) {
         std::wstring all;
         for (auto& n : names) all += n + L" ";
         return all;
@@ -175,43 +141,32 @@ protected:
 };
 
 TEST_F(TemporaryFolder, NoCopyOfADocumentOutlivesTheSession) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    ASSERT_EQ(folder, temp) << "the process's own temporary folder is in use";
+    ASSERT_EQ(folder, TempFolder()) << "the process's own temporary folder is in use";
     const std::wstring attachment = folder + L"attachment.txt";
-    {
-        HANDLE h = CreateFileW(attachment.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(h, "attached", 8, &n, nullptr);
-        CloseHandle(h);
-    }
+    ASSERT_TRUE(WriteAll(attachment, "attached"));
     const std::wstring url = ServerUrl();
     const std::wstring raw = url.substr(0, url.rfind(L'/')) + L"/documents/E2E-1";
-    const std::vector<std::wstring> before = Entries();
+    const Lines before = Entries();
 
     for (int round = 0; round < 2; ++round) {
         LoadSeededDocument();  // its download file stays while the document is open
-        const std::vector<std::wstring> opened = Entries();
+        const Lines opened = Entries();
         VARIANT_BOOL ok = 0;
+        LONG l = 0;
         ASSERT_EQ(fun->WebUpLoadFile(UniqueBstr(url.c_str()).get(), UniqueBstr(L"id=1").get(), &ok), S_OK);
         ASSERT_EQ(fun->WebUpLoadFile(UniqueBstr(raw.c_str()).get(), nullptr, &ok), S_OK);
         EXPECT_EQ(Entries(), opened) << "the upload copies went with the transfers: " << Listed(Entries()).c_str();
 
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-B64").get()), S_OK);
-        LONG l = 0;
-        ASSERT_EQ(fun->WebSaveBase64(&l), S_OK);
-        ASSERT_EQ(l, -1);
+        ASSERT_EQ(I4(-1), Script(L"WebSaveBase64"));
         ASSERT_EQ(fun->WebOpenBase64(&l), S_OK);
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-SAVE").get()), S_OK);
-        ASSERT_EQ(fun->WebSave(&ok), S_OK);
-        ASSERT_EQ(ok, VARIANT_TRUE);
+        ASSERT_EQ(Bool(true), Script(L"WebSave"));
         ASSERT_EQ(fun->WebSaveEx(&ok), S_OK);
         ASSERT_EQ(fun->AddAttachments(UniqueBstr(attachment.c_str()).get(), UniqueBstr(L"a").get(), &ok), S_OK);
-        ASSERT_EQ(fun->WebSaveAccessory(&l), S_OK);
-        EXPECT_EQ(l, -1);
+        EXPECT_EQ(I4(-1), Script(L"WebSaveAccessory"));
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-SAVE").get()), S_OK);
-        ASSERT_EQ(fun->WebOpen(&ok), S_OK);
-        ASSERT_EQ(ok, VARIANT_TRUE);
+        ASSERT_EQ(Bool(true), Script(L"WebOpen"));
 
         ComPtr<IQxDocuments> docs;
         app->get_Documents(docs.put());

@@ -122,11 +122,9 @@ TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
     EXPECT_EQ(Run(printFile, 0), L"S_OK 0" + Printed(L"missing, missing, missing, missing"));
 }
 
-TEST_F(Printing, RightConfigAndWatermarkSwitches) {
+// (The print right's property is checked with the other rights in EnvironmentTests.)
+TEST_F(Printing, ConfigAndWatermarkSwitches) {
     LONG n = -1;
-    ASSERT_EQ(fun->put_PrintRight(0), S_OK);
-    EXPECT_EQ(Got(fun->get_PrintRight(&n), &n), Want(S_OK, 0));
-    EXPECT_TRUE(Journaled(L"Application.PrintRight=0"));
     BSTR none = reinterpret_cast<BSTR>(1);
     EXPECT_EQ(Got(fun->get_PrintConfig(&none), &none), Want<const wchar_t*>(S_FALSE, nullptr)) << "no document";
     UniqueBstr config;
