@@ -825,9 +825,29 @@ private:
 json ReadStateFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw ExportError("cannot read the state file " + path);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::ostringstream whole;
+    whole << in.rdbuf();
+    std::string text = std::move(whole).str();
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-    json j = json::parse(text, nullptr, false, true);
+    // Pages from the original have their text there; the state's copy of it (most of a
+    // saved state) is skipped while parsing. The simulator writes "source" before "text".
+    std::string topKey, pageKey;
+    bool sourced = false;
+    json j = json::parse(
+        text,
+        [&](int depth, json::parse_event_t event, json& parsed) {
+            using Event = json::parse_event_t;
+            if (depth == 1 && event == Event::key) topKey = parsed.get<std::string>();
+            if (topKey != "pages") return true;
+            if (depth == 2 && event == Event::object_start) sourced = false;
+            if (depth == 3 && event == Event::key) {
+                pageKey = parsed.get<std::string>();
+                return !(sourced && pageKey == "text");
+            }
+            if (depth == 3 && event == Event::value && pageKey == "source" && parsed.is_number()) sourced = true;
+            return true;
+        },
+        false, true);
     if (j.is_discarded()) BadState("the file is not JSON");
     return j;
 }

@@ -147,13 +147,14 @@ json WriteBookmark(const BookmarkData& d) {
     return b;
 }
 
-json WritePage(const PageData& p, const DocData& doc) {
+json WritePage(const PageData& p, const DocData& doc, bool sourceText) {
     json j = {{"width", p.width}, {"height", p.height}, {"rotation", p.rotation}};
     if (p.grayscale) j["grayscale"] = true;
     if (p.source >= 0) j["source"] = p.source;
     if (!p.sourceFile.empty()) j["sourceFile"] = U(p.sourceFile);
     json runs = json::array();
     for (auto& r : p.runs) {
+        if (!sourceText && p.source >= 0) break;
         json run = {{"x", r.x}, {"y", r.y}, {"size", r.size}, {"text", U(r.text)}};
         if (r.width > 0) run["width"] = r.width;
         if (r.sep != L"\n") run["sep"] = U(r.sep);
@@ -422,13 +423,14 @@ bool LoadDocument(const std::wstring& path, DocData* doc, std::wstring* error, c
 bool SaveDocumentAs(const DocData& doc, const std::wstring& path, std::wstring* error) {
     if (error) error->clear();
     bool pdfName = path.size() > 4 && EqualNoCase(path.substr(path.size() - 4), L".pdf");
-    if (!doc.source.empty() && pdfName) return ExportPdf(SerializeDocument(doc), path, error);
+    // The export takes the text of pages from the original from the original itself.
+    if (!doc.source.empty() && pdfName) return ExportPdf(SerializeDocument(doc, false), path, error);
     if (!path.empty() && SaveDocument(doc, path)) return true;
     if (error) *error = L"cannot write the file";
     return false;
 }
 
-std::string SerializeDocument(const DocData& doc) {
+std::string SerializeDocument(const DocData& doc, bool sourceText) {
     json j = json::object();
     j["format"] = "quirex-sim-document";
     j["version"] = 1;
@@ -440,7 +442,7 @@ std::string SerializeDocument(const DocData& doc) {
     for (auto& [k, v] : doc.permissions) perms[std::to_string(k)] = v;
     j["permissions"] = perms;
     json pages = json::array();
-    for (auto& p : doc.pages) pages.push_back(WritePage(*p, doc));
+    for (auto& p : doc.pages) pages.push_back(WritePage(*p, doc, sourceText));
     j["pages"] = pages;
     json bms = json::array();
     for (auto& b : doc.bookmarks) bms.push_back(WriteBookmark(*b));

@@ -137,7 +137,8 @@ bool SaveDocument(const DocData& doc, const std::wstring& path);
 // ".pdf" name, becomes a real PDF (the export tool applies the changes onto its original);
 // everything else is written as a fixture. False with a reason on failure.
 bool SaveDocumentAs(const DocData& doc, const std::wstring& path, std::wstring* error);
-std::string SerializeDocument(const DocData& doc);
+// sourceText false leaves out the text of pages from an original PDF (the export's state).
+std::string SerializeDocument(const DocData& doc, bool sourceText = true);
 // Copies pages [first, last] (0-based) of src into a document whose original is
 // targetSource: a page of another real PDF keeps that file ("sourceFile") and its
 // index; annotation markers stay only between pages of the same original.

@@ -32,6 +32,22 @@ const std::string kSample = Env("FOLIUM_SAMPLE_PDF"), kTool = Env("FOLIUM_PDF_TO
 const char kStampPng[] =
     "iVBORw0KGgoAAAANSUhEUgAAABgAAAAQCAYAAAAMJL+VAAAAKElEQVR42mNkYPjfwIAH/GdgrGegADAx0BiMWjBqwagFoxaMWkANAABUIwMeWcadKQAAAABJRU5ErkJggg==";
 
+// 4x2 pictures, the left column blue and the rest red, in the other formats a stamp may
+// carry (the GIF's blue is its transparent colour).
+const char kStampJpeg[] =
+    "/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAIBAQEBAQIBAQECAgICAgQDAgICAgUEBAMEBgUGBgYFBgYGBwkIBgcJBwYGCAsICQoK"
+    "CgoKBggLDAsKDAkKCgr/2wBDAQICAgICAgUDAwUKBwYHCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoK"
+    "CgoKCgoKCgr/wAARCAACAAQDASIAAhEBAxEB/8QAHwAAAQUBAQEBAQEAAAAAAAAAAAECAwQFBgcICQoL/8QAtRAAAgEDAwIEAwUF"
+    "BAQAAAF9AQIDAAQRBRIhMUEGE1FhByJxFDKBkaEII0KxwRVS0fAkM2JyggkKFhcYGRolJicoKSo0NTY3ODk6Q0RFRkdISUpTVFVW"
+    "V1hZWmNkZWZnaGlqc3R1dnd4eXqDhIWGh4iJipKTlJWWl5iZmqKjpKWmp6ipqrKztLW2t7i5usLDxMXGx8jJytLT1NXW19jZ2uHi"
+    "4+Tl5ufo6erx8vP09fb3+Pn6/8QAHwEAAwEBAQEBAQEBAQAAAAAAAAECAwQFBgcICQoL/8QAtREAAgECBAQDBAcFBAQAAQJ3AAEC"
+    "AxEEBSExBhJBUQdhcRMiMoEIFEKRobHBCSMzUvAVYnLRChYkNOEl8RcYGRomJygpKjU2Nzg5OkNERUZHSElKU1RVVldYWVpjZGVm"
+    "Z2hpanN0dXZ3eHl6goOEhYaHiImKkpOUlZaXmJmaoqOkpaanqKmqsrO0tba3uLm6wsPExcbHyMnK0tPU1dbX2Nna4uPk5ebn6Onq"
+    "8vP09fb3+Pn6/9oADAMBAAIRAxEAPwD4X+H3/Ig6H/2B7b/0UtFFFfz7x3/yXGaf9hNf/wBOyP8Adfgz/kj8u/68Uf8A03E//9k=";
+const char kStampGif[] = "R0lGODlhBAACAIEAAP8AAAAA/wAAAAAAACH5BAEAAAEALAAAAAAEAAIAAAgIAAMAGChwYEAAOw==";
+const char kStampBmp[] =
+    "Qk1OAAAAAAAAADYAAAAoAAAABAAAAAIAAAABABgAAAAAABgAAADEDgAAxA4AAAAAAAAAAAAA/wAAAAD/AAD/AAD//wAAAAD/AAD/AAD/";
+
 class Export : public ::testing::Test {
 protected:
     fs::path dir;
@@ -271,6 +287,44 @@ TEST_F(Export, AnUnreadableStampImageIsDrawnAsAFrameWithAWarning) {
     state["pages"][0]["annotations"].push_back(stamp);
     EXPECT_EQ(foliumpdf::ExportState(state, Out()).warnings, 1);
     EXPECT_EQ(std::system(("qpdf --check " + Out() + " >/dev/null 2>&1").c_str()), 0);
+}
+
+TEST_F(Export, StampPicturesOfEachFormatBecomeImagesOnThePage) {
+    struct Picture {
+        const char *name, *base64;
+        int width, height;
+        bool keptAsJpeg, masked;
+    } pictures[] = {
+        {"PNG with transparency", kStampPng, 24, 16, false, true},
+        {"JPEG", kStampJpeg, 4, 2, true, false},
+        {"GIF with a transparent colour", kStampGif, 4, 2, false, true},
+        {"BMP", kStampBmp, 4, 2, false, false},
+    };
+    for (auto& picture : pictures) {
+        SCOPED_TRACE(picture.name);
+        json state = original, stamp = Stamp();
+        stamp["image"] = picture.base64;
+        state["pages"][0]["annotations"].push_back(stamp);
+        ASSERT_EQ(foliumpdf::ExportState(state, Out()).warnings, 0);
+        QPDF written;
+        written.processFile(Out().c_str());
+        QPDFObjectHandle image;
+        for (auto& a : QPDFObjectHandle(written.getAllPages()[0]).getKey("/Annots").getArrayAsVector())
+            if (a.getKey("/Subtype").isNameAndEquals("/Stamp"))
+                image = a.getKey("/AP").getKey("/N").getDict().getKey("/Resources").getKey("/XObject").getKey("/Im0");
+        ASSERT_TRUE(image.isStream());
+        auto dict = image.getDict();
+        EXPECT_EQ(dict.getKey("/Width").getIntValue(), picture.width);
+        EXPECT_EQ(dict.getKey("/Height").getIntValue(), picture.height);
+        EXPECT_EQ(dict.getKey("/Filter").isNameAndEquals("/DCTDecode"), picture.keptAsJpeg);
+        EXPECT_EQ(dict.getKey("/SMask").isStream(), picture.masked);
+        // Drawn the right way round: red in the right half of the stamp.
+        auto page = foliumpdf::RenderPage(Out(), 1, 72);
+        size_t at = (static_cast<size_t>(page.height - 340) * page.width + 390) * 3;
+        EXPECT_GT(page.rgb[at], 200);
+        EXPECT_LT(page.rgb[at + 1], 60);
+        EXPECT_LT(page.rgb[at + 2], 60);
+    }
 }
 
 TEST(RenderPageList, ReadsListsAndRefusesOthers) {
