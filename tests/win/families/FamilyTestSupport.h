@@ -300,4 +300,38 @@ protected:
     }
 };
 
+// A working folder of a test's own, current while it lives and emptied at both ends.
+// Sweeps turn hostile numbers into relative file names ("2147483647") that members
+// write and then import again; in a shared folder they would grow from run to run.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(std::wstring path) : path_(std::move(path)) {
+        CreateDirectoryW(path_.c_str(), nullptr);
+        Empty();
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        SetCurrentDirectoryW(path_.c_str());
+    }
+    ~ScratchFolder() {
+        SetCurrentDirectoryW(previous_);
+        Empty();
+        RemoveDirectoryW(path_.c_str());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    void Empty() const {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+
+private:
+    std::wstring path_;
+    wchar_t previous_[MAX_PATH] = {};
+};
+
 }  // namespace testsupport

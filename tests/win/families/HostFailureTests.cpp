@@ -5,6 +5,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 #include "MemberTable.h"
@@ -705,34 +706,17 @@ protected:
     // path in a folder that does not exist (no URL; nothing can be written or read there,
     // so the document does not grow from round to round).
     std::wstring text;
-    // Hostile numbers become relative file names ("2147483647"): the members write and
-    // read them in a working folder of the test's own, emptied before each round so
-    // that a document saved in one round is not imported and saved again in the next.
-    std::wstring folder;
-    wchar_t previous[MAX_PATH] = {};
+    // Hostile numbers become relative file names: emptied before each round so that a
+    // document saved in one round is not imported and saved again in the next.
+    std::unique_ptr<ScratchFolder> scratch;
     void SetUp() override {
         HostFailures::SetUp();
         text = Work(L"no-such-folder\\sweep.pdf");
-        folder = Work(L"sweep-folder");
-        CreateDirectoryW(folder.c_str(), nullptr);
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        SetCurrentDirectoryW(folder.c_str());
+        scratch = std::make_unique<ScratchFolder>(Work(L"sweep-folder"));
     }
     void TearDown() override {
-        SetCurrentDirectoryW(previous);
-        EmptyFolder();
-        RemoveDirectoryW(folder.c_str());
+        scratch.reset();
         HostFailures::TearDown();
-    }
-    void EmptyFolder() {
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
     }
     void Plausible(VARIANT& v, const std::string& type) {
         if (type == "string") {
@@ -785,7 +769,7 @@ TEST_F(EveryEntryPoint, AnswersWhicheverHostObjectFailsOrAnswersNull) {
     const std::vector<std::wstring> closing = {L"WebClose", L"closeFile"};
     sim->AddAllStandIns();
     auto round = [&](size_t hostile, bool hostileMembers, const std::function<void()>& failures) {
-        EmptyFolder();
+        scratch->Empty();
         sim->Reset();
         ComPtr<IQxDocument> doc = Open(kEverything);
         ComPtr<IQxDocWindow> window;

@@ -10,6 +10,7 @@ namespace {
 class ConnectedSweep : public ConnectedComponent {};
 
 TEST_F(ConnectedSweep, NoMemberCrashesOnHostileArguments) {
+    ScratchFolder scratch(L"connected-sweep");
     LONG patched = 0;
     ASSERT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
     ASSERT_TRUE(Open(R"({"type":"PDF","pages":[
