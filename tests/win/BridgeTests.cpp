@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "Quirex.h"
 #include "bridge/Bridge.h"
+#include "sim/QuirexSimClient.h"
 
 using namespace testsupport;
 
@@ -106,6 +107,47 @@ TEST_F(Bridge, DocumentKindReadsDocumentTypeByName) {
     sim->Reset();
     DeleteFileW(ofd);
     DeleteFileW(pdf);
+}
+
+
+// A document whose "DocumentType" answers exactly the VARIANT given, as another host may.
+class TypedDocument : public IDispatch {
+public:
+    explicit TypedDocument(const VARIANT& answer) { VariantCopy(&answer_, const_cast<VARIANT*>(&answer)); }
+    ~TypedDocument() { VariantClear(&answer_); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid != IID_IUnknown && iid != IID_IDispatch) return *out = nullptr, E_NOINTERFACE;
+        AddRef();
+        return *out = this, S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }  // lives on the test's stack
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+        if (_wcsicmp(names[0], L"DocumentType")) return DISP_E_UNKNOWNNAME;
+        return *ids = 1, S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override {
+        return result ? VariantCopy(result, &answer_) : S_OK;
+    }
+    ULONG refs_ = 1;
+
+private:
+    VARIANT answer_{};
+};
+
+TEST_F(Bridge, DocumentKindIsReadByTypeAndAnUnreadableKindIsNotOfd) {
+    const std::pair<ScopedVariant, bool> rows[] = {
+        {ScopedVariant::Bstr(L"1"), true}, {ScopedVariant::R8(1.0), true}, {ScopedVariant::I2(1), true},
+        {ScopedVariant::Bstr(L"0"), false}, {ScopedVariant::Bstr(L"OFD"), false}, {ScopedVariant(), false}};
+    for (const auto& [answer, ofd] : rows) {
+        TypedDocument doc(*answer.get());
+        doc.AddRef();  // the reference IsOfdDocument takes over
+        EXPECT_EQ(folium::IsOfdDocument(&doc), ofd) << quirexsim::Describe(sim.get(), *answer.get());
+        EXPECT_EQ(doc.refs_, 1u) << "the reference taken over is released";
+    }
 }
 
 }  // namespace
