@@ -809,14 +809,14 @@ private:
             std::string data = Str(*s, "data", "attachment " + name), desc = Str(*s, "description", "attachment " + name);
             if (b != base.end() && Str(*b->second, "data", "original") == data) {
                 if (Str(*b->second, "description", "original") != desc)
-                    if (auto spec = files.getEmbeddedFile(name))
-                        spec->getObjectHandle().replaceKey("/Desc", OH::newUnicodeString(desc));
+                    if (auto attachment = files.getEmbeddedFile(name))
+                        attachment->getObjectHandle().replaceKey("/Desc", OH::newUnicodeString(desc));
                 continue;
             }
             auto stream = QPDFEFStreamObjectHelper::createEFStream(pdf_, Bytes(data));
-            auto spec = QPDFFileSpecObjectHelper::createFileSpec(pdf_, name, stream);
-            if (!desc.empty()) spec.getObjectHandle().replaceKey("/Desc", OH::newUnicodeString(desc));
-            files.replaceEmbeddedFile(name, spec);
+            auto attachment = QPDFFileSpecObjectHelper::createFileSpec(pdf_, name, stream);
+            if (!desc.empty()) attachment.getObjectHandle().replaceKey("/Desc", OH::newUnicodeString(desc));
+            files.replaceEmbeddedFile(name, attachment);
             ++sum_.attachmentsAdded;
         }
     }

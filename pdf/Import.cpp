@@ -298,10 +298,10 @@ std::string Base64(const std::string& in) {
 json Attachments(QPDF& q) {
     json list = json::array();
     QPDFEmbeddedFileDocumentHelper files(q);
-    for (auto& [name, spec] : files.getEmbeddedFiles()) {
-        json a = {{"name", spec->getFilename().empty() ? name : spec->getFilename()},
-                  {"description", spec->getDescription()}};
-        QPDFObjectHandle stream = spec->getEmbeddedFileStream();
+    for (auto& [name, attached] : files.getEmbeddedFiles()) {
+        json a = {{"name", attached->getFilename().empty() ? name : attached->getFilename()},
+                  {"description", attached->getDescription()}};
+        QPDFObjectHandle stream = attached->getEmbeddedFileStream();
         std::string data;
         if (stream.isStream()) {
             auto buffer = stream.getStreamData(qpdf_dl_generalized);
