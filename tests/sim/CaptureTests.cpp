@@ -177,11 +177,3 @@ TEST_F(SignatureCoreTest, CreatesObjectsByClassIdentifier) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int r = RUN_ALL_TESTS();
-    CoUninitialize();
-    return r;
-}

@@ -824,11 +824,3 @@ TEST_F(SimTest, RawInvokeDescribesResultAndStatus) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int r = RUN_ALL_TESTS();
-    CoUninitialize();
-    return r;
-}

@@ -7,33 +7,15 @@ using namespace simtest;
 
 namespace {
 
-class SimPdfSave : public ::testing::Test {
+class SimPdfSave : public RealPdf {
 protected:
     void SetUp() override {
-        std::wstring sample = Env(L"FOLIUM_SAMPLE_PDF");
-        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
-        sim = CreateSimulator();
-        ASSERT_TRUE(sim);
-        ASSERT_EQ(S_OK, sim->Reset());
-        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
-        dir = TempDir();
+        RealPdf::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         original = dir + L"\\original.pdf";  // a copy the tests may change or delete
         ASSERT_TRUE(CopyFileW(sample.c_str(), original.c_str(), FALSE));
     }
-    ComPtr<IDispatch> Open(const std::wstring& path) {
-        ScopedVariant doc;
-        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + path + L"\", missing, missing, missing)", doc));
-        return folium::ReadDispatch(doc.get());
-    }
-    std::wstring LastSaveError() {
-        UniqueBstr text;
-        sim->get_LastSaveError(text.put());
-        return text.c_str() ? text.c_str() : L"";
-    }
-    std::wstring dir, original;
-    ComPtr<IQxSimulator> sim;
-    ComPtr<IQxApplication> app;
+    std::wstring original;
 };
 
 TEST_F(SimPdfSave, ChangesMadeThroughTheReaderComeBackFromTheSavedPdf) {
@@ -119,11 +101,3 @@ TEST_F(SimPdfSave, AFailedExportAnswersMinusOneWithTheReasonAndWritesNothing) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int r = RUN_ALL_TESTS();
-    CoUninitialize();
-    return r;
-}

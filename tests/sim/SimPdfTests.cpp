@@ -6,34 +6,7 @@ using namespace simtest;
 
 namespace {
 
-class SimPdfTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sample = Env(L"FOLIUM_SAMPLE_PDF");
-        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
-        sim = CreateSimulator();
-        ASSERT_TRUE(sim);
-        ASSERT_EQ(S_OK, sim->Reset());
-        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
-        dir = TempDir();
-    }
-    ComPtr<IQxDocument> Open(const std::wstring& p, const std::wstring& password = L"missing") {
-        ScopedVariant doc;
-        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + p + L"\", " + password + L", missing, missing)", doc));
-        ComPtr<IQxDocument> out;
-        if (auto d = folium::ReadDispatch(doc.get())) d->QueryInterface(IID_IQxDocument, out.put_void());
-        return out;
-    }
-    std::wstring LastOpenError() {
-        UniqueBstr text;
-        sim->get_LastOpenError(text.put());
-        return text.c_str() ? text.c_str() : L"";
-    }
-    std::wstring sample, dir;
-    ComPtr<IQxSimulator> sim;
-    ComPtr<IQxApplication> app;
-};
+using SimPdfTest = RealPdf;
 
 TEST_F(SimPdfTest, TheSamplePdfOpensWithItsWordsFieldsAndSourceMarkers) {
     auto doc = Open(sample);
@@ -133,11 +106,3 @@ TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int r = RUN_ALL_TESTS();
-    CoUninitialize();
-    return r;
-}

@@ -172,4 +172,39 @@ inline void ExpectWalks(IQxSimulator* sim, IDispatch* root,
     }
 }
 
+// A fresh simulator for tests of real PDF files: the sample the native build made,
+// a temporary folder, and Documents.Open as a script calls it.
+class RealPdf : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sample = Env(L"FOLIUM_SAMPLE_PDF");
+        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
+        sim = CreateSimulator();
+        ASSERT_TRUE(sim);
+        ASSERT_EQ(S_OK, sim->Reset());
+        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
+        dir = TempDir();
+    }
+    ComPtr<IQxDocument> Open(const std::wstring& p, const std::wstring& password = L"missing") {
+        ScopedVariant doc;
+        EXPECT_EQ(S_OK, Walk(app.get(), L"Documents.Open(\"" + p + L"\", " + password + L", missing, missing)", doc));
+        ComPtr<IQxDocument> out;
+        if (auto d = folium::ReadDispatch(doc.get())) d->QueryInterface(IID_IQxDocument, out.put_void());
+        return out;
+    }
+    // The reason the simulator gave for the last refused open or save ("" after success).
+    std::wstring Reason(HRESULT (STDMETHODCALLTYPE IQxSimulator::*get)(BSTR*)) {
+        UniqueBstr text;
+        (sim.get()->*get)(text.put());
+        return text.c_str() ? text.c_str() : L"";
+    }
+    std::wstring LastOpenError() { return Reason(&IQxSimulator::get_LastOpenError); }
+    std::wstring LastSaveError() { return Reason(&IQxSimulator::get_LastSaveError); }
+
+    std::wstring sample, dir;
+    ComPtr<IQxSimulator> sim;
+    ComPtr<IQxApplication> app;
+};
+
 }  // namespace simtest
