@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -371,5 +372,57 @@ private:
     std::wstring path_;
     wchar_t previous_[MAX_PATH] = {};
 };
+
+// Arguments of Early: texts become BSTRs that live as long as the call.
+template <class T>
+T EarlyArg(std::vector<UniqueBstr>&, T v) {
+    return v;
+}
+inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const wchar_t* text) { return texts.emplace_back(text).get(); }
+inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const std::wstring& text) {
+    return texts.emplace_back(text.c_str()).get();
+}
+
+// An early-bound call as "S_FALSE 7": its HRESULT and, when the arguments stop short of
+// the last parameter, the out-value that parameter held afterwards. Numbers and flags
+// start at 7, texts at a marker: "left" when untouched, "null" for a null text. So a
+// stated default is told apart from a result merely left alone.
+template <class... P, class... A>
+std::wstring Early(IFoliumFun* f, HRESULT (STDMETHODCALLTYPE IFoliumFun::*m)(P...), const A&... args) {
+    auto code = [](HRESULT hr) {
+        wchar_t hex[16];
+        swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+        return hr == S_OK ? std::wstring(L"S_OK") : hr == S_FALSE ? std::wstring(L"S_FALSE") : std::wstring(hex);
+    };
+    std::vector<UniqueBstr> texts;
+    if constexpr (sizeof...(A) == sizeof...(P)) {
+        return code((f->*m)(EarlyArg(texts, args)...));
+    } else {
+        using T = std::remove_pointer_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
+        const BSTR marker = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x1234));
+        T v{};
+        if constexpr (std::is_same_v<T, BSTR>) v = marker;
+        else v = static_cast<T>(7);
+        std::wstring out = code((f->*m)(EarlyArg(texts, args)..., &v)) + L" ";
+        if constexpr (std::is_same_v<T, BSTR>) {
+            out += v == marker ? L"left" : v ? std::wstring(v) : L"null";
+            if (v != marker) SysFreeString(v);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            std::wstring d = std::to_wstring(v);
+            d.erase(d.find_last_not_of(L'0') + 1);
+            out += d.back() == L'.' ? d.substr(0, d.size() - 1) : d;
+        } else {
+            out += std::to_wstring(v);
+        }
+        return out;
+    }
+}
+
+// The component made directly, as a script can, never connected to a reader.
+inline ComPtr<IFoliumFun> Unconnected() {
+    ComPtr<IFoliumFun> alone;
+    EXPECT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, alone.put_void()), S_OK);
+    return alone;
+}
 
 }  // namespace testsupport
