@@ -68,6 +68,70 @@ ComPtr<IQxMainFrame> MainFrameOf(IQxApplication* app) {
     return frame;
 }
 
+// A switch held by one property of the main frame or of the application. Getters differ
+// only in what a script sees without a reader (some leave the result as it was) and
+// when the host has nothing to read.
+struct SwitchRule {
+    bool answersWithoutReader;
+    VARIANT_BOOL withoutReader;
+    VARIANT_BOOL unread;
+};
+
+template <class Host>
+using SwitchGet = HRESULT (STDMETHODCALLTYPE Host::*)(VARIANT_BOOL*);
+template <class Host>
+using SwitchPut = HRESULT (STDMETHODCALLTYPE Host::*)(VARIANT_BOOL);
+
+ComPtr<IQxMainFrame> SwitchHost(IQxApplication* app, const IQxMainFrame*) { return MainFrameOf(app); }
+ComPtr<IQxApplication> SwitchHost(IQxApplication* app, const IQxApplication*) { return ComPtr<IQxApplication>(app); }
+
+template <class Host>
+HRESULT ReadSwitch(IQxApplication* app, SwitchGet<Host> get, SwitchRule rule, VARIANT_BOOL* pVal) {
+    if (!pVal) return E_POINTER;
+    if (!app) {
+        if (rule.answersWithoutReader) *pVal = rule.withoutReader;
+        return S_FALSE;
+    }
+    return Guarded([&] {
+        VARIANT_BOOL value = rule.unread;
+        if (auto host = SwitchHost(app, static_cast<const Host*>(nullptr))) (host.get()->*get)(&value);
+        *pVal = value;
+        return S_OK;
+    });
+}
+
+template <class Host>
+HRESULT WriteSwitch(IQxApplication* app, SwitchPut<Host> put, VARIANT_BOOL value) {
+    if (!app) return S_FALSE;
+    return Guarded([&] {
+        if (auto host = SwitchHost(app, static_cast<const Host*>(nullptr))) (host.get()->*put)(value);
+        return S_OK;
+    });
+}
+
+// Menu and comment bars: a reader without the bar reports it shown.
+HRESULT ReadFirstBar(IQxApplication* app, const wchar_t* name, VARIANT_BOOL* pVal) {
+    if (!pVal) return E_POINTER;
+    if (!app) {
+        *pVal = 1;
+        return S_FALSE;
+    }
+    return Guarded([&] {
+        *pVal = FirstBarVisible(app, name, 1);
+        return S_OK;
+    });
+}
+
+HRESULT WriteBars(IQxApplication* app, std::initializer_list<const wchar_t*> names, bool everyOne,
+                  VARIANT_BOOL visible) {
+    if (!app) return S_FALSE;
+    return Guarded([&] {
+        if (everyOne) SetEveryBarVisible(app, names, visible);
+        else SetFirstBarVisible(app, *names.begin(), visible);
+        return S_OK;
+    });
+}
+
 // What ShowDigitalSignature and ShowTabCommandBar need before either walk runs.
 struct WorkspaceParts {
     ComPtr<IQxTabBars> tabBars;
@@ -79,45 +143,17 @@ struct WorkspaceParts {
 // ---- command bars ------------------------------------------------------------------
 
 STDMETHODIMP CFoliumFun::get_ShowMenus(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    // A reader without a menu bar reports 1.
-    if (!m_spApplication) {
-        *pVal = 1;
-        return S_FALSE;
-    }
-    return Guarded([&] {
-        *pVal = FirstBarVisible(m_spApplication.get(), kMenuBar, 1);
-        return S_OK;
-    });
+    return ReadFirstBar(m_spApplication.get(), kMenuBar, pVal);
 }
-
 STDMETHODIMP CFoliumFun::put_ShowMenus(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        SetFirstBarVisible(m_spApplication.get(), kMenuBar, value);
-        return S_OK;
-    });
+    return WriteBars(m_spApplication.get(), {kMenuBar}, false, value);
 }
-
 STDMETHODIMP CFoliumFun::get_ShowPostil(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    if (!m_spApplication) {
-        *pVal = 1;
-        return S_FALSE;
-    }
-    return Guarded([&] {
-        *pVal = FirstBarVisible(m_spApplication.get(), L"Comments", 1);
-        return S_OK;
-    });
+    return ReadFirstBar(m_spApplication.get(), L"Comments", pVal);
 }
-
 // The comment tools live in two bars, and a reader may carry more than one of each.
 STDMETHODIMP CFoliumFun::put_ShowPostil(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        SetEveryBarVisible(m_spApplication.get(), {L"Comments", L"Annots"}, value);
-        return S_OK;
-    });
+    return WriteBars(m_spApplication.get(), {L"Comments", L"Annots"}, true, value);
 }
 
 // Signature tools are never reported as shown.
@@ -128,19 +164,10 @@ STDMETHODIMP CFoliumFun::get_ShowSigns(VARIANT_BOOL* pVal) {
 }
 
 STDMETHODIMP CFoliumFun::put_ShowSigns(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        SetFirstBarVisible(m_spApplication.get(), L"DigitalSignature", value);
-        return S_OK;
-    });
+    return WriteBars(m_spApplication.get(), {L"DigitalSignature"}, false, value);
 }
-
 STDMETHODIMP CFoliumFun::put_ShowTools(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        SetEveryBarVisible(m_spApplication.get(), {L"File", L"Rotate", L"Zoom", L"Standard", L"Find"}, value);
-        return S_OK;
-    });
+    return WriteBars(m_spApplication.get(), {L"File", L"Rotate", L"Zoom", L"Standard", L"Find"}, true, value);
 }
 
 STDMETHODIMP CFoliumFun::ShowCommandBar(LONG nIndex, VARIANT_BOOL bVisible, LONG* lRet) {
@@ -315,64 +342,24 @@ STDMETHODIMP CFoliumFun::ShowTabCommandBar(LONG nIndex, VARIANT_BOOL bVisible, L
 // ---- main frame, view and application switches ---------------------------------------
 
 STDMETHODIMP CFoliumFun::get_ShowSides(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    if (!m_spApplication) {
-        *pVal = VARIANT_FALSE;
-        return S_FALSE;
-    }
-    return Guarded([&] {
-        VARIANT_BOOL visible = VARIANT_TRUE;
-        if (auto frame = MainFrameOf(m_spApplication.get())) frame->get_SidePanesVisible(&visible);
-        *pVal = visible;
-        return S_OK;
-    });
+    return ReadSwitch(m_spApplication.get(), &IQxMainFrame::get_SidePanesVisible, {true, VARIANT_FALSE, VARIANT_TRUE},
+                      pVal);
 }
-
 STDMETHODIMP CFoliumFun::put_ShowSides(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        if (auto frame = MainFrameOf(m_spApplication.get())) frame->put_SidePanesVisible(value);
-        return S_OK;
-    });
+    return WriteSwitch(m_spApplication.get(), &IQxMainFrame::put_SidePanesVisible, value);
 }
-
 STDMETHODIMP CFoliumFun::get_ShowTabBarVisible(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        VARIANT_BOOL visible = 1;
-        if (auto frame = MainFrameOf(m_spApplication.get())) frame->get_TabBarVisible(&visible);
-        *pVal = visible;
-        return S_OK;
-    });
+    return ReadSwitch(m_spApplication.get(), &IQxMainFrame::get_TabBarVisible, {false, 0, 1}, pVal);
 }
-
 STDMETHODIMP CFoliumFun::put_ShowTabBarVisible(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        if (auto frame = MainFrameOf(m_spApplication.get())) frame->put_TabBarVisible(value);
-        return S_OK;
-    });
+    return WriteSwitch(m_spApplication.get(), &IQxMainFrame::put_TabBarVisible, value);
 }
-
 STDMETHODIMP CFoliumFun::get_StartPageVisible(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = VARIANT_FALSE;
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        VARIANT_BOOL visible = VARIANT_FALSE;
-        if (auto frame = MainFrameOf(m_spApplication.get())) frame->get_StartPageVisible(&visible);
-        *pVal = visible;
-        return S_OK;
-    });
+    return ReadSwitch(m_spApplication.get(), &IQxMainFrame::get_StartPageVisible,
+                      {true, VARIANT_FALSE, VARIANT_FALSE}, pVal);
 }
-
 STDMETHODIMP CFoliumFun::put_StartPageVisible(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    return Guarded([&] {
-        if (auto frame = MainFrameOf(m_spApplication.get())) frame->put_StartPageVisible(value);
-        return S_OK;
-    });
+    return WriteSwitch(m_spApplication.get(), &IQxMainFrame::put_StartPageVisible, value);
 }
 
 STDMETHODIMP CFoliumFun::get_FullScreen(VARIANT_BOOL* pVal) {
@@ -398,39 +385,17 @@ STDMETHODIMP CFoliumFun::put_FullScreen(VARIANT_BOOL value) {
 }
 
 STDMETHODIMP CFoliumFun::get_Hide(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    VARIANT_BOOL hidden = VARIANT_FALSE;
-    if (!m_spApplication) {
-        *pVal = hidden;
-        return S_FALSE;
-    }
-    m_spApplication->get_Hidden(&hidden);
-    *pVal = hidden;
-    return S_OK;
+    return ReadSwitch(m_spApplication.get(), &IQxApplication::get_Hidden, {true, VARIANT_FALSE, VARIANT_FALSE}, pVal);
 }
-
 STDMETHODIMP CFoliumFun::put_Hide(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    m_spApplication->put_Hidden(value);
-    return S_OK;
+    return WriteSwitch(m_spApplication.get(), &IQxApplication::put_Hidden, value);
 }
-
 STDMETHODIMP CFoliumFun::get_EnabledCopy(VARIANT_BOOL* pVal) {
-    if (!pVal) return E_POINTER;
-    VARIANT_BOOL enabled = VARIANT_FALSE;
-    if (!m_spApplication) {
-        *pVal = enabled;
-        return S_FALSE;
-    }
-    m_spApplication->get_CopyEnabled(&enabled);
-    *pVal = enabled;
-    return S_OK;
+    return ReadSwitch(m_spApplication.get(), &IQxApplication::get_CopyEnabled, {true, VARIANT_FALSE, VARIANT_FALSE},
+                      pVal);
 }
-
 STDMETHODIMP CFoliumFun::put_EnabledCopy(VARIANT_BOOL value) {
-    if (!m_spApplication) return S_FALSE;
-    m_spApplication->put_CopyEnabled(value);
-    return S_OK;
+    return WriteSwitch(m_spApplication.get(), &IQxApplication::put_CopyEnabled, value);
 }
 
 // ---- flags kept by the component ---------------------------------------------------
