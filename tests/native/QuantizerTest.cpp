@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <tuple>
 
 namespace folium {
@@ -95,24 +94,6 @@ TEST(Quantizer, TwentyFourBitRowsSkipTheirPadding) {
 
 // ---------------------------------------------------------------------------
 // Tree shape and reduction
-
-TEST(Quantizer, ManyColoursEndWithAtMostSixteenLeavesAndASixteenEntryPalette) {
-    Dib24 dib(128, 128);
-    std::set<std::tuple<int, int, int>> distinct;
-    for (std::uint32_t y = 0; y < 128; ++y)
-        for (std::uint32_t x = 0; x < 128; ++x) {
-            const Rgb c{static_cast<std::uint8_t>(x * 2), static_cast<std::uint8_t>(y * 2),
-                        static_cast<std::uint8_t>((x * y) & 0xFF)};
-            dib.Set(x, y, c);
-            distinct.emplace(c.r, c.g, c.b);
-        }
-    ASSERT_GT(distinct.size(), 10000u);
-    CQuantizer q(16, 8);
-    ASSERT_TRUE(q.ScanBitmap(dib.View()));
-    EXPECT_LE(q.LeafCount(), 16u);
-    EXPECT_EQ(q.PaletteSize(), q.LeafCount());
-    EXPECT_GE(q.LeafCount(), 8u);  // reduced, not collapsed
-}
 
 TEST(Quantizer, ReductionTakesTheDeepestNewestNodeAndAveragesWithHalfRounding) {
     // Sixteen reds 16 apart fill the tree; (0,0,1) then differs from (0,0,0)

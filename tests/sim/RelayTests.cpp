@@ -1,6 +1,5 @@
-// The simulator's network side against a loopback server run by the test
-// itself: the message server stand-in's DBSTEP exchange, NetFile transfers and
-// opening documents by URL.
+// The message server stand-in's DBSTEP exchange against a loopback server run by the
+// test itself.
 #include "SimTestSupport.h"
 #include "dbstep/DbstepPacket.h"
 #include "tests/win/families/LoopbackHttpServer.h"
@@ -31,24 +30,19 @@ std::string Ansi(const wchar_t* w) {
     return std::string(buf, n > 0 ? n - 1 : 0);
 }
 
-class RelayTest : public ::testing::Test {
+class RelayTest : public SimFixture {
 protected:
     void SetUp() override {
-        sim = CreateSimulator();
-        ASSERT_TRUE(sim);
-        sim->Reset();
+        SimFixture::SetUp();
         ComPtr<IQxStandIn> standIn;
         ASSERT_EQ(S_OK, sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), standIn.put()));
         standIn->get_Object(relay.put());
-        dir = TempDir();
     }
     void Expect(std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
-        ExpectWalks(sim.get(), relay.get(), walks);
+        SimFixture::Expect(relay.get(), walks);
     }
     static std::wstring Url(const Server& s, const char* path) { return L"\"" + s.Url(path) + L"\""; }
-    ComPtr<IQxSimulator> sim;
     ComPtr<IDispatch> relay;
-    std::wstring dir;
 };
 
 const std::wstring kTrue = L"VT_BOOL=-1", kFalse = L"VT_BOOL=0";
@@ -122,69 +116,6 @@ TEST_F(RelayTest, NoServerMeansNoSuccessUnlessAResultIsConfigured) {
     ASSERT_EQ(VT_BSTR, temp.type());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temp->bstrVal)) << "a fresh temporary file";
     DeleteFileW(temp->bstrVal);
-}
-
-// ---- NetFile and Documents.OpenURL ------------------------------------------------------
-
-class NetTest : public RelayTest {
-protected:
-    void SetUp() override {
-        RelayTest::SetUp();
-        ASSERT_EQ(S_OK, sim->get_Application(app.put()));
-        ASSERT_EQ(S_OK, app->CreateNetFile(netFile.put()));
-    }
-    void ExpectNet(std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
-        ExpectWalks(sim.get(), netFile.get(), walks);
-    }
-    ComPtr<IQxApplication> app;
-    ComPtr<IQxNetFile> netFile;
-};
-
-TEST_F(NetTest, NetFileDownloadsTheReplyBody) {
-    Server server;
-    server.Answer("/seal.png", 200, "image bytes");
-    const std::wstring path = dir + L"\\seal.png";
-    ExpectNet({{L"Reset", L""},
-               {L"Open(0, " + Url(server, "/seal.png") + L", 0, missing, missing)", kTrue},
-               {L"Transfer", kTrue},
-               {L"Status", L"VT_I4=200"},
-               {L"SaveToFile(0, \"" + path + L"\")", kTrue},
-               {L"Close", kTrue}});
-    EXPECT_EQ(0u, Only(server).headers.find("GET /seal.png HTTP/1.1"));
-    EXPECT_EQ("image bytes", ReadBytes(path));
-}
-
-TEST_F(NetTest, NetFilePostsAMultipartForm) {
-    Server server;  // answers 404
-    const std::wstring file = dir + L"\\doc.pdf";
-    WriteUtf8(file, "FILE-CONTENT");
-    ExpectNet({{L"Reset", L""},
-               {L"AddFormField(\"FormData\", \"a=1\")", L""},
-               {L"AddFormFile(\"FileData\", \"" + file + L"\")", L""},
-               {L"SetPost(-1)", L""},
-               {L"Open(0, " + Url(server, "/upload") + L", 0, missing, missing)", kTrue},
-               {L"Transfer", kTrue},  // a reply came back, whatever its status
-               {L"Status", L"VT_I4=404"},
-               {L"Close", kFalse}});
-    const auto request = Only(server);
-    EXPECT_EQ(0u, request.headers.find("POST /upload HTTP/1.1"));
-    EXPECT_NE(std::string::npos, request.headers.find("Content-Type: multipart/form-data; boundary="));
-    for (const char* part : {"name=\"FormData\"\r\n\r\na=1\r\n", "name=\"FileData\"; filename=\"doc.pdf\"", "FILE-CONTENT"})
-        EXPECT_NE(std::string::npos, request.body.find(part)) << part;
-}
-
-TEST_F(NetTest, OpenUrlDownloadsAndOpensTheDocumentOrReportsWhyNot) {
-    Server server;
-    server.Answer("/files/remote.ofd?x=1", 200, "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}");
-    server.Answer("/real.pdf", 200, "%PDF-1.7");
-    ExpectWalks(sim.get(), app.get(),
-                {{L"Documents.OpenURL(" + Url(server, "/files/remote.ofd?x=1") + L", missing)", L"VT_I4=0"},
-                 {L"Documents.ActiveDocument.DocumentType", L"VT_I4=1"},
-                 {L"Documents.ActiveDocument.FileInfo.Name", L"VT_BSTR=\"remote.ofd\""},
-                 {L"Documents.Close(missing)", L""},
-                 {L"Documents.OpenURL(" + Url(server, "/none.pdf") + L", missing)", L"VT_I4=-1"},  // 404
-                 {L"Documents.OpenURL(" + Url(server, "/real.pdf") + L", missing)", L"VT_I4=-2"},  // not a document
-                 {L"Documents.Count", L"VT_I4=0"}});
 }
 
 }  // namespace

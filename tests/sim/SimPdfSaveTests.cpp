@@ -18,42 +18,20 @@ protected:
     std::wstring original;
 };
 
-TEST_F(SimPdfSave, ChangesMadeThroughTheReaderComeBackFromTheSavedPdf) {
-    struct Save {
-        const wchar_t *name, *more;
-    } saves[] = {{L"SaveAs", L""}, {L"SaveCopyAs", L", 0"}};
-    for (auto& save : saves) {
-        SCOPED_TRACE(save.name);
-        ASSERT_EQ(S_OK, sim->Reset());
-        auto doc = Open(original);
-        ASSERT_TRUE(doc);
-        ExpectWalks(sim.get(), doc.get(),
-                    {{L"Fields.Item(\"Seller\").Value=\"Wei Wang\"", L""},
-                     {L"Pages.Item(0).Annotations.Add(0).Contents=\"Checked.\"", L""},
-                     // after the note and the three widgets
-                     {L"Pages.Item(0).Annotations.Item(4).SetRect(100.0, 100.0, 120.0, 120.0)", L""},
-                     {L"Watermarks.SetText(\"DRAFT\")", L""},
-                     {L"Watermarks.AddTextEx(0, 0, 297.0, 420.0, 1.0, \"draft\")", L"VT_I4=0"},
-                     {L"Pages.Delete(\"2-2\")", L"VT_I4=0"}});
-        std::wstring out = dir + L"\\saved.pdf";
-        DeleteFileW(out.c_str());
-        std::wstring call = std::wstring(save.name) + L"(\"" + out + L"\"" + save.more + L")";
-        EXPECT_EQ(L"VT_I4=0", Get(sim.get(), doc.get(), call)) << LastSaveError();
-        EXPECT_EQ(L"", LastSaveError());
-        EXPECT_EQ("%PDF", ReadBytes(out).substr(0, 4));
-
-        ASSERT_EQ(S_OK, sim->Reset());  // else Open answers the document still open under that name
-        auto again = Open(out);
-        ASSERT_TRUE(again);
-        ExpectWalks(sim.get(), again.get(),
-                    {{L"Pages.Count", L"VT_I4=2"},
-                     {L"Fields.Item(\"Seller\").Value", L"VT_BSTR=\"Wei Wang\""},
-                     {L"Fields.Item(\"contract.Buyer\").Value", L"VT_BSTR=\"Alice Zhang\""},
-                     // the note, the comment, then the widgets
-                     {L"Pages.Item(0).Annotations.Count", L"VT_I4=5"},
-                     {L"Pages.Item(0).Annotations.Item(1).Contents", L"VT_BSTR=\"Checked.\""},
-                     {L"Bookmarks.First.Next.Title", L"VT_BSTR=\"Signatures\""}});
-    }
+// SaveCopyAs with every kind of change is what `./folium run` does (tests/pdf/run-test.sh).
+TEST_F(SimPdfSave, SaveAsWritesAPdfThatOpensAgainWithTheChanges) {
+    auto doc = Open(original);
+    ASSERT_TRUE(doc);
+    const std::wstring out = dir + L"\\saved.pdf";
+    Expect(doc.get(), {{L"Fields.Item(\"Seller\").Value=\"Wei Wang\"", L""},
+                       {L"Pages.Delete(\"2-2\")", L"VT_I4=0"},
+                       {L"SaveAs(\"" + out + L"\")", L"VT_I4=0"}});
+    EXPECT_EQ(L"", LastSaveError());
+    EXPECT_EQ("%PDF", ReadBytes(out).substr(0, 4));
+    ASSERT_EQ(S_OK, sim->Reset());  // else Open answers the document still open under that name
+    auto again = Open(out);
+    ASSERT_TRUE(again);
+    Expect(again.get(), {{L"Pages.Count", L"VT_I4=2"}, {L"Fields.Item(\"Seller\").Value", L"VT_BSTR=\"Wei Wang\""}});
 }
 
 TEST_F(SimPdfSave, AFixtureOrANameOtherThanPdfIsSavedAsAFixture) {
@@ -66,7 +44,7 @@ TEST_F(SimPdfSave, AFixtureOrANameOtherThanPdfIsSavedAsAFixture) {
         ASSERT_EQ(S_OK, sim->Reset());
         auto doc = Open(c.open);
         ASSERT_TRUE(doc);
-        EXPECT_EQ(L"VT_I4=0", Get(sim.get(), doc.get(), L"SaveCopyAs(\"" + c.save + L"\", 0)"));
+        EXPECT_EQ(L"VT_I4=0", Get(doc.get(), L"SaveCopyAs(\"" + c.save + L"\", 0)"));
         EXPECT_EQ('{', ReadBytes(c.save).substr(0, 1)[0]) << c.save;
     }
 }
@@ -93,7 +71,7 @@ TEST_F(SimPdfSave, AFailedExportAnswersMinusOneWithTheReasonAndWritesNothing) {
         ASSERT_TRUE(doc);
         c.spoil(original);
         std::wstring out = dir + c.target;
-        EXPECT_EQ(L"VT_I4=-1", Get(sim.get(), doc.get(), L"SaveAs(\"" + out + L"\")"));
+        EXPECT_EQ(L"VT_I4=-1", Get(doc.get(), L"SaveAs(\"" + out + L"\")"));
         EXPECT_NE(std::wstring::npos, LastSaveError().find(c.reason)) << LastSaveError();
         EXPECT_FALSE(LastSaveError().empty());
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(out.c_str()));

@@ -64,8 +64,6 @@ inline std::string ReadBytes(const std::wstring& path) {
     return out;
 }
 
-inline std::vector<std::wstring> JournalOf(IQxSimulator* sim) { return quirexsim::Journal(sim); }
-
 // Splits at `sep` outside quotes and parentheses.
 inline std::vector<std::wstring> SplitTop(std::wstring_view s, wchar_t sep) {
     std::vector<std::wstring> out(1);
@@ -160,28 +158,13 @@ inline std::wstring Get(IQxSimulator* sim, IDispatch* root, std::wstring_view pa
     return code;
 }
 
-// Walks each path in turn and expects its answer; "" accepts any successful answer.
-inline void ExpectWalks(IQxSimulator* sim, IDispatch* root,
-                        std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
-    for (const auto& [path, want] : walks) {
-        const std::wstring got = Get(sim, root, path);
-        if (want.empty())
-            EXPECT_EQ(std::wstring::npos, got.find(L"failed")) << path << ": " << got;
-        else
-            EXPECT_EQ(want, got) << "walk: " << path;
-    }
-}
-
-// A fresh simulator for tests of real PDF files: the sample the native build made,
-// a temporary folder, and Documents.Open as a script calls it.
-class RealPdf : public ::testing::Test {
+// A fresh simulator, its application, a temporary folder, and Documents.Open and walks
+// as a script makes them.
+class SimFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        sample = Env(L"FOLIUM_SAMPLE_PDF");
-        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
         sim = CreateSimulator();
-        ASSERT_TRUE(sim);
+        ASSERT_TRUE(sim) << "QUIREX_SIM_DLL must name QuirexSim.dll";
         ASSERT_EQ(S_OK, sim->Reset());
         ASSERT_EQ(S_OK, sim->get_Application(app.put()));
         dir = TempDir();
@@ -193,6 +176,17 @@ protected:
         if (auto d = folium::ReadDispatch(doc.get())) d->QueryInterface(IID_IQxDocument, out.put_void());
         return out;
     }
+    std::wstring Get(IDispatch* root, std::wstring_view walk) { return simtest::Get(sim.get(), root, walk); }
+    // Walks each path in turn and expects its answer; "" accepts any successful answer.
+    void Expect(IDispatch* root, std::initializer_list<std::pair<std::wstring, std::wstring>> walks) {
+        for (const auto& [path, want] : walks) {
+            const std::wstring got = Get(root, path);
+            if (want.empty())
+                EXPECT_EQ(std::wstring::npos, got.find(L"failed")) << path << ": " << got;
+            else
+                EXPECT_EQ(want, got) << "walk: " << path;
+        }
+    }
     // The reason the simulator gave for the last refused open or save ("" after success).
     std::wstring Reason(HRESULT (STDMETHODCALLTYPE IQxSimulator::*get)(BSTR*)) {
         UniqueBstr text;
@@ -202,9 +196,21 @@ protected:
     std::wstring LastOpenError() { return Reason(&IQxSimulator::get_LastOpenError); }
     std::wstring LastSaveError() { return Reason(&IQxSimulator::get_LastSaveError); }
 
-    std::wstring sample, dir;
     ComPtr<IQxSimulator> sim;
     ComPtr<IQxApplication> app;
+    std::wstring dir;
+};
+
+// Tests of real PDF files: the sample the native build made.
+class RealPdf : public SimFixture {
+protected:
+    void SetUp() override {
+        sample = Env(L"FOLIUM_SAMPLE_PDF");
+        if (GetFileAttributesW(sample.c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "build the native preset first (sample PDF and folium-pdf)";
+        SimFixture::SetUp();
+    }
+    std::wstring sample;
 };
 
 }  // namespace simtest

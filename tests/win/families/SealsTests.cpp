@@ -36,21 +36,6 @@ struct Args {
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
-// Every file in a folder.
-std::vector<std::wstring> FilesIn(const std::wstring& dir) {
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name != L"." && name != L"..") out.push_back(name);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class SealsBase : public ConnectedComponent {
 protected:
     ComPtr<IQxStandIn> engine, ofd, annots;
@@ -83,8 +68,6 @@ protected:
         s->SetResult(UniqueBstr(member).get(), v);
         VariantClear(&v);
     }
-    Lines Captured() { return CapturedOf(); }
-    Lines JournalOf(const std::wstring& prefix) { return JournalWith(prefix); }
     // Seal annotations of the active document, page by page, as the reader holds them.
     std::vector<ComPtr<IQxAnnotation>> SealsOnPages() {
         std::vector<ComPtr<IQxAnnotation>> out;
@@ -377,24 +360,10 @@ TEST_F(Seals, SeriesPageRangeIsCheckedAgainstThePageCount) {
 // process), so that what they leave behind is seen apart from other tests running.
 class SealImages : public SealsBase {
 protected:
-    std::wstring savedTmp, savedTemp, privateTemp;
-    void SetUp() override {
-        savedTmp = Env(L"TMP");
-        savedTemp = Env(L"TEMP");
-        privateTemp = TempFolder() + L"folium-seal-images-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(privateTemp.c_str(), nullptr);
-        SetEnvironmentVariableW(L"TMP", privateTemp.c_str());
-        SetEnvironmentVariableW(L"TEMP", privateTemp.c_str());
-        ASSERT_EQ(TempFolder(), privateTemp);
-        SealsBase::SetUp();
-    }
+    PrivateTemp privateTemp;  // made before SetUp connects the component
     void TearDown() override {
         SealsBase::TearDown();
-        EXPECT_EQ(FilesIn(privateTemp), std::vector<std::wstring>{}) << "no temporary file is left behind";
-        for (auto& f : FilesIn(privateTemp)) DeleteFileW((privateTemp + f).c_str());
-        RemoveDirectoryW(privateTemp.c_str());
-        SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
-        SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
+        EXPECT_EQ(privateTemp.Files(), Lines{}) << "no temporary file is left behind";
     }
     std::wstring SentImage() {
         ScopedVariant v;
@@ -423,7 +392,7 @@ TEST_F(SealImages, MissingLocalFileIsReportedAndNothingIsSent) {
     ASSERT_TRUE(Open(kThreePages));
     LONG r = -99;
     EXPECT_EQ(Got(ByImage(L"C:\\no\\such\\seal.png", &r), &r), Want(S_FALSE, 1));
-    EXPECT_EQ(Captured(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
+    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
     EXPECT_TRUE(Calls(engine.get()).empty());
 }
 
@@ -450,7 +419,7 @@ TEST_F(SealImages, UrlIsDownloadedThroughTheReaderAndDeleted) {
     EXPECT_EQ(sent.rfind(TempFolder(), 0), 0u) << Narrow(sent);
     EXPECT_FALSE(Exists(sent));
     EXPECT_EQ(PlacedImage(), png);
-    EXPECT_EQ(JournalOf(L"NetFile."),
+    EXPECT_EQ(JournalWith(L"NetFile."),
               (Lines{L"NetFile.Reset()", L"NetFile.Open(0, " + Quoted(server.Url("/seal.png")) + L", 0, missing, missing)",
                      L"NetFile.Transfer()", L"NetFile.Status", L"NetFile.SaveToFile(0, " + Quoted(sent) + L")",
                      L"NetFile.Close()"}));
@@ -466,7 +435,7 @@ TEST_F(SealImages, FailedDownloadOrUndecodableDataKeepsTheGivenText) {
         EXPECT_EQ(ByImage(given, &r), S_OK) << Narrow(given);
         EXPECT_EQ(SentImage(), given);
     }
-    EXPECT_TRUE(Captured().empty());
+    EXPECT_TRUE(CapturedOf().empty());
 }
 
 TEST_F(SealImages, TemporaryImageGoesAlsoWhenTheDocumentOrModeCheckFails) {
@@ -530,7 +499,7 @@ TEST_F(Seals, PreSealIsAnUnsignedFieldWithAPreSealValue) {
         ASSERT_TRUE(Open(std::string(R"({"type":"PDF","pages":[{}],"fields":)") + c.fields + "}"));
         LONG r = -99;
         EXPECT_EQ(Got(fun->HasPreSignature(&r), &r), Want(S_OK, c.expected)) << c.fields;
-        for (auto& l : JournalOf(L"Fields.Item(")) EXPECT_EQ(l.find(L"Fields.Item(\""), std::wstring::npos);
+        for (auto& l : JournalWith(L"Fields.Item(")) EXPECT_EQ(l.find(L"Fields.Item(\""), std::wstring::npos);
     }
     sim->Reset();
     LONG r = -99;
@@ -558,8 +527,8 @@ TEST_F(Seals, OutputFlagsShowOrHideSealsAndResetTheirOutput) {
         for (auto& l : JournalLines())
             if (l.rfind(L"Annotation.Visible=", 0) == 0 || l.rfind(L"Annotation.ResetOutput", 0) == 0) seen.push_back(l);
         EXPECT_EQ(seen, c.acts ? expectedSeals : Lines{});
-        EXPECT_EQ(JournalOf(L"Pages.Refresh").size(), c.acts ? 1u : 0u);
-        EXPECT_EQ(JournalOf(L"PageView.Refresh").size(), c.acts ? 1u : 0u);
+        EXPECT_EQ(JournalWith(L"Pages.Refresh").size(), c.acts ? 1u : 0u);
+        EXPECT_EQ(JournalWith(L"PageView.Refresh").size(), c.acts ? 1u : 0u);
         Lines expectedEngine = c.acts ? Lines{L"SignatureMode:G:0"} : Lines{};
         if (c.reset) expectedEngine.push_back(L"SetFieldByName:M:2|VT_BSTR=\"SignatureOutputFlags\"|VT_I4=0");
         EXPECT_EQ(Calls(engine.get()), expectedEngine);
@@ -572,9 +541,9 @@ TEST_F(Seals, OutputFlagsShowOrHideSealsAndResetTheirOutput) {
                   {"name":"U","kind":6,"signed":false,"widget":{"page":0}}]})"));
     Answer(engine.get(), L"SignatureMode", VLong(1));
     EXPECT_EQ(fun->put_SignatureOutputFlags(1), S_OK);
-    EXPECT_EQ(JournalOf(L"Annotation.Visible="), Lines{L"Annotation.Visible=0"});
-    EXPECT_EQ(JournalOf(L"Annotation.ResetOutput"), Lines{L"Annotation.ResetOutput(0)"});
-    EXPECT_EQ(JournalOf(L"Annotation.Type"), Lines{}) << "the seal annotations are not walked";
+    EXPECT_EQ(JournalWith(L"Annotation.Visible="), Lines{L"Annotation.Visible=0"});
+    EXPECT_EQ(JournalWith(L"Annotation.ResetOutput"), Lines{L"Annotation.ResetOutput(0)"});
+    EXPECT_EQ(JournalWith(L"Annotation.Type"), Lines{}) << "the seal annotations are not walked";
 }
 
 // ---- converting signatures to images -------------------------------------------------------
