@@ -285,6 +285,12 @@ TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPointsAndNeedsTheMainFrame) 
     // The text is the system's message for E_POINTER where it has one.
     EXPECT_EQ(captured[0].rfind(L"MessageBoxW(null, \"", 0), 0u) << captured[0];
     EXPECT_NE(captured[0].find(L"\"Veridane.FoliumFun\", 16)"), std::wstring::npos) << captured[0];
+    // So is a failing read of the folder.
+    sim->ClearCaptured();
+    ASSERT_EQ(quirexsim::FailOperation(sim.get(), L"MainFrame.AppDirectory", 0x80040205), S_OK);
+    EXPECT_EQ(Call(&IQxSimulator::ConnectAddIn), S_OK);
+    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"IDispatch error #5\", \"Veridane.FoliumFun\", 16)"});
+    EXPECT_EQ(Sinks(), 0);
 }
 
 }  // namespace
