@@ -22,7 +22,7 @@ protected:
         ASSERT_TRUE(probe.dll) << "CAPTURE_PROBE_DLL must name capture_probe.dll";
         LONG patched = 0;
         ASSERT_EQ(S_OK, sim->CaptureImports(UniqueBstr(L"capture_probe.dll").get(), &patched));
-        EXPECT_EQ(3, patched);
+        EXPECT_EQ(4, patched);
         sim->CaptureImports(UniqueBstr(L"NotLoaded.dll").get(), &patched);
         EXPECT_EQ(-1, patched) << "modules not loaded are not patched";
     }
@@ -30,7 +30,12 @@ protected:
     Probe probe;
 };
 
-TEST_F(CaptureTest, ShortBuffersAreRefusedAndTheClockTakesTheWholeAnswer) {
+TEST_F(CaptureTest, ShortBuffersAreRefusedAndMessageBoxesAndTheClockTakeTheAnswers) {
+    auto box = probe.Get<int (*)(const wchar_t*)>("ProbeMessageBox");
+    Answer(L"MessageBoxW", ScopedVariant::I4(IDCANCEL));
+    EXPECT_EQ(IDCANCEL, box(L"first"));
+    EXPECT_EQ(IDOK, box(L"second")) << "an empty queue answers OK";
+
     auto save = probe.Get<BOOL (*)(wchar_t*, DWORD)>("ProbeSave");
     wchar_t buf[MAX_PATH] = L"";
     Answer(L"GetSaveFileNameW", ScopedVariant::Bstr(L"D:\\a-very-long-name.pdf"));
