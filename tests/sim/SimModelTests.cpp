@@ -381,7 +381,9 @@ TEST_F(SimTest, ChromeCanLoseRenameAndReorderItemsUntilReset) {
     EXPECT_EQ(E_INVALIDARG, sim->RemoveChrome(UniqueBstr(L"Window").get(), UniqueBstr(L"x").get(), &n));
     auto doc = Open(path);
     Expect(app.get(), {{L"CommandBars.Item(\"MenuBar\")", kNothing},
-                       {L"Tools.Current.Name", Text(L"Renamed")}});  // the current tool keeps being current
+                       {L"Tools.Current.Name", Text(L"Renamed")},  // the current tool keeps being current
+                       {L"Tools.Item(\"tooltext\").Activate", kDone},  // tool names ignore case
+                       {L"Tools.Current.Name", Text(L"ToolText")}});
     Expect(doc.get(), {{L"Workspace.TabBars.Name(0)", Text(L"Thumbnail")},
                        {L"Workspace.Panes.Item(\"Renamed\")", kObject},
                        {L"Workspace.Panes.Item(\"SigPane\")", kNothing}});
