@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -61,6 +62,55 @@ inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
     CloseHandle(h);
     return ok;
 }
+
+// The names in a folder (given with its trailing backslash) that start with prefix, sorted.
+inline Lines FilesIn(const std::wstring& folder, const std::wstring& prefix = L"") {
+    Lines out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + prefix + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name != L"." && name != L"..") out.push_back(name);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Removes a folder (trailing backslash) with everything in it.
+inline void RemoveTree(const std::wstring& folder) {
+    for (const std::wstring& name : FilesIn(folder))
+        if (!DeleteFileW((folder + name).c_str())) RemoveTree(folder + name + L"\\");
+    RemoveDirectoryW(folder.c_str());
+}
+
+// The process's temporary folder (TMP and TEMP) is a fresh one of its own while this
+// lives, so that what members leave there is seen apart from other tests running.
+class PrivateTemp {
+public:
+    PrivateTemp() : tmp_(Env(L"TMP")), temp_(Env(L"TEMP")) {
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"pt", 0, file);
+        DeleteFileW(file);
+        CreateDirectoryW(file, nullptr);
+        SetEnvironmentVariableW(L"TMP", file);
+        SetEnvironmentVariableW(L"TEMP", file);
+        path_ = std::wstring(file) + L"\\";
+    }
+    ~PrivateTemp() {
+        SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+        SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+        RemoveTree(path_);
+    }
+    PrivateTemp(const PrivateTemp&) = delete;
+    PrivateTemp& operator=(const PrivateTemp&) = delete;
+    const std::wstring& Path() const { return path_; }
+    Lines Files() const { return FilesIn(path_); }
+
+private:
+    std::wstring tmp_, temp_, path_;
+};
 
 // Base64 as the system's own encoder writes it, one line.
 inline std::wstring SystemBase64(const std::string& bytes) {
@@ -162,15 +212,11 @@ protected:
 
     // Writes a fixture document (UTF-8 JSON text) to a temporary file and returns its path.
     std::wstring WriteFixture(const std::string& json, const wchar_t* extension = L".json") {
-        wchar_t dir[MAX_PATH], file[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"fx", 0, file);
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"fx", 0, file);
         std::wstring path = std::wstring(file) + extension;
         MoveFileW(file, path.c_str());
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(h, json.data(), static_cast<DWORD>(json.size()), &n, nullptr);
-        CloseHandle(h);
+        WriteAll(path, json);
         tempFiles.push_back(path);
         return path;
     }
@@ -319,19 +365,64 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     void Empty() const {
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
+        for (const std::wstring& name : FilesIn(path_ + L"\\")) DeleteFileW((path_ + L"\\" + name).c_str());
     }
 
 private:
     std::wstring path_;
     wchar_t previous_[MAX_PATH] = {};
 };
+
+// Arguments of Early: texts become BSTRs that live as long as the call.
+template <class T>
+T EarlyArg(std::vector<UniqueBstr>&, T v) {
+    return v;
+}
+inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const wchar_t* text) { return texts.emplace_back(text).get(); }
+inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const std::wstring& text) {
+    return texts.emplace_back(text.c_str()).get();
+}
+
+// An early-bound call as "S_FALSE 7": its HRESULT and, when the arguments stop short of
+// the last parameter, the out-value that parameter held afterwards. Numbers and flags
+// start at 7, texts at a marker: "left" when untouched, "null" for a null text. So a
+// stated default is told apart from a result merely left alone.
+template <class... P, class... A>
+std::wstring Early(IFoliumFun* f, HRESULT (STDMETHODCALLTYPE IFoliumFun::*m)(P...), const A&... args) {
+    auto code = [](HRESULT hr) {
+        wchar_t hex[16];
+        swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+        return hr == S_OK ? std::wstring(L"S_OK") : hr == S_FALSE ? std::wstring(L"S_FALSE") : std::wstring(hex);
+    };
+    std::vector<UniqueBstr> texts;
+    if constexpr (sizeof...(A) == sizeof...(P)) {
+        return code((f->*m)(EarlyArg(texts, args)...));
+    } else {
+        using T = std::remove_pointer_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
+        const BSTR marker = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x1234));
+        T v{};
+        if constexpr (std::is_same_v<T, BSTR>) v = marker;
+        else v = static_cast<T>(7);
+        std::wstring out = code((f->*m)(EarlyArg(texts, args)..., &v)) + L" ";
+        if constexpr (std::is_same_v<T, BSTR>) {
+            out += v == marker ? L"left" : v ? std::wstring(v) : L"null";
+            if (v != marker) SysFreeString(v);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            std::wstring d = std::to_wstring(v);
+            d.erase(d.find_last_not_of(L'0') + 1);
+            out += d.back() == L'.' ? d.substr(0, d.size() - 1) : d;
+        } else {
+            out += std::to_wstring(v);
+        }
+        return out;
+    }
+}
+
+// The component made directly, as a script can, never connected to a reader.
+inline ComPtr<IFoliumFun> Unconnected() {
+    ComPtr<IFoliumFun> alone;
+    EXPECT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, alone.put_void()), S_OK);
+    return alone;
+}
 
 }  // namespace testsupport

@@ -15,9 +15,8 @@
 
 namespace testsupport {
 
-// Answers each
-// request from a table of paths and records what it received. Winsock is loaded
-// at run time; the accept loop gives up after a bounded wait.
+// Answers each request from a table of paths and records what it received. The accept
+// loop gives up after a bounded wait.
 class LoopbackHttpServer {
 public:
     struct Request {
@@ -29,32 +28,17 @@ public:
     };
 
     LoopbackHttpServer() {
-        HMODULE ws = LoadLibraryW(L"ws2_32.dll");
-        if (!ws) return;
-        load(ws, startup_, "WSAStartup");
-        load(ws, socket_, "socket");
-        load(ws, bind_, "bind");
-        load(ws, listen_, "listen");
-        load(ws, accept_, "accept");
-        load(ws, recv_, "recv");
-        load(ws, send_, "send");
-        load(ws, close_, "closesocket");
-        load(ws, select_, "select");
-        load(ws, getsockname_, "getsockname");
-        if (!startup_ || !socket_ || !bind_ || !listen_ || !accept_ || !recv_ || !send_ || !close_ || !select_ ||
-            !getsockname_)
-            return;
         WSADATA data;
-        if (startup_(MAKEWORD(2, 2), &data) != 0) return;
-        listener_ = socket_(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (listener_ == INVALID_SOCKET) return;
         sockaddr_in addr = {};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network byte order
         addr.sin_port = 0;
         int len = sizeof(addr);
-        if (bind_(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen_(listener_, 8) != 0 ||
-            getsockname_(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(listener_, 8) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
             return;
         port_ = static_cast<unsigned short>((addr.sin_port >> 8) | (addr.sin_port << 8));
         thread_ = std::thread([this] { Serve(); });
@@ -62,7 +46,7 @@ public:
     ~LoopbackHttpServer() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
-        if (listener_ != INVALID_SOCKET) close_(listener_);
+        if (listener_ != INVALID_SOCKET) closesocket(listener_);
     }
     bool Running() const { return port_ != 0; }
     std::wstring Url(const std::string& path) const {
@@ -78,10 +62,6 @@ public:
     }
 
 private:
-    template <class F>
-    static void load(HMODULE m, F& f, const char* name) {
-        f = reinterpret_cast<F>(GetProcAddress(m, name));
-    }
     void Serve() {
         // Bounded: about a minute of idle waiting at most, then the thread ends.
         for (int idle = 0; !stop_ && idle < 600;) {
@@ -89,14 +69,14 @@ private:
             FD_ZERO(&set);
             FD_SET(listener_, &set);
             timeval wait = {0, 100000};
-            if (select_(0, &set, nullptr, nullptr, &wait) <= 0) {
+            if (select(0, &set, nullptr, nullptr, &wait) <= 0) {
                 ++idle;
                 continue;
             }
-            SOCKET s = accept_(listener_, nullptr, nullptr);
+            SOCKET s = accept(listener_, nullptr, nullptr);
             if (s == INVALID_SOCKET) continue;
             Handle(s);
-            close_(s);
+            closesocket(s);
         }
     }
     void Handle(SOCKET s) {
@@ -117,7 +97,7 @@ private:
             }
             if (headerEnd != std::string::npos && data.size() >= need) break;
             if (data.size() > (64u << 20)) return;
-            int n = recv_(s, buf, sizeof(buf), 0);
+            int n = recv(s, buf, sizeof(buf), 0);
             if (n <= 0) return;
             data.append(buf, n);
         }
@@ -137,22 +117,12 @@ private:
         std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\nContent-Length: " +
                           std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n" + reply.body;
         for (size_t sent = 0; sent < out.size();) {
-            int n = send_(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
+            int n = send(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
             if (n <= 0) break;
             sent += static_cast<size_t>(n);
         }
     }
 
-    int(WSAAPI* startup_)(WORD, LPWSADATA) = nullptr;
-    SOCKET(WSAAPI* socket_)(int, int, int) = nullptr;
-    int(WSAAPI* bind_)(SOCKET, const sockaddr*, int) = nullptr;
-    int(WSAAPI* listen_)(SOCKET, int) = nullptr;
-    SOCKET(WSAAPI* accept_)(SOCKET, sockaddr*, int*) = nullptr;
-    int(WSAAPI* recv_)(SOCKET, char*, int, int) = nullptr;
-    int(WSAAPI* send_)(SOCKET, const char*, int, int) = nullptr;
-    int(WSAAPI* close_)(SOCKET) = nullptr;
-    int(WSAAPI* select_)(int, fd_set*, fd_set*, fd_set*, const timeval*) = nullptr;
-    int(WSAAPI* getsockname_)(SOCKET, sockaddr*, int*) = nullptr;
     SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
     std::atomic<bool> stop_{false};

@@ -124,19 +124,15 @@ TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
 
 // (The print right's property is checked with the other rights in EnvironmentTests.)
 TEST_F(Printing, ConfigAndWatermarkSwitches) {
-    LONG n = -1;
-    BSTR none = reinterpret_cast<BSTR>(1);
-    EXPECT_EQ(Got(fun->get_PrintConfig(&none), &none), Want<const wchar_t*>(S_FALSE, nullptr)) << "no document";
-    UniqueBstr config;
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_PrintConfig), L"S_FALSE null") << "no document";
     Open(R"({"pages":[{"watermarks":[{"name":"draft","text":"D"}]},{}]})");
     ASSERT_EQ(fun->put_PrintConfig(UniqueBstr(L"duplex=1").get()), S_OK);
-    EXPECT_EQ(Got(fun->get_PrintConfig(config.put()), &config), Want(S_OK, L"duplex=1"));
-
-    EXPECT_EQ(Got(fun->NoPrintWMName(UniqueBstr(L"draft").get(), &n), &n), Want(S_OK, 0));
-    EXPECT_EQ(Got(fun->NoPrintWMName(UniqueBstr(L"other").get(), &n), &n), Want(S_OK, 1));
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_PrintConfig), L"S_OK duplex=1");
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"draft"), L"S_OK 0");
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"other"), L"S_OK 1");
     EXPECT_TRUE(Journaled(L"Watermarks.NoPrintByName(0, \"draft\")"));
-    EXPECT_EQ(Got(fun->CreatePrintWMStyle(UniqueBstr(L"ABC").get(), 0.5f, &n), &n), Want(S_OK, 1));
-    EXPECT_EQ(Got(fun->CreatePrintWMStyle(UniqueBstr(L"").get(), 0.5f, &n), &n), Want(S_FALSE, 0));
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::CreatePrintWMStyle, L"ABC", 0.5f), L"S_OK 1");
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::CreatePrintWMStyle, L"", 0.5f), L"S_FALSE 0");
 }
 
 // Names whose first H starts "HP" answer without asking the spooler; the others name no
@@ -154,12 +150,10 @@ TEST_F(Printing, VirtualPrinterCheck) {
         cases.push_back({queue, 0});
         cases.push_back({queue + L"-gone", -1});
     }
-    for (const auto& [name, expected] : cases) {
-        LONG v = 42;
-        UniqueBstr text(name.empty() ? nullptr : name.c_str());
-        EXPECT_EQ(Got(fun->WebCheckActivePrinterIsVirtualPrinter(text.get(), &v), &v), Want(S_OK, expected))
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(Early(fun.get(), &IFoliumFun::WebCheckActivePrinterIsVirtualPrinter, name.empty() ? nullptr : name.c_str()),
+                  L"S_OK " + std::to_wstring(expected))
             << testing::PrintToString(name);
-    }
 }
 
 }  // namespace

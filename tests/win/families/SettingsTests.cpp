@@ -31,16 +31,13 @@ protected:
         DeleteFileW(appDataFile.c_str());
         RemoveDirectoryW(appDataDir.c_str());
     }
-    LONG Set(const wchar_t* name, const wchar_t* value) {
-        LONG r = -1;
-        EXPECT_EQ(fun->SetPublicParam(UniqueBstr(name).get(), UniqueBstr(value).get(), UniqueBstr(L"unused").get(), &r),
-                  S_OK);
-        return r;
+    std::wstring Set(const wchar_t* name, const wchar_t* value) {
+        return Early(fun.get(), &IFoliumFun::SetPublicParam, name, value, L"unused");
     }
 };
 
 TEST_F(Settings, MissingFileIsCreatedWithTheDefaultsAtTheLastCandidate) {
-    EXPECT_EQ(Set(L"Enabled", L"1"), 1);
+    EXPECT_EQ(Set(L"Enabled", L"1"), L"S_OK 1");
     std::string text = ReadAll(systemFile);
     ASSERT_FALSE(text.empty()) << "written in the system folder";
     EXPECT_NE(text.find("<Enabled>1</Enabled>"), std::string::npos) << text;
@@ -52,25 +49,19 @@ TEST_F(Settings, MissingFileIsCreatedWithTheDefaultsAtTheLastCandidate) {
 }
 
 TEST_F(Settings, UnknownOrMiscasedKeysChangeNothing) {
-    EXPECT_EQ(Set(L"enabled", L"1"), 0) << "keys are compared with case";
-    EXPECT_EQ(Set(L"NoSuchKey", L"1"), 0);
+    EXPECT_EQ(Set(L"enabled", L"1"), L"S_OK 0") << "keys are compared with case";
+    EXPECT_EQ(Set(L"NoSuchKey", L"1"), L"S_OK 0");
     std::string text = ReadAll(systemFile);
     EXPECT_NE(text.find("<Enabled>0</Enabled>"), std::string::npos) << text;
-    LONG r = -1;
-    EXPECT_EQ(fun->SetPublicParam(nullptr, UniqueBstr(L"1").get(), nullptr, &r), S_OK);
-    EXPECT_EQ(r, 0) << "an empty name writes nothing";
+    EXPECT_EQ(Set(nullptr, L"1"), L"S_OK 0") << "an empty name writes nothing";
 }
 
 TEST_F(Settings, TheKeyIsSetInEverySectionAndTheFirstMatchOnly) {
     CreateDirectoryW(appDataDir.c_str(), nullptr);
-    const char doc[] =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root><A><Enabled>0</Enabled><Enabled>9</Enabled></A>"
-        "<B><Other>x</Other><Enabled>0</Enabled></B><C><Other>y</Other></C></Root>\r\n";
-    HANDLE h = CreateFileW(appDataFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(h, doc, sizeof(doc) - 1, &n, nullptr);
-    CloseHandle(h);
-    EXPECT_EQ(Set(L"Enabled", L"启用"), 1);
+    WriteAll(appDataFile,
+             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root><A><Enabled>0</Enabled><Enabled>9</Enabled></A>"
+             "<B><Other>x</Other><Enabled>0</Enabled></B><C><Other>y</Other></C></Root>\r\n");
+    EXPECT_EQ(Set(L"Enabled", L"启用"), L"S_OK 1");
     std::string text = ReadAll(appDataFile);
     EXPECT_EQ(GetFileAttributesW(systemFile.c_str()), INVALID_FILE_ATTRIBUTES) << "the existing file wins";
     size_t first = text.find("<Enabled>");
@@ -83,12 +74,8 @@ TEST_F(Settings, TheKeyIsSetInEverySectionAndTheFirstMatchOnly) {
 
 TEST_F(Settings, AnUnreadableFileIsReplacedByTheDefaults) {
     CreateDirectoryW(appDataDir.c_str(), nullptr);
-    HANDLE h = CreateFileW(appDataFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::string junk(5000, '<');
-    DWORD n = 0;
-    WriteFile(h, junk.data(), static_cast<DWORD>(junk.size()), &n, nullptr);
-    CloseHandle(h);
-    EXPECT_EQ(Set(L"FontSize", L"12"), 1);
+    WriteAll(appDataFile, std::string(5000, '<'));
+    EXPECT_EQ(Set(L"FontSize", L"12"), L"S_OK 1");
     std::string text = ReadAll(appDataFile);
     EXPECT_NE(text.find("<FontSize>12</FontSize>"), std::string::npos) << text;
     EXPECT_EQ(text.find("<<<"), std::string::npos) << "nothing of the old text is left";

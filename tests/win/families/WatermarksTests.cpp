@@ -34,23 +34,22 @@ protected:
         ReadAll(file, &text);
         return text;
     }
-    HRESULT Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y, VARIANT_BOOL* r) {
-        return fun->WateMark(start, end, UniqueBstr(text).get(), 50, fontSize, 45, VARIANT_TRUE, x, y, r);
+    std::wstring Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y) {
+        return Early(fun.get(), &IFoliumFun::WateMark, start, end, text, 50, fontSize, 45, VARIANT_TRUE, x, y);
     }
-    HRESULT TextEx(LONG start, LONG end, const wchar_t* text, LONG fontSize, const wchar_t* color, VARIANT_BOOL* r) {
-        return fun->WaterMarkEx(start, end, UniqueBstr(text).get(), 30, fontSize, 0, VARIANT_FALSE, 10, 20,
-                                UniqueBstr(L"mark").get(), UniqueBstr(color).get(), 2, 3, r);
+    std::wstring TextEx(LONG start, LONG end, const wchar_t* text, LONG fontSize, const wchar_t* color) {
+        return Early(fun.get(), &IFoliumFun::WaterMarkEx, start, end, text, 30, fontSize, 0, VARIANT_FALSE, 10, 20,
+                     L"mark", color, 2, 3);
     }
-    HRESULT Image(LONG start, LONG end, const wchar_t* image, VARIANT_BOOL* r) {
-        return fun->ImageWaterMarkEx(start, end, UniqueBstr(image).get(), 80, 90, VARIANT_FALSE, 5, 6,
-                                     UniqueBstr(L"logo").get(), 1, nullptr, r);
+    std::wstring Image(LONG start, LONG end, const wchar_t* image) {
+        return Early(fun.get(), &IFoliumFun::ImageWaterMarkEx, start, end, image, 80, 90, VARIANT_FALSE, 5, 6, L"logo",
+                     1, nullptr);
     }
 };
 
 TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
     Open(kTwoSizes);
-    VARIANT_BOOL r = VARIANT_FALSE;
-    ASSERT_EQ(Got(Text(1, 2, L"0123456789", 0, -1, -1, &r), &r), Want(S_OK, VARIANT_TRUE));
+    ASSERT_EQ(Text(1, 2, L"0123456789", 0, -1, -1), L"S_OK -1");
     EXPECT_EQ(WatermarkCalls(), (Lines{L"Watermarks.SetText(\"0123456789\")", L"Watermarks.SetOpacity(0.5)",
                                        L"Watermarks.SetRotation(45)", L"Watermarks.SetColor(123)",
                                        L"Watermarks.SetUnderlay(-1)", L"Watermarks.SetFontSize(60)",
@@ -66,7 +65,7 @@ TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
         {12, {L"Watermarks.SetFontSize(12)", L"Watermarks.SetFontSize(12)"}}};
     for (const auto& [fontSize, want] : sizes) {
         sim->ClearJournal();
-        ASSERT_EQ(Got(TextEx(1, 2, L"0123456789", fontSize, nullptr, &r), &r), Want(S_OK, VARIANT_TRUE));
+        ASSERT_EQ(TextEx(1, 2, L"0123456789", fontSize, nullptr), L"S_OK -1");
         EXPECT_EQ(WatermarkCalls(L"Watermarks.SetFontSize("), want) << fontSize;
         EXPECT_TRUE(Journaled(L"Watermarks.AddTextEx(1, 2, 10, 20, 3, \"mark\")"));
     }
@@ -76,7 +75,7 @@ TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
         {L"#12", 18},      {L"red", 0},            {L"#GG00FF", 0}, {L"#102030", 0x302010}};
     for (const auto& [text, colour] : colours) {
         sim->ClearJournal();
-        ASSERT_EQ(TextEx(1, 1, L"x", 10, text, &r), S_OK);
+        ASSERT_EQ(TextEx(1, 1, L"x", 10, text), L"S_OK -1");
         EXPECT_EQ(WatermarkCalls(L"Watermarks.SetColor("), Lines{L"Watermarks.SetColor(" + std::to_wstring(colour) + L")"})
             << testing::PrintToString(std::wstring(text ? text : L"(null)"));
     }
@@ -99,17 +98,15 @@ TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
     };
     for (const auto& c : cases) {
         if (!c.document.empty()) Open(c.document);
-        const std::pair<const char*, std::function<HRESULT(VARIANT_BOOL*)>> members[] = {
-            {"WateMark", [&](VARIANT_BOOL* r) { return Text(c.start, c.end, L"t", 10, 1, 1, r); }},
-            {"WaterMarkEx", [&](VARIANT_BOOL* r) { return TextEx(c.start, c.end, L"t", 10, L"#000000", r); }},
-            {"ImageWaterMarkEx", [&](VARIANT_BOOL* r) { return Image(c.start, c.end, L"iVBORw0K", r); }},
+        const std::pair<const char*, std::function<std::wstring()>> members[] = {
+            {"WateMark", [&] { return Text(c.start, c.end, L"t", 10, 1, 1); }},
+            {"WaterMarkEx", [&] { return TextEx(c.start, c.end, L"t", 10, L"#000000"); }},
+            {"ImageWaterMarkEx", [&] { return Image(c.start, c.end, L"iVBORw0K"); }},
         };
         for (auto& [name, call] : members) {
             bool refused = !c.imageOnly || std::string(name) == "ImageWaterMarkEx";
             sim->ClearJournal();
-            VARIANT_BOOL r = VARIANT_TRUE;
-            EXPECT_EQ(Got(call(&r), &r), refused ? Want(S_FALSE, VARIANT_FALSE) : Want(S_OK, VARIANT_TRUE))
-                << name << " " << c.start << "-" << c.end << " " << c.document;
+            EXPECT_EQ(call(), refused ? L"S_FALSE 0" : L"S_OK -1") << name << " " << c.start << "-" << c.end << " " << c.document;
             EXPECT_EQ(JournalWith(L"Watermarks.Add").empty(), refused) << name << " " << c.document;
         }
         if (c.document.empty()) continue;
@@ -123,9 +120,8 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
     auto doc = Open(kTwoSizes);
     CaptureImports();
     sim->ClearCaptured();
-    VARIANT_BOOL r = VARIANT_FALSE;
     // A text without ":" is base64: the decoded bytes reach the reader and its document.
-    ASSERT_EQ(Got(Image(1, 2, L"iVBORw0KGgo=", &r), &r), Want(S_OK, VARIANT_TRUE));
+    ASSERT_EQ(Image(1, 2, L"iVBORw0KGgo="), L"S_OK -1");
     EXPECT_EQ(WatermarkCalls(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(bytes[8])"});
     EXPECT_TRUE(Journaled(L"Watermarks.AddImage(1, 1, 5, 6, \"logo\")"));
     std::string saved = Saved(doc.get());
@@ -134,25 +130,23 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
     std::wstring existing = WriteFixture("png", L".png");
     for (const std::wstring& text : {std::wstring(L"https://example.test/logo.png"), existing}) {
         sim->ClearJournal();
-        ASSERT_EQ(Got(Image(2, 2, text.c_str(), &r), &r), Want(S_OK, VARIANT_TRUE));
+        ASSERT_EQ(Image(2, 2, text.c_str()), L"S_OK -1");
         EXPECT_EQ(WatermarkCalls(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(" + Quoted(text) + L")"});
     }
     // A missing file is told; an empty text decodes to nothing.
     sim->ClearJournal();
-    EXPECT_EQ(Got(Image(1, 1, L"C:\\no\\such\\logo.png", &r), &r), Want(S_FALSE, VARIANT_FALSE));
-    EXPECT_EQ(Got(fun->ImageWaterMarkEx(1, 1, nullptr, 80, 0, 0, 0, 0, nullptr, 0, nullptr, &r), &r),
-              Want(S_FALSE, VARIANT_FALSE));
+    EXPECT_EQ(Image(1, 1, L"C:\\no\\such\\logo.png"), L"S_FALSE 0");
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::ImageWaterMarkEx, 1, 1, nullptr, 80, 0, 0, 0, 0, nullptr, 0, nullptr),
+              L"S_FALSE 0");
     EXPECT_TRUE(WatermarkCalls().empty());
     EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
 }
 
 TEST_F(Watermarks, DeleteAndGrey) {
-    LONG v = 9;
-    EXPECT_EQ(Got(fun->DelWaterMark(nullptr, nullptr, &v), &v), Want(S_FALSE, 1)) << "no document";
-    EXPECT_EQ(Got(fun->GrayDocument(nullptr, &v), &v), Want(S_FALSE, 1)) << "left as it was";
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, nullptr, nullptr), L"S_FALSE 1") << "no document";
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GrayDocument, nullptr), L"S_FALSE 7") << "left as it was";
     auto doc = Open(R"({"pages":[{"watermarks":[{"name":"a"}]},{"watermarks":[{"name":"a"},{"name":"b"}]},{}]})");
-    v = 9;
-    EXPECT_EQ(Got(fun->DelWaterMark(UniqueBstr(L"a").get(), nullptr, &v), &v), Want(S_OK, 1))
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_OK 1")
         << "the last page's status: it had none";
     EXPECT_EQ(WatermarkCalls(), (Lines{L"Watermarks.DeleteByName(0, \"a\")", L"Watermarks.DeleteByName(1, \"a\")",
                                        L"Watermarks.DeleteByName(2, \"a\")"}));
@@ -161,12 +155,12 @@ TEST_F(Watermarks, DeleteAndGrey) {
     EXPECT_NE(saved.find("\"name\": \"b\""), std::string::npos);
 
     sim->ClearJournal();
-    EXPECT_EQ(Got(fun->GrayDocument(nullptr, &v), &v), Want(S_OK, 0));
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GrayDocument, nullptr), L"S_OK 0");
     EXPECT_EQ(JournalWith(L"Page.Grayscale()").size(), 3u);
     EXPECT_EQ(JournalLines().back(), L"Application.RunCommand(5)");
 
     Open(R"({"type":"OFD","pages":[{"watermarks":[{"name":"a"}]}]})");
-    EXPECT_EQ(Got(fun->DelWaterMark(UniqueBstr(L"a").get(), nullptr, &v), &v), Want(S_FALSE, 1)) << "OFD";
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_FALSE 1") << "OFD";
     EXPECT_TRUE(WatermarkCalls().empty());
 }
 
