@@ -162,7 +162,8 @@ protected:
         ComPtr<IQxControls> controls;
         bar->get_Controls(controls.put());
         ComPtr<IQxControl> c;
-        controls->Add(*ScopedVariant::I4(1).get(), *ScopedVariant::Missing().get(), *ScopedVariant::I4(id).get(), c.put());
+        controls->Add(*ScopedVariant::I4(1).get(), *ScopedVariant::Missing().get(), *ScopedVariant::I4(id).get(),
+                      c.put());
         ASSERT_TRUE(c);
         c->put_UserData(static_cast<LONG>(userData));
         c->put_Tag(UniqueBstr(tag).get());
@@ -218,8 +219,8 @@ TEST_F(Connected, ConnectionAdvisesWithoutTheSignatureCoreAndDisconnectionUnadvi
     ASSERT_EQ(sim->FireEvent(9, *ScopedVariant::Dispatch(doc.get()).get(), *ScopedVariant::Missing().get(),
                              *ScopedVariant::Missing().get(), *ScopedVariant::Missing().get(), result.Receive()),
               S_OK);
-    EXPECT_EQ(Joined(quirexsim::Journal(sim.get())),
-              L"Document.Pages\nPages.Count\nDocument.FileInfo\nDocumentFile.Size\nDocumentFile.Name\nDocumentFile.Folder\n");
+    EXPECT_EQ(Joined(quirexsim::Journal(sim.get())), L"Document.Pages\nPages.Count\nDocument.FileInfo\n"
+                                                     L"DocumentFile.Size\nDocumentFile.Name\nDocumentFile.Folder\n");
 
     EXPECT_EQ(Call(&IQxSimulator::UnloadAddIn), E_NOTIMPL);
     EXPECT_EQ(Sinks(), 0);

@@ -105,7 +105,8 @@ TEST_F(Registration, InstallForUserWritesUnderCurrentUserClassesAnyOtherCommandL
         SCOPED_TRACE(cmd);
         ASSERT_EQ(RunRegsvr32(std::wstring(L"/n /i:") + cmd), 0u);
         std::wstring v;
-        EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, kUserClasses + kClsidKey + L"\\InprocServer32", nullptr, v), perUser);
+        const std::wstring server = kUserClasses + kClsidKey + L"\\InprocServer32";
+        EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, server, nullptr, v), perUser);
         if (!perUser) {
             ExpectMachineRegistration(DllPath());
             ASSERT_EQ(RunRegsvr32(L"/u"), 0u);

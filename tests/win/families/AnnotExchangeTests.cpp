@@ -135,12 +135,8 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder), S_OK);
     const std::wstring expectedPath = std::wstring(folder) + L"\\AnnotFile.txt";
     auto fileText = [&] {
-        HANDLE f = CreateFileW(expectedPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::vector<char> bytes(65536);
-        DWORD got = 0;
-        ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-        CloseHandle(f);
-        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), got / 2);
+        const std::string bytes = ReadAll(expectedPath);
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     };
     auto file = [&] {
         BSTR out = nullptr;

@@ -1,8 +1,6 @@
 // Exchanges all the way to the server and back: component -> message-server add-in (the
 // simulator's stand-in, which posts real DBSTEP packets) -> HTTP -> the reference
 // document server -> its store, and back.
-#include <algorithm>
-
 #include "FamilyTestSupport.h"
 
 using namespace testsupport;
@@ -99,63 +97,25 @@ TEST_F(EndToEnd, MessagesAreStoredAndAnswered) {
 // do not change the count.
 class TemporaryFolder : public EndToEnd {
 protected:
-    std::wstring folder, savedTmp, savedTemp;
-
-    void SetUp() override {
-        savedTmp = Env(L"TMP");
-        savedTemp = Env(L"TEMP");
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(TempFolder().c_str(), L"tf", 0, file);
-        DeleteFileW(file);
-        ASSERT_TRUE(CreateDirectoryW(file, nullptr));
-        folder = std::wstring(file) + L"\\";
-        SetEnvironmentVariableW(L"TMP", file);
-        SetEnvironmentVariableW(L"TEMP", file);
-        EndToEnd::SetUp();
-    }
-    void TearDown() override {
-        EndToEnd::TearDown();
-        SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
-        SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
-        for (auto& name : Entries()) DeleteFileW((folder + name).c_str());
-        RemoveDirectoryW(folder.c_str());
-    }
-    Lines Entries() {
-        Lines out;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            std::wstring name = fd.cFileName;
-            if (name != L"." && name != L"..") out.push_back(name);
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-    static std::wstring Listed(const Lines& names) {
-        std::wstring all;
-        for (auto& n : names) all += n + L" ";
-        return all;
-    }
+    PrivateTemp temp;  // made before SetUp connects the component
 };
 
 TEST_F(TemporaryFolder, NoCopyOfADocumentOutlivesTheSession) {
-    ASSERT_EQ(folder, TempFolder()) << "the process's own temporary folder is in use";
-    const std::wstring attachment = folder + L"attachment.txt";
+    ASSERT_EQ(temp.Path(), TempFolder()) << "the process's own temporary folder is in use";
+    const std::wstring attachment = temp.Path() + L"attachment.txt";
     ASSERT_TRUE(WriteAll(attachment, "attached"));
     const std::wstring url = ServerUrl();
     const std::wstring raw = url.substr(0, url.rfind(L'/')) + L"/documents/E2E-1";
-    const Lines before = Entries();
+    const Lines before = temp.Files();
 
     for (int round = 0; round < 2; ++round) {
         LoadSeededDocument();  // its download file stays while the document is open
-        const Lines opened = Entries();
+        const Lines opened = temp.Files();
         VARIANT_BOOL ok = 0;
         LONG l = 0;
         ASSERT_EQ(fun->WebUpLoadFile(UniqueBstr(url.c_str()).get(), UniqueBstr(L"id=1").get(), &ok), S_OK);
         ASSERT_EQ(fun->WebUpLoadFile(UniqueBstr(raw.c_str()).get(), nullptr, &ok), S_OK);
-        EXPECT_EQ(Entries(), opened) << "the upload copies went with the transfers: " << Listed(Entries()).c_str();
+        EXPECT_EQ(temp.Files(), opened) << "the upload copies went with the transfers";
 
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-B64").get()), S_OK);
         ASSERT_EQ(I4(-1), Script(L"WebSaveBase64"));
@@ -174,7 +134,7 @@ TEST_F(TemporaryFolder, NoCopyOfADocumentOutlivesTheSession) {
         docs->get_Count(&count);
         EXPECT_GE(count, 3) << "the seeded, the base64 and the saved document are open";
         CloseAll();
-        EXPECT_EQ(Entries(), before) << "round " << round << " left: " << Listed(Entries()).c_str();
+        EXPECT_EQ(temp.Files(), before) << "round " << round;
     }
     DeleteFileW(attachment.c_str());
 }

@@ -63,6 +63,55 @@ inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
     return ok;
 }
 
+// The names in a folder (given with its trailing backslash) that start with prefix, sorted.
+inline Lines FilesIn(const std::wstring& folder, const std::wstring& prefix = L"") {
+    Lines out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + prefix + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name != L"." && name != L"..") out.push_back(name);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Removes a folder (trailing backslash) with everything in it.
+inline void RemoveTree(const std::wstring& folder) {
+    for (const std::wstring& name : FilesIn(folder))
+        if (!DeleteFileW((folder + name).c_str())) RemoveTree(folder + name + L"\\");
+    RemoveDirectoryW(folder.c_str());
+}
+
+// The process's temporary folder (TMP and TEMP) is a fresh one of its own while this
+// lives, so that what members leave there is seen apart from other tests running.
+class PrivateTemp {
+public:
+    PrivateTemp() : tmp_(Env(L"TMP")), temp_(Env(L"TEMP")) {
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"pt", 0, file);
+        DeleteFileW(file);
+        CreateDirectoryW(file, nullptr);
+        SetEnvironmentVariableW(L"TMP", file);
+        SetEnvironmentVariableW(L"TEMP", file);
+        path_ = std::wstring(file) + L"\\";
+    }
+    ~PrivateTemp() {
+        SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+        SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+        RemoveTree(path_);
+    }
+    PrivateTemp(const PrivateTemp&) = delete;
+    PrivateTemp& operator=(const PrivateTemp&) = delete;
+    const std::wstring& Path() const { return path_; }
+    Lines Files() const { return FilesIn(path_); }
+
+private:
+    std::wstring tmp_, temp_, path_;
+};
+
 // Base64 as the system's own encoder writes it, one line.
 inline std::wstring SystemBase64(const std::string& bytes) {
     using Fn = BOOL(WINAPI*)(const BYTE*, DWORD, DWORD, LPWSTR, DWORD*);
@@ -163,15 +212,11 @@ protected:
 
     // Writes a fixture document (UTF-8 JSON text) to a temporary file and returns its path.
     std::wstring WriteFixture(const std::string& json, const wchar_t* extension = L".json") {
-        wchar_t dir[MAX_PATH], file[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"fx", 0, file);
+        wchar_t file[MAX_PATH];
+        GetTempFileNameW(TempFolder().c_str(), L"fx", 0, file);
         std::wstring path = std::wstring(file) + extension;
         MoveFileW(file, path.c_str());
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(h, json.data(), static_cast<DWORD>(json.size()), &n, nullptr);
-        CloseHandle(h);
+        WriteAll(path, json);
         tempFiles.push_back(path);
         return path;
     }
@@ -320,14 +365,7 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     void Empty() const {
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
+        for (const std::wstring& name : FilesIn(path_ + L"\\")) DeleteFileW((path_ + L"\\" + name).c_str());
     }
 
 private:

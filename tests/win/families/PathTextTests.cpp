@@ -2,9 +2,6 @@
 // the system and the reader would read it only up to the NUL and touch another file
 // than the script named. Each member is called late-bound, as a page calls it, with
 // a document open that it could otherwise save, change or post.
-#include <string>
-#include <vector>
-
 #include "FamilyTestSupport.h"
 
 using namespace testsupport;
@@ -17,79 +14,24 @@ ScopedVariant WithNul(const std::wstring& before, const std::wstring& after = L"
     return ScopedVariant::Bstr(text.data(), static_cast<UINT>(text.size()));
 }
 
-// Names in folder that start with "victim".
-Lines Victims(const std::wstring& folder) {
-    Lines out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"victim*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do out.push_back(fd.cFileName);
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return out;
-}
-
-size_t EntriesIn(const std::wstring& folder) {
-    size_t n = 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    do ++n;
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return n;
-}
-
 // The process gets a temporary folder of its own for the test, so that files other
 // tests make there meanwhile do not count.
 class PathTexts : public ConnectedComponent {
 protected:
-    std::wstring temp, work;  // with trailing backslashes
-    std::wstring savedTmp, savedTemp;
+    PrivateTemp privateTemp;  // made before SetUp connects the component
+    const std::wstring temp = privateTemp.Path(), work = temp + L"work\\";  // with trailing backslashes
 
     void SetUp() override {
-        savedTmp = Env(L"TMP");
-        savedTemp = Env(L"TEMP");
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(TempFolder().c_str(), L"pn", 0, file);
-        DeleteFileW(file);
-        ASSERT_TRUE(CreateDirectoryW(file, nullptr));
-        SetEnvironmentVariableW(L"TMP", file);
-        SetEnvironmentVariableW(L"TEMP", file);
-        temp = std::wstring(file) + L"\\";
-        work = temp + L"work\\";
         ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
         ASSERT_EQ(TempFolder(), temp);
         ConnectedComponent::SetUp();
     }
-    void TearDown() override {
-        ConnectedComponent::TearDown();
-        SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
-        SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
-        for (const std::wstring& dir : {work, temp}) {
-            WIN32_FIND_DATAW fd;
-            HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
-            if (h != INVALID_HANDLE_VALUE) {
-                do DeleteFileW((dir + fd.cFileName).c_str());
-                while (FindNextFileW(h, &fd));
-                FindClose(h);
-            }
-            RemoveDirectoryW(dir.c_str());
-        }
-    }
-};
-
-// What a member gives back when it refuses: the type and value a script sees, or
-// VT_EMPTY where the member leaves its result alone.
-struct Refusal {
-    VARTYPE type;
-    LONG number = 0;  // for VT_I4 and VT_BOOL
 };
 
 struct PathCase {
     const wchar_t* member;
     std::vector<VARIANT> args;  // in call order; owned here, cleared after the call
-    Refusal refusal;
+    std::wstring refusal;       // what a script sees; "" where the member leaves its result alone
 };
 
 TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
@@ -98,13 +40,7 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
     const std::wstring source = work + L"source.json";
     ASSERT_TRUE(Open(R"({"type":"PDF","pages":[{"text":"page one","annotations":[
         {"kind":12,"type":"Brimwell:AddSeal","rect":[10,10,60,60]}]},{"text":"page two"}]})"));
-    {
-        HANDLE h = CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        const char text[] = R"({"type":"PDF","pages":[{"text":"inserted"}]})";
-        WriteFile(h, text, sizeof text - 1, &n, nullptr);
-        CloseHandle(h);
-    }
+    ASSERT_TRUE(WriteAll(source, R"({"type":"PDF","pages":[{"text":"inserted"}]})"));
     const std::wstring url = L"http://127.0.0.1:9/";
     // The signature engine, which the seal members would hand the image to.
     ComPtr<IQxStandIn> engine;
@@ -116,50 +52,50 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
     };
 
     std::vector<PathCase> cases;
-    cases.push_back({L"WebOpenLocalFile", {nul(work)}, {VT_I4, 0}});
-    cases.push_back({L"WebOpenLocalFileEx", {nul(L""), text(L""), text(work), text(L""), text(L""), text(L"")}, {VT_EMPTY}});
-    cases.push_back({L"WebOpenLocalFileEx", {text(L"source.json"), text(L""), nul(work, L"\\"), text(L""), text(L""), text(L"")}, {VT_EMPTY}});
-    cases.push_back({L"WebOpenUrlFile", {nul(url)}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"openFile", {nul(url), VBool(false)}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"openFile", {nul(work), VBool(false)}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"WebSaveLocalFile", {nul(work)}, {VT_I4, 0}});
-    cases.push_back({L"saveFile", {nul(work)}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"SaveLocalFileNoSignature", {nul(work)}, {VT_I4, 1}});
-    cases.push_back({L"WebDownLoadFile", {nul(url), text(work + L"download.pdf")}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"WebDownLoadFile", {text(url), nul(work)}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"WebUpLoadFile", {nul(url), text(L"form")}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"ImportPages", {nul(work), VLong(1), VLong(1), VLong(0)}, {VT_I4, 0}});
-    cases.push_back({L"AddAttachments", {nul(work), text(L"description")}, {VT_BOOL, VARIANT_FALSE}});
-    cases.push_back({L"GetTextPositionAll", {text(L"page"), nul(work)}, {VT_BSTR}});
+    cases.push_back({L"WebOpenLocalFile", {nul(work)}, I4(0)});
+    cases.push_back({L"WebOpenLocalFileEx", {nul(L""), text(L""), text(work), text(L""), text(L""), text(L"")}, L""});
+    cases.push_back({L"WebOpenLocalFileEx",
+                     {text(L"source.json"), text(L""), nul(work, L"\\"), text(L""), text(L""), text(L"")}, L""});
+    cases.push_back({L"WebOpenUrlFile", {nul(url)}, Bool(false)});
+    cases.push_back({L"openFile", {nul(url), VBool(false)}, Bool(false)});
+    cases.push_back({L"openFile", {nul(work), VBool(false)}, Bool(false)});
+    cases.push_back({L"WebSaveLocalFile", {nul(work)}, I4(0)});
+    cases.push_back({L"saveFile", {nul(work)}, Bool(false)});
+    cases.push_back({L"SaveLocalFileNoSignature", {nul(work)}, I4(1)});
+    cases.push_back({L"WebDownLoadFile", {nul(url), text(work + L"download.pdf")}, Bool(false)});
+    cases.push_back({L"WebDownLoadFile", {text(url), nul(work)}, Bool(false)});
+    cases.push_back({L"WebUpLoadFile", {nul(url), text(L"form")}, Bool(false)});
+    cases.push_back({L"ImportPages", {nul(work), VLong(1), VLong(1), VLong(0)}, I4(0)});
+    cases.push_back({L"AddAttachments", {nul(work), text(L"description")}, Bool(false)});
+    cases.push_back({L"GetTextPositionAll", {text(L"page"), nul(work)}, Str(L"")});
     cases.push_back({L"CreateSignatureByImage",
-                     {nul(work), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, {VT_I4, 1}});
+                     {nul(work), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, I4(1)});
     cases.push_back({L"CreateSignatureByImage",
-                     {nul(url), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, {VT_I4, 1}});
-    cases.push_back({L"FastSignatureByImage", {nul(work), text(L""), VBool(true)}, {VT_I4, 1}});
+                     {nul(url), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, I4(1)});
+    cases.push_back({L"FastSignatureByImage", {nul(work), text(L""), VBool(true)}, I4(1)});
     cases.push_back({L"FastSignatureByImageEx",
                      {nul(work), text(L""), r4(40), r4(40), text(L"name"), VBool(false), text(L""), VBool(false)},
-                     {VT_I4, 1}});
-    cases.push_back({L"ConvertSignToImage", {nul(work)}, {VT_I4, 1}});
+                     I4(1)});
+    cases.push_back({L"ConvertSignToImage", {nul(work)}, I4(1)});
     cases.push_back({L"ImageWaterMarkEx",
                      {VLong(1), VLong(1), nul(work), r4(50), VLong(0), VBool(false), VLong(0), VLong(0), text(L"n"),
                       VLong(0), text(L"")},
-                     {VT_BOOL, VARIANT_FALSE}});
+                     Bool(false)});
 
-    cases.push_back({L"InsertImage", {VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(work)}, {VT_I4, 1}});
+    cases.push_back({L"InsertImage", {VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(work)}, I4(1)});
     cases.push_back({L"InsertImageExt",
-                     {VLong(1), r4(1), r4(1), r4(10), r4(10), nul(url), VBool(false), r4(1), r4(0)}, {VT_I4, 1}});
+                     {VLong(1), r4(1), r4(1), r4(10), r4(10), nul(url), VBool(false), r4(1), r4(0)}, I4(1)});
     cases.push_back({L"InsertImageByPosition",
-                     {text(L"1*1"), VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(url), VLong(1)}, {VT_EMPTY}});
+                     {text(L"1*1"), VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(url), VLong(1)}, L""});
     cases.push_back({L"InsertImageByPositionExt",
                      {text(L"1*1"), VLong(1), VLong(1), VLong(1), r4(10), r4(10), nul(work), VLong(0), r4(1)},
-                     {VT_EMPTY}});
+                     L""});
 
     // Calls that would act on the path, the document or the network.
-    const Lines acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs",
-                                              L"CreateNetFile", L"Pages.Insert", L"Attachments.Add",
-                                              L"Annotation.Delete", L"SaveFinished", L"SetModified",
-                                              L"ConvertSignToImage"};
-    const size_t tempEntries = EntriesIn(temp);
+    const Lines acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs", L"CreateNetFile", L"Pages.Insert",
+                          L"Attachments.Add", L"Annotation.Delete", L"SaveFinished", L"SetModified",
+                          L"ConvertSignToImage"};
+    const size_t tempEntries = FilesIn(temp).size();
     for (PathCase& c : cases) {
         sim->ClearJournal();
         engine->ClearCalls();
@@ -167,16 +103,7 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
         HRESULT hr = CallByName(disp.get(), c.member, DISPATCH_METHOD, c.args, result.get());
         for (VARIANT& a : c.args) VariantClear(&a);
         EXPECT_TRUE(SUCCEEDED(hr)) << c.member << " 0x" << std::hex << hr;
-        if (c.refusal.type == VT_I4) {
-            EXPECT_EQ(result->vt, VT_I4) << c.member;
-            EXPECT_EQ(result->lVal, c.refusal.number) << c.member;
-        } else if (c.refusal.type == VT_BOOL) {
-            EXPECT_EQ(result->vt, VT_BOOL) << c.member;
-            EXPECT_EQ(result->boolVal, c.refusal.number) << c.member;
-        } else if (c.refusal.type == VT_BSTR) {
-            EXPECT_EQ(result->vt, VT_BSTR) << c.member;
-            EXPECT_EQ(SysStringLen(result->bstrVal), 0u) << c.member;
-        }
+        if (!c.refusal.empty()) EXPECT_EQ(quirexsim::Describe(sim.get(), *result.get()), c.refusal) << c.member;
         for (const std::wstring& line : JournalLines()) {
             EXPECT_EQ(line.find(L"victim"), std::wstring::npos) << c.member << " handed on the text: " << line.c_str();
             for (const std::wstring& op : acting)
@@ -185,15 +112,14 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
         LONG engineCalls = -1;
         engine->get_CallCount(&engineCalls);
         EXPECT_EQ(engineCalls, 0) << c.member << " went on to the signature engine";
-        EXPECT_TRUE(Victims(work).empty()) << c.member << " wrote the shortened path";
-        EXPECT_EQ(EntriesIn(temp), tempEntries) << c.member << " left a file in the temporary folder";
+        EXPECT_TRUE(FilesIn(work, L"victim").empty()) << c.member << " wrote the shortened path";
+        EXPECT_EQ(FilesIn(temp).size(), tempEntries) << c.member << " left a file in the temporary folder";
     }
     ComPtr<IQxDocuments> docs;
     app->get_Documents(docs.put());
     LONG count = 0;
     docs->get_Count(&count);
     EXPECT_EQ(count, 1) << "nothing else was opened";
-    DeleteFileW(source.c_str());
     sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
 }
 
