@@ -495,11 +495,11 @@ STDMETHODIMP CFoliumFun::get_ContentText(BSTR* pVal) {
         if (!pages) return S_OK;
         const LONG count = folium::PageCountOf(pages.get(), 0);
         // Each page's text is copied while it is fresh and released at once, so the
-        // walk keeps one page in hand; the first page sizes the whole result.
+        // walk keeps one page in hand; the pages read so far size the whole result.
         folium::WalkPages(pages.get(), count, [&](LONG index, IQxPage* page) {
             UniqueBstr pageText;
             page->get_Text(pageText.put());
-            if (index == 0 && count > 1) text.reserve_hint(static_cast<size_t>(pageText.length()) * count);
+            text.reserve_item(pageText.length(), static_cast<size_t>(index), static_cast<size_t>(count));
             text.append(pageText.get(), pageText.length());
             return Walk::Continue;
         });
