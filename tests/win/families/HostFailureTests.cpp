@@ -480,9 +480,7 @@ TEST_F(FileFailures, TheSaveDialogHasItsTitleAndTheFilterTheUserPicksDecidesTheE
         auto dialogs = CapturedOf(L"GetSaveFileNameW");
         ASSERT_EQ(dialogs.size(), 1u);
         EXPECT_NE(dialogs[0].find(L", \"保存文档\", 1)"), std::wstring::npos) << dialogs[0];
-        std::wstring escaped;
-        for (wchar_t ch : c.saved) escaped += ch == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, ch);
-        EXPECT_TRUE(Journaled(L"Document.SaveAs(\"" + escaped + L"\")")) << c.answer << "\n" << JournalText();
+        EXPECT_TRUE(Journaled(L"Document.SaveAs(" + Quoted(c.saved) + L")")) << c.answer << "\n" << JournalText();
     }
 }
 
