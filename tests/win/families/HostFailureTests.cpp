@@ -199,40 +199,6 @@ TEST_F(EventFailures, AnAnnotationMessageWithoutAnAnnotationObjectVetoesNothing)
     EXPECT_FALSE(Journaled(L"Annotation.Author")) << JournalText();
 }
 
-TEST_F(EventFailures, TheSinkTakesWhatAHostSendsWithoutCrashing) {
-    AddMarkedTool(60030, L"签章", L"9");
-    // rgvarg order: named arguments first, then positional ones last parameter first.
-    auto raise = [&](DISPID id, std::vector<VARIANT> args, std::vector<LONG> named) {
-        SAFEARRAY* a = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(args.size()));
-        for (LONG i = 0; i < static_cast<LONG>(args.size()); ++i) SafeArrayPutElement(a, &i, &args[i]);
-        SAFEARRAY* n = SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(named.size()));
-        for (LONG i = 0; i < static_cast<LONG>(named.size()); ++i) SafeArrayPutElement(n, &i, &named[i]);
-        VARIANT va, vn;
-        va.vt = VT_ARRAY | VT_VARIANT;
-        va.parray = a;
-        vn.vt = VT_ARRAY | VT_I4;
-        vn.parray = n;
-        LONG status = -1;
-        EXPECT_EQ(sim->FireEventRaw(id, va, vn, &status), S_OK);
-        SafeArrayDestroy(a);
-        SafeArrayDestroy(n);
-        for (auto& v : args) VariantClear(&v);
-        return status;
-    };
-    // Named: the control id at position 1, the kind at position 0.
-    EXPECT_EQ(raise(1, {VLong(60030), VLong(0)}, {1, 0}), S_OK);
-    EXPECT_EQ(Notifications().size(), 1u) << "named arguments are placed at their positions";
-    // A named position of 8 or more is refused.
-    EXPECT_EQ(raise(1, {VLong(60030), VLong(0)}, {8, 0}), E_FAIL);
-    // More arguments than the event has: the extra ones are not placed; nine of them do no harm.
-    std::vector<VARIANT> nine;
-    for (LONG i = 0; i < 9; ++i) nine.push_back(VLong(i == 8 ? 0 : 60030));
-    EXPECT_EQ(raise(1, nine, {}), S_OK);
-    // Arguments of other types than declared are converted, never read as another type.
-    EXPECT_EQ(raise(1, {VStr(L"60030"), VLong(0)}, {}), S_OK);
-    EXPECT_EQ(Notifications().size(), 2u) << "an id given as text is the same id";
-}
-
 TEST_F(EventFailures, AnOpenedDocumentIsTracedWithSizeNameAndPath) {
     std::wstring path = WriteFixture(kTwoPages, L".pdf");
     sim->ClearCaptured();
