@@ -3,6 +3,7 @@
 // from the simulator's capture of the component's imports; transfers go to a small
 // HTTP server on the loopback address inside this process.
 #include <shlobj.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
@@ -83,18 +84,12 @@ protected:
     }
 
     static void RemoveTree(const std::wstring& dir) {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = fd.cFileName, full = dir + L"\\" + name;
-                if (name == L"." || name == L"..") continue;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
-                else DeleteFileW(full.c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(dir.c_str());
+        const std::wstring from = dir + L'\0';  // a list of one, ended by a second terminator
+        SHFILEOPSTRUCTW op = {};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NO_UI;
+        SHFileOperationW(&op);
     }
 
     std::wstring Work(const std::wstring& name) const { return workDir + L"\\" + name; }

@@ -110,7 +110,7 @@ TEST_F(Navigation, EachMoveReportsThePageShownAfterwardsAndNoneGoesPastAnEnd) {
     EXPECT_EQ(I4(4), Script(L"PageCount"));
 }
 
-TEST_F(Navigation, DisplayModeMapsThroughTheLayoutTable) {
+TEST_F(Navigation, DisplayModeZoomRotateAndWindowSize) {
     Open(kDocument);
     const LONG hostCode[] = {0, 0, 2, 1, 3};
     for (LONG mode = 1; mode <= 4; ++mode) {
@@ -126,10 +126,7 @@ TEST_F(Navigation, DisplayModeMapsThroughTheLayoutTable) {
     EXPECT_EQ(I4(7), Script(L"DisplayMode"));
     Put(L"DisplayMode", 9);
     EXPECT_TRUE(Journaled(L"PageView.LayoutMode=9"));
-}
-
-TEST_F(Navigation, ZoomRotateAndWindowSize) {
-    Open(kDocument);
+    // Zoom, rotation and the window size.
     Put(L"Zoom", -5);
     EXPECT_TRUE(Journaled(L"PageView.Zoom=100")) << "out of range";
     Put(L"Zoom", -1);
