@@ -221,8 +221,7 @@ class EngineMember : public SealsBase, public ::testing::WithParamInterface<Row>
 protected:
     void SetUp() override {
         SealsBase::SetUp();
-        HANDLE h = CreateFileW(kLocalImage.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(h);
+        WriteAll(kLocalImage, "");
     }
     void TearDown() override {
         DeleteFileW(kLocalImage.c_str());
