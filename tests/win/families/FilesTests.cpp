@@ -3,7 +3,6 @@
 // from the simulator's capture of the component's imports; transfers go to a small
 // HTTP server on the loopback address inside this process.
 #include <shlobj.h>
-#include <shellapi.h>
 
 #include <algorithm>
 
@@ -45,54 +44,20 @@ std::string Seal(const std::string& type = "Brimwell:AddSeal") {
 
 class FilesTest : public ConnectedComponent {
 protected:
-    std::wstring workDir;
+    // Made before SetUp connects the component: work files, the upload's copies and the
+    // reader's downloads all go there, and are removed with it.
+    PrivateTemp privateTemp;
 
     void SetUp() override {
         ConnectedComponent::SetUp();
-        if (HasFatalFailure()) return;
-        CaptureImports();
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(TempFolder().c_str(), L"fw", 0, file);
-        DeleteFileW(file);
-        workDir = file;
-        CreateDirectoryW(workDir.c_str(), nullptr);
+        if (!HasFatalFailure()) CaptureImports();
     }
-
     void TearDown() override {
-        // The reader downloads URL documents into folders of its own in the temporary
-        // folder; remove those the tests caused once the reader has let go of them.
-        std::vector<std::wstring> downloads;
-        ComPtr<IQxDocuments> docs;
-        if (app) app->get_Documents(docs.put());
-        LONG n = 0;
-        if (docs) docs->get_Count(&n);
-        for (LONG i = 0; i < n; ++i) {
-            ComPtr<IQxDocument> doc;
-            ComPtr<IQxDocumentFile> file;
-            UniqueBstr folder;
-            docs->Item(i, doc.put());
-            if (doc) doc->get_FileInfo(file.put());
-            if (file) file->get_Folder(folder.put());
-            std::wstring f = folder.c_str(), temp = TempFolder() + L"qxs";
-            if (f.size() > temp.size() && _wcsnicmp(f.c_str(), temp.c_str(), temp.size()) == 0)
-                downloads.push_back(f.substr(0, f.size() - 1));
-        }
         if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
         ConnectedComponent::TearDown();
-        RemoveTree(workDir);
-        for (auto& d : downloads) RemoveTree(d);
     }
 
-    static void RemoveTree(const std::wstring& dir) {
-        const std::wstring from = dir + L'\0';  // a list of one, ended by a second terminator
-        SHFILEOPSTRUCTW op = {};
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.c_str();
-        op.fFlags = FOF_NO_UI;
-        SHFileOperationW(&op);
-    }
-
-    std::wstring Work(const std::wstring& name) const { return workDir + L"\\" + name; }
+    std::wstring Work(const std::wstring& name) const { return privateTemp.Path() + name; }
 
     // Opens a fixture and returns the path of the file behind it.
     std::wstring OpenPath(const std::string& json) {
@@ -178,12 +143,14 @@ TEST_F(FilesTest, WebOpenLocalFileOpensThePathWithThreeEmptyStrings) {
 
 TEST_F(FilesTest, WebOpenLocalFileExJoinsFolderAndNameWithoutASeparator) {
     WriteAll(Work(L"doc.json"), Document(1));
+    const std::wstring folder = Work(L"");
     // Without the trailing backslash the folder's last name and the file name run together.
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"pw", workDir, L"e1", L"e2", L"e3"), L"S_OK 7");
-    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(workDir + L"doc.json") + L", \"pw\", \"pw\", \"\")"))
+    const std::wstring joined = folder.substr(0, folder.size() - 1);
+    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"pw", joined, L"e1", L"e2", L"e3"), L"S_OK 7");
+    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(joined + L"doc.json") + L", \"pw\", \"pw\", \"\")"))
         << JournalText();
     EXPECT_EQ(DocumentCount(), 0);
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"", workDir + L"\\", nullptr, nullptr, nullptr),
+    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"", folder, nullptr, nullptr, nullptr),
               L"S_OK 7")
         << "the result is never written";
     EXPECT_EQ(DocumentCount(), 1);
