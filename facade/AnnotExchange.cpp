@@ -79,7 +79,7 @@ void ForEachAnnotation(IQxDocument* document, Visit&& visit) {
     });
 }
 
-void AppendPair(std::wstring& out, const wchar_t* key, std::wstring_view value, bool last = false) {
+void AppendPair(folium::TextBuilder& out, const wchar_t* key, std::wstring_view value, bool last = false) {
     out += L'"';
     out += key;
     out += L"\":\"";
@@ -89,7 +89,7 @@ void AppendPair(std::wstring& out, const wchar_t* key, std::wstring_view value, 
 
 // One comment record, hand-assembled in its fixed pair order; texts are copied
 // as they are, so a quote or backslash in them is not escaped.
-void AppendCommentRecord(std::wstring& out, const AnnotationReader& r, LONG kind, const std::wstring& type) {
+void AppendCommentRecord(folium::TextBuilder& out, const AnnotationReader& r, LONG kind, const std::wstring& type) {
     out += L'{';
     AppendPair(out, L"styleId", WideRecordInteger(kind));
     AppendPair(out, L"styleName", type);
@@ -201,16 +201,15 @@ folium::RecordFields StampRecord(const AnnotationReader& r, LONG kind, ExportFil
     return f;
 }
 
-// "[" + comment records each followed by "," ... joined with the stamp part:
-// without one the last "," becomes "]", with one its own "[" is dropped.
-std::wstring JoinExchangeText(std::wstring comments, const std::wstring& stamps) {
+// Ends the exchange text after its comment records: without a stamp part the last
+// "," becomes "]"; a stamp part (a JSON array text) follows without its own "[".
+void FinishExchangeText(folium::TextBuilder& text, std::wstring_view stamps) {
     if (stamps.empty()) {
-        if (!comments.empty() && comments.back() == L',') comments.pop_back();
-        comments += L']';
+        if (!text.empty() && text.back() == L',') text.pop_back();
+        text += L']';
     } else {
-        comments.append(stamps, 1, std::wstring::npos);
+        text += stamps.substr(1);
     }
-    return comments;
 }
 
 ComPtr<IQxDocument> ActiveDocumentOf(IQxApplication* app) {
@@ -228,22 +227,25 @@ bool IsOfd(IQxDocument* document) {
 }
 
 // The comment records of the active document ("[" and each record followed by
-// ","), and optionally the stamp part written by the JSON writer.
-std::wstring BuildAnnotText(IQxDocument* document, bool withStamps, std::wstring* stampPart) {
-    std::wstring text = L"[";
-    std::vector<folium::RecordFields> stamps;
+// ",") written into text, and optionally its stamp records as the JSON writer's
+// array text. Each record is written the moment its annotation is read; the stamps,
+// which come after all comments, wait in their own text.
+void WriteAnnotText(folium::TextBuilder& text, IQxDocument* document, std::wstring* stampPart) {
+    text = L"[";
     ExportFile exportFile;
-    const bool stampsWanted = withStamps && document && !IsOfd(document);
+    const bool stampsWanted = stampPart && document && !IsOfd(document);
     ForEachAnnotation(document, [&](IQxAnnotation* a) {
         const AnnotationReader r{a};
         const std::wstring type = r.Text(&IQxAnnotation::get_Type);
         const LONG kind = r.Integer(&IQxAnnotation::get_Kind);
         if (CompareStringOrdinal(type.c_str(), static_cast<int>(type.size()), L"Text", 4, TRUE) == CSTR_EQUAL)
             AppendCommentRecord(text, r, kind, type);
-        if (stampsWanted && kind == kStampKind) stamps.push_back(StampRecord(r, kind, exportFile));
+        if (stampsWanted && kind == kStampKind) {
+            *stampPart += stampPart->empty() ? L'[' : L',';
+            *stampPart += FromUtf8(folium::WriteJsonRecord(StampRecord(r, kind, exportFile)));
+        }
     });
-    if (stampPart) *stampPart = stamps.empty() ? std::wstring() : FromUtf8(folium::WriteJsonRecords(stamps));
-    return text;
+    if (stampPart && !stampPart->empty()) *stampPart += L"]\n";
 }
 
 }  // namespace
@@ -256,9 +258,11 @@ STDMETHODIMP CFoliumFun::GetAnnotString(BSTR* sInfo) {
             *sInfo = folium::ToBstr(L"");
             return S_OK;
         }
+        folium::TextBuilder text;
         std::wstring stamps;
-        std::wstring comments = BuildAnnotText(document.get(), true, &stamps);
-        *sInfo = folium::ToBstr(JoinExchangeText(std::move(comments), stamps));
+        WriteAnnotText(text, document.get(), &stamps);
+        FinishExchangeText(text, stamps);
+        *sInfo = text.Detach();
         return S_OK;
     });
 }
@@ -275,7 +279,8 @@ STDMETHODIMP CFoliumFun::GetAnnotTextFile(BSTR* sFileName) {
         DeleteFileW(path.c_str());
 
         ComPtr<IQxDocument> document = ActiveDocumentOf(m_spApplication.get());
-        std::wstring comments = BuildAnnotText(document.get(), false, nullptr);
+        folium::TextBuilder text;
+        WriteAnnotText(text, document.get(), nullptr);
 
         // The stamp part is the handwriting add-in's own text of its kind-12 annotations.
         std::wstring stamps;
@@ -287,15 +292,13 @@ STDMETHODIMP CFoliumFun::GetAnnotTextFile(BSTR* sFileName) {
                 if (stamps == L"null\n") stamps.clear();
             }
         }
-        const std::wstring text = JoinExchangeText(std::move(comments), stamps);
-        if (!text.empty()) {
-            folium::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-            DWORD written = 0;
-            if (file.valid())
-                WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
-                          nullptr);
-        }
+        FinishExchangeText(text, stamps);
+        folium::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (file.valid())
+            WriteFile(file.get(), text.view().data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
+                      nullptr);
         *sFileName = folium::ToBstr(path);
         return S_OK;
     });

@@ -549,7 +549,7 @@ STDMETHODIMP CFoliumFun::GetTextPostilInfo(BSTR* strText) {
     if (!strText) return E_POINTER;
     *strText = nullptr;
     return Guarded([&] {
-        std::wstring text;
+        folium::TextBuilder text;  // written into the result as each comment is read
         if (ComPtr<IQxDocument> document = folium::files::HostActiveDocument(*this)) {
             WalkDocumentAnnotations(document.get(), [&](IQxAnnotation* a) {
                 LONG kind = -1;
@@ -570,7 +570,7 @@ STDMETHODIMP CFoliumFun::GetTextPostilInfo(BSTR* strText) {
                 return Walk::Continue;
             });
         }
-        *strText = folium::ToBstr(text);
+        *strText = text.Detach();
         return S_OK;
     });
 }

@@ -146,6 +146,10 @@ std::wstring_view TrimSpace(std::wstring_view line) {
     return line.substr(begin, end - begin);
 }
 
+// Room asked for each search hit's entry before it is written (most are shorter), so
+// the whole result is sized from the pages searched so far.
+constexpr size_t kEntryChars = 64;
+
 void AppendBoxEntry(folium::TextBuilder& out, LONG page, const HitBox& box) {
     folium::AppendInt(out, page);
     out += L',';
@@ -648,8 +652,11 @@ STDMETHODIMP CFoliumFun::SearchText(BSTR strText, BSTR* bstrTextPostion) {
         auto pages = folium::PagesOf(m_spActiveDocument.get());
         if (finder && pages) {
             folium::PrepareFinder(finder.get(), VARIANT_FALSE, strText);
-            folium::ForEachHitInPages(finder.get(), 1, folium::PageCountOf(pages.get(), 0), folium::HitPart::FirstCorner,
+            const LONG count = folium::PageCountOf(pages.get(), 0);
+            folium::ForEachHitInPages(finder.get(), 1, count, folium::HitPart::FirstCorner,
                                       [&](LONG page, const HitBox& box) {
+                                          result.reserve_item(kEntryChars, static_cast<size_t>(page - 1),
+                                                              static_cast<size_t>(count));
                                           folium::AppendInt(result, page);
                                           result += L'@';
                                           folium::AppendFixed2(result, box.x1);
@@ -718,8 +725,11 @@ STDMETHODIMP CFoliumFun::GetTextPositionAll(BSTR strText, BSTR strFileName, BSTR
         auto pages = folium::PagesOf(document.get());
         if (finder && pages) {
             folium::PrepareFinder(finder.get(), VARIANT_FALSE, strText);
-            folium::ForEachHitInPages(finder.get(), 1, folium::PageCountOf(pages.get(), 0), folium::HitPart::Box,
+            const LONG count = folium::PageCountOf(pages.get(), 0);
+            folium::ForEachHitInPages(finder.get(), 1, count, folium::HitPart::Box,
                                       [&](LONG page, const HitBox& box) {
+                                          result.reserve_item(kEntryChars, static_cast<size_t>(page - 1),
+                                                              static_cast<size_t>(count));
                                           if (!result.empty()) result += L';';
                                           AppendBoxEntry(result, page, box);
                                       });
@@ -739,7 +749,8 @@ STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG /*nType*/, BSTR* bstrRet) {
         auto pages = folium::PagesOf(document.get());
         auto finder = FinderOf(document.get());
         if (!pages || !finder) return S_FALSE;
-        folium::WalkPages(pages.get(), folium::PageCountOf(pages.get(), 0), [&](LONG index, IQxPage* page) {
+        const LONG count = folium::PageCountOf(pages.get(), 0);
+        folium::WalkPages(pages.get(), count, [&](LONG index, IQxPage* page) {
             UniqueBstr pageText;
             page->get_Text(pageText.put());
             const std::wstring_view text(pageText.c_str(), pageText.length());
@@ -753,6 +764,7 @@ STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG /*nType*/, BSTR* bstrRet) {
                 UniqueBstr search(line.data(), static_cast<UINT>(line.size()));
                 folium::PrepareFinder(finder.get(), VARIANT_FALSE, search.get());
                 if (!folium::FindNextHit(finder.get(), index + 1)) continue;
+                result.reserve_item(kEntryChars, static_cast<size_t>(index), static_cast<size_t>(count));
                 if (!result.empty()) result += L';';
                 AppendBoxEntry(result, index + 1, folium::ReadHit(finder.get()));
             }

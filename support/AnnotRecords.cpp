@@ -110,17 +110,23 @@ std::optional<std::vector<std::uint8_t>> DecodeHex(std::string_view text) {
     return bytes;
 }
 
+std::string WriteJsonRecord(const RecordFields& fields) {
+    nlohmann::json object = nlohmann::json::object();
+    for (const auto& [key, value] : fields) object[key] = value;
+    // Compact, keys ascending (nlohmann keeps object members in a std::map).
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Written record by record, as a writer that streams them does: the same text as
+// dumping the whole array.
 std::string WriteJsonRecords(const std::vector<RecordFields>& records) {
     if (records.empty()) return {};
-    nlohmann::json array = nlohmann::json::array();
+    std::string text = "[";
     for (const RecordFields& fields : records) {
-        nlohmann::json object = nlohmann::json::object();
-        for (const auto& [key, value] : fields) object[key] = value;
-        array.push_back(std::move(object));
+        if (text.size() > 1) text += ',';
+        text += WriteJsonRecord(fields);
     }
-    // Compact, keys ascending (nlohmann keeps object members in a std::map).
-    std::string text = array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    text += '\n';
+    text += "]\n";
     return text;
 }
 

@@ -410,13 +410,15 @@ int main(int argc, char** argv) {
                             100.0 * std::max(0.0, r.member_s - r.host_s) / r.member_s,
                             r.chars * sizeof(wchar_t) / 1024.0, r.fresh_s * 1e6 / r.items);
             if (!one)
-                std::printf("\n(fresh: allocating and writing once a result of the same length, included in us/item)\n");
+                std::printf("\n(fresh: allocating and writing once a result of the same length;"
+                            " included in us/item)\n");
             std::printf("\nper-item cost at 10,000 pages over 1,000 (goal <= 1.30):\n");
             const size_t half = rows.size() / 2;
             for (size_t i = 0; i < half && half + i < rows.size(); ++i) {
                 const Row& small = rows[i];
                 const Row& large = rows[half + i];
-                const double smallItem = small.member_s * 1e6 / small.items, largeItem = large.member_s * 1e6 / large.items;
+                const double smallItem = small.member_s * 1e6 / small.items;
+                const double largeItem = large.member_s * 1e6 / large.items;
                 const double ratio = largeItem / smallItem;
                 std::printf("  %-20s %5.2fx %-16s rise %.3f us/item", small.member, ratio,
                             ratio <= 1.3 ? "" : "(over the goal)", largeItem - smallItem);

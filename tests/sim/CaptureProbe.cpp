@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+extern "C" __declspec(dllexport) int ProbeMessageBox(const wchar_t* text) { return MessageBoxW(nullptr, text, L"", 0); }
+
 extern "C" __declspec(dllexport) BOOL ProbeSave(wchar_t* buffer, DWORD size) {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);

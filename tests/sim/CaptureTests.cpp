@@ -22,7 +22,7 @@ protected:
         ASSERT_TRUE(probe.dll) << "CAPTURE_PROBE_DLL must name capture_probe.dll";
         LONG patched = 0;
         ASSERT_EQ(S_OK, sim->CaptureImports(UniqueBstr(L"capture_probe.dll").get(), &patched));
-        EXPECT_EQ(3, patched);
+        EXPECT_EQ(4, patched);
         sim->CaptureImports(UniqueBstr(L"NotLoaded.dll").get(), &patched);
         EXPECT_EQ(-1, patched) << "modules not loaded are not patched";
     }
@@ -30,7 +30,12 @@ protected:
     Probe probe;
 };
 
-TEST_F(CaptureTest, ShortBuffersAreRefusedAndTheClockTakesTheWholeAnswer) {
+TEST_F(CaptureTest, ShortBuffersAreRefusedAndMessageBoxesAndTheClockTakeTheAnswers) {
+    auto box = probe.Get<int (*)(const wchar_t*)>("ProbeMessageBox");
+    Answer(L"MessageBoxW", ScopedVariant::I4(IDCANCEL));
+    EXPECT_EQ(IDCANCEL, box(L"first"));
+    EXPECT_EQ(IDOK, box(L"second")) << "an empty queue answers OK";
+
     auto save = probe.Get<BOOL (*)(wchar_t*, DWORD)>("ProbeSave");
     wchar_t buf[MAX_PATH] = L"";
     Answer(L"GetSaveFileNameW", ScopedVariant::Bstr(L"D:\\a-very-long-name.pdf"));
@@ -62,6 +67,30 @@ TEST(SignatureCore, ReportsTheConfigurationFolderCutToTheCallersBuffer) {
     EXPECT_STREQ("C:\\Co", small);
     EXPECT_EQ(9, size) << "the whole length";
     SetEnvironmentVariableW(L"VD_CONFIG_DIR", nullptr);
+}
+
+TEST(SignatureCore, CreatesObjectsByClassIdentifier) {
+    HMODULE dll = LoadLibraryW(Env(L"VD_SIGNATURE_CORE_DLL").c_str());
+    using Create = HRESULT(WINAPI*)(const CLSID*, const IID*, void**);
+    auto create = dll ? reinterpret_cast<Create>(GetProcAddress(dll, "VD_CoCreateInstanceFromClsID")) : nullptr;
+    ASSERT_TRUE(create);
+    // The simulator's own class object, offered to COM for this test.
+    HMODULE sim = LoadLibraryW(Env(L"QUIREX_SIM_DLL").c_str());
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(GetProcAddress(sim, "DllGetClassObject"));
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, get(CLSID_QuirexSimulator, IID_IClassFactory, factory.put_void()));
+    DWORD reg = 0;
+    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_QuirexSimulator, factory.get(), CLSCTX_INPROC_SERVER,
+                                          REGCLS_MULTIPLEUSE, &reg));
+    ComPtr<IQxSimulator> made;
+    EXPECT_EQ(S_OK, create(&CLSID_QuirexSimulator, &IID_IQxSimulator, made.put_void()));
+    EXPECT_TRUE(made);
+    CoRevokeClassObject(reg);
+    void* none = reinterpret_cast<void*>(1);
+    const CLSID unknown = {0x0badc0de, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, create(&unknown, &IID_IUnknown, &none));
+    EXPECT_EQ(nullptr, none);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The message server stand-in's DBSTEP exchange against a loopback server run by the
-// test itself.
+// The message server stand-in's DBSTEP exchange and Documents.OpenURL against a loopback
+// server run by the test itself.
 #include "SimTestSupport.h"
 #include "dbstep/DbstepPacket.h"
 #include "tests/win/families/LoopbackHttpServer.h"
@@ -116,6 +116,19 @@ TEST_F(RelayTest, NoServerMeansNoSuccessUnlessAResultIsConfigured) {
     ASSERT_EQ(VT_BSTR, temp.type());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(temp->bstrVal)) << "a fresh temporary file";
     DeleteFileW(temp->bstrVal);
+}
+
+// Documents.OpenURL: what the component's tests cannot tell apart (any failure is a failure there).
+TEST_F(RelayTest, OpenUrlOpensTheDownloadOrTellsAFailedDownloadFromANonDocument) {
+    Server server;
+    server.Answer("/files/remote.ofd?x=1", 200, "{\"type\":\"OFD\",\"pages\":[{\"text\":\"remote\"}]}");
+    server.Answer("/real.pdf", 200, "%PDF-1.7");
+    SimFixture::Expect(app.get(),
+                       {{L"Documents.OpenURL(" + Url(server, "/files/remote.ofd?x=1") + L", missing)", L"VT_I4=0"},
+                        {L"Documents.ActiveDocument.DocumentType", L"VT_I4=1"},
+                        {L"Documents.ActiveDocument.FileInfo.Name", L"VT_BSTR=\"remote.ofd\""},
+                        {L"Documents.OpenURL(" + Url(server, "/none.pdf") + L", missing)", L"VT_I4=-1"},  // 404
+                        {L"Documents.OpenURL(" + Url(server, "/real.pdf") + L", missing)", L"VT_I4=-2"}});
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TEST_F(DocTest, SavedAndReopenedDocumentIsTheSameDocument) {
     Expect(folium::ReadDispatch(stamp.get()).get(), {{L"SetRect(1, 2, 101, 52)", kDone},
                                                      {L"Author=\"王五\"", kDone},
                                                      {L"SetValue(\"AnnotInfo\", '{\"author\":\"王五\"}')", kDone}});
-    Expect(doc.get(), {{L"Fields.Item(\"form.name\").Value=\"新值\"", kDone},
+    Expect(doc.get(), {{L"Fields.ImportXml(0, '<fields><field name=\"form.name\">新&amp;值</field></fields>')", I4(1)},
                        {L"Watermarks.SetText(\"机密\")", kDone},
                        {L"Watermarks.AddTextEx(0, 1, 10, 20, 1.5, \"mark\")", I4(0)},
                        {L"SaveAs(\"" + copy1 + L"\")", I4(0)}});
@@ -82,7 +82,7 @@ TEST_F(DocTest, SavedAndReopenedDocumentIsTheSameDocument) {
         {saved + L"Author", Text(L"王五")},
         {saved + L"GetValue(\"AnnotInfo\")", Text(L"{\"author\":\"王五\"}")},
         {saved + L"Kind", I4(12)},
-        {L"Fields.Item(0).Value", Text(L"新值")},
+        {L"Fields.Item(0).Value", Text(L"新&值")},
         {L"SaveAs(\"" + copy2 + L"\")", I4(0)},
     });
     EXPECT_EQ(ReadBytes(copy1), ReadBytes(copy2)) << "saving a reopened document changes nothing";
@@ -234,22 +234,11 @@ protected:
     }
 };
 
-TEST_F(StandInTest, RecordsCallsWithTypesInParameterOrderAndRejectsWrongOnes) {
-    auto relay = Sibling(L"Veridane.Relay");
-    ASSERT_TRUE(relay);
-    Expect(relay.get(), {{L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""},
-                         {L"WebUrl=\"http://127.0.0.1/x\"", kDone},
-                         {L"Status", L""}});
-    auto control = Control(L"Veridane.Relay");
-    EXPECT_EQ((std::vector<std::wstring>{L"SetMsgByName:M:2|VT_BSTR=\"OPTION\"|VT_BSTR=\"LOADFILE\"",
-                                         L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1/x\"", L"Status:G:0"}),
-              quirexsim::Calls(control.get()));
-    ScopedVariant url, second;
-    control->PropertyValue(UniqueBstr(L"WebUrl").get(), url.Receive());
-    EXPECT_EQ(Text(L"http://127.0.0.1/x"), quirexsim::Describe(sim.get(), *url.get()));
-    control->CallArgument(0, 1, second.Receive());
-    EXPECT_EQ(Text(L"LOADFILE"), quirexsim::Describe(sim.get(), *second.get()));
-    EXPECT_EQ(L"Veridane.Relay!Status:G:0", quirexsim::Journal(sim.get()).back()) << "sibling calls are journaled";
+// The call records and their controls are read by the component's tests; the journal line
+// and the rejections of calls the component gets wrong are not.
+TEST_F(StandInTest, JournalsSiblingCallsAndRejectsWrongKindsAndCounts) {
+    Get(Sibling(L"Veridane.Relay").get(), L"Status");
+    EXPECT_EQ(L"Veridane.Relay!Status:G:0", quirexsim::Journal(sim.get()).back());
 
     auto inkpad = Sibling(L"Veridane.Inkpad");
     ASSERT_TRUE(inkpad);
@@ -268,11 +257,9 @@ TEST_F(StandInTest, RecordsCallsWithTypesInParameterOrderAndRejectsWrongOnes) {
     EXPECT_EQ(L"SetOption:M:1|VT_I4=1 !rejected", calls[0]);
 }
 
-TEST_F(StandInTest, AnswersConfiguredResultsAndHResults) {
-    Control(L"Veridane.Toolkit")->SetResult(UniqueBstr(L"GetVersionEx").get(), *ScopedVariant::Bstr(L"3.2.1.0").get());
-    EXPECT_EQ(Text(L"3.2.1.0"), Get(Sibling(L"Veridane.Toolkit").get(), L"GetVersionEx"));
-
-    // Without a configured result the caller's preset value stays.
+// Configured results, HRESULTs, property read-back and removal are what the component's
+// tests set up; only an unconfigured call's result is not seen there.
+TEST_F(StandInTest, WithoutAConfiguredResultTheCallersPresetValueStays) {
     auto ofd = Sibling(L"Quirex.OFDSignature");
     auto preset = ScopedVariant::I4(-7);
     DISPID id = 0;
@@ -281,16 +268,6 @@ TEST_F(StandInTest, AnswersConfiguredResultsAndHResults) {
     DISPPARAMS none{};
     ASSERT_EQ(S_OK, ofd->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, preset.get(), nullptr, nullptr));
     EXPECT_EQ(I4(-7), quirexsim::Describe(sim.get(), *preset.get()));
-    Control(L"Quirex.OFDSignature")->SetHResult(UniqueBstr(L"CreateSignature").get(), E_FAIL);
-    EXPECT_EQ(L"failed 0x80004005", Get(ofd.get(), L"CreateSignature"));
-
-    // Read-write properties read back what was written when no result is set.
-    Expect(Sibling(L"Veridane.Folium2015").get(), {{L"SignatureMode=2", kDone}, {L"SignatureMode", I4(2)}});
-
-    ASSERT_EQ(S_OK, sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get()));
-    EXPECT_FALSE(Sibling(L"Veridane.Relay"));
-    EXPECT_EQ(I4(5), Get(app.get(), L"COMAddIns.Count"));
-    EXPECT_FALSE(Control(L"Veridane.Relay"));
 }
 
 // ---- failure injection and structure changes ---------------------------------------------------
@@ -381,7 +358,9 @@ TEST_F(SimTest, ChromeCanLoseRenameAndReorderItemsUntilReset) {
     EXPECT_EQ(E_INVALIDARG, sim->RemoveChrome(UniqueBstr(L"Window").get(), UniqueBstr(L"x").get(), &n));
     auto doc = Open(path);
     Expect(app.get(), {{L"CommandBars.Item(\"MenuBar\")", kNothing},
-                       {L"Tools.Current.Name", Text(L"Renamed")}});  // the current tool keeps being current
+                       {L"Tools.Current.Name", Text(L"Renamed")},  // the current tool keeps being current
+                       {L"Tools.Item(\"tooltext\").Activate", kDone},  // tool names ignore case
+                       {L"Tools.Current.Name", Text(L"ToolText")}});
     Expect(doc.get(), {{L"Workspace.TabBars.Name(0)", Text(L"Thumbnail")},
                        {L"Workspace.Panes.Item(\"Renamed\")", kObject},
                        {L"Workspace.Panes.Item(\"SigPane\")", kNothing}});

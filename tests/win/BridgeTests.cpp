@@ -27,16 +27,7 @@ protected:
     void TearDown() override {
         if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Inkpad").get());
     }
-    std::wstring Call(LONG i) {
-        UniqueBstr line;
-        inkpad->CallItem(i, line.put());
-        return line.c_str();
-    }
-    LONG Calls() {
-        LONG n = 0;
-        inkpad->get_CallCount(&n);
-        return n;
-    }
+    std::vector<std::wstring> Calls() { return quirexsim::Calls(inkpad.get()); }
 };
 
 TEST_F(Bridge, ArgumentsGivenInReverseReachTheMemberInOrder) {
@@ -45,8 +36,7 @@ TEST_F(Bridge, ArgumentsGivenInReverseReachTheMemberInOrder) {
     ScopedVariant result;
     inkpad->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant::I4(3).get());
     ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"SetOption", b.get(), a.get()), S_OK);
-    ASSERT_EQ(Calls(), 1);
-    EXPECT_EQ(Call(0), L"SetOption:M:2|VT_I4=7|VT_BSTR=\"value\"");
+    EXPECT_EQ(Calls(), std::vector<std::wstring>{L"SetOption:M:2|VT_I4=7|VT_BSTR=\"value\""});
     EXPECT_TRUE(IsI4(*result.get(), 3));
     EXPECT_TRUE(IsBstr(*b.get(), L"value")) << "the caller still owns its arguments after the call";
 }
@@ -56,20 +46,16 @@ TEST_F(Bridge, PropertyWriteCarriesThePropertyPutNamedArgumentAndMethodsNone) {
     // The stand-in refuses a write without exactly one DISPID_PROPERTYPUT named argument,
     // and a method call with any named argument.
     ASSERT_EQ(folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, target.get(), L"AnnotStampType", v.get()), S_OK);
-    ScopedVariant stored;
-    ASSERT_EQ(inkpad->PropertyValue(UniqueBstr(L"AnnotStampType").get(), stored.Receive()), S_OK);
-    EXPECT_TRUE(IsBstr(*stored.get(), L"stamp"));
     ScopedVariant result;
     ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"CreateHandWrite"), S_OK);
-    ASSERT_EQ(Calls(), 2);
-    EXPECT_EQ(Call(1).find(L"CreateHandWrite:M:0"), 0u) << Call(1);
+    EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"AnnotStampType:P:1|VT_BSTR=\"stamp\"", L"CreateHandWrite:M:0"}));
 }
 
 TEST_F(Bridge, UnknownNameFailsAtLookupAndAWrongCountIsTheCalleesAnswer) {
     auto result = ScopedVariant::I4(77);
     EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"NoSuchMember"), DISP_E_UNKNOWNNAME);
     EXPECT_TRUE(IsI4(*result.get(), 77)) << "the result is left alone";
-    EXPECT_EQ(Calls(), 0) << "nothing was invoked";
+    EXPECT_TRUE(Calls().empty()) << "nothing was invoked";
     auto a = ScopedVariant::I4(1);
     EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, nullptr, target.get(), L"SetOption", a.get()), DISP_E_BADPARAMCOUNT);
 }

@@ -1,22 +1,13 @@
 // The component as the reader's add-in: connection, disconnection and the event sink,
 // driven through the reader simulator.
-#include "TestSupport.h"
+#include "FamilyTestSupport.h"
 #include <olectl.h>
-
-#include "Quirex.h"
-#include "sim/QuirexSimClient.h"
 
 using namespace testsupport;
 
 namespace {
 
 const wchar_t kProgId[] = L"Veridane.FoliumFun.1";
-
-std::wstring Joined(const std::vector<std::wstring>& lines) {
-    std::wstring all;
-    for (const auto& l : lines) all += l + L"\n";
-    return all;
-}
 
 // A reader that offers its event connection point and nothing else, so the test holds the
 // sink the component subscribes.
@@ -116,34 +107,16 @@ TEST(Sink, AnswersItsOwnIdentitiesOnly) {
     EXPECT_FALSE(reader.sink) << "unsubscribed with the cookie it was given";
 }
 
-class Connected : public ::testing::Test {
+class Connected : public ConnectedComponent {
 protected:
-    ComApartment com;
-    ComPtr<IQxSimulator> sim;
-    ComPtr<IQxApplication> app;
-
     void SetUp() override {
-        CLSID clsid;
-        ASSERT_EQ(CLSIDFromProgID(L"Quirex.Simulator.1", &clsid), S_OK);
-        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IQxSimulator, sim.put_void()), S_OK);
-        ASSERT_EQ(sim->Reset(), S_OK);
-        ASSERT_EQ(sim->get_Application(app.put()), S_OK);
+        ConnectedComponent::SetUp();
+        CaptureImports();
     }
-    void TearDown() override {
-        LONG r = 0;
-        if (sim) sim->UnloadAddIn(UniqueBstr(kProgId).get(), &r);
-    }
-    // A simulator call on the component by its ProgID (load, unload, connect, disconnect).
+    // A simulator call on the connected component: connect or disconnect again, unload.
     LONG Call(HRESULT (STDMETHODCALLTYPE IQxSimulator::*what)(BSTR, LONG*)) {
         LONG r = -1;
         EXPECT_EQ((sim.get()->*what)(UniqueBstr(kProgId).get(), &r), S_OK);
-        return r;
-    }
-    // Loads the component as the reader does; its message boxes are captured from then on.
-    LONG Load() {
-        LONG r = Call(&IQxSimulator::LoadAddIn), patched = 0;
-        EXPECT_EQ(sim->CaptureImports(UniqueBstr(L"FoliumAddin.dll").get(), &patched), S_OK);
-        EXPECT_GT(patched, 0);
         return r;
     }
     LONG Sinks() {
@@ -193,40 +166,26 @@ protected:
 
 TEST_F(Connected, ConnectionAdvisesWithoutTheSignatureCoreAndDisconnectionUnadvises) {
     ASSERT_EQ(GetModuleHandleW(L"VDSignatureCore.dll"), nullptr);
-    EXPECT_EQ(Load(), S_OK);
     EXPECT_EQ(Sinks(), 1);
+    EXPECT_EQ(Call(&IQxSimulator::DisconnectAddIn), E_NOTIMPL);
+    EXPECT_EQ(Sinks(), 0);
+    sim->ClearJournal();
+    EXPECT_EQ(Call(&IQxSimulator::ConnectAddIn), S_OK);
+    EXPECT_EQ(Sinks(), 1) << "a new connection advises again";
     // Without the signature core the host folder is not read.
-    EXPECT_EQ(Joined(quirexsim::Journal(sim.get())),
-              L"Application.Name\nApplication.MainFrame\nConnectionPoint.Advise()\n");
+    EXPECT_EQ(JournalText(), L"Application.Name\nApplication.MainFrame\nConnectionPoint.Advise()\n");
 
     // The sink hears a document opened: the handler counts its pages and reads its file facts.
-    wchar_t dir[MAX_PATH], path[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    GetTempFileNameW(dir, L"cn", 0, path);
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, "{\"pages\":[{}]}", 14, &written, nullptr);
-    CloseHandle(file);
-    ComPtr<IQxDocuments> docs;
-    ASSERT_EQ(app->get_Documents(docs.put()), S_OK);
-    ComPtr<IQxDocument> doc;
-    ASSERT_EQ(docs->Open(*ScopedVariant::Bstr(path).get(), *ScopedVariant::Missing().get(),
-                         *ScopedVariant::Missing().get(), *ScopedVariant::Missing().get(), doc.put()),
-              S_OK);
-    DeleteFileW(path);
-    sim->ClearJournal();
+    auto doc = Open(R"({"pages":[{}]})");
     ScopedVariant result;
     ASSERT_EQ(sim->FireEvent(9, *ScopedVariant::Dispatch(doc.get()).get(), *ScopedVariant::Missing().get(),
                              *ScopedVariant::Missing().get(), *ScopedVariant::Missing().get(), result.Receive()),
               S_OK);
-    EXPECT_EQ(Joined(quirexsim::Journal(sim.get())), L"Document.Pages\nPages.Count\nDocument.FileInfo\n"
-                                                     L"DocumentFile.Size\nDocumentFile.Name\nDocumentFile.Folder\n");
-
+    EXPECT_EQ(JournalText(), L"Document.Pages\nPages.Count\nDocument.FileInfo\nDocumentFile.Size\nDocumentFile.Name\n"
+                             L"DocumentFile.Folder\n");
     EXPECT_EQ(Call(&IQxSimulator::UnloadAddIn), E_NOTIMPL);
     EXPECT_EQ(Sinks(), 0);
-    EXPECT_EQ(Load(), S_OK);
-    EXPECT_EQ(Sinks(), 1) << "a new connection advises again";
-    EXPECT_TRUE(quirexsim::Captured(sim.get()).empty());
+    EXPECT_TRUE(CapturedOf().empty());
 }
 
 // Command clicks as hosts send them: named arguments at the positions they name, positional
@@ -234,7 +193,6 @@ TEST_F(Connected, ConnectionAdvisesWithoutTheSignatureCoreAndDisconnectionUnadvi
 // kind of 1.0 is 1, "0" is 0, a reference is followed) instead of read as the declared type.
 // Only a user click (kind 0) on a control the component marked is reported.
 TEST_F(Connected, TheSinkPlacesAndConvertsArgumentsAndReportsMarkedClicks) {
-    ASSERT_EQ(Load(), S_OK);
     AddButton(ScopedVariant::Bstr(L"MyTools"), 42001, 0xF0000002u, L"12abc", L"工具");
     AddButton(ScopedVariant::Bstr(L"MyTools"), 42002, 0x70000000u, L"3", L"unmarked");
     AddButton(ScopedVariant::I4(0), 43001, 0xFFFFFFFFu, L"-4", L"菜单");
@@ -242,26 +200,26 @@ TEST_F(Connected, TheSinkPlacesAndConvertsArgumentsAndReportsMarkedClicks) {
     VARIANT byRef{};
     byRef.vt = VT_BYREF | VT_I4;
     byRef.plVal = &zero;
-    const std::wstring tool = L"NotifyToolClick(12, \"工具\")\n";
+    const Lines tool = {L"NotifyToolClick(12, \"工具\")"}, none;
     const struct {
         const char* what;
         ScopedVariant first, second;  // rgvarg[0], rgvarg[1]
         std::vector<LONG> named;
         LONG status;
-        std::wstring notified;
+        Lines notified;
     } rows[] = {
         {"positional", ScopedVariant::I4(42001), ScopedVariant::I4(0), {}, S_OK, tool},
-        {"kind 1", ScopedVariant::I4(42001), ScopedVariant::I4(1), {}, S_OK, L""},
-        {"unmarked", ScopedVariant::I4(42002), ScopedVariant::I4(0), {}, S_OK, L""},
-        {"first bar", ScopedVariant::I4(43001), ScopedVariant::I4(0), {}, S_OK, L"NotifyMenuClick(-4, \"菜单\")\n"},
+        {"kind 1", ScopedVariant::I4(42001), ScopedVariant::I4(1), {}, S_OK, none},
+        {"unmarked", ScopedVariant::I4(42002), ScopedVariant::I4(0), {}, S_OK, none},
+        {"first bar", ScopedVariant::I4(43001), ScopedVariant::I4(0), {}, S_OK, {L"NotifyMenuClick(-4, \"菜单\")"}},
         {"named", ScopedVariant::I4(0), ScopedVariant::I4(42001), {0, 1}, S_OK, tool},
-        {"named, kind 42001", ScopedVariant::I4(42001), ScopedVariant::I4(0), {0, 1}, S_OK, L""},
+        {"named, kind 42001", ScopedVariant::I4(42001), ScopedVariant::I4(0), {0, 1}, S_OK, none},
         {"kind named, id positional", ScopedVariant::I4(0), ScopedVariant::I4(42001), {0}, S_OK, tool},
-        {"named position 8", ScopedVariant::I4(0), ScopedVariant::I4(42001), {8}, E_FAIL, L""},
-        {"VT_UI4 id, VT_R8 1.0", ScopedVariant::UI4(42001), ScopedVariant::R8(1.0), {}, S_OK, L""},
+        {"named position 8", ScopedVariant::I4(0), ScopedVariant::I4(42001), {8}, E_FAIL, none},
+        {"VT_UI4 id, VT_R8 1.0", ScopedVariant::UI4(42001), ScopedVariant::R8(1.0), {}, S_OK, none},
         {"VT_R8 0.0", ScopedVariant::UI4(42001), ScopedVariant::R8(0.0), {}, S_OK, tool},
         {"VT_BSTR \"0\"", ScopedVariant::UI4(42001), ScopedVariant::Bstr(L"0"), {}, S_OK, tool},
-        {"VT_BSTR \"7\"", ScopedVariant::UI4(42001), ScopedVariant::Bstr(L"7"), {}, S_OK, L""},
+        {"VT_BSTR \"7\"", ScopedVariant::UI4(42001), ScopedVariant::Bstr(L"7"), {}, S_OK, none},
         {"VT_I2 0", ScopedVariant::UI4(42001), ScopedVariant::I2(0), {}, S_OK, tool},
         {"VT_BSTR text", ScopedVariant::UI4(42001), ScopedVariant::Bstr(L"not a number"), {}, S_OK, tool},
         {"VT_BYREF|VT_I4 0", ScopedVariant::UI4(42001), ScopedVariant::Attach(byRef), {}, S_OK, tool},
@@ -270,7 +228,7 @@ TEST_F(Connected, TheSinkPlacesAndConvertsArgumentsAndReportsMarkedClicks) {
     for (const auto& row : rows) {
         sim->ClearNotifications();
         EXPECT_EQ(Raise(1, {row.first.get(), row.second.get()}, row.named), row.status) << row.what;
-        EXPECT_EQ(Joined(quirexsim::Notifications(sim.get())), row.notified) << row.what;
+        EXPECT_EQ(quirexsim::Notifications(sim.get()), row.notified) << row.what;
     }
     EXPECT_EQ(Raise(12345, {}, {}), S_OK) << "events the component does not handle are accepted";
 }
@@ -278,7 +236,6 @@ TEST_F(Connected, TheSinkPlacesAndConvertsArgumentsAndReportsMarkedClicks) {
 // A failing host call at connection is shown to the user with the component's caption: the
 // system's message when there is one, without its line end.
 TEST_F(Connected, AFailingHostCallAtConnectionIsShownWithTheComponentsCaption) {
-    ASSERT_EQ(Load(), S_OK);
     ASSERT_EQ(Call(&IQxSimulator::DisconnectAddIn), E_NOTIMPL);
     const std::pair<HRESULT, std::wstring> rows[] = {
         {0x80040205, L"IDispatch error #5"},
@@ -289,7 +246,7 @@ TEST_F(Connected, AFailingHostCallAtConnectionIsShownWithTheComponentsCaption) {
         sim->ClearCaptured();
         ASSERT_EQ(quirexsim::FailOperation(sim.get(), L"Application.MainFrame", hr), S_OK);
         EXPECT_EQ(Call(&IQxSimulator::ConnectAddIn), S_OK) << "the connection always succeeds";
-        const auto captured = quirexsim::Captured(sim.get());
+        const auto captured = CapturedOf();
         ASSERT_EQ(captured.size(), 1u);
         if (!text.empty()) {
             EXPECT_EQ(captured[0], L"MessageBoxW(null, \"" + text + L"\", \"Veridane.FoliumFun\", 16)");
@@ -312,20 +269,28 @@ TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPointsAndNeedsTheMainFrame) 
     auto calls = reinterpret_cast<LONG(WINAPI*)(int)>(GetProcAddress(core, "VD_CallCount"));
     ASSERT_NE(calls, nullptr);
     LONG before = calls(0);
-    EXPECT_EQ(Load(), S_OK);
+    ASSERT_EQ(Call(&IQxSimulator::DisconnectAddIn), E_NOTIMPL);
+    sim->ClearJournal();
+    EXPECT_EQ(Call(&IQxSimulator::ConnectAddIn), S_OK);
     EXPECT_EQ(calls(0), before + 1) << "the configuration folder is asked once";
-    EXPECT_EQ(Joined(quirexsim::Journal(sim.get())),
+    EXPECT_EQ(JournalText(),
               L"Application.Name\nApplication.MainFrame\nMainFrame.AppDirectory\nConnectionPoint.Advise()\n");
     EXPECT_EQ(Sinks(), 1);
 
     ASSERT_EQ(Call(&IQxSimulator::DisconnectAddIn), E_NOTIMPL);
     ASSERT_EQ(quirexsim::NullOperation(sim.get(), L"Application.MainFrame"), S_OK);
     EXPECT_EQ(Call(&IQxSimulator::ConnectAddIn), S_OK);
-    const auto captured = quirexsim::Captured(sim.get());
+    const auto captured = CapturedOf();
     ASSERT_EQ(captured.size(), 1u);
     // The text is the system's message for E_POINTER where it has one.
     EXPECT_EQ(captured[0].rfind(L"MessageBoxW(null, \"", 0), 0u) << captured[0];
     EXPECT_NE(captured[0].find(L"\"Veridane.FoliumFun\", 16)"), std::wstring::npos) << captured[0];
+    // So is a failing read of the folder.
+    sim->ClearCaptured();
+    ASSERT_EQ(quirexsim::FailOperation(sim.get(), L"MainFrame.AppDirectory", 0x80040205), S_OK);
+    EXPECT_EQ(Call(&IQxSimulator::ConnectAddIn), S_OK);
+    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"IDispatch error #5\", \"Veridane.FoliumFun\", 16)"});
+    EXPECT_EQ(Sinks(), 0);
 }
 
 }  // namespace

@@ -22,13 +22,6 @@ struct Member {
     bool empty;
 };
 
-inline std::wstring Widen(const std::string& s) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
 inline std::vector<std::string> Split(const std::string& s, const std::string& sep) {
     std::vector<std::string> out;
     size_t start = 0;
@@ -55,7 +48,7 @@ inline const std::vector<Member>& Members() {
             if (c.size() < 7) continue;
             Member m;
             m.id = std::stoi(c[0]);
-            m.name = Widen(c[1]);
+            m.name.assign(c[1].begin(), c[1].end());  // member names are ASCII
             m.kind = c[2];
             if (c[3] != "-")
                 for (auto& p : Split(c[3], ", ")) m.paramTypes.push_back(Split(p, " ")[0]);
