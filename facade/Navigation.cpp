@@ -749,7 +749,8 @@ STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG /*nType*/, BSTR* bstrRet) {
         auto pages = folium::PagesOf(document.get());
         auto finder = FinderOf(document.get());
         if (!pages || !finder) return S_FALSE;
-        folium::WalkPages(pages.get(), folium::PageCountOf(pages.get(), 0), [&](LONG index, IQxPage* page) {
+        const LONG count = folium::PageCountOf(pages.get(), 0);
+        folium::WalkPages(pages.get(), count, [&](LONG index, IQxPage* page) {
             UniqueBstr pageText;
             page->get_Text(pageText.put());
             const std::wstring_view text(pageText.c_str(), pageText.length());
@@ -763,6 +764,7 @@ STDMETHODIMP CFoliumFun::GetFormateStringPos(LONG /*nType*/, BSTR* bstrRet) {
                 UniqueBstr search(line.data(), static_cast<UINT>(line.size()));
                 folium::PrepareFinder(finder.get(), VARIANT_FALSE, search.get());
                 if (!folium::FindNextHit(finder.get(), index + 1)) continue;
+                result.reserve_item(kEntryChars, static_cast<size_t>(index), static_cast<size_t>(count));
                 if (!result.empty()) result += L';';
                 AppendBoxEntry(result, index + 1, folium::ReadHit(finder.get()));
             }

@@ -12,6 +12,7 @@ namespace {
 
 class UserMenus : public ConnectedComponent {
 protected:
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
     ComPtr<IQxCommandBar> Bar(const wchar_t* name) {
         ComPtr<IQxCommandBars> bars;
         app->get_CommandBars(bars.put());
@@ -109,14 +110,11 @@ TEST_F(UserMenus, ANumericEntryBeforeAnyNamedMenuGoesToTheFirstMenu) {
 TEST_F(UserMenus, SubmenuKeysOpenAndCloseLevels) {
     Append({{L"Tools", L"ignored"}, {L"1", L"c1"}, {L"2>", L"c2"}, {L"3", L"c3"}, {L"4<", L"c4"}, {L"5", L"c5"}});
     EXPECT_EQ(MenuTree(L"Tools"), L"Tools[1,2>[3],4<,5]");
-    auto menuBar = Controls(Bar(L"MenuBar").get());
-    auto menu = ByTag(menuBar.get(), L"Tools");
-    LONG index = 0, helpIndex = 0, userData = 0;
-    UniqueBstr caption;
-    ByTag(menuBar.get(), L"MenuHelp")->get_Index(&helpIndex);
-    EXPECT_EQ(Got(menu->get_Index(&index), &index), Want(S_OK, helpIndex + 1)) << "the page's menu follows the help menu";
-    EXPECT_EQ(Got(menu->get_Caption(caption.put()), &caption), Want(S_OK, L"Tools"));
-    EXPECT_EQ(Got(menu->get_UserData(&userData), &userData), Want(S_OK, static_cast<LONG>(0xF0000000u)));
+    const std::wstring menus = L"CommandBars.Item(\"MenuBar\").Controls.Item(";
+    const LONG helpIndex = std::stol(Host(menus + L"\"MenuHelp\").Index").substr(6));
+    EXPECT_EQ(Host(menus + L"\"Tools\").Index"), I4(helpIndex + 1)) << "the page's menu follows the help menu";
+    EXPECT_EQ(Host(menus + L"\"Tools\").Caption"), Str(L"Tools"));
+    EXPECT_EQ(Host(menus + L"\"Tools\").UserData"), I4(static_cast<LONG>(0xF0000000u)));
     // A named key already present adds nothing and makes that menu current again.
     Append({{L"Other", L""}, {L"Tools", L"x"}, {L"", L"empty key"}});
     EXPECT_EQ(MenuTree(L"Tools"), L"Tools[1,2>[3],4<,5,]");
@@ -132,13 +130,12 @@ TEST_F(UserMenus, AToolIsMadeOnceAndClicksReachThePage) {
               S_OK);
     EXPECT_TRUE(Journaled(L"ImageStore.Add(bytes[6], 21)"));
     EXPECT_EQ(BarTree(Bar(L"MyTools").get()), L"12,21") << "the second call updates the first button";
-    auto tools = Controls(Bar(L"MyTools").get());
-    LONG id = 0, entryId = 0, face = 0;
-    UniqueBstr caption;
-    At(tools.get(), 0)->get_Id(&id);
-    EXPECT_EQ(Got(At(tools.get(), 0)->get_Caption(caption.put()), &caption), Want(S_OK, L"Sign here"));
-    EXPECT_EQ(Got(At(tools.get(), 0)->get_FaceId(&face), &face), Want(S_OK, 9));
-    EXPECT_EQ(Got(At(tools.get(), 1)->get_FaceId(&face), &face), Want(S_OK, 10000)) << "the image store's face id";
+    const std::wstring tools = L"CommandBars.Item(\"MyTools\").Controls.Item(";
+    EXPECT_EQ(Host(tools + L"0).Caption"), Str(L"Sign here"));
+    EXPECT_EQ(Host(tools + L"0).FaceId"), I4(9));
+    EXPECT_EQ(Host(tools + L"1).FaceId"), I4(10000)) << "the image store's face id";
+    const LONG id = std::stol(Host(tools + L"0).Id").substr(6));
+    LONG entryId = 0;
     // A menu entry made by the page reports through the menu notification, tag read as a number.
     Append({{L"Clicks", L""}, {L"34>", L"Open sub"}});
     At(Children(ByTag(Controls(Bar(L"MenuBar").get()).get(), L"Clicks").get()).get(), 0)->get_Id(&entryId);
@@ -183,19 +180,15 @@ TEST_F(UserMenus, CaptionNormalisation) {
 }
 
 TEST_F(UserMenus, HidingEveryControlOfABarHidesTheBar) {
-    auto bar = ProbeBar({{L"One", L""}, {L"Two", L""}});
-    auto visible = [](IQxCommandBar* b) {
-        VARIANT_BOOL v = VARIANT_FALSE;
-        b->get_Visible(&v);
-        return v != VARIANT_FALSE;
-    };
+    ProbeBar({{L"One", L""}, {L"Two", L""}});
+    auto visible = [&](const std::wstring& name) { return Host(L"CommandBars.Item(\"" + name + L"\").Visible"); };
     LONG result = 0;
     ASSERT_EQ(fun->EnableTools(UniqueBstr(L"One;").get(), 2, &result), S_OK);
     EXPECT_TRUE(Journaled(L"Button.SetVisible(0)"));
-    EXPECT_TRUE(visible(bar.get())) << "Two is still shown";
+    EXPECT_EQ(visible(L"Probe"), Bool(true)) << "Two is still shown";
     ASSERT_EQ(fun->EnableTools(UniqueBstr(L"Two").get(), 2, &result), S_OK);
-    EXPECT_FALSE(visible(bar.get()));
-    EXPECT_TRUE(visible(Bar(L"MyTools").get())) << "a bar without controls is left alone";
+    EXPECT_EQ(visible(L"Probe"), Bool(false));
+    EXPECT_EQ(visible(L"MyTools"), Bool(true)) << "a bar without controls is left alone";
     EXPECT_TRUE(Journaled(L"CommandBars.Refresh()"));
     // Other values do nothing to matching controls.
     sim->ClearJournal();
@@ -207,9 +200,8 @@ TEST_F(UserMenus, CompositeVisibilityAndHideKeywords) {
     ASSERT_EQ(fun->setCompositeVisible(UniqueBstr(L"ZoomBox;打印").get(), VARIANT_FALSE), S_OK);
     for (const wchar_t* line : {L"FieldControl.SetVisible(0)", L"Button.SetVisible(0)", L"CommandBar.Refresh()"})
         EXPECT_TRUE(Journaled(line)) << testing::PrintToString(std::wstring(line));
-    VARIANT_BOOL shown = VARIANT_TRUE;
-    ByTag(Controls(Bar(L"Zoom").get()).get(), L"ZoomBox")->get_Visible(&shown);
-    EXPECT_EQ(shown, VARIANT_FALSE) << "field controls are named by tag";
+    EXPECT_EQ(Host(L"CommandBars.Item(\"Zoom\").Controls.Item(\"ZoomBox\").Visible"), Bool(false))
+        << "field controls are named by tag";
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::AppendHideKeywords, L"secret"), L"S_OK 1");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::AppendHideKeywords, nullptr), L"S_OK 2");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::EnabledHideKeywords, 3, VARIANT_TRUE), L"S_OK 0");
