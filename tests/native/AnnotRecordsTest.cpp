@@ -33,8 +33,8 @@ TEST(AnnotRecords, ReadsEveryMemberAsTextInOrderWithCommentsAllowed) {
     // Every member in declaration order; numbers as their JSON text, null and objects as "".
     EXPECT_EQ(Members((*records)[0]),
               (std::vector<std::string>{"0", "Text", "", "2", "张三", "u1", "100.500000", "700.000000", "20.000000",
-                                        "18.000000", "D:20260105093000", "", "say \"hi\" /* x */ \\ 中文", "", "", "", "", "",
-                                        ""}));
+                                        "18.000000", "D:20260105093000", "", "say \"hi\" /* x */ \\ 中文", "", "", "",
+                                        "", "", ""}));
     EXPECT_EQ(Members((*records)[1]), (std::vector<std::string>{"12", "", "", "1", "", "", "1.5", "", "", "", "", "m",
                                                                 "", "00ff", "", "", "true", "{\"author\":\"a\"}",
                                                                 "qxsim-3"}));
