@@ -2,10 +2,6 @@
 // have them everywhere: opening, saving, base64 of the file, and the settings file in
 // the configuration folder the signature core reports. Needs the zh_CN.UTF-8 locale
 // (./folium generates it); without it Wine cannot make such files at all.
-#include <shlobj.h>
-
-#include <string>
-
 #include "FamilyTestSupport.h"
 
 using namespace testsupport;
@@ -16,13 +12,12 @@ const char kDoc[] = R"({"pages":[{"text":"合同 contract"}]})";
 
 class ChinesePaths : public ConnectedComponent {
 protected:
+    PrivateTemp privateTemp;  // holds the folders below, removed with them
     std::wstring root, docs, config;
 
     void SetUp() override {
         ConnectedComponent::SetUp();
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root = std::wstring(temp) + L"中文路径测试";
+        root = privateTemp.Path() + L"中文路径测试";
         docs = root + L"\\公文 文件夹";
         config = root + L"\\签章配置";
         CreateDirectoryW(root.c_str(), nullptr);
@@ -41,15 +36,6 @@ protected:
         sim->ConnectAddIn(UniqueBstr(L"Veridane.FoliumFun.1").get(), &r);
         ASSERT_EQ(r, S_OK);
         sim->ClearJournal();
-    }
-    void TearDown() override {
-        ConnectedComponent::TearDown();
-        for (const wchar_t* f : {L"\\合同.pdf", L"\\另存 合同.pdf"}) DeleteFileW((docs + f).c_str());
-        DeleteFileW((config + L"\\settings\\BrimwellPublic.dll").c_str());
-        RemoveDirectoryW((config + L"\\settings").c_str());
-        RemoveDirectoryW(config.c_str());
-        RemoveDirectoryW(docs.c_str());
-        RemoveDirectoryW(root.c_str());
     }
     std::wstring Fixture() {
         std::wstring path = docs + L"\\合同.pdf";

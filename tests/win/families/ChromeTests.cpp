@@ -3,8 +3,6 @@
 // switches afterwards.
 #include "FamilyTestSupport.h"
 
-#include <functional>
-
 using namespace testsupport;
 
 namespace {
@@ -15,34 +13,24 @@ const char kOnePage[] = R"({"pages":[{"text":"chrome"}]})";
 const Lines kStartBars = {L"MenuBar",   L"File",         L"Rotate",   L"Zoom",     L"Standard",        L"Find",
                           L"Annots",    L"Measuring",    L"OFDSignature", L"批量签章", L"Comments", L"DigitalSignature"};
 
+const std::wstring kWorkspace = L"Documents.ActiveDocument.Workspace.";
+
+// A flag as a walk writes it.
+std::wstring Flag(bool value) { return value ? L"BOOL:-1" : L"BOOL:0"; }
+
 class Chrome : public ConnectedComponent {
 protected:
-    ComPtr<IQxCommandBars> Bars() {
-        ComPtr<IQxCommandBars> bars;
-        app->get_CommandBars(bars.put());
-        return bars;
-    }
-    ComPtr<IQxCommandBar> BarAt(LONG i) {
-        ComPtr<IQxCommandBar> bar;
-        Bars()->Item(*ScopedVariant::I4(i).get(), bar.put());
-        return bar;
-    }
-    LONG BarCount() {
-        LONG n = 0;
-        Bars()->get_Count(&n);
-        return n;
-    }
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+    static std::wstring Bar(LONG i) { return L"CommandBars.Item(" + std::to_wstring(i) + L")."; }
+    LONG BarCount() { return std::stol(Host(L"CommandBars.Count").substr(6)); }
     // The bars' visibility in collection order ("1" shown, "0" hidden), or the hidden bars' names.
     std::wstring Shown(Lines* hidden = nullptr) {
-        Quiet q(sim.get());
         std::wstring out;
         for (LONG i = 0, n = BarCount(); i < n; ++i) {
-            UniqueBstr name;
-            VARIANT_BOOL v = VARIANT_FALSE;
-            BarAt(i)->get_Name(name.put());
-            BarAt(i)->get_Visible(&v);
-            out += v == VARIANT_TRUE ? L'1' : L'0';
-            if (hidden && v != VARIANT_TRUE) hidden->push_back(name.c_str());
+            const bool shown = Host(Bar(i) + L"Visible") == Bool(true);
+            const std::wstring name = Host(Bar(i) + L"Name");  // VT_BSTR="..."
+            out += shown ? L'1' : L'0';
+            if (hidden && !shown) hidden->push_back(name.substr(9, name.size() - 10));
         }
         return out;
     }
@@ -51,58 +39,20 @@ protected:
         Shown(&out);
         return out;
     }
-    void SetBarVisible(LONG i, bool visible) {
-        Quiet q(sim.get());
-        BarAt(i)->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
-    }
-    LONG AddBar(const wchar_t* name, bool visible = true) {
-        Quiet q(sim.get());
-        ComPtr<IQxCommandBar> bar;
-        Bars()->Add(*ScopedVariant::Bstr(name).get(), *ScopedVariant::Missing().get(), bar.put());
-        bar->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
+    void SetBarVisible(LONG i, bool visible) { Host(Bar(i) + L"Visible=" + Flag(visible)); }
+    LONG AddBar(const std::wstring& name, bool visible = true) {
+        Host(L"CommandBars.Add(\"" + name + L"\", missing).Visible=" + Flag(visible));
         return BarCount() - 1;
     }
-    ComPtr<IQxWorkspace> Workspace() {
-        ComPtr<IQxWorkspace> ws;
-        Active()->get_Workspace(ws.put());
-        return ws;
-    }
-    ComPtr<IQxPane> Pane(const wchar_t* name) {
-        ComPtr<IQxPanes> panes;
-        Workspace()->get_Panes(panes.put());
-        ComPtr<IQxPane> pane;
-        panes->Item(*ScopedVariant::Bstr(name).get(), pane.put());
-        return pane;
-    }
-    bool PaneVisible(const wchar_t* name) {
-        Quiet q(sim.get());
-        VARIANT_BOOL v = VARIANT_FALSE;
-        Pane(name)->get_Visible(&v);
-        return v == VARIANT_TRUE;
-    }
-    void SetPaneVisible(const wchar_t* name, bool visible) {
-        Quiet q(sim.get());
-        Pane(name)->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
-    }
+    std::wstring Pane(const std::wstring& name) { return kWorkspace + L"Panes.Item(\"" + name + L"\").Visible"; }
+    bool PaneVisible(const std::wstring& name) { return Host(Pane(name)) == Bool(true); }
+    void SetPaneVisible(const std::wstring& name, bool visible) { Host(Pane(name) + L"=" + Flag(visible)); }
     // Tab bars at start: 0 "BookMark", 1 "AnnotsTabBar", 2 "SigTabBar", 3 "Thumbnail"; as "1111".
-    ComPtr<IQxTabBars> TabBars() {
-        ComPtr<IQxTabBars> tabs;
-        Workspace()->get_TabBars(tabs.put());
-        return tabs;
-    }
     std::wstring Tabs() {
-        Quiet q(sim.get());
         std::wstring out;
-        for (LONG i = 0; i < 4; ++i) {
-            VARIANT_BOOL v = VARIANT_FALSE;
-            TabBars()->GetVisible(i, &v);
-            out += v == VARIANT_TRUE ? L'1' : L'0';
-        }
+        for (int i = 0; i < 4; ++i)
+            out += Host(kWorkspace + L"TabBars.GetVisible(" + std::to_wstring(i) + L")") == Bool(true) ? L'1' : L'0';
         return out;
-    }
-    void SetTabVisible(LONG i, bool visible) {
-        Quiet q(sim.get());
-        TabBars()->SetVisible(i, visible ? VARIANT_TRUE : VARIANT_FALSE);
     }
     void Put(const wchar_t* name, bool value) { EXPECT_EQ(S_OK, ScriptPut(name, VBool(value))) << name; }
 };
@@ -212,7 +162,7 @@ TEST_F(Chrome, ShowDigitalSignatureIsOneOrZeroAndShowsTabBarAndPane) {
     EXPECT_EQ(S_FALSE, fun->put_ShowDigitalSignature(1));
     Open(kOnePage);
     EXPECT_EQ(I4(1), Script(L"ShowDigitalSignature")) << "never -1";
-    SetTabVisible(2, false);
+    Host(kWorkspace + L"TabBars.SetVisible(2, BOOL:0)");
     EXPECT_EQ(I4(0), Script(L"ShowDigitalSignature"));
     ASSERT_EQ(S_OK, fun->put_ShowDigitalSignature(2));
     EXPECT_EQ(L"1111", Tabs());
@@ -257,15 +207,9 @@ TEST_F(Chrome, ShowStateIsOneWhenEitherStateBarIsShownAndWritesBoth) {
     EXPECT_EQ(state(), L"S_OK 0") << "without a document";
     Open(kOnePage);
     EXPECT_EQ(state(), L"S_OK 1") << "1, not -1";
-    {
-        Quiet q(sim.get());
-        Workspace()->put_StateBar1Visible(VARIANT_FALSE);
-    }
+    Host(kWorkspace + L"StateBar1Visible=BOOL:0");
     EXPECT_EQ(state(), L"S_OK 1") << "the second alone counts";
-    {
-        Quiet q(sim.get());
-        Workspace()->put_StateBar2Visible(VARIANT_FALSE);
-    }
+    Host(kWorkspace + L"StateBar2Visible=BOOL:0");
     EXPECT_EQ(state(), L"S_OK 0");
     sim->ClearJournal();
     Put(L"ShowState", false);
@@ -275,22 +219,16 @@ TEST_F(Chrome, ShowStateIsOneWhenEitherStateBarIsShownAndWritesBoth) {
 // ---- main frame, view and application switches, and flags the component keeps ---------------
 
 TEST_F(Chrome, SwitchesPassThroughToTheReaderBothWays) {
-    ComPtr<IQxMainFrame> frame;
-    app->get_MainFrame(frame.put());
-    const struct {
-        const wchar_t* member;
-        std::function<HRESULT(VARIANT_BOOL*)> host;
-    } table[] = {{L"ShowSides", [&](VARIANT_BOOL* v) { return frame->get_SidePanesVisible(v); }},
-                 {L"ShowTabBarVisible", [&](VARIANT_BOOL* v) { return frame->get_TabBarVisible(v); }},
-                 {L"StartPageVisible", [&](VARIANT_BOOL* v) { return frame->get_StartPageVisible(v); }},
-                 {L"Hide", [&](VARIANT_BOOL* v) { return app->get_Hidden(v); }},
-                 {L"EnabledCopy", [&](VARIANT_BOOL* v) { return app->get_CopyEnabled(v); }}};
-    for (auto& row : table)
+    const std::pair<const wchar_t*, const wchar_t*> table[] = {{L"ShowSides", L"MainFrame.SidePanesVisible"},
+                                                               {L"ShowTabBarVisible", L"MainFrame.TabBarVisible"},
+                                                               {L"StartPageVisible", L"MainFrame.StartPageVisible"},
+                                                               {L"Hide", L"Hidden"},
+                                                               {L"EnabledCopy", L"CopyEnabled"}};
+    for (auto [member, host] : table)
         for (bool value : {true, false, true, false}) {
-            Put(row.member, value);
-            VARIANT_BOOL host = 7;
-            EXPECT_EQ(Got(row.host(&host), &host), Want(S_OK, value ? VARIANT_TRUE : VARIANT_FALSE)) << row.member;
-            EXPECT_EQ(Bool(value), Script(row.member)) << row.member;
+            Put(member, value);
+            EXPECT_EQ(Host(host), Bool(value)) << member;
+            EXPECT_EQ(Bool(value), Script(member)) << member;
         }
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_FullScreen), L"S_OK 0") << "without a document";
     EXPECT_EQ(S_OK, fun->put_FullScreen(VARIANT_TRUE));

@@ -10,11 +10,7 @@ namespace {
 
 class Environment : public ConnectedComponent {
 protected:
-    ComPtr<IQxMainFrame> Frame() {
-        ComPtr<IQxMainFrame> frame;
-        app->get_MainFrame(frame.put());
-        return frame;
-    }
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
 };
 
 TEST_F(Environment, VersionAndLanguage) {
@@ -28,17 +24,16 @@ TEST_F(Environment, VersionAndLanguage) {
     const std::pair<LONG, const wchar_t*> reads[] = {{2052, L"CH"}, {1028, L"TW"}, {3076, L"TW"},
                                                      {1033, L"EN"}, {1041, L"CH"}, {0, L"CH"}};
     for (auto& [id, text] : reads) {
-        Frame()->put_LanguageId(id);
+        Host(L"MainFrame.LanguageId=" + std::to_wstring(id));
         EXPECT_EQ(Script(L"Language"), Str(text)) << id;
     }
     const std::pair<const wchar_t*, LONG> writes[] = {{L"CH", 2052}, {L"ch", 2052}, {L"tw", 3076}, {L"TW", 3076},
                                                       {L"EN", 1033}, {L"en", 1033}, {L"ko", 0},    {L"KO", 0},
                                                       {L"", 0},      {L"CHS", 0}};
     for (auto& [text, id] : writes) {
-        Frame()->put_LanguageId(77);
+        Host(L"MainFrame.LanguageId=77");
         ASSERT_EQ(fun->put_Language(UniqueBstr(text).get()), S_OK);
-        LONG written = -1;
-        EXPECT_EQ(Got(Frame()->get_LanguageId(&written), &written), Want(S_OK, id)) << testing::PrintToString(std::wstring(text));
+        EXPECT_EQ(Host(L"MainFrame.LanguageId"), I4(id)) << testing::PrintToString(std::wstring(text));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "Quirex.h"
 #include "TestSupport.h"
 #include "sim/QuirexSimClient.h"
+#include "tests/sim/SimTestSupport.h"
 
 namespace testsupport {
 
@@ -423,6 +424,17 @@ inline ComPtr<IFoliumFun> Unconnected() {
     ComPtr<IFoliumFun> alone;
     EXPECT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, alone.put_void()), S_OK);
     return alone;
+}
+
+// A walk over the reader's objects from its application, as a page script makes it
+// ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
+// "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
+// ("VT_I4=4"). The test's own look at the reader stays out of the journal.
+inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstring_view path) {
+    sim->put_Recording(VARIANT_FALSE);
+    std::wstring out = simtest::Get(sim, app, path);
+    sim->put_Recording(VARIANT_TRUE);
+    return out;
 }
 
 }  // namespace testsupport

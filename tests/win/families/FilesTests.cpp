@@ -3,7 +3,6 @@
 // from the simulator's capture of the component's imports; transfers go to a small
 // HTTP server on the loopback address inside this process.
 #include <shlobj.h>
-#include <shellapi.h>
 
 #include <algorithm>
 
@@ -45,54 +44,20 @@ std::string Seal(const std::string& type = "Brimwell:AddSeal") {
 
 class FilesTest : public ConnectedComponent {
 protected:
-    std::wstring workDir;
+    // Made before SetUp connects the component: work files, the upload's copies and the
+    // reader's downloads all go there, and are removed with it.
+    PrivateTemp privateTemp;
 
     void SetUp() override {
         ConnectedComponent::SetUp();
-        if (HasFatalFailure()) return;
-        CaptureImports();
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(TempFolder().c_str(), L"fw", 0, file);
-        DeleteFileW(file);
-        workDir = file;
-        CreateDirectoryW(workDir.c_str(), nullptr);
+        if (!HasFatalFailure()) CaptureImports();
     }
-
     void TearDown() override {
-        // The reader downloads URL documents into folders of its own in the temporary
-        // folder; remove those the tests caused once the reader has let go of them.
-        std::vector<std::wstring> downloads;
-        ComPtr<IQxDocuments> docs;
-        if (app) app->get_Documents(docs.put());
-        LONG n = 0;
-        if (docs) docs->get_Count(&n);
-        for (LONG i = 0; i < n; ++i) {
-            ComPtr<IQxDocument> doc;
-            ComPtr<IQxDocumentFile> file;
-            UniqueBstr folder;
-            docs->Item(i, doc.put());
-            if (doc) doc->get_FileInfo(file.put());
-            if (file) file->get_Folder(folder.put());
-            std::wstring f = folder.c_str(), temp = TempFolder() + L"qxs";
-            if (f.size() > temp.size() && _wcsnicmp(f.c_str(), temp.c_str(), temp.size()) == 0)
-                downloads.push_back(f.substr(0, f.size() - 1));
-        }
         if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
         ConnectedComponent::TearDown();
-        RemoveTree(workDir);
-        for (auto& d : downloads) RemoveTree(d);
     }
 
-    static void RemoveTree(const std::wstring& dir) {
-        const std::wstring from = dir + L'\0';  // a list of one, ended by a second terminator
-        SHFILEOPSTRUCTW op = {};
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.c_str();
-        op.fFlags = FOF_NO_UI;
-        SHFileOperationW(&op);
-    }
-
-    std::wstring Work(const std::wstring& name) const { return workDir + L"\\" + name; }
+    std::wstring Work(const std::wstring& name) const { return privateTemp.Path() + name; }
 
     // Opens a fixture and returns the path of the file behind it.
     std::wstring OpenPath(const std::string& json) {
@@ -100,13 +65,9 @@ protected:
         return tempFiles.back();
     }
 
-    LONG DocumentCount() {
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        LONG n = -1;
-        docs->get_Count(&n);
-        return n;
-    }
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+    std::wstring DocumentCount() { return Host(L"Documents.Count"); }
+    std::wstring Modified() { return Host(L"Documents.ActiveDocument.Modified"); }
 
     Lines AnnotationTypes(LONG pageIndex) {
         Lines out;
@@ -118,26 +79,13 @@ protected:
         return out;
     }
 
+    // The names as the reader lists them, each as the typed journal writes a text.
     Lines AttachmentNames() {
         Lines out;
-        ComPtr<IQxAttachments> atts;
-        Active()->get_Attachments(atts.put());
-        LONG n = 0;
-        atts->get_Count(&n);
-        for (LONG i = 0; i < n; ++i) {
-            ComPtr<IQxAttachment> a;
-            UniqueBstr name;
-            atts->Item(i, a.put());
-            a->get_Name(name.put());
-            out.push_back(name.c_str());
-        }
+        const std::wstring list = L"Documents.ActiveDocument.Attachments";
+        for (LONG i = 0, n = std::stol(Host(list + L".Count").substr(6)); i < n; ++i)
+            out.push_back(Host(list + L".Item(" + std::to_wstring(i) + L").Name"));
         return out;
-    }
-
-    LONG Modified() {
-        LONG m = -1;
-        Active()->get_Modified(&m);
-        return m;
     }
 
     void AnswerDialog(const wchar_t* function, const std::wstring& path) {
@@ -173,20 +121,22 @@ TEST_F(FilesTest, WebOpenLocalFileOpensThePathWithThreeEmptyStrings) {
     EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFile, path), L"S_OK 1");
     EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(path) + L", \"\", \"\", \"\")")) << JournalText();
     EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFile, Work(L"absent.pdf")), L"S_OK 0");
-    EXPECT_EQ(DocumentCount(), 1);
+    EXPECT_EQ(DocumentCount(), I4(1));
 }
 
 TEST_F(FilesTest, WebOpenLocalFileExJoinsFolderAndNameWithoutASeparator) {
     WriteAll(Work(L"doc.json"), Document(1));
+    const std::wstring folder = Work(L"");
     // Without the trailing backslash the folder's last name and the file name run together.
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"pw", workDir, L"e1", L"e2", L"e3"), L"S_OK 7");
-    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(workDir + L"doc.json") + L", \"pw\", \"pw\", \"\")"))
+    const std::wstring joined = folder.substr(0, folder.size() - 1);
+    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"pw", joined, L"e1", L"e2", L"e3"), L"S_OK 7");
+    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(joined + L"doc.json") + L", \"pw\", \"pw\", \"\")"))
         << JournalText();
-    EXPECT_EQ(DocumentCount(), 0);
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"", workDir + L"\\", nullptr, nullptr, nullptr),
+    EXPECT_EQ(DocumentCount(), I4(0));
+    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"", folder, nullptr, nullptr, nullptr),
               L"S_OK 7")
         << "the result is never written";
-    EXPECT_EQ(DocumentCount(), 1);
+    EXPECT_EQ(DocumentCount(), I4(1));
 }
 
 TEST_F(FilesTest, OpenFileTellsPathsFromHttpAddresses) {
@@ -243,7 +193,7 @@ TEST_F(FilesTest, TheOpenDialogsStartWhereTheyShouldAndOnlyWebOpenLocalOpens) {
     AnswerDialog(L"GetOpenFileNameW", Work(L"picked.pdf"));
     EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalDialog), L"S_OK " + Work(L"picked.pdf"));
     EXPECT_FALSE(Journaled(L"Documents.Open"));
-    EXPECT_EQ(DocumentCount(), 1);
+    EXPECT_EQ(DocumentCount(), I4(1));
     const std::wstring head = L"GetOpenFileNameW(" + kDialogFilter, tail = L", \"\", \"" + kDialogTail + L"打开文档\", 1)";
     const std::wstring open = head + L"\"\"" + tail, desktop = head + Quoted(DesktopFolder()) + tail;
     EXPECT_EQ(CapturedOf(L"GetOpenFileNameW"), (Lines{open, open, open, desktop, desktop}));
@@ -308,7 +258,7 @@ TEST_F(FilesTest, WebCloseClosesTheFirstDocumentAndCloseFileTheActiveOne) {
     sim->ClearJournal();
     EXPECT_EQ(Call(&IFoliumFun::closeFile), L"S_OK -1");
     EXPECT_TRUE(Journaled(L"Documents.Close(missing)")) << JournalText();
-    EXPECT_EQ(DocumentCount(), 1);
+    EXPECT_EQ(DocumentCount(), I4(1));
     EXPECT_EQ(PageCount(), 2);
 }
 
@@ -369,7 +319,7 @@ TEST_F(FilesTest, SaveLocalFileNoSignatureDropsSealsOfAnyCaseFromCopyAndDocument
     EXPECT_EQ(AnnotationTypes(0), Lines{L"Text"});
     EXPECT_EQ(AnnotationTypes(1), Lines{L"FreeText"});
     EXPECT_TRUE(AnnotationTypes(2).empty());
-    EXPECT_EQ(Modified(), 0);
+    EXPECT_EQ(Modified(), I4(0));
     EXPECT_EQ(Call(&IFoliumFun::SaveLocalFileNoSignature, Work(L"nowhere\\x.pdf")), L"S_OK -1") << "the host's result";
 }
 
@@ -436,14 +386,14 @@ TEST_F(FilesTest, SaveFileToBase64AsksTheSignatureEngineWithTheStandardTable) {
     EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_OK JVBERi0=");
     EXPECT_EQ(quirexsim::Calls(engine.get()),
               Lines{L"GetFileBase64:M:1|VT_BSTR=\"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\""});
-    EXPECT_EQ(Modified(), 0);
+    EXPECT_EQ(Modified(), I4(0));
     // The save gate stops it before the engine.
     engine->ClearCalls();
     ASSERT_EQ(Active()->SetModified(1), S_OK);
     SetSaveAllowed(0);
     EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_FALSE ");
     EXPECT_FALSE(Journaled(L"Document.SetModified"));
-    EXPECT_EQ(Modified(), 1);
+    EXPECT_EQ(Modified(), I4(1));
     EXPECT_TRUE(quirexsim::Calls(engine.get()).empty());
 }
 
@@ -655,7 +605,7 @@ TEST_F(FilesTest, AddAttachmentsAttachesAFileWithItsDescription) {
     WriteAll(file, "attachment body");
     EXPECT_EQ(Call(&IFoliumFun::AddAttachments, file, L"说明"), L"S_OK 1");
     EXPECT_TRUE(Journaled(L"Attachments.Add(" + Quoted(file) + L", \"说明\")")) << JournalText();
-    EXPECT_EQ(AttachmentNames(), Lines{L"terms.txt"});
+    EXPECT_EQ(AttachmentNames(), Lines{Str(L"terms.txt")});
 }
 
 TEST_F(FilesTest, DelAttachmentsRemovesTheFirstOfExactlyThatNameOrAll) {
@@ -666,7 +616,7 @@ TEST_F(FilesTest, DelAttachmentsRemovesTheFirstOfExactlyThatNameOrAll) {
     auto del = [&](const wchar_t* name) { return Call(&IFoliumFun::DelAttachments, name); };
     EXPECT_EQ(del(L"B.txt"), L"S_OK 1");
     EXPECT_EQ(JournalWith(L"Attachments.Remove"), Lines{L"Attachments.Remove(2)"});
-    EXPECT_EQ(AttachmentNames(), (Lines{L"a.txt", L"b.txt", L"b.txt"}));
+    EXPECT_EQ(AttachmentNames(), (Lines{Str(L"a.txt"), Str(L"b.txt"), Str(L"b.txt")}));
     sim->ClearJournal();
     EXPECT_EQ(del(L"A.TXT"), L"S_OK 7") << "an unknown name leaves the result";
     EXPECT_FALSE(Journaled(L"Attachments.Remove"));

@@ -82,24 +82,18 @@ private:
     void Handle(SOCKET s) {
         std::string data;
         char buf[65536];
-        size_t headerEnd = std::string::npos;
-        size_t need = 0;
-        while (true) {
-            if (headerEnd == std::string::npos) {
-                headerEnd = data.find("\r\n\r\n");
-                if (headerEnd != std::string::npos) {
-                    std::string head = data.substr(0, headerEnd);
-                    std::string lower = head;
-                    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-                    size_t cl = lower.find("content-length:");
-                    need = headerEnd + 4 + (cl == std::string::npos ? 0 : std::stoul(head.substr(cl + 15)));
-                }
-            }
-            if (headerEnd != std::string::npos && data.size() >= need) break;
-            if (data.size() > (64u << 20)) return;
+        // Reads until the headers and the body their Content-Length announces are in.
+        size_t headerEnd = std::string::npos, need = std::string::npos;
+        while (data.size() < need) {
             int n = recv(s, buf, sizeof(buf), 0);
-            if (n <= 0) return;
+            if (n <= 0 || data.size() > (64u << 20)) return;
             data.append(buf, n);
+            if (headerEnd == std::string::npos && (headerEnd = data.find("\r\n\r\n")) != std::string::npos) {
+                std::string head = data.substr(0, headerEnd);
+                std::transform(head.begin(), head.end(), head.begin(), ::tolower);
+                size_t cl = head.find("content-length:");
+                need = headerEnd + 4 + (cl == std::string::npos ? 0 : std::stoul(head.substr(cl + 15)));
+            }
         }
         Request r;
         size_t sp1 = data.find(' '), sp2 = data.find(' ', sp1 + 1);

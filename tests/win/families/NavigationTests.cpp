@@ -42,48 +42,14 @@ const char kDates[] = R"({"pages": [
   {"text": "甲方（盖章）\n二〇二四年十二月三十一日"}
 ]})";
 
+const std::wstring kView = L"Documents.ActiveDocument.Window.View.";
+
 class Navigation : public ConnectedComponent {
 protected:
-    ComPtr<IQxPageView> View() {
-        ComPtr<IQxDocWindow> window;
-        Active()->get_Window(window.put());
-        ComPtr<IQxPageView> view;
-        window->get_View(view.put());
-        return view;
-    }
-    LONG HostPage() {
-        Quiet q(sim.get());
-        LONG page = 0;
-        View()->get_CurrentPage(&page);
-        return page;
-    }
-    std::wstring SelectedBookmark() {
-        Quiet q(sim.get());
-        ComPtr<IQxBookmarks> bookmarks;
-        Active()->get_Bookmarks(bookmarks.put());
-        UniqueBstr name;
-        bookmarks->get_SelectedName(name.put());
-        return name.c_str();
-    }
-    ComPtr<IQxTools> Tools() {
-        ComPtr<IQxTools> tools;
-        app->get_Tools(tools.put());
-        return tools;
-    }
-    std::wstring CurrentTool() {
-        Quiet q(sim.get());
-        ComPtr<IQxTool> tool;
-        Tools()->get_Current(tool.put());
-        UniqueBstr name;
-        tool->get_Name(name.put());
-        return name.c_str();
-    }
-    void ActivateTool(const wchar_t* name) {
-        Quiet q(sim.get());
-        ComPtr<IQxTool> tool;
-        Tools()->Item(*ScopedVariant::Bstr(name).get(), tool.put());
-        tool->Activate();
-    }
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+    std::wstring HostPage() { return Host(kView + L"CurrentPage"); }
+    std::wstring SelectedBookmark() { return Host(L"Documents.ActiveDocument.Bookmarks.SelectedName"); }
+    std::wstring CurrentTool() { return Host(L"Tools.Current.Name"); }
     void Put(const wchar_t* name, LONG value) { EXPECT_EQ(S_OK, ScriptPut(name, VLong(value))) << name; }
 };
 
@@ -96,16 +62,16 @@ TEST_F(Navigation, EachMoveReportsThePageShownAfterwardsAndNoneGoesPastAnEnd) {
     EXPECT_EQ(I4(1), Script(L"GotoPreviousPage"));
     EXPECT_TRUE(JournalWith(L"PageView.CurrentPage=").empty()) << "already on the first page";
     EXPECT_EQ(I4(4), Script(L"GotoLastPage"));
-    EXPECT_EQ(4, HostPage());
+    EXPECT_EQ(I4(4), HostPage());
     sim->ClearJournal();
     EXPECT_EQ(I4(4), Script(L"GotoNextPage"));
     EXPECT_TRUE(JournalWith(L"PageView.CurrentPage=").empty()) << "already on the last page";
     EXPECT_EQ(I4(3), Script(L"GotoPreviousPage"));
     EXPECT_EQ(I4(4), Script(L"GotoNextPage"));
     EXPECT_EQ(I4(1), Script(L"GotoFirstPage"));
-    EXPECT_EQ(1, HostPage());
+    EXPECT_EQ(I4(1), HostPage());
     Put(L"CurPage", 3);
-    EXPECT_EQ(3, HostPage());
+    EXPECT_EQ(I4(3), HostPage());
     EXPECT_EQ(I4(3), Script(L"CurPage"));
     EXPECT_EQ(I4(4), Script(L"PageCount"));
 }
@@ -119,10 +85,7 @@ TEST_F(Navigation, DisplayModeZoomRotateAndWindowSize) {
         EXPECT_EQ(Lines{L"PageView.LayoutMode=" + std::to_wstring(hostCode[mode])}, JournalWith(L"LayoutMode="));
         EXPECT_EQ(I4(mode), Script(L"DisplayMode"));
     }
-    {
-        Quiet q(sim.get());
-        View()->put_LayoutMode(7);
-    }
+    Host(kView + L"LayoutMode=7");
     EXPECT_EQ(I4(7), Script(L"DisplayMode"));
     Put(L"DisplayMode", 9);
     EXPECT_TRUE(Journaled(L"PageView.LayoutMode=9"));
@@ -136,11 +99,8 @@ TEST_F(Navigation, DisplayModeZoomRotateAndWindowSize) {
     EXPECT_EQ(I4(-2), Script(L"Zoom"));
     Put(L"Zoom", 75);
     EXPECT_EQ(I4(75), Script(L"Zoom"));
-    {
-        Quiet q(sim.get());
-        View()->put_Zoom(149.9);
-        View()->RotateBy(270);
-    }
+    Host(kView + L"Zoom=149.9");
+    Host(kView + L"RotateBy(270)");
     EXPECT_EQ(I4(149), Script(L"Zoom")) << "truncated, not rounded";
     EXPECT_EQ(I4(270), Script(L"Rotate"));
     sim->ClearJournal();
@@ -148,11 +108,10 @@ TEST_F(Navigation, DisplayModeZoomRotateAndWindowSize) {
     EXPECT_EQ(Lines{L"PageView.RotateBy(-180)"}, JournalWith(L"RotateBy")) << "turns by the difference";
     EXPECT_EQ(I4(90), Script(L"Rotate"));
 
-    VARIANT_BOOL full = 0;
     ASSERT_EQ(S_OK, fun->FullSize());
-    EXPECT_EQ(Got(app->get_FullSize(&full), &full), Want(S_OK, VARIANT_TRUE));
+    EXPECT_EQ(Host(L"FullSize"), Bool(true));
     ASSERT_EQ(S_OK, fun->SmallSize());
-    EXPECT_EQ(Got(app->get_FullSize(&full), &full), Want(S_OK, VARIANT_FALSE));
+    EXPECT_EQ(Host(L"FullSize"), Bool(false));
     sim->ClearJournal();
     EXPECT_EQ(S_OK, fun->FindFirst());
     EXPECT_TRUE(JournalLines().empty());
@@ -164,13 +123,9 @@ TEST_F(Navigation, ScreenMovesGoByTheViewWindowsClientHeightWithoutBound) {
     EXPECT_EQ(Bool(false), Script(L"GotoNextScreen")) << "without a document";
     EXPECT_EQ(Bool(false), Script(L"WebSetScrollBarPos", {VLong(1), VLong(1)}));
     Open(kDocument);
-    LONGLONG handle = 0;
-    {
-        Quiet q(sim.get());
-        View()->get_WindowHandle(&handle);
-    }
+    const std::wstring handle = Host(kView + L"WindowHandle");  // "VT_I8=..."
     RECT rc{};
-    ASSERT_TRUE(GetClientRect(reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)), &rc));
+    ASSERT_TRUE(GetClientRect(reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(handle.substr(6)))), &rc)) << handle;
     ASSERT_GT(rc.bottom - rc.top, 0);
     const std::wstring height = std::to_wstring(rc.bottom - rc.top);
     EXPECT_EQ(Bool(true), Script(L"GotoNextScreen"));
@@ -222,16 +177,7 @@ TEST_F(Navigation, DocumentModifiedIsTheSaveCommandsEnabledState) {
     EXPECT_EQ((Lines{L"CommandBars.Item(0)", L"CommandBars.Item(1)", L"Controls.Item(0)", L"Controls.Item(1)"}),
               JournalWith(L"s.Item("))
         << "the first \"File\" bar, then its controls up to the save command";
-    {
-        Quiet q(sim.get());
-        ComPtr<IQxCommandBars> bars;
-        app->get_CommandBars(bars.put());
-        ComPtr<IQxCommandBar> bar;
-        bars->Item(*ScopedVariant::Bstr(L"File").get(), bar.put());
-        ComPtr<IQxControl> save;
-        bar->FindControl(*ScopedVariant::I4(1).get(), *ScopedVariant::I4(32002).get(), save.put());
-        save->put_Enabled(VARIANT_FALSE);
-    }
+    Host(L"CommandBars.Item(\"File\").FindControl(1, 32002).Enabled=BOOL:0");
     EXPECT_EQ(I4(0), Script(L"DocumentModified"));
 }
 
@@ -240,30 +186,30 @@ TEST_F(Navigation, DocumentModifiedIsTheSaveCommandsEnabledState) {
 TEST_F(Navigation, CursorStateReadsAndActivatesTheToolByName) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_CursorState), L"S_OK 7") << "without a document";
     EXPECT_EQ(S_OK, fun->put_CursorState(1));
-    EXPECT_EQ(L"ToolHand", CurrentTool());
+    EXPECT_EQ(Str(L"ToolHand"), CurrentTool());
     Open(kDocument);
     EXPECT_EQ(I4(0), Script(L"CursorState"));
     for (auto [tool, state] : {std::pair<const wchar_t*, LONG>{L"ToolText", 1}, {L"ToolSnapShot", 2}, {L"ToolZoom", -1}}) {
-        ActivateTool(tool);
+        Host(L"Tools.Item(\"" + std::wstring(tool) + L"\").Activate");
         EXPECT_EQ(I4(state), Script(L"CursorState")) << tool;
     }
     sim->ClearJournal();
     Put(L"CursorState", 2);
-    EXPECT_EQ(L"ToolSnapShot", CurrentTool());
+    EXPECT_EQ(Str(L"ToolSnapShot"), CurrentTool());
     EXPECT_EQ(Lines{L"Tools.Item(\"ToolSnapShot\")"}, JournalWith(L"Tools.Item"));
     sim->ClearJournal();
     Put(L"CursorState", 3);
     EXPECT_TRUE(JournalWith(L"Tool.Activate").empty());
-    EXPECT_EQ(L"ToolSnapShot", CurrentTool());
+    EXPECT_EQ(Str(L"ToolSnapShot"), CurrentTool());
 }
 
 TEST_F(Navigation, SetSelectStateActivatesByPlaceWithoutDocument) {
     for (auto [state, tool] : {std::pair<LONG, const wchar_t*>{1, L"ToolText"}, {2, L"ToolSnapShot"}, {0, L"ToolHand"}}) {
         EXPECT_EQ(Bool(true), Script(L"SetSelectState", {VLong(state)}));
-        EXPECT_EQ(tool, CurrentTool());
+        EXPECT_EQ(Str(tool), CurrentTool());
     }
     EXPECT_EQ(Bool(false), Script(L"SetSelectState", {VLong(3)}));
-    EXPECT_EQ(L"ToolHand", CurrentTool());
+    EXPECT_EQ(Str(L"ToolHand"), CurrentTool());
 }
 
 // ---- the bookmark walk ----------------------------------------------------------------
@@ -271,25 +217,25 @@ TEST_F(Navigation, SetSelectStateActivatesByPlaceWithoutDocument) {
 TEST_F(Navigation, GotoBookMarkFindsAnExactTitleOrWalksForAPercentSearch) {
     Open(kDocument);
     EXPECT_EQ(I4(1), Script(L"GotoBookMark", {VStr(L"第二章 乙")}));
-    EXPECT_EQ(4, HostPage());
+    EXPECT_EQ(I4(4), HostPage());
     EXPECT_FALSE(Journaled(L"Bookmarks.First")) << "an exact title is found without walking";
     // The walk visits children before next siblings; the search is case-sensitive.
     EXPECT_EQ(I4(1), Script(L"GotoBookMark", {VStr(L"乙%")}));
-    EXPECT_EQ(L"第二节 乙", SelectedBookmark());
-    EXPECT_EQ(2, HostPage());
+    EXPECT_EQ(Str(L"第二节 乙"), SelectedBookmark());
+    EXPECT_EQ(I4(2), HostPage());
     EXPECT_EQ(Str(L"第二节 乙"), Script(L"SelectedBookMarkName"));
     EXPECT_EQ(I4(0), Script(L"GotoBookMark", {VStr(L"appendix%")}));
     EXPECT_EQ(I4(1), Script(L"GotoBookMark", {VStr(L"pendix%")}));
-    EXPECT_EQ(L"Appendix B", SelectedBookmark());
+    EXPECT_EQ(Str(L"Appendix B"), SelectedBookmark());
     for (const wchar_t* name : {L"%", L"第二", L"", L"第三章%"})
         EXPECT_EQ(I4(0), Script(L"GotoBookMark", {VStr(name)})) << "not found";
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::GotoBookMark, nullptr), L"S_OK 0");
-    EXPECT_EQ(L"Appendix B", SelectedBookmark());
+    EXPECT_EQ(Str(L"Appendix B"), SelectedBookmark());
 
     // A percent alone finds only a bookmark of that name.
     Open(R"({"pages": [{}, {}], "bookmarks": [{"title": "A%", "page": 1}, {"title": "%", "page": 2}]})");
     EXPECT_EQ(I4(1), Script(L"GotoBookMark", {VStr(L"%")}));
-    EXPECT_EQ(2, HostPage());
+    EXPECT_EQ(I4(2), HostPage());
 }
 
 TEST_F(Navigation, GetBookMarksListsTheTreeInDocumentOrderUnescaped) {
@@ -356,10 +302,7 @@ TEST_F(Navigation, GetTextPositionAllSearchesTheFileItOpens) {
               Script(L"GetTextPositionAll", {VStr(L"alpha"), VStr(path.c_str())}));
     EXPECT_EQ(JournalWith(L"Documents.Open("),
               Lines{L"Documents.Open(" + Quoted(path) + L", missing, missing, missing)"});
-    ComPtr<IQxDocuments> docs;
-    app->get_Documents(docs.put());
-    LONG count = 0;
-    EXPECT_EQ(Got(docs->get_Count(&count), &count), Want(S_OK, 2)) << "the searched document stays open";
+    EXPECT_EQ(Host(L"Documents.Count"), I4(2)) << "the searched document stays open";
 }
 
 TEST_F(Navigation, GetFormateStringPosReportsChineseDateLines) {

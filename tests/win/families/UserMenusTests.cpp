@@ -12,61 +12,29 @@ namespace {
 
 class UserMenus : public ConnectedComponent {
 protected:
-    ComPtr<IQxCommandBar> Bar(const wchar_t* name) {
-        ComPtr<IQxCommandBars> bars;
-        app->get_CommandBars(bars.put());
-        ComPtr<IQxCommandBar> bar;
-        bars->Item(*ScopedVariant::Bstr(name).get(), bar.put());
-        return bar;
-    }
-    static ComPtr<IQxControls> Controls(IQxCommandBar* bar) {
-        ComPtr<IQxControls> c;
-        if (bar) bar->get_Controls(c.put());
-        return c;
-    }
-    static ComPtr<IQxControl> At(IQxControls* controls, LONG i) {
-        ComPtr<IQxControl> c;
-        controls->Item(*ScopedVariant::I4(i).get(), c.put());
-        return c;
-    }
-    static ComPtr<IQxControl> ByTag(IQxControls* controls, const wchar_t* tag) {
-        ComPtr<IQxControl> c;
-        controls->Item(*ScopedVariant::Bstr(tag).get(), c.put());
-        return c;
-    }
-    static ComPtr<IQxControls> Children(IQxControl* popup) {
-        ComPtr<IQxControls> children;
-        ComPtr<IQxControl>(popup).Query<IQxPopup>()->get_Controls(children.put());
-        return children;
-    }
-    // A control and its entries as "tag[children]" text, "-" after a disabled one, read
-    // back from the reader.
-    static std::wstring Tree(IQxControl* control) {
-        UniqueBstr tag;
-        control->get_Tag(tag.put());
-        VARIANT_BOOL enabled = VARIANT_FALSE;
-        control->get_Enabled(&enabled);
-        std::wstring out = tag.c_str() + std::wstring(enabled ? L"" : L"-");
-        LONG type = 0, n = 0;
-        control->get_Type(&type);
-        if (type != 3) return out;
-        auto children = Children(control);
-        children->get_Count(&n);
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+    LONG Count(const std::wstring& path) { return std::stol(Host(path + L".Count").substr(6)); }
+    // A control (a walk to it) and its entries as "tag[children]" text, "-" after a disabled
+    // one, read back from the reader.
+    std::wstring Tree(const std::wstring& control) {
+        const std::wstring tag = Host(control + L".Tag");  // VT_BSTR="..."
+        std::wstring out = tag.substr(9, tag.size() - 10) + (Host(control + L".Enabled") == Bool(true) ? L"" : L"-");
+        if (Host(control + L".Type") != I4(3)) return out;
         out += L"[";
-        for (LONG i = 0; i < n; ++i) out += (i ? L"," : L"") + Tree(At(children.get(), i).get());
+        for (LONG i = 0, n = Count(control + L".Controls"); i < n; ++i)
+            out += (i ? L"," : L"") + Tree(control + L".Controls.Item(" + std::to_wstring(i) + L")");
         return out + L"]";
     }
-    std::wstring MenuTree(const wchar_t* menu) {
-        auto c = ByTag(Controls(Bar(L"MenuBar").get()).get(), menu);
-        return c ? Tree(c.get()) : L"(none)";
+    std::wstring MenuTree(const std::wstring& menu) {
+        const std::wstring path = L"CommandBars.Item(\"MenuBar\").Controls.Item(\"" + menu + L"\")";
+        return Host(path + L".Tag").rfind(L"VT_BSTR", 0) == 0 ? Tree(path) : L"(none)";
     }
     // Every control of a bar, as Tree writes them.
-    std::wstring BarTree(IQxCommandBar* bar) {
-        auto controls = Controls(bar);
-        LONG n = 0;
-        controls->get_Count(&n);
+    std::wstring BarTree(const std::wstring& bar) {
+        const std::wstring controls = L"CommandBars.Item(\"" + bar + L"\").Controls";
         std::wstring out;
-        for (LONG i = 0; i < n; ++i) out += (i ? L"," : L"") + Tree(At(controls.get(), i).get());
+        for (LONG i = 0, n = Count(controls); i < n; ++i)
+            out += (i ? L"," : L"") + Tree(controls + L".Item(" + std::to_wstring(i) + L")");
         return out;
     }
     // The host's command event for a control identifier, as the reader raises it.
@@ -75,24 +43,16 @@ protected:
         ScopedVariant result;
         ASSERT_EQ(sim->FireEvent(1, *k.get(), *i.get(), *m.get(), *m.get(), result.Receive()), S_OK);
     }
-    // A bar of the test's own, holding one button per caption (tag = position).
-    ComPtr<IQxCommandBar> ProbeBar(const std::vector<std::pair<const wchar_t*, const wchar_t*>>& captionsAndTips) {
-        sim->put_Recording(VARIANT_FALSE);  // the test's own making is not the component's
-        ComPtr<IQxCommandBars> bars;
-        app->get_CommandBars(bars.put());
-        ComPtr<IQxCommandBar> bar;
-        auto m = ScopedVariant::Missing();
-        bars->Add(*ScopedVariant::Bstr(L"Probe").get(), *m.get(), bar.put());
-        auto controls = Controls(bar.get());
+    // A bar "Probe" of the test's own, holding one button per caption (tag = position).
+    void ProbeBar(const std::vector<std::pair<const wchar_t*, const wchar_t*>>& captionsAndTips) {
+        Host(L"CommandBars.Add(\"Probe\", missing)");
         for (size_t i = 0; i < captionsAndTips.size(); ++i) {
-            ComPtr<IQxControl> c;
-            controls->Add(*m.get(), *m.get(), *m.get(), c.put());
-            c->put_Caption(UniqueBstr(captionsAndTips[i].first).get());
-            c->put_TipText(UniqueBstr(captionsAndTips[i].second).get());
-            c->put_Tag(UniqueBstr(std::to_wstring(i).c_str()).get());
+            const std::wstring control = L"CommandBars.Item(\"Probe\").Controls.Item(" + std::to_wstring(i) + L").";
+            Host(L"CommandBars.Item(\"Probe\").Controls.Add(missing, missing, missing)");
+            Host(control + L"Caption=\"" + captionsAndTips[i].first + L"\"");
+            Host(control + L"TipText=\"" + captionsAndTips[i].second + L"\"");
+            Host(control + L"Tag=\"" + std::to_wstring(i) + L"\"");
         }
-        sim->put_Recording(VARIANT_TRUE);
-        return bar;
     }
     void Append(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> keysAndCaptions) {
         for (auto [key, caption] : keysAndCaptions)
@@ -109,14 +69,11 @@ TEST_F(UserMenus, ANumericEntryBeforeAnyNamedMenuGoesToTheFirstMenu) {
 TEST_F(UserMenus, SubmenuKeysOpenAndCloseLevels) {
     Append({{L"Tools", L"ignored"}, {L"1", L"c1"}, {L"2>", L"c2"}, {L"3", L"c3"}, {L"4<", L"c4"}, {L"5", L"c5"}});
     EXPECT_EQ(MenuTree(L"Tools"), L"Tools[1,2>[3],4<,5]");
-    auto menuBar = Controls(Bar(L"MenuBar").get());
-    auto menu = ByTag(menuBar.get(), L"Tools");
-    LONG index = 0, helpIndex = 0, userData = 0;
-    UniqueBstr caption;
-    ByTag(menuBar.get(), L"MenuHelp")->get_Index(&helpIndex);
-    EXPECT_EQ(Got(menu->get_Index(&index), &index), Want(S_OK, helpIndex + 1)) << "the page's menu follows the help menu";
-    EXPECT_EQ(Got(menu->get_Caption(caption.put()), &caption), Want(S_OK, L"Tools"));
-    EXPECT_EQ(Got(menu->get_UserData(&userData), &userData), Want(S_OK, static_cast<LONG>(0xF0000000u)));
+    const std::wstring menus = L"CommandBars.Item(\"MenuBar\").Controls.Item(";
+    const LONG helpIndex = std::stol(Host(menus + L"\"MenuHelp\").Index").substr(6));
+    EXPECT_EQ(Host(menus + L"\"Tools\").Index"), I4(helpIndex + 1)) << "the page's menu follows the help menu";
+    EXPECT_EQ(Host(menus + L"\"Tools\").Caption"), Str(L"Tools"));
+    EXPECT_EQ(Host(menus + L"\"Tools\").UserData"), I4(static_cast<LONG>(0xF0000000u)));
     // A named key already present adds nothing and makes that menu current again.
     Append({{L"Other", L""}, {L"Tools", L"x"}, {L"", L"empty key"}});
     EXPECT_EQ(MenuTree(L"Tools"), L"Tools[1,2>[3],4<,5,]");
@@ -131,17 +88,16 @@ TEST_F(UserMenus, AToolIsMadeOnceAndClicksReachThePage) {
     ASSERT_EQ(fun->AppendToolsEx(UniqueBstr(L"21").get(), UniqueBstr(L"icon").get(), UniqueBstr(L"iVBORw0K").get()),
               S_OK);
     EXPECT_TRUE(Journaled(L"ImageStore.Add(bytes[6], 21)"));
-    EXPECT_EQ(BarTree(Bar(L"MyTools").get()), L"12,21") << "the second call updates the first button";
-    auto tools = Controls(Bar(L"MyTools").get());
-    LONG id = 0, entryId = 0, face = 0;
-    UniqueBstr caption;
-    At(tools.get(), 0)->get_Id(&id);
-    EXPECT_EQ(Got(At(tools.get(), 0)->get_Caption(caption.put()), &caption), Want(S_OK, L"Sign here"));
-    EXPECT_EQ(Got(At(tools.get(), 0)->get_FaceId(&face), &face), Want(S_OK, 9));
-    EXPECT_EQ(Got(At(tools.get(), 1)->get_FaceId(&face), &face), Want(S_OK, 10000)) << "the image store's face id";
+    EXPECT_EQ(BarTree(L"MyTools"), L"12,21") << "the second call updates the first button";
+    const std::wstring tools = L"CommandBars.Item(\"MyTools\").Controls.Item(";
+    EXPECT_EQ(Host(tools + L"0).Caption"), Str(L"Sign here"));
+    EXPECT_EQ(Host(tools + L"0).FaceId"), I4(9));
+    EXPECT_EQ(Host(tools + L"1).FaceId"), I4(10000)) << "the image store's face id";
+    const LONG id = std::stol(Host(tools + L"0).Id").substr(6));
     // A menu entry made by the page reports through the menu notification, tag read as a number.
     Append({{L"Clicks", L""}, {L"34>", L"Open sub"}});
-    At(Children(ByTag(Controls(Bar(L"MenuBar").get()).get(), L"Clicks").get()).get(), 0)->get_Id(&entryId);
+    const LONG entryId =
+        std::stol(Host(L"CommandBars.Item(\"MenuBar\").Controls.Item(\"Clicks\").Controls.Item(0).Id").substr(6));
     sim->ClearNotifications();
     Click(id);
     Click(id, 1);   // not a click
@@ -156,7 +112,7 @@ TEST_F(UserMenus, EnablingUserToolsAndMenusByKeyList) {
         ASSERT_EQ(fun->AppendTools(UniqueBstr(key).get(), UniqueBstr(key).get(), 0), S_OK);
     ASSERT_EQ(fun->EnableUserTools(UniqueBstr(L"1;;3").get(), VARIANT_FALSE), S_OK);
     ASSERT_EQ(fun->EnableUserTools(UniqueBstr(L";;").get(), VARIANT_FALSE), S_OK);
-    EXPECT_EQ(BarTree(Bar(L"MyTools").get()), L"1-,2,3-,;;-");
+    EXPECT_EQ(BarTree(L"MyTools"), L"1-,2,3-,;;-");
 
     Append({{L"Deep", L""}, {L"41>", L"x"}, {L"42>", L"x"}, {L"43", L"x"}});
     ASSERT_EQ(fun->EnableUserMenus(UniqueBstr(L"43;MENUHELP").get(), VARIANT_FALSE), S_OK);
@@ -166,7 +122,7 @@ TEST_F(UserMenus, EnablingUserToolsAndMenusByKeyList) {
 
 // Which reader button captions a name in the list matches.
 TEST_F(UserMenus, CaptionNormalisation) {
-    auto bar = ProbeBar({
+    ProbeBar({
         {L"&Alpha(A)", L""},     // access letter and ampersand dropped: matches
         {L"Beta...", L""},       // cut at the first ".": matches
         {L"Gamma...(G)", L""},   // cut at "(": the dots stay
@@ -179,23 +135,19 @@ TEST_F(UserMenus, CaptionNormalisation) {
     });
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::EnableTools, L"Alpha;Beta;Gamma;Delta;Eps;Zeta;Eta;Theta;Iota", 0), L"S_OK 7")
         << "the result is not written";
-    EXPECT_EQ(BarTree(bar.get()), L"0-,1-,2,3,4-,5-,6-,7-,8");
+    EXPECT_EQ(BarTree(L"Probe"), L"0-,1-,2,3,4-,5-,6-,7-,8");
 }
 
 TEST_F(UserMenus, HidingEveryControlOfABarHidesTheBar) {
-    auto bar = ProbeBar({{L"One", L""}, {L"Two", L""}});
-    auto visible = [](IQxCommandBar* b) {
-        VARIANT_BOOL v = VARIANT_FALSE;
-        b->get_Visible(&v);
-        return v != VARIANT_FALSE;
-    };
+    ProbeBar({{L"One", L""}, {L"Two", L""}});
+    auto visible = [&](const std::wstring& name) { return Host(L"CommandBars.Item(\"" + name + L"\").Visible"); };
     LONG result = 0;
     ASSERT_EQ(fun->EnableTools(UniqueBstr(L"One;").get(), 2, &result), S_OK);
     EXPECT_TRUE(Journaled(L"Button.SetVisible(0)"));
-    EXPECT_TRUE(visible(bar.get())) << "Two is still shown";
+    EXPECT_EQ(visible(L"Probe"), Bool(true)) << "Two is still shown";
     ASSERT_EQ(fun->EnableTools(UniqueBstr(L"Two").get(), 2, &result), S_OK);
-    EXPECT_FALSE(visible(bar.get()));
-    EXPECT_TRUE(visible(Bar(L"MyTools").get())) << "a bar without controls is left alone";
+    EXPECT_EQ(visible(L"Probe"), Bool(false));
+    EXPECT_EQ(visible(L"MyTools"), Bool(true)) << "a bar without controls is left alone";
     EXPECT_TRUE(Journaled(L"CommandBars.Refresh()"));
     // Other values do nothing to matching controls.
     sim->ClearJournal();
@@ -207,9 +159,8 @@ TEST_F(UserMenus, CompositeVisibilityAndHideKeywords) {
     ASSERT_EQ(fun->setCompositeVisible(UniqueBstr(L"ZoomBox;打印").get(), VARIANT_FALSE), S_OK);
     for (const wchar_t* line : {L"FieldControl.SetVisible(0)", L"Button.SetVisible(0)", L"CommandBar.Refresh()"})
         EXPECT_TRUE(Journaled(line)) << testing::PrintToString(std::wstring(line));
-    VARIANT_BOOL shown = VARIANT_TRUE;
-    ByTag(Controls(Bar(L"Zoom").get()).get(), L"ZoomBox")->get_Visible(&shown);
-    EXPECT_EQ(shown, VARIANT_FALSE) << "field controls are named by tag";
+    EXPECT_EQ(Host(L"CommandBars.Item(\"Zoom\").Controls.Item(\"ZoomBox\").Visible"), Bool(false))
+        << "field controls are named by tag";
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::AppendHideKeywords, L"secret"), L"S_OK 1");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::AppendHideKeywords, nullptr), L"S_OK 2");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::EnabledHideKeywords, 3, VARIANT_TRUE), L"S_OK 0");

@@ -24,15 +24,10 @@ protected:
         return out;
     }
     // The active document as the reader would save it.
-    std::string Saved(IQxDocument* doc) {
-        sim->put_Recording(VARIANT_FALSE);
+    std::string Saved() {
         std::wstring file = WriteFixture("");
-        LONG r = -1;
-        doc->SaveAs(UniqueBstr(file.c_str()).get(), &r);
-        sim->put_Recording(VARIANT_TRUE);
-        std::string text;
-        ReadAll(file, &text);
-        return text;
+        HostWalk(sim.get(), app.get(), L"Documents.ActiveDocument.SaveAs(\"" + file + L"\")");
+        return ReadAll(file);
     }
     std::wstring Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y) {
         return Early(fun.get(), &IFoliumFun::WateMark, start, end, text, 50, fontSize, 45, VARIANT_TRUE, x, y);
@@ -110,21 +105,19 @@ TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
             EXPECT_EQ(JournalWith(L"Watermarks.Add").empty(), refused) << name << " " << c.document;
         }
         if (c.document.empty()) continue;
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        docs->Close(*ScopedVariant::Missing().get());
+        HostWalk(sim.get(), app.get(), L"Documents.Close(missing)");
     }
 }
 
 TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
-    auto doc = Open(kTwoSizes);
+    Open(kTwoSizes);
     CaptureImports();
     sim->ClearCaptured();
     // A text without ":" is base64: the decoded bytes reach the reader and its document.
     ASSERT_EQ(Image(1, 2, L"iVBORw0KGgo="), L"S_OK -1");
     EXPECT_EQ(WatermarkCalls(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(bytes[8])"});
     EXPECT_TRUE(Journaled(L"Watermarks.AddImage(1, 1, 5, 6, \"logo\")"));
-    std::string saved = Saved(doc.get());
+    std::string saved = Saved();
     EXPECT_NE(saved.find("\"image\": \"base64:iVBORw0KGgo=\""), std::string::npos) << saved;
     // An address or an existing file goes as text.
     std::wstring existing = WriteFixture("png", L".png");
@@ -145,12 +138,12 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
 TEST_F(Watermarks, DeleteAndGrey) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, nullptr, nullptr), L"S_FALSE 1") << "no document";
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::GrayDocument, nullptr), L"S_FALSE 7") << "left as it was";
-    auto doc = Open(R"({"pages":[{"watermarks":[{"name":"a"}]},{"watermarks":[{"name":"a"},{"name":"b"}]},{}]})");
+    Open(R"({"pages":[{"watermarks":[{"name":"a"}]},{"watermarks":[{"name":"a"},{"name":"b"}]},{}]})");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_OK 1")
         << "the last page's status: it had none";
     EXPECT_EQ(WatermarkCalls(), (Lines{L"Watermarks.DeleteByName(0, \"a\")", L"Watermarks.DeleteByName(1, \"a\")",
                                        L"Watermarks.DeleteByName(2, \"a\")"}));
-    std::string saved = Saved(doc.get());
+    std::string saved = Saved();
     EXPECT_EQ(saved.find("\"name\": \"a\""), std::string::npos);
     EXPECT_NE(saved.find("\"name\": \"b\""), std::string::npos);
 
