@@ -16,7 +16,7 @@ VD_CoCreateInstanceFromClsIDFn g_pfnCoCreateInstanceFromClsID = nullptr;
 
 HRESULT FoliumCreateInstance(REFCLSID clsid, REFIID iid, void** object) {
     if (g_pfnCoCreateInstanceFromClsID) return g_pfnCoCreateInstanceFromClsID(clsid, iid, object);
-    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+    return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, object);
 }
 
 folium::SettingsFolders ConnectionSettingsFolders() {

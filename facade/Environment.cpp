@@ -368,9 +368,7 @@ STDMETHODIMP CFoliumFun::GetKeyCount(LONG* lRet) {
     *lRet = 0;
     return Guarded([&] {
         folium::ComPtr<IUnknown> object;
-        HRESULT hr = g_pfnCoCreateInstanceFromClsID
-                         ? g_pfnCoCreateInstanceFromClsID(kKeyDeviceClsid, IID_IUnknown, object.put_void())
-                         : CoCreateInstance(kKeyDeviceClsid, nullptr, CLSCTX_ALL, IID_IUnknown, object.put_void());
+        HRESULT hr = FoliumCreateInstance(kKeyDeviceClsid, IID_IUnknown, object.put_void());
         if (FAILED(hr) || !object) return S_FALSE;
         auto device = object.Query<IDispatch>();
         if (!device) return S_FALSE;

@@ -44,10 +44,7 @@ const wchar_t* LanguagePrefix(LONG languageId) {
 
 ComPtr<IDispatch> CreateGenerator() {
     ComPtr<IDispatch> generator;
-    if (g_pfnCoCreateInstanceFromClsID)
-        g_pfnCoCreateInstanceFromClsID(kBarcodeGenerator, IID_ISigilonBarcordCtrl, generator.put_void());
-    else
-        CoCreateInstance(kBarcodeGenerator, nullptr, CLSCTX_ALL, IID_ISigilonBarcordCtrl, generator.put_void());
+    FoliumCreateInstance(kBarcodeGenerator, IID_ISigilonBarcordCtrl, generator.put_void());
     return generator;
 }
 
