@@ -133,12 +133,13 @@ struct Row {
 };
 
 // A BSTR of `chars` characters allocated as the component's text builder does (an
-// empty string resized, so nothing is zero-filled first) and written once.
-void FreshResult(size_t chars) {
+// empty string resized, so nothing is zero-filled first) and written once. The
+// caller frees it outside the timing, as it frees the members' results.
+BSTR FreshResult(size_t chars) {
     BSTR b = SysAllocStringLen(L"", 0);
     if (!b || !SysReAllocStringLen(&b, b, static_cast<UINT>(chars))) std::abort();
     for (size_t i = 0; i < chars; ++i) b[i] = static_cast<wchar_t>(L'a' + (i & 15));
-    SysFreeString(b);
+    return b;
 }
 
 // ---- the host walks the members make, made directly on the simulator ----------------
@@ -289,7 +290,13 @@ bool RunSize(IQxSimulator* sim, IQxApplication* app, IFoliumFun* fun, long pageC
     // A row for the member just timed, with the calibration for its result's length.
     auto add = [&](const char* name, const char* unit, long items, double member_s, double host_s) {
         const size_t chars = out ? SysStringLen(out) : 0;
-        const double fresh_s = only ? 0.0 : BestOf(reps, [chars] { FreshResult(chars); });
+        BSTR fresh = nullptr;
+        auto freeFresh = [&] {
+            SysFreeString(fresh);
+            fresh = nullptr;
+        };
+        const double fresh_s = only ? 0.0 : BestOf(reps, [&] { fresh = FreshResult(chars); }, freeFresh);
+        freeFresh();
         rows.push_back({name, unit, pageCount, items, member_s, host_s, chars, fresh_s});
     };
 

@@ -20,7 +20,7 @@ TEST(AnnotRecords, ReadsEveryMemberAsTextInOrderWithCommentsAllowed) {
     const auto records = ReadAnnotRecords(R"(// exchange text
         {"annots": [
           {"styleId": "0", "styleName": "Text", "unType": "", "createTime": "D:20260105093000",
-           "annotContent": "say \"hi\" \\ 中文", "pageNo": "2", "authorName": "张三",
+           "annotContent": "say \"hi\" /* x */ \\ 中文", "pageNo": "2", "authorName": "张三",
            "height": "18.000000", "width": "20.000000", "X": "100.500000", "Y": "700.000000",
            "annotSignature": "", "authorId": "u1"},
           /* a stamp */
@@ -33,8 +33,8 @@ TEST(AnnotRecords, ReadsEveryMemberAsTextInOrderWithCommentsAllowed) {
     // Every member in declaration order; numbers as their JSON text, null and objects as "".
     EXPECT_EQ(Members((*records)[0]),
               (std::vector<std::string>{"0", "Text", "", "2", "张三", "u1", "100.500000", "700.000000", "20.000000",
-                                        "18.000000", "D:20260105093000", "", "say \"hi\" \\ 中文", "", "", "", "", "",
-                                        ""}));
+                                        "18.000000", "D:20260105093000", "", "say \"hi\" /* x */ \\ 中文", "", "", "",
+                                        "", "", ""}));
     EXPECT_EQ(Members((*records)[1]), (std::vector<std::string>{"12", "", "", "1", "", "", "1.5", "", "", "", "", "m",
                                                                 "", "00ff", "", "", "true", "{\"author\":\"a\"}",
                                                                 "qxsim-3"}));
@@ -108,20 +108,9 @@ TEST(AnnotRecords, WrittenRecordsAreCompactSortedEscapedAndEndWithALineFeed) {
     });
     EXPECT_EQ(text, "[{\"X\":\"1.000000\",\"annotContent\":\"a \\\"q\\\" \\\\ 中\",\"authorName\":\"x\\ny\","
                     "\"styleId\":\"12\"},{\"pageNo\":\"2\"}]\n");
+    // What the writer makes, the reader above reads: the exact text is checked here.
     // Ill-formed UTF-8 does not stop the writer.
     EXPECT_EQ(WriteJsonRecords({{{"a", "\xff"}}}), "[{\"a\":\"\xEF\xBF\xBD\"}]\n");
-}
-
-TEST(AnnotRecords, WrittenRecordsReadBackWhenWrappedAsAnnots) {
-    const std::string part = WriteJsonRecords({{{"styleId", "12"}, {"pageNo", "3"}, {"annotSignature", "0aff"},
-                                                {"annotInfo", "{\"author\":\"z\"}"}, {"annotContent", "/* x */"}}});
-    const auto records = ReadAnnotRecords("{\"annots\":" + part + "}");
-    ASSERT_TRUE(records.has_value());
-    ASSERT_EQ(records->size(), 1u);
-    EXPECT_EQ((*records)[0].pageNo, "3");
-    EXPECT_EQ((*records)[0].annotSignature, "0aff");
-    EXPECT_EQ((*records)[0].annotInfo, "{\"author\":\"z\"}");
-    EXPECT_EQ((*records)[0].annotContent, "/* x */");
 }
 
 }  // namespace

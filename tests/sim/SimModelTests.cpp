@@ -107,8 +107,8 @@ TEST_F(SimTest, JournalRecordsOperationsWithArgumentsInOrderPlainAndTyped) {
                                          L"Application.NotifyToolClick(12, \"签章\")"}),
               quirexsim::Journal(sim.get()));
     // Only arguments that are VARIANTs carry their type.
-    EXPECT_EQ((std::vector<std::wstring>{L"Application.CommandBars", L"CommandBars.Item(VT_I8=0)", L"CommandBar.Visible=0",
-                                         L"Application.Documents",
+    EXPECT_EQ((std::vector<std::wstring>{L"Application.CommandBars", L"CommandBars.Item(VT_I8=0)",
+                                         L"CommandBar.Visible=0", L"Application.Documents",
                                          typedOpen + L"VT_BSTR=\"\", VT_BSTR=\"\", VT_ERROR=missing)",
                                          L"Application.NotifyToolClick(12, \"签章\")"}),
               quirexsim::TypedJournal(sim.get()));

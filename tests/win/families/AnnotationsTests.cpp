@@ -59,22 +59,7 @@ protected:
         Quiet q(sim.get());
         return static_cast<LONG>(AnnotationsOnPages(page).size());
     }
-    LONG CurrentPage() {
-        Quiet q(sim.get());
-        ComPtr<IQxDocWindow> window;
-        Active()->get_Window(window.put());
-        ComPtr<IQxPageView> view;
-        window->get_View(view.put());
-        LONG page = 0;
-        view->get_CurrentPage(&page);
-        return page;
-    }
-    void SetReaderUser(const wchar_t* name) {
-        Quiet q(sim.get());
-        ComPtr<IQxMainFrame> frame;
-        app->get_MainFrame(frame.put());
-        frame->put_UserName(UniqueBstr(name).get());
-    }
+    std::wstring Host(std::wstring_view path) { return HostWalk(sim.get(), app.get(), path); }
     void Answer(const wchar_t* progId, const wchar_t* member, const ScopedVariant& v) {
         ComPtr<IQxStandIn> s;
         sim->StandIn(UniqueBstr(progId).get(), s.put());
@@ -91,15 +76,8 @@ protected:
         }
         return out;
     }
-    bool BarEnabled(const wchar_t* name) {
-        Quiet q(sim.get());
-        ComPtr<IQxCommandBars> bars;
-        app->get_CommandBars(bars.put());
-        ComPtr<IQxCommandBar> bar;
-        bars->Item(*ScopedVariant::Bstr(name).get(), bar.put());
-        VARIANT_BOOL enabled = VARIANT_FALSE;
-        bar->get_Enabled(&enabled);
-        return enabled != 0;
+    bool BarEnabled(const std::wstring& name) {
+        return Host(L"CommandBars.Item(\"" + name + L"\").Enabled") == L"VT_BOOL=-1";
     }
     LONG Veto(const wchar_t* message, IQxAnnotation* a) {
         LONG handle = -1;
@@ -180,8 +158,10 @@ TEST_F(Annotations, WithoutUserNameTheWindowsUserOwnsAnnotations) {
 
 TEST_F(Annotations, TextCommentRightLocksTheCommentBarsAndNeverUnlocksThem) {
     sim->AddAllStandIns();
-    EXPECT_EQ(S_OK, fun->put_TextCommentRight(2));
-    EXPECT_TRUE(BarEnabled(L"Comments"));
+    for (LONG unlocked : {0, 2}) {
+        EXPECT_EQ(S_OK, fun->put_TextCommentRight(unlocked));
+        EXPECT_TRUE(BarEnabled(L"Comments")) << unlocked;
+    }
     EXPECT_EQ(S_OK, fun->put_TextCommentRight(3));
     EXPECT_FALSE(BarEnabled(L"Comments"));
     EXPECT_FALSE(BarEnabled(L"Annots"));
@@ -243,21 +223,20 @@ TEST_F(Annotations, CommentVisibleHidesAllButSealsAndWidgetsAfterClosingTheWindo
 
 TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
     auto go = [&](bool text, const wchar_t* id) {
-        LONG r = 5;
-        return Got(text ? fun->GoToTextComment(UniqueBstr(id).get(), &r) : fun->GoToAnnot(UniqueBstr(id).get(), &r), &r);
+        return Call(text ? &IFoliumFun::GoToTextComment : &IFoliumFun::GoToAnnot, id);
     };
-    EXPECT_EQ(go(false, L"P-1"), Want(S_FALSE, -1));
-    EXPECT_EQ(go(true, L"P-1"), Want(S_FALSE, 1));
+    EXPECT_EQ(go(false, L"P-1"), L"S_FALSE -1");
+    EXPECT_EQ(go(true, L"P-1"), L"S_FALSE 1");
     Open(kDocument);
     fun->put_CurPage(3);
-    EXPECT_EQ(go(true, L"p-1"), Want(S_OK, 0));
-    EXPECT_EQ(2, CurrentPage()) << "only the note's TextID matches";
+    EXPECT_EQ(go(true, L"p-1"), L"S_OK 0");
+    EXPECT_EQ(I4(2), Host(L"Documents.ActiveDocument.Window.View.CurrentPage")) << "only the note's TextID matches";
     sim->ClearJournal();
-    EXPECT_EQ(go(false, L"p-1"), Want(S_OK, 0));
-    EXPECT_EQ(1, CurrentPage()) << "the stamp's PostilID comes first";
+    EXPECT_EQ(go(false, L"p-1"), L"S_OK 0");
+    EXPECT_EQ(I4(1), Host(L"Documents.ActiveDocument.Window.View.CurrentPage")) << "the stamp's PostilID comes first";
     EXPECT_EQ(1u, JournalWith(L"Annotation.GoTo()").size()) << "the search stops at the first match";
-    EXPECT_EQ(go(false, L"t-abc"), Want(S_OK, 0));
-    EXPECT_EQ(go(false, L"T-Ab"), Want(S_OK, 1));
+    EXPECT_EQ(go(false, L"t-abc"), L"S_OK 0");
+    EXPECT_EQ(go(false, L"T-Ab"), L"S_OK 1");
 }
 
 // ---- pen, handwriting and the siblings -------------------------------------------------------------
@@ -347,7 +326,7 @@ TEST_F(Annotations, HandWriterButtonOfTheCommentBar) {
 
 TEST_F(Annotations, NoteIconFollowsThePageRotation) {
     Open(kDocument);
-    SetReaderUser(L"reader");
+    Host(L"MainFrame.UserName=\"reader\"");
     const wchar_t* expected[] = {L"Annotation.SetRect(10, 2, 30, 20)", L"Annotation.SetRect(10, 20, 28, 40)",
                                  L"Annotation.SetRect(-10, 20, 10, 38)", L"Annotation.SetRect(-8, 0, 10, 20)"};
     for (LONG page = 1; page <= 4; ++page) {
@@ -608,7 +587,7 @@ protected:
 
 TEST_F(StampPlacement, PendingStampFollowsTheMouseAndLandsOnceWhereClicked) {
     Open(kPlainDocument);
-    SetReaderUser(L"reader");
+    Host(L"MainFrame.UserName=\"reader\"");
     ASSERT_EQ(0, Prepare(L"一|二"));
     auto cursors = JournalWith(L"Cursors");
     ASSERT_EQ(3u, cursors.size());

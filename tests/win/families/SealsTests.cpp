@@ -42,12 +42,6 @@ protected:
             for (const wchar_t* id : {kEngine, kOfd, kAnnots}) sim->RemoveAddIn(UniqueBstr(id).get());
         ConnectedComponent::TearDown();
     }
-    // A component that no reader has connected: it has no host.
-    static ComPtr<IFoliumFun> Unconnected() {
-        ComPtr<IFoliumFun> f;
-        CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, f.put_void());
-        return f;
-    }
     void AddStandIns() {
         ASSERT_EQ(sim->AddStandIn(UniqueBstr(kEngine).get(), engine.put()), S_OK);
         ASSERT_EQ(sim->AddStandIn(UniqueBstr(kOfd).get(), ofd.put()), S_OK);
