@@ -82,7 +82,8 @@ TEST_F(Environment, SignatureEngineSettingsKeyAndAlterUser) {
     engine->SetResult(UniqueBstr(L"WebGetKeySN").get(), *ScopedVariant::Bstr(L"SN-42").get());
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::WebGetKeySN), L"S_OK SN-42");
     engine->SetResult(UniqueBstr(L"VerifyPin").get(), *ScopedVariant::I4(0x10001L).get());
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::VerifyPin, L"1234"), L"S_OK 1") << "the 16-bit value of the engine's answer";
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::VerifyPin, L"1234"), L"S_OK 1")
+        << "the 16-bit value of the engine's answer";
     ASSERT_EQ(fun->put_AlterUser(0), S_OK);
     engine->SetResult(UniqueBstr(L"AlterUser").get(), *ScopedVariant::I4(5).get());
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_AlterUser), L"S_OK 5") << "the getter reads the engine's value";

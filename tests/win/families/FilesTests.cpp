@@ -159,7 +159,8 @@ TEST_F(FilesTest, OpenFileTellsPathsFromHttpAddresses) {
         EXPECT_TRUE(Journaled(c.line)) << JournalText();
     }
     EXPECT_EQ(PageCount(), 3);
-    EXPECT_EQ(Script(L"openFile", {VStr(path.c_str()), VBool(false)}), Bool(true)) << "scripts see an automation boolean";
+    EXPECT_EQ(Script(L"openFile", {VStr(path.c_str()), VBool(false)}), Bool(true))
+        << "scripts see an automation boolean";
 }
 
 TEST_F(FilesTest, WebOpenUrlFileIsTrueExactlyWhenTheHostOpened) {
@@ -442,7 +443,8 @@ TEST_F(FilesTest, WebDownLoadFileSavesTheReply) {
     sim->ClearJournal();
     EXPECT_EQ(Call(&IFoliumFun::WebDownLoadFile, L"ftp://127.0.0.1/x", Work(L"f.bin")), L"S_OK 0");
     EXPECT_EQ(JournalLines(), (Lines{L"Application.CreateNetFile()", L"NetFile.Reset()",
-                                     L"NetFile.Open(0, \"ftp://127.0.0.1/x\", 0, missing, missing)", L"NetFile.Close()"}));
+                                     L"NetFile.Open(0, \"ftp://127.0.0.1/x\", 0, missing, missing)",
+                                     L"NetFile.Close()"}));
 }
 
 TEST_F(FilesTest, WebUpLoadFilePostsTheDocumentAsAForm) {

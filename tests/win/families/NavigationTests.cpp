@@ -125,7 +125,8 @@ TEST_F(Navigation, ScreenMovesGoByTheViewWindowsClientHeightWithoutBound) {
     Open(kDocument);
     const std::wstring handle = Host(kView + L"WindowHandle");  // "VT_I8=..."
     RECT rc{};
-    ASSERT_TRUE(GetClientRect(reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(handle.substr(6)))), &rc)) << handle;
+    const HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(handle.substr(6))));
+    ASSERT_TRUE(GetClientRect(window, &rc)) << handle;
     ASSERT_GT(rc.bottom - rc.top, 0);
     const std::wstring height = std::to_wstring(rc.bottom - rc.top);
     EXPECT_EQ(Bool(true), Script(L"GotoNextScreen"));

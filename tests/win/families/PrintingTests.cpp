@@ -150,10 +150,12 @@ TEST_F(Printing, VirtualPrinterCheck) {
         cases.push_back({queue, 0});
         cases.push_back({queue + L"-gone", -1});
     }
-    for (const auto& [name, expected] : cases)
-        EXPECT_EQ(Early(fun.get(), &IFoliumFun::WebCheckActivePrinterIsVirtualPrinter, name.empty() ? nullptr : name.c_str()),
+    for (const auto& [name, expected] : cases) {
+        const wchar_t* text = name.empty() ? nullptr : name.c_str();
+        EXPECT_EQ(Early(fun.get(), &IFoliumFun::WebCheckActivePrinterIsVirtualPrinter, text),
                   L"S_OK " + std::to_wstring(expected))
             << testing::PrintToString(name);
+    }
 }
 
 }  // namespace

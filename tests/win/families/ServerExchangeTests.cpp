@@ -99,7 +99,8 @@ TEST_F(ServerExchange, SaveSignDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     Engine()->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签名数据").get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-9").get()), S_OK);
     Answer(L"PostDBPacket", ScopedVariant::I2(1));
-    for (auto [reply, expected] : {std::pair{L"oK", L"S_OK 0"}, {L"OK", L"S_OK 0"}, {L"FAIL", L"S_OK 1"}, {L"OK ", L"S_OK 1"}}) {
+    for (auto [reply, expected] :
+         {std::pair{L"oK", L"S_OK 0"}, {L"OK", L"S_OK 0"}, {L"FAIL", L"S_OK 1"}, {L"OK ", L"S_OK 1"}}) {
         Answer(L"GetMsgByName", ScopedVariant::Bstr(reply));
         relay->ClearCalls();
         EXPECT_EQ(Call(&IFoliumFun::SaveSignData), expected) << testing::PrintToString(std::wstring(reply));

@@ -133,7 +133,8 @@ TEST_F(UserMenus, CaptionNormalisation) {
         {L"unnamed", L"Theta"},  // the tip text, as it is: matches
         {L"&&Iota", L""},        // only one ampersand dropped
     });
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::EnableTools, L"Alpha;Beta;Gamma;Delta;Eps;Zeta;Eta;Theta;Iota", 0), L"S_OK 7")
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::EnableTools, L"Alpha;Beta;Gamma;Delta;Eps;Zeta;Eta;Theta;Iota", 0),
+              L"S_OK 7")
         << "the result is not written";
     EXPECT_EQ(BarTree(L"Probe"), L"0-,1-,2,3,4-,5-,6-,7-,8");
 }

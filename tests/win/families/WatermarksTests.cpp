@@ -101,7 +101,8 @@ TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
         for (auto& [name, call] : members) {
             bool refused = !c.imageOnly || std::string(name) == "ImageWaterMarkEx";
             sim->ClearJournal();
-            EXPECT_EQ(call(), refused ? L"S_FALSE 0" : L"S_OK -1") << name << " " << c.start << "-" << c.end << " " << c.document;
+            EXPECT_EQ(call(), refused ? L"S_FALSE 0" : L"S_OK -1")
+                << name << " " << c.start << "-" << c.end << " " << c.document;
             EXPECT_EQ(JournalWith(L"Watermarks.Add").empty(), refused) << name << " " << c.document;
         }
         if (c.document.empty()) continue;
