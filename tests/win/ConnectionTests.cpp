@@ -276,6 +276,10 @@ TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPointsAndNeedsTheMainFrame) 
     EXPECT_EQ(JournalText(),
               L"Application.Name\nApplication.MainFrame\nMainFrame.AppDirectory\nConnectionPoint.Advise()\n");
     EXPECT_EQ(Sinks(), 1);
+    // Objects created by class (here the signing-key device) go through the core.
+    LONG keys = -1, created = calls(1);
+    EXPECT_EQ(fun->GetKeyCount(&keys), S_OK);
+    EXPECT_EQ(calls(1), created + 1);
 
     ASSERT_EQ(Call(&IQxSimulator::DisconnectAddIn), E_NOTIMPL);
     ASSERT_EQ(quirexsim::NullOperation(sim.get(), L"Application.MainFrame"), S_OK);
