@@ -227,11 +227,11 @@ bool IsOfd(IQxDocument* document) {
 }
 
 // The comment records of the active document ("[" and each record followed by
-// ",") written into text, and optionally its stamp records as the JSON writer's
-// array text. Each record is written the moment its annotation is read; the stamps,
-// which come after all comments, wait in their own text.
+// ",") written into text as each annotation is read, and optionally its stamp
+// records as the JSON writer's array text (they come after all comments).
 void WriteAnnotText(folium::TextBuilder& text, IQxDocument* document, std::wstring* stampPart) {
     text = L"[";
+    std::vector<folium::RecordFields> stamps;
     ExportFile exportFile;
     const bool stampsWanted = stampPart && document && !IsOfd(document);
     ForEachAnnotation(document, [&](IQxAnnotation* a) {
@@ -240,12 +240,9 @@ void WriteAnnotText(folium::TextBuilder& text, IQxDocument* document, std::wstri
         const LONG kind = r.Integer(&IQxAnnotation::get_Kind);
         if (CompareStringOrdinal(type.c_str(), static_cast<int>(type.size()), L"Text", 4, TRUE) == CSTR_EQUAL)
             AppendCommentRecord(text, r, kind, type);
-        if (stampsWanted && kind == kStampKind) {
-            *stampPart += stampPart->empty() ? L'[' : L',';
-            *stampPart += FromUtf8(folium::WriteJsonRecord(StampRecord(r, kind, exportFile)));
-        }
+        if (stampsWanted && kind == kStampKind) stamps.push_back(StampRecord(r, kind, exportFile));
     });
-    if (stampPart && !stampPart->empty()) *stampPart += L"]\n";
+    if (stampPart) *stampPart = stamps.empty() ? std::wstring() : FromUtf8(folium::WriteJsonRecords(stamps));
 }
 
 }  // namespace

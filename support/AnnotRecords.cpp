@@ -110,23 +110,17 @@ std::optional<std::vector<std::uint8_t>> DecodeHex(std::string_view text) {
     return bytes;
 }
 
-std::string WriteJsonRecord(const RecordFields& fields) {
-    nlohmann::json object = nlohmann::json::object();
-    for (const auto& [key, value] : fields) object[key] = value;
-    // Compact, keys ascending (nlohmann keeps object members in a std::map).
-    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-// Written record by record, as a writer that streams them does: the same text as
-// dumping the whole array.
 std::string WriteJsonRecords(const std::vector<RecordFields>& records) {
     if (records.empty()) return {};
-    std::string text = "[";
+    nlohmann::json array = nlohmann::json::array();
     for (const RecordFields& fields : records) {
-        if (text.size() > 1) text += ',';
-        text += WriteJsonRecord(fields);
+        nlohmann::json object = nlohmann::json::object();
+        for (const auto& [key, value] : fields) object[key] = value;
+        array.push_back(std::move(object));
     }
-    text += "]\n";
+    // Compact, keys ascending (nlohmann keeps object members in a std::map).
+    std::string text = array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    text += '\n';
     return text;
 }
 

@@ -51,12 +51,9 @@ std::optional<std::vector<std::uint8_t>> DecodeHex(std::string_view text);
 // One record to write: (key, value) pairs, values UTF-8.
 using RecordFields = std::vector<std::pair<std::string, std::string>>;
 
-// One record as a compact JSON object of string members, keys ascending.
-// Ill-formed UTF-8 in a value is replaced by U+FFFD rather than failing.
-std::string WriteJsonRecord(const RecordFields& fields);
-
-// The records as a compact JSON array of such objects, followed by a line
-// feed; "" for no records.
+// The records as a compact JSON array of string members, keys ascending,
+// followed by a line feed; "" for no records. Ill-formed UTF-8 in a value is
+// replaced by U+FFFD rather than failing.
 std::string WriteJsonRecords(const std::vector<RecordFields>& records);
 
 // Plain-text lookup of a value in an "AnnotInfo" text (not a JSON parse): the
