@@ -34,7 +34,7 @@ struct PathCase {
     std::wstring refusal;       // what a script sees; "" where the member leaves its result alone
 };
 
-TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
+TEST_F(PathTexts, EveryPathTakingMemberAndTheServerAddressRefuseAnEmbeddedNul) {
     // A document the members could save, change, post or add to; with a seal, so that a
     // save without seals would have something to remove.
     const std::wstring source = work + L"source.json";
@@ -115,29 +115,19 @@ TEST_F(PathTexts, EveryPathTakingMemberRefusesAnEmbeddedNul) {
         EXPECT_TRUE(FilesIn(work, L"victim").empty()) << c.member << " wrote the shortened path";
         EXPECT_EQ(FilesIn(temp).size(), tempEntries) << c.member << " left a file in the temporary folder";
     }
-    ComPtr<IQxDocuments> docs;
-    app->get_Documents(docs.put());
-    LONG count = 0;
-    docs->get_Count(&count);
-    EXPECT_EQ(count, 1) << "nothing else was opened";
-    sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
-}
+    EXPECT_EQ(HostWalk(sim.get(), app.get(), L"Documents.Count"), I4(1)) << "nothing else was opened";
 
-TEST_F(PathTexts, ServerAddressWithAnEmbeddedNulIsRefusedAndTheOneBeforeStays) {
+    // A server address with a NUL is refused and the one before stays.
     ComPtr<IQxStandIn> relay;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
-    ASSERT_EQ(CallByName(disp.get(), L"WebUrl", DISPATCH_PROPERTYPUT,
-                         {*ScopedVariant::Bstr(L"http://127.0.0.1:1/dbstep").get()}, nullptr),
-              S_OK);
-    ScopedVariant bad = WithNul(L"http://127.0.0.1:2/");
-    EXPECT_TRUE(FAILED(CallByName(disp.get(), L"WebUrl", DISPATCH_PROPERTYPUT, {*bad.get()}, nullptr)));
+    ASSERT_EQ(ScriptPut(L"WebUrl", text(L"http://127.0.0.1:1/dbstep")), S_OK);
+    EXPECT_TRUE(FAILED(ScriptPut(L"WebUrl", nul(L"http://127.0.0.1:2/"))));
     relay->ClearCalls();
-    LONG l = 0;
-    ASSERT_EQ(fun->WebOpenBase64(&l), S_OK);
+    Script(L"WebOpenBase64");
     const Lines calls = quirexsim::Calls(relay.get());
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls[0], L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1:1/dbstep\"");
-    sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
+    for (const wchar_t* id : {L"Veridane.Folium2015", L"Veridane.Relay"}) sim->RemoveAddIn(UniqueBstr(id).get());
 }
 
 }  // namespace
