@@ -58,7 +58,6 @@ TEST_F(PathTexts, EveryPathTakingMemberAndTheServerAddressRefuseAnEmbeddedNul) {
                      {text(L"source.json"), text(L""), nul(work, L"\\"), text(L""), text(L""), text(L"")}, L""});
     cases.push_back({L"WebOpenUrlFile", {nul(url)}, Bool(false)});
     cases.push_back({L"openFile", {nul(url), VBool(false)}, Bool(false)});
-    cases.push_back({L"openFile", {nul(work), VBool(false)}, Bool(false)});
     cases.push_back({L"WebSaveLocalFile", {nul(work)}, I4(0)});
     cases.push_back({L"saveFile", {nul(work)}, Bool(false)});
     cases.push_back({L"SaveLocalFileNoSignature", {nul(work)}, I4(1)});
@@ -70,8 +69,6 @@ TEST_F(PathTexts, EveryPathTakingMemberAndTheServerAddressRefuseAnEmbeddedNul) {
     cases.push_back({L"GetTextPositionAll", {text(L"page"), nul(work)}, Str(L"")});
     cases.push_back({L"CreateSignatureByImage",
                      {nul(work), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, I4(1)});
-    cases.push_back({L"CreateSignatureByImage",
-                     {nul(url), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, I4(1)});
     cases.push_back({L"FastSignatureByImage", {nul(work), text(L""), VBool(true)}, I4(1)});
     cases.push_back({L"FastSignatureByImageEx",
                      {nul(work), text(L""), r4(40), r4(40), text(L"name"), VBool(false), text(L""), VBool(false)},
@@ -87,9 +84,6 @@ TEST_F(PathTexts, EveryPathTakingMemberAndTheServerAddressRefuseAnEmbeddedNul) {
                      {VLong(1), r4(1), r4(1), r4(10), r4(10), nul(url), VBool(false), r4(1), r4(0)}, I4(1)});
     cases.push_back({L"InsertImageByPosition",
                      {text(L"1*1"), VLong(1), VLong(1), VLong(1), VLong(10), VLong(10), nul(url), VLong(1)}, L""});
-    cases.push_back({L"InsertImageByPositionExt",
-                     {text(L"1*1"), VLong(1), VLong(1), VLong(1), r4(10), r4(10), nul(work), VLong(0), r4(1)},
-                     L""});
 
     // Calls that would act on the path, the document or the network.
     const Lines acting = {L"Documents.Open", L"OpenURL", L"SaveAs", L"SaveCopyAs", L"CreateNetFile", L"Pages.Insert",
