@@ -148,7 +148,8 @@ TEST_F(ConnectionFailures, ConnectionsStopAtTheFirstFailureAndAdviseOnceOnly) {
     // A failed host call in the first block is shown with the caption and stops the second.
     DisconnectOnly();
     Fail(L"Application.MainFrame", static_cast<HRESULT>(0x80040210), 1);
-    EXPECT_EQ(connect(), L"0x00000000 sinks 0 MessageBoxW(null, \"IDispatch error #16\", \"Veridane.FoliumFun\", 16) | ");
+    EXPECT_EQ(connect(),
+              L"0x00000000 sinks 0 MessageBoxW(null, \"IDispatch error #16\", \"Veridane.FoliumFun\", 16) | ");
     EXPECT_EQ(connect(), L"0x00000000 sinks 1" + heard) << "the sink was never advised, so a later connection advises";
     // An absent main frame is no error without the signature core.
     ASSERT_EQ(GetModuleHandleW(L"VDSignatureCore.dll"), nullptr) << "this process runs without the signature core";
@@ -328,26 +329,6 @@ TEST_F(FileFailures, WithoutADocumentsCollectionOpenAndCloseAreNotDone) {
                    Call(&F::openFile, L"http://127.0.0.1:1/a.pdf", VARIANT_FALSE), Call(&F::closeFile)}),
               L"S_FALSE 0 | S_FALSE 0 | S_FALSE 0");
     EXPECT_FALSE(Journaled(L"Documents.")) << JournalText();
-}
-
-TEST_F(FileFailures, GetFileBase64OfADocumentWithoutAFileOrAnUnreadableModifiedFlagIsNotGiven) {
-    Open(kTwoPages);
-    // An unreadable modified flag reads as modified; AlterUser 0 shows no message.
-    Fail(L"Document.Modified");
-    ASSERT_EQ(fun->put_AlterUser(0), S_OK);
-    EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_FALSE ");
-    EXPECT_TRUE(CapturedOf(L"MessageBoxW").empty());
-    sim->ClearFailures();
-    LONG r = -1;
-    ASSERT_EQ(sim->DetachFile(&r), S_OK);
-    ASSERT_EQ(r, 0);
-    for (LONG alterUser : {1L, 0L}) {
-        sim->ClearCaptured();
-        ASSERT_EQ(fun->put_AlterUser(alterUser), S_OK);
-        EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_FALSE ");
-        EXPECT_EQ(CapturedOf(L"MessageBoxW"), Lines{L"MessageBoxW(null, \"请先保存文档！\", null, 64)"})
-            << "shown whatever AlterUser is (" << alterUser << ")";
-    }
 }
 
 TEST_F(FileFailures, SavesAndTransfersThatCannotGoOnLeaveThePresetResults) {
