@@ -30,40 +30,6 @@ inline std::wstring Quoted(const std::wstring& s) {
     return out + L"\"";
 }
 
-inline std::wstring TempFolder() {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return dir;
-}
-
-inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// The whole file, or false when it cannot be read.
-inline bool ReadAll(const std::wstring& path, std::string* bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD size = GetFileSize(h, nullptr), got = 0;
-    bytes->assign(size, '\0');
-    bool ok = size == 0 || (ReadFile(h, &(*bytes)[0], size, &got, nullptr) && got == size);
-    CloseHandle(h);
-    return ok;
-}
-
-inline std::string ReadAll(const std::wstring& path) {
-    std::string bytes;
-    return ReadAll(path, &bytes) ? bytes : std::string();
-}
-
-inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    bool ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(h);
-    return ok;
-}
-
 // The names in a folder (given with its trailing backslash) that start with prefix, sorted.
 inline Lines FilesIn(const std::wstring& folder, const std::wstring& prefix = L"") {
     Lines out;
@@ -91,13 +57,10 @@ inline void RemoveTree(const std::wstring& folder) {
 class PrivateTemp {
 public:
     PrivateTemp() : tmp_(Env(L"TMP")), temp_(Env(L"TEMP")) {
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(TempFolder().c_str(), L"pt", 0, file);
-        DeleteFileW(file);
-        CreateDirectoryW(file, nullptr);
-        SetEnvironmentVariableW(L"TMP", file);
-        SetEnvironmentVariableW(L"TEMP", file);
-        path_ = std::wstring(file) + L"\\";
+        const std::wstring folder = NewTempFolder(L"pt");
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
+        path_ = folder + L"\\";
     }
     ~PrivateTemp() {
         SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
@@ -127,14 +90,6 @@ inline std::wstring SystemBase64(const std::string& bytes) {
     return out;
 }
 
-// A VT_BSTR argument for Script/ScriptPut (which clear it).
-inline VARIANT VStr(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(s);
-    return v;
-}
 // Descriptions of results as Script gives them.
 inline std::wstring I4(LONG n) { return L"VT_I4=" + std::to_wstring(n); }
 inline std::wstring Str(const std::wstring& s) { return L"VT_BSTR=" + Quoted(s); }
@@ -163,6 +118,17 @@ Outcome Got(HRESULT hr, const T* v) {
     if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(*v)};
     else if constexpr (std::is_same_v<T, UniqueBstr>) return {hr, v->get() ? std::wstring(v->c_str()) : L"(null)"};
     else return {hr, *v ? std::wstring(*v) : std::wstring(L"(null)")};  // a BSTR
+}
+
+// A walk over the reader's objects from its application, as a page script makes it
+// ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
+// "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
+// ("VT_I4=4"). The test's own look at the reader stays out of the journal.
+inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstring_view path) {
+    sim->put_Recording(VARIANT_FALSE);
+    std::wstring out = simtest::Get(sim, app, path);
+    sim->put_Recording(VARIANT_TRUE);
+    return out;
 }
 
 class ConnectedComponent : public ::testing::Test {
@@ -340,6 +306,28 @@ protected:
         return hr;
     }
 
+    // The reader's objects walked from its application (see HostWalk), out of the journal.
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+
+    // A scenario of rows "call -> answer | journal line | ...", each run in turn and compared
+    // whole. The call is written as a script writes it ("GotoBookMark(\"x\")", "Zoom=75");
+    // one starting "reader." walks the reader's application instead. The answer is as the
+    // typed journal writes values ("VT_I4=4", "failed 0x..."; none is written for VT_EMPTY),
+    // then come the journal lines the call caused that contain one of `shown`.
+    void Steps(const Lines& rows, const Lines& shown = {}) {
+        for (const std::wstring& row : rows) {
+            const std::wstring call = row.substr(0, std::min(row.find(L" -> "), row.find(L" | ")));
+            sim->ClearJournal();
+            const std::wstring answer =
+                call.rfind(L"reader.", 0) == 0 ? Host(call.substr(7)) : simtest::Get(sim.get(), disp.get(), call);
+            std::wstring got = answer == L"VT_EMPTY=empty" ? call : call + L" -> " + answer;
+            for (const std::wstring& line : JournalLines())
+                if (std::any_of(shown.begin(), shown.end(), [&](auto& f) { return line.find(f) != line.npos; }))
+                    got += L" | " + line;
+            EXPECT_EQ(row, got);
+        }
+    }
+
     // Unloads the component's host: members must then fail without reaching a host.
     void Disconnect() {
         LONG r = 0;
@@ -424,17 +412,6 @@ inline ComPtr<IFoliumFun> Unconnected() {
     ComPtr<IFoliumFun> alone;
     EXPECT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, alone.put_void()), S_OK);
     return alone;
-}
-
-// A walk over the reader's objects from its application, as a page script makes it
-// ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
-// "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
-// ("VT_I4=4"). The test's own look at the reader stays out of the journal.
-inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstring_view path) {
-    sim->put_Recording(VARIANT_FALSE);
-    std::wstring out = simtest::Get(sim, app, path);
-    sim->put_Recording(VARIANT_TRUE);
-    return out;
 }
 
 }  // namespace testsupport
