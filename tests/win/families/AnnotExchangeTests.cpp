@@ -49,18 +49,13 @@ const char kTwoBlankPages[] = R"({"type":"PDF","pages":[{"width":595,"height":84
 
 class AnnotExchange : public ConnectedComponent {
 protected:
+    // GetAnnotString's text after "S_OK " ("null" for no text at all).
     std::wstring AnnotString() {
-        UniqueBstr out;
-        EXPECT_EQ(Got(fun->GetAnnotString(out.put()), &out).hr, S_OK);
-        EXPECT_NE(out.get(), nullptr);
-        return std::wstring(out.c_str(), out.length());
+        const std::wstring out = Early(fun.get(), &IFoliumFun::GetAnnotString);
+        EXPECT_EQ(out.substr(0, 5), L"S_OK ");
+        return out.substr(5);
     }
-    LONG SetAnnots(const std::wstring& text) {
-        LONG r = 99;
-        UniqueBstr t(text.c_str(), static_cast<UINT>(text.size()));
-        EXPECT_EQ(fun->SetAnnotString(t.get(), &r), S_OK);
-        return r;
-    }
+    std::wstring SetAnnots(const std::wstring& text) { return Early(fun.get(), &IFoliumFun::SetAnnotString, text); }
     // The annotations of one page (0-based) as the reader holds them, one line each:
     // "kind author|contents|created|info rect (left bottom right top) rotation blend image".
     Lines Annots(LONG page) {
@@ -97,7 +92,18 @@ protected:
 // ---------------------------------------------------------------------------
 // Out: the exchange text
 
-TEST_F(AnnotExchange, SmallDocumentGivesExactlyTheExpectedText) {
+TEST_F(AnnotExchange, TextOfNoEmptyCommentOnlyPdfAndOfdDocuments) {
+    EXPECT_EQ(AnnotString(), L"") << "no document";
+    ASSERT_TRUE(Open(kTwoBlankPages));
+    EXPECT_EQ(AnnotString(), L"[]");
+    ASSERT_TRUE(Open(R"({"pages":[{"annotations":[{"kind":0,"rect":[0,0,20,18],"contents":"a"},
+        {"kind":0,"type":"TEXT","rect":[1,2,3,4]}]}]})"));
+    EXPECT_EQ(AnnotString(),  // the type compared ignoring case; no trailing comma, no line feed
+              LR"([{"styleId":"0","styleName":"Text","unType":"","createTime":"","annotContent":"a","pageNo":"1",)"
+              LR"("authorName":"","height":"18.000000","width":"20.000000","X":"0.000000","Y":"18.000000",)"
+              LR"("annotSignature":"","authorId":""},{"styleId":"0","styleName":"TEXT","unType":"","createTime":"",)"
+              LR"("annotContent":"","pageNo":"1","authorName":"","height":"2.000000","width":"2.000000","X":"1.000000",)"
+              LR"("Y":"4.000000","annotSignature":"","authorId":""}])");
     ASSERT_TRUE(Open(kSmallDoc));
     EXPECT_EQ(AnnotString(), kSmallDocText);
     // The image went through a temporary file that is gone again.
@@ -106,24 +112,11 @@ TEST_F(AnnotExchange, SmallDocumentGivesExactlyTheExpectedText) {
         if (l.rfind(L"Annotation.ExportImage(\"", 0) == 0) exported = l.substr(24, l.size() - 26);
     ASSERT_FALSE(exported.empty());
     EXPECT_EQ(GetFileAttributesW(exported.c_str()), INVALID_FILE_ATTRIBUTES) << exported;
-}
-
-TEST_F(AnnotExchange, EmptyCommentOnlyAndOfdDocuments) {
-    EXPECT_EQ(AnnotString(), L"") << "no document";
-    ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(AnnotString(), L"[]");
-    ASSERT_TRUE(Open(R"({"pages":[{"annotations":[{"kind":0,"rect":[0,0,20,18],"contents":"a"},
-        {"kind":0,"type":"TEXT","rect":[1,2,3,4]}]}]})"));
-    const std::wstring comments = AnnotString();
-    EXPECT_EQ(comments.substr(0, 2), L"[{");
-    EXPECT_EQ(comments.substr(comments.size() - 3), L"\"}]") << "no trailing comma, no line feed";
-    EXPECT_NE(comments.find(L"\"styleName\":\"TEXT\""), std::wstring::npos) << "type compared ignoring case";
     // OFD: comments only, the stamps are not read at all.
     std::string ofd = kSmallDoc;
     ofd.replace(ofd.find("\"PDF\""), 5, "\"OFD\"");
     ASSERT_TRUE(Open(ofd));
-    const std::wstring text = AnnotString();
-    EXPECT_EQ(text, std::wstring(kSmallDocText).substr(0, std::wstring(kSmallDocText).find(L",{\"X\"")) + L"]");
+    EXPECT_EQ(AnnotString(), std::wstring(kSmallDocText).substr(0, std::wstring(kSmallDocText).find(L",{\"X\"")) + L"]");
     EXPECT_FALSE(Journaled(L"Annotation.StampKind"));
 }
 
@@ -133,56 +126,45 @@ TEST_F(AnnotExchange, EmptyCommentOnlyAndOfdDocuments) {
 TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsStamps) {
     wchar_t folder[MAX_PATH];
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder), S_OK);
-    const std::wstring expectedPath = std::wstring(folder) + L"\\AnnotFile.txt";
-    auto fileText = [&] {
-        const std::string bytes = ReadAll(expectedPath);
-        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    };
+    const std::wstring path = std::wstring(folder) + L"\\AnnotFile.txt";
+    // The member's result, then the file it wrote: UTF-16 code units, no byte-order mark.
     auto file = [&] {
-        BSTR out = nullptr;
-        EXPECT_EQ(fun->GetAnnotTextFile(&out), S_OK);
-        return std::wstring(UniqueBstr::Attach(out).c_str());
+        DeleteFileW(path.c_str());
+        const std::wstring result = Early(fun.get(), &IFoliumFun::GetAnnotTextFile);
+        const std::string bytes = ReadAll(path);
+        return result + L"\n" + std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     };
     ASSERT_TRUE(Open(kSmallDoc));
-    const std::wstring comments = std::wstring(kSmallDocText).substr(0, std::wstring(kSmallDocText).find(L",{\"X\""));
+    const std::wstring comments =
+        L"S_OK " + path + L"\n" + std::wstring(kSmallDocText).substr(0, std::wstring(kSmallDocText).find(L",{\"X\""));
     sim->AddAllStandIns();
     ComPtr<IQxStandIn> inkpad;
     sim->StandIn(UniqueBstr(L"Veridane.Inkpad").get(), inkpad.put());
-
     inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant::Bstr(L"[{\"k\":\"中\"}]\n").get());
-    EXPECT_EQ(file(), expectedPath);
-    EXPECT_EQ(fileText(), comments + L",{\"k\":\"中\"}]\n") << "UTF-16 code units, no byte-order mark";
+    EXPECT_EQ(file(), comments + L",{\"k\":\"中\"}]\n");
     EXPECT_EQ(quirexsim::Calls(inkpad.get()), Lines{L"GetAnnotString:M:1|VT_I4=12"});
     EXPECT_FALSE(Journaled(L"Annotation.ExportImage")) << "the stamps come from the handwriting component";
-
     inkpad->SetResult(UniqueBstr(L"GetAnnotString").get(), *ScopedVariant::Bstr(L"null\n").get());
-    EXPECT_EQ(file(), expectedPath);
-    EXPECT_EQ(fileText(), comments + L"]");
-
+    EXPECT_EQ(file(), comments + L"]");
     sim->RemoveAddIn(UniqueBstr(L"Veridane.Inkpad").get());
-    EXPECT_EQ(file(), expectedPath);
-    EXPECT_EQ(fileText(), comments + L"]");
+    EXPECT_EQ(file(), comments + L"]");
 }
 
 // ---------------------------------------------------------------------------
 // Back in: SetAnnotString
 
-TEST_F(AnnotExchange, CommentTextWithAQuoteMakesTheWholeTextUnreadable) {
-    ASSERT_TRUE(Open(kSmallDoc));
-    const std::wstring text = AnnotString();
-    ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), 1);
-    EXPECT_EQ(AddedAnnotations(), 0u);
-}
-
 TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAndTimes) {
+    // A comment text with a quote makes the whole text unreadable: nothing is placed.
+    ASSERT_TRUE(Open(kTwoBlankPages));
+    EXPECT_EQ(SetAnnots(L"{\"annots\":" + std::wstring(kSmallDocText) + L"}"), L"S_OK 1");
+    EXPECT_EQ(AddedAnnotations(), 0u);
     std::string doc = kSmallDoc;
     doc.replace(doc.find("say \\\"hi\\\" \\\\ ok"), 16, "plain");
     ASSERT_TRUE(Open(doc));
     const std::wstring text = AnnotString();
     ASSERT_NE(text.find(L"\"annotContent\":\"plain\""), std::wstring::npos);
     ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), 1);
+    EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), L"S_OK 1");
     // Page 1: the comment, added through AddCommentExt (20 x 18 from the record's X and Y);
     // then the text stamp (its text is not carried back as a stamp text), the record's
     // rotation as the image rotation, its Y (the old top edge) as the new bottom edge.
@@ -201,60 +183,49 @@ TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAnd
     EXPECT_EQ(second[1].back(), L' ') << "no image";
 }
 
-TEST_F(AnnotExchange, MalformedTextsReportOneAndPlaceNothing) {
-    ASSERT_TRUE(Open(kTwoBlankPages));
-    const wchar_t* texts[] = {
-        L"",
-        L"not json",
-        L"[]",
-        L"{\"other\":[{\"styleId\":\"12\"}]}",
-        L"{\"annots\":[]}",
-        L"{\"annots\":{\"styleId\":\"12\"}}",
-        L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"1\",\"annotSignature\":\"4749463\"}]}",   // odd length
-        L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"1\",\"annotSignature\":\"47zz\"}]}",      // not hexadecimal
-        L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"3\",\"annotSignature\":\"4749\"}]}",      // no such page
-        L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"0\",\"annotSignature\":\"4749\"}]}",
-        L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"-2147483648\"}]}",
-        L"{\"annots\":[1, null, \"x\"]}",
+TEST_F(AnnotExchange, MalformedTextsAndStampsWhereTheyAreNotAllowedPlaceNothing) {
+    const std::string readOnly = R"({"permissions":{"1":false},"pages":[{}]})", ofd = R"({"type":"OFD","pages":[{}]})";
+    const std::wstring record = L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"1\"}]}";
+    const struct {
+        std::string document;
+        std::wstring text;
+    } cases[] = {
+        {kTwoBlankPages, L""},
+        {kTwoBlankPages, L"not json"},
+        {kTwoBlankPages, L"[]"},
+        {kTwoBlankPages, L"{\"other\":[{\"styleId\":\"12\"}]}"},
+        {kTwoBlankPages, L"{\"annots\":[]}"},
+        {kTwoBlankPages, L"{\"annots\":{\"styleId\":\"12\"}}"},
+        {kTwoBlankPages, L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"1\",\"annotSignature\":\"4749463\"}]}"},  // odd
+        {kTwoBlankPages, L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"1\",\"annotSignature\":\"47zz\"}]}"},  // not hex
+        {kTwoBlankPages, L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"3\",\"annotSignature\":\"4749\"}]}"},  // no page
+        {kTwoBlankPages, L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"0\",\"annotSignature\":\"4749\"}]}"},
+        {kTwoBlankPages, L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"-2147483648\"}]}"},
+        {kTwoBlankPages, L"{\"annots\":[1, null, \"x\"]}"},
+        {ofd, record},
+        {readOnly, record},
     };
-    for (const wchar_t* t : texts) {
-        sim->ClearJournal();
-        EXPECT_EQ(SetAnnots(t), 1) << t;
-        EXPECT_EQ(AddedAnnotations(), 0u) << t;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Open(c.document));
+        EXPECT_EQ(SetAnnots(c.text), L"S_OK 1") << c.text;
+        EXPECT_EQ(AddedAnnotations(), 0u) << c.text;
     }
+    EXPECT_TRUE(Journaled(L"Document.Permission(1)"));
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::SetAnnotString, nullptr), L"S_OK 1");
     EXPECT_EQ(fun->SetAnnotString(nullptr, nullptr), E_POINTER);
-    // Comments allowed; a valid record still lands.
-    sim->ClearJournal();
-    EXPECT_EQ(SetAnnots(L"// from the server\n{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"2\",\"X\":\"1\",\"Y\":\"2\","
-                        L"\"width\":\"3\",\"height\":\"4\"} /* one */]}"),
-              1);
-    EXPECT_EQ(AddedAnnotations(), 1u);
-    EXPECT_TRUE(Journaled(L"Pages.Item(1)"));
-    EXPECT_TRUE(Journaled(L"Annotation.SetRect(1, 2, 4, 6)"));
-}
-
-TEST_F(AnnotExchange, StampRecordsNeedAnEditableNonOfdDocument) {
-    const std::wstring record = L"{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"1\"}]}";
-    ASSERT_TRUE(Open(R"({"permissions":{"1":false},"pages":[{}]})"));
-    EXPECT_EQ(SetAnnots(record), 1);
-    EXPECT_TRUE(Journaled(L"Document.Permission(1)"));
-    EXPECT_EQ(AddedAnnotations(), 0u);
-    ASSERT_TRUE(Open(R"({"type":"OFD","pages":[{}]})"));
-    EXPECT_EQ(SetAnnots(record), 1);
-    EXPECT_EQ(AddedAnnotations(), 0u);
     Disconnect();
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::SetAnnotString, record), L"S_OK 1");
+    EXPECT_EQ(SetAnnots(record), L"S_OK 1");
 }
 
-TEST_F(AnnotExchange, OtherStylesBecomeHandwritingStyleStamps) {
+TEST_F(AnnotExchange, TextsMayHoldCommentsAndOtherStylesBecomeHandwritingStyleStamps) {
     ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(SetAnnots(L"{\"annots\":[{\"styleId\":\"7\",\"pageNo\":\"2\",\"X\":\"10\",\"Y\":\"20\",\"width\":\"5\","
-                        L"\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\",\"createTime\":\"D:1\"}]}"),
-              1);
-    auto page = Annots(1);
-    ASSERT_EQ(page.size(), 1u);
-    EXPECT_EQ(page[0].substr(0, page[0].find(L'|', 12)), L"12 ink|c|D:1");
+    EXPECT_EQ(SetAnnots(L"// from the server\n{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"2\",\"X\":\"1\",\"Y\":\"2\","
+                        L"\"width\":\"3\",\"height\":\"4\"} /* one */, {\"styleId\":\"7\",\"pageNo\":\"2\",\"X\":\"10\","
+                        L"\"Y\":\"20\",\"width\":\"5\",\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\","
+                        L"\"createTime\":\"D:1\"}]}"),
+              L"S_OK 1");
+    EXPECT_EQ(Annots(1), (Lines{L"12 |||{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"} (1 2 4 6) 0 Multiply ",
+                                L"12 ink|c|D:1| (10 20 15 26) 0  "}));
     EXPECT_TRUE(Journaled(L"Annotation.SetValue(\"CustomType\", \"VDInkpad Annotation\")"));
 }
 

@@ -1,4 +1,6 @@
 // Form fields by name and XML templates, against documents in the reader simulator.
+#include <algorithm>
+
 #include "FamilyTestSupport.h"
 
 using namespace testsupport;
@@ -25,6 +27,8 @@ protected:
 TEST_F(FormFields, ExportAndImportByFullNameFirstMatchAndExactCase) {
     ASSERT_TRUE(Open(kFieldsDoc));
     EXPECT_EQ(Export(L"form.姓名"), Str(L"张三"));
+    auto typed = quirexsim::TypedJournal(sim.get());
+    EXPECT_NE(std::find(typed.begin(), typed.end(), L"Fields.Item(VT_I2=0)"), typed.end()) << "short indexes";
     EXPECT_EQ(Export(L"姓名"), Str(L"")) << "a field with a full name is not found by its own name";
     EXPECT_EQ(Export(L"dup"), Str(L"first")) << "the first field in list order wins";
     EXPECT_EQ(Export(L"short"), Str(L"by own name")) << "an empty full name falls back to the own name";
@@ -44,8 +48,13 @@ TEST_F(FormFields, ExportAndImportByFullNameFirstMatchAndExactCase) {
 
 TEST_F(FormFields, WithoutADocumentResultsAreEmptyAndSuccessful) {
     EXPECT_EQ(Import(L"dup", L"x"), L"S_OK 0");
-    EXPECT_EQ(Export(L"dup"), Str(L"")) << "an empty string, not a null one";
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::ExportFieldValue, L"dup"), L"S_OK ") << "an empty string, not a null one";
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::ImportTemplate, L"<x/>"), L"S_FALSE 0");
+    // Nor when the reader has no field list for the document.
+    ASSERT_TRUE(Open(kFieldsDoc));
+    ASSERT_EQ(quirexsim::NullOperation(sim.get(), L"Document.Fields", -1), S_OK);
+    EXPECT_EQ(Import(L"dup", L"x"), L"S_OK 0");
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::ExportFieldValue, L"dup"), L"S_OK ");
     Disconnect();
     EXPECT_EQ(Export(L"dup"), Str(L""));
 }
@@ -57,6 +66,8 @@ TEST_F(FormFields, TemplatesGoToTheHostUnchanged) {
     EXPECT_EQ(viaTemplate, Script(L"ImportFieldValueByXML", {VStr(xml)})) << "both members are one behaviour";
     EXPECT_EQ(viaTemplate.rfind(L"VT_I4=", 0), 0u);
     EXPECT_EQ(JournalWith(L"Fields.ImportXml(0").size(), 2u);
+    ASSERT_EQ(quirexsim::FailOperation(sim.get(), L"Fields.ImportXml", E_FAIL, -1), S_OK);
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::ImportTemplate, xml), L"S_OK 0") << "the reader refused it";
 }
 
 }  // namespace

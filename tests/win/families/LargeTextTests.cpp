@@ -20,7 +20,7 @@ std::string PageText(size_t page, size_t n) {
     return text;
 }
 
-TEST_F(LargeText, ContentTextIsWholeWhateverThePageLengths) {
+TEST_F(LargeText, ContentTextAndBookMarksAreWholeWhateverTheLengthsOfThePieces) {
     const struct {
         const char* name;
         size_t pages, firstChars, laterChars, laterFrom;
@@ -43,10 +43,7 @@ TEST_F(LargeText, ContentTextIsWholeWhateverThePageLengths) {
         EXPECT_TRUE(got == Str(expected)) << c.name << ": " << got.size() << " characters described, "
                                           << Str(expected).size() << " expected";
     }
-}
-
-TEST_F(LargeText, GetBookMarksIsWholeForALongTree) {
-    // 4,000 chapters with a section each: about 800,000 characters with no count to size them by.
+    // Bookmarks: 4,000 chapters with a section each: about 800,000 characters with no count to size them by.
     std::string json = "{\"pages\":[{}],\"bookmarks\":[";
     std::wstring expected = L"{ \"BookMarks\": [";
     for (size_t i = 0; i < 4000; ++i) {

@@ -7,8 +7,17 @@ using namespace testsupport;
 
 namespace {
 
-using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
 const char kPage[] = R"({"pages":[{"width":10,"height":10}]})";
+
+// A message field as the message server records it.
+std::wstring Msg(const wchar_t* name, const wchar_t* value) {
+    return L"SetMsgByName:M:2|VT_BSTR=" + Quoted(name) + L"|VT_BSTR=" + Quoted(value);
+}
+// The fields every file exchange sends first, for the properties SetProps stores.
+Lines FileFields(const wchar_t* option) {
+    return {Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", option),    Msg(L"FILETYPE", L".PDF"),
+            Msg(L"USERNAME", L"王五"),  Msg(L"RECORDID", L"R-1"), Msg(L"FILENAME", L"合同.pdf")};
+}
 
 class ServerExchange : public ConnectedComponent {
 protected:
@@ -24,25 +33,7 @@ protected:
         EXPECT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
         return engine;
     }
-    // The names of the relay's calls, in order.
-    Lines Names() {
-        Lines out;
-        for (auto& c : quirexsim::Calls(relay.get())) out.push_back(c.substr(0, c.find(L':')));
-        return out;
-    }
-    // The (field, value) pairs given to SetMsgByName, in order.
-    Fields Sent() {
-        Fields out;
-        auto calls = quirexsim::Calls(relay.get());
-        for (LONG i = 0; i < static_cast<LONG>(calls.size()); ++i) {
-            if (calls[i].rfind(L"SetMsgByName:", 0) != 0) continue;
-            ScopedVariant name, value;
-            relay->CallArgument(i, 0, name.Receive());
-            relay->CallArgument(i, 1, value.Receive());
-            out.emplace_back(name->vt == VT_BSTR ? name->bstrVal : L"?", value->vt == VT_BSTR ? value->bstrVal : L"?");
-        }
-        return out;
-    }
+    Lines Relayed() { return quirexsim::Calls(relay.get()); }
     void SetProps() {
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-1").get()), S_OK);
         ASSERT_EQ(fun->put_UserName(UniqueBstr(L"王五").get()), S_OK);
@@ -79,24 +70,24 @@ TEST_F(ServerExchange, SendMessageSendsSixFieldsInOrderWithoutExtParam) {
     SetProps();
     Answer(L"PostDBPacket", ScopedVariant::I4(5));
     EXPECT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5") << "the post's 32-bit value";
-    EXPECT_EQ(Sent(), (Fields{{L"DBSTEP", L"DBSTEP"}, {L"OPTION", L"SENDMESSAGE"}, {L"FILETYPE", L".PDF"},
-                              {L"USERNAME", L"王五"}, {L"RECORDID", L"R-1"}, {L"FILENAME", L"合同.pdf"}}));
-    auto calls = quirexsim::Calls(relay.get());
-    EXPECT_EQ(calls.front().rfind(L"SetMsgByName:", 0), 0u) << "no preamble";
-    EXPECT_EQ(calls.back(), L"PostDBPacket:M:1|VT_I2=0") << "the post takes a 16-bit 0";
+    Lines sent = FileFields(L"SENDMESSAGE");
+    sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // no preamble; the post takes a 16-bit 0
+    EXPECT_EQ(Relayed(), sent);
     // The file type is sent when set.
     relay->ClearCalls();
     ASSERT_EQ(fun->put_FileType(UniqueBstr(L".OFD").get()), S_OK);
     ASSERT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5");
-    EXPECT_EQ(Sent().at(2), (Fields::value_type{L"FILETYPE", L".OFD"}));
+    EXPECT_EQ(Relayed().at(2), Msg(L"FILETYPE", L".OFD"));
 }
 
-TEST_F(ServerExchange, SaveSignDataIsOkOnlyWhenResultReadsOkInAnyCase) {
+TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     EXPECT_EQ(Call(&IFoliumFun::SaveSignData), L"S_FALSE 1") << "no document";
     EXPECT_EQ(Call(&IFoliumFun::LoadSignData), L"S_FALSE 1");
-    EXPECT_TRUE(quirexsim::Calls(relay.get()).empty());
+    EXPECT_TRUE(Relayed().empty());
     ASSERT_TRUE(Open(kPage));
-    Engine()->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签名数据").get());
+    auto engine = Engine();
+    engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签名数据").get());
+    engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(42).get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-9").get()), S_OK);
     Answer(L"PostDBPacket", ScopedVariant::I2(1));
     for (auto [reply, expected] :
@@ -105,22 +96,21 @@ TEST_F(ServerExchange, SaveSignDataIsOkOnlyWhenResultReadsOkInAnyCase) {
         relay->ClearCalls();
         EXPECT_EQ(Call(&IFoliumFun::SaveSignData), expected) << testing::PrintToString(std::wstring(reply));
     }
-    EXPECT_EQ(Sent(), (Fields{{L"DBSTEP", L"DBSTEP"}, {L"OPTION", L"SAVESIGNATURE"}, {L"RECORDID", L"R-9"},
-                              {L"Signature", L"签名数据"}}));
-    // A failed post never reads the result.
-    Answer(L"PostDBPacket", ScopedVariant::I2(0));
-    Answer(L"GetMsgByName", ScopedVariant::Bstr(L"OK"));
-    EXPECT_EQ(Call(&IFoliumFun::SaveSignData), L"S_OK 1");
-}
-
-TEST_F(ServerExchange, LoadSignDataHandsTheServersSignatureToTheEngine) {
-    ASSERT_TRUE(Open(kPage));
-    auto engine = Engine();
-    engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(42).get());
-    Answer(L"PostDBPacket", ScopedVariant::I2(1));
+    EXPECT_EQ(Relayed(), (Lines{Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", L"SAVESIGNATURE"), Msg(L"RECORDID", L"R-9"),
+                                Msg(L"Signature", L"签名数据"), L"PostDBPacket:M:1|VT_I2=0",
+                                L"GetMsgByName:M:1|VT_BSTR=\"RESULT\""}));
+    // Loading hands the reply's signature to the engine, whose answer is the result.
+    relay->ClearCalls();
+    engine->ClearCalls();
     Answer(L"GetMsgByName", ScopedVariant::Bstr(L"ok"));  // both RESULT and Signature read "ok"
     EXPECT_EQ(Call(&IFoliumFun::LoadSignData), L"S_OK 42");
+    EXPECT_EQ(Relayed(), (Lines{Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", L"LOADSIGNATURE"), Msg(L"RECORDID", L"R-9"),
+                                L"PostDBPacket:M:1|VT_I2=0", L"GetMsgByName:M:1|VT_BSTR=\"RESULT\"",
+                                L"GetMsgByName:M:1|VT_BSTR=\"Signature\""}));
     EXPECT_EQ(quirexsim::Calls(engine.get()), Lines{L"LoadLocalSignData:M:1|VT_BSTR=\"ok\""});
+    // A failed post never reads the result.
+    Answer(L"PostDBPacket", ScopedVariant::I2(0));
+    EXPECT_EQ((Lines{Call(&IFoliumFun::SaveSignData), Call(&IFoliumFun::LoadSignData)}), Lines(2, L"S_OK 1"));
 }
 
 TEST_F(ServerExchange, DirectMessageAccess) {
@@ -159,9 +149,9 @@ TEST_F(ServerExchange, UploadLimitIsCheckedInWholeKilobytesOfTheFile) {
     ASSERT_TRUE(openSized(102400));
     EXPECT_EQ(Call(&IFoliumFun::WebSave).substr(0, 4), L"S_OK") << "100 kilobytes pass";
     EXPECT_TRUE(CapturedOf().empty());
-    auto names = Names();
-    names.resize(3);
-    EXPECT_EQ(names, (Lines{L"WebUrl", L"ShowSchedule", L"CreateTempFileName"}));
+    Lines calls = Relayed();
+    calls.resize(3);
+    EXPECT_EQ(calls, (Lines{L"WebUrl:P:1|VT_BSTR=\"\"", L"ShowSchedule:P:1|VT_I2=-1", L"CreateTempFileName:M:0"}));
 
     ASSERT_TRUE(openSized(103424));
     relay->ClearCalls();
@@ -172,28 +162,22 @@ TEST_F(ServerExchange, UploadLimitIsCheckedInWholeKilobytesOfTheFile) {
     EXPECT_EQ(Call(&IFoliumFun::WebSave).substr(0, 4), L"S_OK") << "0 is no limit";
 }
 
-TEST_F(ServerExchange, CookieIsPassedBeforeWebOpenOnly) {
-    ASSERT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"http://127.0.0.1/", L"{\"sid\":\"abc\"}"), L"S_OK -1");
-    ASSERT_EQ(Call(&IFoliumFun::WebOpen).substr(0, 4), L"S_OK");
-    auto calls = quirexsim::Calls(relay.get());
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(calls[1], L"ShowSchedule:P:1|VT_I2=-1");
-    EXPECT_EQ(calls[2].rfind(L"INetSetCookieEx:", 0), 0u) << "after WebUrl and ShowSchedule";
-    relay->ClearCalls();
-    ASSERT_EQ(Call(&IFoliumFun::WebOpenBase64).substr(0, 4), L"S_OK");
-    for (auto& n : Names()) EXPECT_NE(n, L"INetSetCookieEx") << "the base64 exchange sends no cookie";
-}
-
-TEST_F(ServerExchange, WebOpenRecordsItsDownloadFileAndSendsLoadFile) {
+TEST_F(ServerExchange, WebOpenSendsPreambleCookieAndFieldsAndAFailedPostEndsIt) {
     SetProps();
+    ASSERT_EQ(fun->put_WebUrl(UniqueBstr(L"http://127.0.0.1:1/x").get()), S_OK);
+    ASSERT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"http://127.0.0.1/", L"{\"sid\":\"abc\"}"), L"S_OK -1");
     Answer(L"CreateTempFileName", ScopedVariant::Bstr(L"C:\\users\\Public\\folium-dl.tmp"));
     Answer(L"PostDBPacket", ScopedVariant::I2(0));  // the server answers nothing useful
     EXPECT_EQ(Call(&IFoliumFun::WebOpen), L"S_OK 0");
-    auto f = Sent();
-    ASSERT_EQ(f.size(), 7u);
-    EXPECT_EQ(f[1].second, L"LOADFILE");
-    EXPECT_EQ(f[6], (Fields::value_type{L"EXTPARAM", L"ext"}));
-    for (auto& n : Names()) EXPECT_NE(n, L"MsgFileSave") << "a failed post ends the exchange";
+    Lines sent{L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1:1/x\"", L"ShowSchedule:P:1|VT_I2=-1",
+               L"INetSetCookieEx:M:1|VT_BSTR=\"sid=abc;\"", L"CreateTempFileName:M:0"};
+    for (const std::wstring& field : FileFields(L"LOADFILE")) sent.push_back(field);
+    sent.push_back(Msg(L"EXTPARAM", L"ext"));
+    sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // no MsgFileSave after a failed post
+    EXPECT_EQ(Relayed(), sent);
+    relay->ClearCalls();
+    ASSERT_EQ(Call(&IFoliumFun::WebOpenBase64).substr(0, 4), L"S_OK");
+    for (auto& c : Relayed()) EXPECT_EQ(c.find(L"INetSetCookieEx"), std::wstring::npos) << "no cookie with base64";
 }
 
 TEST_F(ServerExchange, ExtParam1ForwardsToTheSignatureEngine) {
