@@ -34,7 +34,6 @@ inline ComPtr<IQxSimulator> CreateSimulator() {
 }
 
 // Names the simulator's tests use for the shared helpers.
-inline std::wstring TempDir() { return testsupport::NewTempFolder(L"qst"); }
 inline void WriteUtf8(const std::wstring& path, const std::string& text) {
     ASSERT_TRUE(testsupport::WriteAll(path, text));
 }
@@ -143,7 +142,7 @@ protected:
         ASSERT_TRUE(sim) << "QUIREX_SIM_DLL must name QuirexSim.dll";
         ASSERT_EQ(S_OK, sim->Reset());
         ASSERT_EQ(S_OK, sim->get_Application(app.put()));
-        dir = TempDir();
+        dir = testsupport::NewTempFolder(L"qst");
     }
     ComPtr<IQxDocument> Open(const std::wstring& p, const std::wstring& password = L"missing") {
         ScopedVariant doc;

@@ -95,31 +95,6 @@ inline std::wstring I4(LONG n) { return L"VT_I4=" + std::to_wstring(n); }
 inline std::wstring Str(const std::wstring& s) { return L"VT_BSTR=" + Quoted(s); }
 inline std::wstring Bool(bool b) { return b ? L"VT_BOOL=-1" : L"VT_BOOL=0"; }
 
-// What an early-bound call hands back, its HRESULT and out-value compared in one
-// assertion: EXPECT_EQ(Got(fun->FileSize(&n), &n), Want(S_FALSE, 0)). Got reads the
-// value after the call (it takes the address), whatever the argument order.
-struct Outcome {
-    HRESULT hr;
-    std::wstring value;
-    bool operator==(const Outcome& o) const { return hr == o.hr && value == o.value; }
-};
-inline void PrintTo(const Outcome& o, std::ostream* os) {
-    *os << "hr 0x" << std::hex << static_cast<unsigned long>(o.hr) << std::dec << " value \"";
-    for (wchar_t c : o.value) *os << (c < 128 ? static_cast<char>(c) : '?');
-    *os << "\"";
-}
-template <class T>
-Outcome Want(HRESULT hr, T v) {
-    if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(v)};
-    else return {hr, v ? std::wstring(v) : std::wstring(L"(null)")};
-}
-template <class T>
-Outcome Got(HRESULT hr, const T* v) {
-    if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(*v)};
-    else if constexpr (std::is_same_v<T, UniqueBstr>) return {hr, v->get() ? std::wstring(v->c_str()) : L"(null)"};
-    else return {hr, *v ? std::wstring(*v) : std::wstring(L"(null)")};  // a BSTR
-}
-
 // A walk over the reader's objects from its application, as a page script makes it
 // ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
 // "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
@@ -219,8 +194,7 @@ protected:
         ComPtr<IQxDocuments> docs;
         app->get_Documents(docs.put());
         auto name = ScopedVariant::Bstr(path.c_str());
-        ScopedVariant missing;
-        missing = folium::ScopedVariant::Missing();
+        auto missing = ScopedVariant::Missing();
         ComPtr<IQxDocument> doc;
         docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put());
         sim->ClearJournal();
