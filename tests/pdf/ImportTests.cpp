@@ -144,10 +144,11 @@ TEST(EncryptedImport, ThePasswordOpensItAndItsSecurityIsReported) {
 // The tool itself: exit code, one line of reason, no output file.
 struct Refusal {
     const char* name;
-    std::string input;  // file to import
+    std::string input;  // file to import (or state to export)
     std::vector<std::string> extra;
     int code;
     std::string reason;
+    const char* command = "import";
 };
 
 void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
@@ -159,7 +160,7 @@ TEST_P(ToolRefuses, WithAClearReasonAndNoOutput) {
     fs::path dir = fs::temp_directory_path() / ("folium-pdf-test-" + std::string(r.name));
     fs::create_directories(dir);
     fs::path out = dir / "out.json", err = dir / "err.txt";
-    std::string command = "'" + Env("FOLIUM_PDF_TOOL") + "' import '" + r.input + "' '" + out.string() + "'";
+    std::string command = "'" + Env("FOLIUM_PDF_TOOL") + "' " + r.command + " '" + r.input + "' '" + out.string() + "'";
     for (auto& e : r.extra) command += " '" + e + "'";
     int status = std::system((command + " 2>'" + err.string() + "'").c_str());
     EXPECT_EQ(r.code, WEXITSTATUS(status)) << command;
@@ -189,6 +190,7 @@ std::vector<Refusal> Refusals() {
         {"missing", "/nonexistent/file.pdf", {}, 2, "cannot read /nonexistent/file.pdf"},
         {"toomany", Env("FOLIUM_LONG_PDF"), {"--max-pages", "1000"}, 2, "too many pages: 2000 (at most 1000)"},
         {"badoption", Env("FOLIUM_SAMPLE_PDF"), {"--colour", "red"}, 1, "unknown or incomplete option --colour"},
+        {"notjson", Bad("state.json", "{ not json"), {}, 2, "bad state: the file is not JSON", "export"},
     };
 }
 
