@@ -1,7 +1,9 @@
 // Local files, dialogs, URL transfer, base64, pages and attachments, driven through
 // the component loaded in the reader simulator. Dialog and message-box answers come
 // from the simulator's capture of the component's imports; transfers go to a small
-// HTTP server on the loopback address inside this process.
+// HTTP server on the loopback address inside this process. The work files lie in a
+// folder with a Chinese name and a space, as users in code page 936 have them (Wine
+// makes such names only when the zh_CN.UTF-8 locale exists; ./folium generates it).
 #include <shlobj.h>
 
 #include <algorithm>
@@ -46,36 +48,39 @@ protected:
 
     void SetUp() override {
         ConnectedComponent::SetUp();
-        if (!HasFatalFailure()) CaptureImports();
+        CreateDirectoryW(Work(L"").c_str(), nullptr);
+        ASSERT_TRUE(Exists(Work(L""))) << "no Chinese folder names: is the zh_CN.UTF-8 locale generated?";
+        CaptureImports();
     }
     void TearDown() override {
         if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
         ConnectedComponent::TearDown();
     }
 
-    std::wstring Work(const std::wstring& name) const { return privateTemp.Path() + name; }
+    std::wstring Work(const std::wstring& name) const { return privateTemp.Path() + L"公文 文件夹\\" + name; }
     // A file of the work folder with these contents.
     std::wstring Put(const std::wstring& name, const std::string& bytes) {
         EXPECT_TRUE(WriteAll(Work(name), bytes));
         return Work(name);
     }
-    // Opens a fixture and returns the path of the file behind it.
-    std::wstring OpenPath(const std::string& json) {
-        EXPECT_TRUE(Open(json));
-        return tempFiles.back();
+    // Opens a file of the work folder with these contents.
+    std::wstring OpenPut(const std::wstring& name, const std::string& bytes) {
+        EXPECT_EQ(Call(&F::WebOpenLocalFile, Put(name, bytes)), L"S_OK 1");
+        return Work(name);
     }
     // The loopback server's "127.0.0.1:port", written "srv" by Tidy.
     std::wstring site = L"\n";
 
-    // A text with the work folder written "~/" (as it stands and as the journal quotes it)
-    // and the loopback server's address "srv".
+    // A text with the work folder written "~/", the temporary folder "%TEMP%/" (as they
+    // stand and as the journal quotes them) and the loopback server's address "srv".
     std::wstring Tidy(std::wstring text) const {
-        const std::wstring quoted = Quoted(privateTemp.Path());
-        for (const std::wstring& from : {privateTemp.Path(), quoted.substr(1, quoted.size() - 2), site}) {
-            const std::wstring to = from == site ? L"srv" : L"~/";
-            for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+        const std::wstring work = Quoted(Work(L"")), temp = Quoted(privateTemp.Path());
+        const std::pair<std::wstring, const wchar_t*> names[] = {
+            {Work(L""), L"~/"}, {work.substr(1, work.size() - 2), L"~/"}, {privateTemp.Path(), L"%TEMP%/"},
+            {temp.substr(1, temp.size() - 2), L"%TEMP%/"}, {site, L"srv"}};
+        for (const auto& [from, to] : names)
+            for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + wcslen(to)))
                 text.replace(at, from.size(), to);
-        }
         return text;
     }
     // A call's outcome and the journal lines it caused (those containing one of `only`),
@@ -272,7 +277,7 @@ TEST_F(FilesTest, WebSaveLocalFileWritesPassingTheGateThenTellsThePage) {
 
 TEST_F(FilesTest, SaveFileWritesToTheGivenPathOrBackToItsOwnFile) {
     EXPECT_EQ(Call(&F::saveFile, L""), L"S_FALSE 0");
-    std::wstring own = OpenPath(Document(2));
+    std::wstring own = OpenPut(L"own.json", Document(2));
     SetSaveAllowed(0);  // no save gate here
     EXPECT_EQ(Call(&F::saveFile, L""), L"S_OK -1");
     EXPECT_EQ(JournalLines(),
@@ -312,7 +317,7 @@ TEST_F(FilesTest, SaveLocalFileNoSignatureDropsSealsOfAnyCaseFromCopyAndDocument
 // ---- base64 ----------------------------------------------------------------------------------
 
 TEST_F(FilesTest, GetFileBase64EncodesTheDocumentFileOfEveryLength) {
-    std::wstring path = OpenPath(Document(4, ",\"selectedBookmark\":\"签章\""));
+    std::wstring path = OpenPut(L"合同.json", Document(4, ",\"selectedBookmark\":\"签章\""));
     std::string bytes = ReadAll(path);
     EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_OK " + SystemBase64(bytes));
     // The reader keeps no hold on the file: give it lengths of each remainder.
@@ -396,18 +401,21 @@ TEST_F(FilesTest, NamesPathsAndSizeOfTheActiveDocument) {
     EXPECT_EQ(Call(&F::WebGetFilePath), L"S_FALSE ");
     EXPECT_EQ(Call(&F::FileSize), L"S_FALSE 0");
     EXPECT_EQ(Call(&F::getLogFilePath), L"S_OK ") << "there is no log file";
-    std::wstring path = OpenPath(Document(1));
+    // Whole kilobytes of the file; an opened document is traced with them, its name and path.
+    const std::string base = Document(1);
+    for (auto [bytes, kb] : {std::pair<size_t, LONG>{1023, 0}, {1024, 1}, {1500, 1}, {2048, 2}, {5000, 4}}) {
+        const std::wstring name = L"合同 " + std::to_wstring(bytes) + L".json";
+        sim->ClearCaptured();
+        const std::wstring path = OpenPut(name, base + std::string(bytes - base.size(), ' '));
+        EXPECT_EQ(Call(&F::FileSize), L"S_OK " + std::to_wstring(kb)) << bytes << " bytes";
+        const std::wstring trace = L"VD_Folium2018_Normal_";
+        EXPECT_EQ(quirexsim::Traces(sim.get()), (Lines{trace + std::to_wstring(kb), trace + name, trace + path}));
+    }
+    const std::wstring path = Work(L"合同 5000.json");
     EXPECT_EQ(Call(&F::get_LocalFileName), L"S_OK " + path);
     // The index is not used; the host's folder already ends in a backslash: no second one.
-    EXPECT_EQ(Call(&F::GetFileName, 5), L"S_OK " + path.substr(path.find_last_of(L'\\') + 1));
+    EXPECT_EQ(Call(&F::GetFileName, 5), L"S_OK 合同 5000.json");
     EXPECT_EQ(Call(&F::WebGetFilePath), L"S_OK " + path);
-    // Whole kilobytes of the file.
-    std::string base = Document(1);
-    for (auto [bytes, kb] : {std::pair<size_t, LONG>{1023, 0}, {1024, 1}, {1500, 1}, {2048, 2}, {5000, 4}}) {
-        ASSERT_EQ(Call(&F::WebOpenLocalFile, WriteFixture(base + std::string(bytes - base.size(), ' '))),
-                  L"S_OK 1");
-        EXPECT_EQ(Call(&F::FileSize), L"S_OK " + std::to_wstring(kb)) << bytes << " bytes";
-    }
 }
 
 // ---- transfers -------------------------------------------------------------------------------
@@ -451,16 +459,16 @@ TEST_F(FilesTest, WebUpLoadFilePostsTheDocumentAsAForm) {
     for (const auto& c : cases) {
         server.Answer("/upload", c.status, "");
         const std::wstring did = Did(Call(&F::WebUpLoadFile, url, c.form));
-        const size_t at = did.find(L"SaveAs(\"~/") + 10;
+        const size_t at = did.find(L"SaveAs(\"%TEMP%/") + 15;
         const std::wstring copy = did.substr(at, did.find(L'"', at) - at);
-        tempFiles.push_back(Work(copy));
-        EXPECT_FALSE(Exists(Work(copy))) << "the copy of the document stayed behind";
+        tempFiles.push_back(privateTemp.Path() + copy);
+        EXPECT_FALSE(Exists(privateTemp.Path() + copy)) << "the copy of the document stayed behind";
         EXPECT_EQ(copy.find(L'\\'), std::wstring::npos) << "directly in the folder";
         const std::wstring form = c.form, field = L" | NetFile.AddFormField(\"FormData\", \"" + form + L"\")";
-        EXPECT_EQ(did, c.outcome + (L" | Application.Documents | Documents.ActiveDocument | Document.SaveAs(\"~/" +
+        EXPECT_EQ(did, c.outcome + (L" | Application.Documents | Documents.ActiveDocument | Document.SaveAs(\"%TEMP%/" +
                                     copy + L"\") | Application.CreateNetFile() | NetFile.Reset()") +
                            (form.empty() ? L"" : field) +
-                           L" | NetFile.AddFormFile(\"FileData\", \"~/" + copy + L"\") | NetFile.SetPost(-1)" +
+                           L" | NetFile.AddFormFile(\"FileData\", \"%TEMP%/" + copy + L"\") | NetFile.SetPost(-1)" +
                            L" | NetFile.Open(0, \"http://srv/upload\", 0, missing, missing) | NetFile.Transfer()" +
                            L" | NetFile.Close()");
     }
