@@ -13,6 +13,7 @@
 
 #include "Export.h"
 #include "Import.h"
+#include "PdfTests.h"
 #include "Render.h"
 
 namespace {
@@ -21,12 +22,8 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 using foliumpdf::ExportError;
 
-// Set by CTest: the generated sample and the tool.
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-const std::string kSample = Env("FOLIUM_SAMPLE_PDF"), kTool = Env("FOLIUM_PDF_TOOL");
+using pdftest::Visible;
+const std::string kSample = pdftest::Env("FOLIUM_SAMPLE_PDF");
 
 // A 24x16 PNG: left third half-transparent blue, the rest red.
 const char kStampPng[] =
@@ -70,21 +67,6 @@ protected:
         return foliumpdf::ImportPdfFile(Out(), {});
     }
 };
-
-// The import without object references, file names and digests, attachments by name:
-// what a script sees.
-json Visible(json j) {
-    if (j.is_object()) {
-        for (const char* key : {"source", "sourceDigest", "sourceFile"}) j.erase(key);
-        for (auto& [k, v] : j.items()) v = Visible(v);
-        if (j.contains("attachments"))
-            std::sort(j["attachments"].begin(), j["attachments"].end(),
-                      [](const json& a, const json& b) { return a.value("name", "") < b.value("name", ""); });
-    } else if (j.is_array()) {
-        for (auto& v : j) v = Visible(v);
-    }
-    return j;
-}
 
 json Comment() {
     return {{"kind", 0},        {"type", "Text"}, {"rect", {100, 100, 120, 120}}, {"author", "Script"},
