@@ -1,6 +1,6 @@
 // Capture of a module's Win32 calls through its import table, and the signature core
 // stand-in: the edges the component itself never reaches (its calls are checked by its
-// own tests).
+// own tests; objects made by class identifier in connection_tests).
 #include "SimTestSupport.h"
 
 using namespace simtest;
@@ -67,30 +67,6 @@ TEST(SignatureCore, ReportsTheConfigurationFolderCutToTheCallersBuffer) {
     EXPECT_STREQ("C:\\Co", small);
     EXPECT_EQ(9, size) << "the whole length";
     SetEnvironmentVariableW(L"VD_CONFIG_DIR", nullptr);
-}
-
-TEST(SignatureCore, CreatesObjectsByClassIdentifier) {
-    HMODULE dll = LoadLibraryW(Env(L"VD_SIGNATURE_CORE_DLL").c_str());
-    using Create = HRESULT(WINAPI*)(const CLSID*, const IID*, void**);
-    auto create = dll ? reinterpret_cast<Create>(GetProcAddress(dll, "VD_CoCreateInstanceFromClsID")) : nullptr;
-    ASSERT_TRUE(create);
-    // The simulator's own class object, offered to COM for this test.
-    HMODULE sim = LoadLibraryW(Env(L"QUIREX_SIM_DLL").c_str());
-    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto get = reinterpret_cast<GetClassObject>(GetProcAddress(sim, "DllGetClassObject"));
-    ComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, get(CLSID_QuirexSimulator, IID_IClassFactory, factory.put_void()));
-    DWORD reg = 0;
-    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_QuirexSimulator, factory.get(), CLSCTX_INPROC_SERVER,
-                                          REGCLS_MULTIPLEUSE, &reg));
-    ComPtr<IQxSimulator> made;
-    EXPECT_EQ(S_OK, create(&CLSID_QuirexSimulator, &IID_IQxSimulator, made.put_void()));
-    EXPECT_TRUE(made);
-    CoRevokeClassObject(reg);
-    void* none = reinterpret_cast<void*>(1);
-    const CLSID unknown = {0x0badc0de, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, create(&unknown, &IID_IUnknown, &none));
-    EXPECT_EQ(nullptr, none);
 }
 
 }  // namespace

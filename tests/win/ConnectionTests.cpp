@@ -276,9 +276,11 @@ TEST_F(Connected, ZSignatureCoreGivesFoldersAndEntryPointsAndNeedsTheMainFrame) 
     EXPECT_EQ(JournalText(),
               L"Application.Name\nApplication.MainFrame\nMainFrame.AppDirectory\nConnectionPoint.Advise()\n");
     EXPECT_EQ(Sinks(), 1);
-    // Objects created by class (here the signing-key device) go through the core.
+    // Objects created by class (here the signing-key device) go through the core, which makes them.
     LONG keys = -1, created = calls(1);
+    sim->SetAnswer(UniqueBstr(L"WebGetKeyCount").get(), *ScopedVariant::I2(3).get());
     EXPECT_EQ(fun->GetKeyCount(&keys), S_OK);
+    EXPECT_EQ(keys, 3);
     EXPECT_EQ(calls(1), created + 1);
 
     ASSERT_EQ(Call(&IQxSimulator::DisconnectAddIn), E_NOTIMPL);

@@ -1,10 +1,13 @@
 // Local files, dialogs, URL transfer, base64, pages and attachments, driven through
 // the component loaded in the reader simulator. Dialog and message-box answers come
 // from the simulator's capture of the component's imports; transfers go to a small
-// HTTP server on the loopback address inside this process.
+// HTTP server on the loopback address inside this process. The work files lie in a
+// folder with a Chinese name and a space, as users in code page 936 have them (Wine
+// makes such names only when the zh_CN.UTF-8 locale exists; ./folium generates it).
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 
 #include "FamilyTestSupport.h"
 #include "LoopbackHttpServer.h"
@@ -13,16 +16,11 @@ using namespace testsupport;
 
 namespace {
 
+using F = IFoliumFun;
+
 const std::wstring kDialogTail = L"\", " + std::to_wstring(0x00080000 | 0x00000800 | 0x00001000) + L", \"";
 const std::wstring kDialogFilter = L"\"PDF文件(*.pdf)|*.pdf|所有文件(*.*)|*.*|\", ";
-const std::string kStandardDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string ToUtf8(const std::wstring& w) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(n, '\0');
-    if (n) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
+const std::wstring kStandardDigits = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::wstring DesktopFolder() {
     wchar_t folder[MAX_PATH] = {};
@@ -50,41 +48,76 @@ protected:
 
     void SetUp() override {
         ConnectedComponent::SetUp();
-        if (!HasFatalFailure()) CaptureImports();
+        CreateDirectoryW(Work(L"").c_str(), nullptr);
+        ASSERT_TRUE(Exists(Work(L""))) << "no Chinese folder names: is the zh_CN.UTF-8 locale generated?";
+        CaptureImports();
     }
     void TearDown() override {
         if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
         ConnectedComponent::TearDown();
     }
 
-    std::wstring Work(const std::wstring& name) const { return privateTemp.Path() + name; }
+    std::wstring Work(const std::wstring& name) const { return privateTemp.Path() + L"公文 文件夹\\" + name; }
+    // A file of the work folder with these contents.
+    std::wstring Put(const std::wstring& name, const std::string& bytes) {
+        EXPECT_TRUE(WriteAll(Work(name), bytes));
+        return Work(name);
+    }
+    // Opens a file of the work folder with these contents.
+    std::wstring OpenPut(const std::wstring& name, const std::string& bytes) {
+        EXPECT_EQ(Call(&F::WebOpenLocalFile, Put(name, bytes)), L"S_OK 1");
+        return Work(name);
+    }
+    // The loopback server's "127.0.0.1:port", written "srv" by Tidy.
+    std::wstring site = L"\n";
 
-    // Opens a fixture and returns the path of the file behind it.
-    std::wstring OpenPath(const std::string& json) {
-        EXPECT_TRUE(Open(json));
-        return tempFiles.back();
+    // A text with the work folder written "~/", the temporary folder "%TEMP%/" (as they
+    // stand and as the journal quotes them) and the loopback server's address "srv".
+    std::wstring Tidy(std::wstring text) const {
+        const std::wstring work = Quoted(Work(L"")), temp = Quoted(privateTemp.Path());
+        const std::pair<std::wstring, const wchar_t*> names[] = {
+            {Work(L""), L"~/"}, {work.substr(1, work.size() - 2), L"~/"}, {privateTemp.Path(), L"%TEMP%/"},
+            {temp.substr(1, temp.size() - 2), L"%TEMP%/"}, {site, L"srv"}};
+        for (const auto& [from, to] : names)
+            for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + wcslen(to)))
+                text.replace(at, from.size(), to);
+        return text;
+    }
+    // A call's outcome and the journal lines it caused (those containing one of `only`),
+    // tidied; the journal starts afresh.
+    std::wstring Did(const std::wstring& outcome, std::initializer_list<const wchar_t*> only = {L""}) {
+        std::wstring out = outcome;
+        for (const std::wstring& line : JournalLines())
+            if (std::any_of(only.begin(), only.end(), [&](const wchar_t* f) { return line.find(f) != line.npos; }))
+                out += L" | " + line;
+        sim->ClearJournal();
+        return Tidy(out);
     }
 
     std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
     std::wstring DocumentCount() { return Host(L"Documents.Count"); }
     std::wstring Modified() { return Host(L"Documents.ActiveDocument.Modified"); }
 
-    Lines AnnotationTypes(LONG pageIndex) {
-        Lines out;
-        for (auto& a : AnnotationsOnPages(pageIndex)) {
-            UniqueBstr type;
-            a->get_Type(type.put());
-            out.push_back(type.c_str());
+    // The annotation types of the active document, pages apart by " / ".
+    std::wstring AnnotationTypes() {
+        std::wstring out;
+        for (LONG page = 0, n = PageCount(); page < n; ++page) {
+            out += page ? L" /" : L"";
+            for (auto& a : AnnotationsOnPages(page)) {
+                UniqueBstr type;
+                a->get_Type(type.put());
+                out += L" " + std::wstring(type.c_str());
+            }
         }
         return out;
     }
 
-    // The names as the reader lists them, each as the typed journal writes a text.
-    Lines AttachmentNames() {
-        Lines out;
+    // The attachment names as the reader lists them, each as the typed journal writes a text.
+    std::wstring AttachmentNames() {
+        std::wstring out;
         const std::wstring list = L"Documents.ActiveDocument.Attachments";
         for (LONG i = 0, n = std::stol(Host(list + L".Count").substr(6)); i < n; ++i)
-            out.push_back(Host(list + L".Item(" + std::to_wstring(i) + L").Name"));
+            out += L" " + Host(list + L".Item(" + std::to_wstring(i) + L").Name");
         return out;
     }
 
@@ -96,16 +129,9 @@ protected:
         ASSERT_EQ(app->put_SaveAllowed(v), S_OK);
         sim->ClearJournal();
     }
-
-    // The temporary copy an upload saved the document to (removed at the end either way).
-    std::wstring UploadCopy() {
-        std::wstring journal = JournalText(), temp;
-        size_t at = journal.find(L"Document.SaveAs(\"");
-        if (at == std::wstring::npos) return L"";
-        std::wstring quoted = journal.substr(at + 17, journal.find(L"\")\n", at) - at - 17);
-        for (size_t i = 0; i < quoted.size(); ++i) temp += quoted[i] == L'\\' ? quoted[++i] : quoted[i];
-        tempFiles.push_back(temp);
-        return temp;
+    void SetModified(LONG v) {
+        Quiet quiet(sim.get());
+        ASSERT_EQ(Active()->SetModified(v), S_OK);
     }
 
     template <class M, class... A>
@@ -116,308 +142,280 @@ protected:
 
 // ---- opening by path, URL and member of choice ----------------------------------------------
 
-TEST_F(FilesTest, WebOpenLocalFileOpensThePathWithThreeEmptyStrings) {
-    std::wstring path = WriteFixture(Document(2));
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFile, path), L"S_OK 1");
-    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(path) + L", \"\", \"\", \"\")")) << JournalText();
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFile, Work(L"absent.pdf")), L"S_OK 0");
-    EXPECT_EQ(DocumentCount(), I4(1));
-}
-
-TEST_F(FilesTest, WebOpenLocalFileExJoinsFolderAndNameWithoutASeparator) {
-    WriteAll(Work(L"doc.json"), Document(1));
-    const std::wstring folder = Work(L"");
-    // Without the trailing backslash the folder's last name and the file name run together.
-    const std::wstring joined = folder.substr(0, folder.size() - 1);
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"pw", joined, L"e1", L"e2", L"e3"), L"S_OK 7");
-    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(joined + L"doc.json") + L", \"pw\", \"pw\", \"\")"))
-        << JournalText();
-    EXPECT_EQ(DocumentCount(), I4(0));
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalFileEx, L"doc.json", L"", folder, nullptr, nullptr, nullptr),
-              L"S_OK 7")
-        << "the result is never written";
-    EXPECT_EQ(DocumentCount(), I4(1));
-}
-
-TEST_F(FilesTest, OpenFileTellsPathsFromHttpAddresses) {
+// Each opening member as its outcome, the reader's open calls and the documents then open
+// (a file already open is not opened twice).
+TEST_F(FilesTest, OpeningMembersPassThePathAndTellWhetherTheReaderOpenedIt) {
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Running());
+    site = server.Url("").substr(7);
     server.Answer("/served.json", 200, Document(3));
-    std::wstring path = WriteFixture(Document(1)), url = server.Url("/served.json");
-    std::wstring upper = L"HTTP:" + url.substr(5);  // the address test is case-sensitive
-    const struct {
-        std::wstring target, line;
-        const wchar_t* result;
-    } cases[] = {{path, L"Documents.Open(" + Quoted(path) + L", \"\", \"\", \"\")", L"S_OK -1"},
-                 {url, L"Documents.OpenURL(" + Quoted(url) + L", \"\")", L"S_OK -1"},
-                 {upper, L"Documents.Open(" + Quoted(upper) + L", \"\", \"\", \"\")", L"S_OK 0"},
-                 {server.Url("/missing.pdf"), L"Documents.OpenURL(", L"S_OK 0"}};
-    for (auto& c : cases) {
-        sim->ClearJournal();
-        EXPECT_EQ(Call(&IFoliumFun::openFile, c.target, VARIANT_FALSE), c.result);
-        EXPECT_EQ(JournalWith(L"Documents.Open").size(), 1u) << JournalText();
-        EXPECT_TRUE(Journaled(c.line)) << JournalText();
-    }
-    EXPECT_EQ(PageCount(), 3);
-    EXPECT_EQ(Script(L"openFile", {VStr(path.c_str()), VBool(false)}), Bool(true))
-        << "scripts see an automation boolean";
-}
-
-TEST_F(FilesTest, WebOpenUrlFileIsTrueExactlyWhenTheHostOpened) {
-    LoopbackHttpServer server;
-    ASSERT_TRUE(server.Running());
-    server.Answer("/good.json", 200, Document(2));
     server.Answer("/broken.json", 200, "not a document");
-    std::wstring url = server.Url("/good.json");
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenUrlFile, url), L"S_OK -1");
-    EXPECT_TRUE(Journaled(L"Documents.OpenURL(" + Quoted(url) + L", missing)")) << JournalText();
-    // Downloaded but not openable (a non-zero code), or a transfer error (negative): false.
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenUrlFile, server.Url("/broken.json")), L"S_OK 0");
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenUrlFile, server.Url("/none.json")), L"S_OK 0");
+    const std::wstring doc = Put(L"doc.json", Document(1)), url = server.Url("/served.json");
+    Put(L"subdoc.json", Document(1));
+    auto opens = [&](const std::wstring& outcome) { return Did(outcome, {L"Documents."}) + L" | " + DocumentCount(); };
+    const std::wstring empty3 = L", \"\", \"\", \"\")";
+    EXPECT_EQ(opens(Call(&F::WebOpenLocalFile, doc)),
+              L"S_OK 1 | Documents.Open(\"~/doc.json\"" + empty3 + L" | VT_I4=1");
+    EXPECT_EQ(opens(Call(&F::WebOpenLocalFile, Work(L"absent.pdf"))),
+              L"S_OK 0 | Documents.Open(\"~/absent.pdf\"" + empty3 + L" | VT_I4=1");
+    // The folder is joined to the name as given, without a separator; the result is never written.
+    EXPECT_EQ(opens(Call(&F::WebOpenLocalFileEx, L"doc.json", L"pw", Work(L"sub"), L"e1", L"e2", L"e3")),
+              L"S_OK 7 | Documents.Open(\"~/subdoc.json\", \"pw\", \"pw\", \"\") | VT_I4=2");
+    EXPECT_EQ(opens(Call(&F::WebOpenLocalFileEx, L"doc.json", L"", Work(L""), nullptr, nullptr, nullptr)),
+              L"S_OK 7 | Documents.Open(\"~/doc.json\"" + empty3 + L" | VT_I4=2");
+    // openFile tells addresses by a case-sensitive "http:".
+    EXPECT_EQ(opens(Call(&F::openFile, doc, VARIANT_FALSE)),
+              L"S_OK -1 | Documents.Open(\"~/doc.json\"" + empty3 + L" | VT_I4=2");
+    EXPECT_EQ(opens(Call(&F::openFile, url, VARIANT_FALSE)),
+              L"S_OK -1 | Documents.OpenURL(\"http://srv/served.json\", \"\") | VT_I4=3");
+    EXPECT_EQ(opens(Call(&F::openFile, L"HTTP:" + url.substr(5), VARIANT_FALSE)),
+              L"S_OK 0 | Documents.Open(\"HTTP://srv/served.json\"" + empty3 + L" | VT_I4=3");
+    EXPECT_EQ(opens(Call(&F::openFile, server.Url("/missing.pdf"), VARIANT_FALSE)),
+              L"S_OK 0 | Documents.OpenURL(\"http://srv/missing.pdf\", \"\") | VT_I4=3");
+    // WebOpenUrlFile: downloaded but not openable (a non-zero code) or a transfer error (negative) is false.
+    EXPECT_EQ(opens(Call(&F::WebOpenUrlFile, url)),
+              L"S_OK -1 | Documents.OpenURL(\"http://srv/served.json\", missing) | VT_I4=4");
+    EXPECT_EQ(opens(Call(&F::WebOpenUrlFile, server.Url("/broken.json"))),
+              L"S_OK 0 | Documents.OpenURL(\"http://srv/broken.json\", missing) | VT_I4=4");
+    EXPECT_EQ(opens(Call(&F::WebOpenUrlFile, server.Url("/none.json"))),
+              L"S_OK 0 | Documents.OpenURL(\"http://srv/none.json\", missing) | VT_I4=4");
+    EXPECT_EQ(PageCount(), 3);
+    EXPECT_EQ(Script(L"openFile", {VStr(doc.c_str()), VBool(false)}), Bool(true))
+        << "scripts see an automation boolean";
 }
 
 // ---- the open and save dialogs ---------------------------------------------------------------
 
 TEST_F(FilesTest, TheOpenDialogsStartWhereTheyShouldAndOnlyWebOpenLocalOpens) {
-    std::wstring path = WriteFixture(Document(2));
-    AnswerDialog(L"GetOpenFileNameW", path);
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocal), L"S_OK -1");
-    EXPECT_TRUE(Journaled(L"Documents.Open(" + Quoted(path) + L", missing, missing, missing)")) << JournalText();
+    AnswerDialog(L"GetOpenFileNameW", Put(L"doc.json", Document(2)));
+    EXPECT_EQ(Did(Call(&F::WebOpenLocal), {L"Documents."}),
+              L"S_OK -1 | Documents.Open(\"~/doc.json\", missing, missing, missing)");
     // A file the host cannot open is false; a cancelled dialog leaves the result and opens nothing.
-    WriteAll(Work(L"junk.pdf"), "%PDF-1.7 not a fixture");
-    AnswerDialog(L"GetOpenFileNameW", Work(L"junk.pdf"));
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocal), L"S_OK 0");
-    sim->ClearJournal();
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocal), L"S_OK 7");
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalDialog), L"S_OK left") << "cancelled";
+    AnswerDialog(L"GetOpenFileNameW", Put(L"junk.pdf", "%PDF-1.7 not a fixture"));
+    EXPECT_EQ(Did(Call(&F::WebOpenLocal), {L"Documents."}),
+              L"S_OK 0 | Documents.Open(\"~/junk.pdf\", missing, missing, missing)");
+    EXPECT_EQ(Did(Call(&F::WebOpenLocal), {L"Documents."}), L"S_OK 7");
+    EXPECT_EQ(Did(Call(&F::WebOpenLocalDialog), {L"Documents."}), L"S_OK left") << "cancelled";
     // The path dialog starts on the desktop and opens nothing.
     AnswerDialog(L"GetOpenFileNameW", Work(L"picked.pdf"));
-    EXPECT_EQ(Call(&IFoliumFun::WebOpenLocalDialog), L"S_OK " + Work(L"picked.pdf"));
-    EXPECT_FALSE(Journaled(L"Documents.Open"));
+    EXPECT_EQ(Did(Call(&F::WebOpenLocalDialog), {L"Documents."}), L"S_OK ~/picked.pdf");
     EXPECT_EQ(DocumentCount(), I4(1));
-    const std::wstring head = L"GetOpenFileNameW(" + kDialogFilter, tail = L", \"\", \"" + kDialogTail + L"打开文档\", 1)";
+    const std::wstring head = L"GetOpenFileNameW(" + kDialogFilter;
+    const std::wstring tail = L", \"\", \"" + kDialogTail + L"打开文档\", 1)";
     const std::wstring open = head + L"\"\"" + tail, desktop = head + Quoted(DesktopFolder()) + tail;
     EXPECT_EQ(CapturedOf(L"GetOpenFileNameW"), (Lines{open, open, open, desktop, desktop}));
 }
 
-TEST_F(FilesTest, WebSaveLocalCompletesTheTypedNameAndSavesThere) {
-    Open(Document(1));
-    ASSERT_EQ(fun->put_FileName(UniqueBstr(L"合同草稿").get()), S_OK);
-    // Only the last three characters count, in any case: no dot is needed.
-    for (auto [typed, saved] : {std::pair<const wchar_t*, const wchar_t*>{L"contract", L"contract.pdf"},
-                                {L"REPORT.PDF", L"REPORT.PDF"}, {L"notes-pdf", L"notes-pdf"}, {L"a.pd", L"a.pd.pdf"}}) {
-        sim->ClearJournal();
-        AnswerDialog(L"GetSaveFileNameW", Work(typed));
-        EXPECT_EQ(Call(&IFoliumFun::WebSaveLocal), L"S_OK -1");
-        long saveAt = JournalIndex(L"Document.SaveAs(" + Quoted(Work(saved)) + L")");
-        EXPECT_GE(saveAt, 0) << JournalText();
-        EXPECT_GT(JournalIndex(L"Application.SaveFinished()"), saveAt);
-        EXPECT_TRUE(Exists(Work(saved)));
-    }
-    // The dialog starts from the FileName property, with no folder and no default extension.
-    EXPECT_EQ(CapturedOf(L"GetSaveFileNameW").front(),
-              L"GetSaveFileNameW(" + kDialogFilter + L"\"\", \"合同草稿\", \"" + kDialogTail + L"保存文档\", 1)");
-
-    // A failed save is false and still tells the page; a cancelled dialog saves nothing.
-    AnswerDialog(L"GetSaveFileNameW", Work(L"no-such-folder\\x.pdf"));
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocal), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"Application.SaveFinished()"));
-    sim->ClearJournal();
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocal), L"S_OK 0");
-    EXPECT_EQ(CapturedOf(L"GetSaveFileNameW").size(), 6u);
-    EXPECT_FALSE(Journaled(L"Document.SaveAs"));
-    EXPECT_FALSE(Journaled(L"Application.SaveFinished"));
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalDialog), L"S_OK left") << "cancelled";
-}
-
-TEST_F(FilesTest, SaveDialogsNeedTheSaveRightAndWebSaveLocalADocument) {
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocal), L"S_FALSE 0");
+TEST_F(FilesTest, WebSaveLocalCompletesTheTypedNameAndNeedsTheSaveRightAndADocument) {
+    const std::wstring gate = L" | Application.SaveAllowed";
+    const std::wstring before = gate + L" | Application.Documents | Documents.ActiveDocument";
+    const std::wstring ask = L" | Win32.GetSaveFileNameW(" + kDialogFilter + L"\"\", \"";
+    const std::wstring asked = L"\", \"" + kDialogTail + L"保存文档\", 1)";
+    EXPECT_EQ(Did(Call(&F::WebSaveLocal)), L"S_FALSE 0" + before);
     // The path dialog needs no document, and saves nothing.
     AnswerDialog(L"GetSaveFileNameW", Work(L"draft"));
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalDialog), L"S_OK " + Work(L"draft.pdf"));
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalDialog)), L"S_OK ~/draft.pdf" + gate + ask + asked);
     EXPECT_FALSE(Exists(Work(L"draft.pdf")));
     Open(Document(1));
+    ASSERT_EQ(fun->put_FileName(UniqueBstr(L"合同草稿").get()), S_OK);
+    sim->ClearJournal();
+    // The dialog starts from the FileName property, with no folder and no default extension. Only the
+    // last three characters of the name count, in any case: no dot is needed. Filter 2 ("所有文件") adds nothing.
+    const std::wstring dialog = before + ask + L"合同草稿" + asked;
+    for (auto [typed, saved] : {std::pair<const wchar_t*, const wchar_t*>{L"contract", L"contract.pdf"},
+                                {L"REPORT.PDF", L"REPORT.PDF"}, {L"notes-pdf", L"notes-pdf"}, {L"a.pd", L"a.pd.pdf"},
+                                {L"1|typed", L"typed.pdf"}, {L"2|typed", L"typed"}}) {
+        const std::wstring answer = typed;
+        const size_t bar = answer.find(L'|') + 1;
+        AnswerDialog(L"GetSaveFileNameW", answer.substr(0, bar) + Work(answer.substr(bar)));
+        EXPECT_EQ(Did(Call(&F::WebSaveLocal)),
+                  L"S_OK -1" + dialog + L" | Document.SaveAs(\"~/" + saved + L"\") | Application.SaveFinished()");
+        EXPECT_TRUE(Exists(Work(saved)));
+    }
+    // A failed save is false and still tells the page; a cancelled dialog saves nothing.
+    AnswerDialog(L"GetSaveFileNameW", Work(L"no-such-folder\\x.pdf"));
+    EXPECT_EQ(Did(Call(&F::WebSaveLocal)),
+              L"S_OK 0" + dialog + L" | Document.SaveAs(\"~/no-such-folder\\\\x.pdf\") | Application.SaveFinished()");
+    EXPECT_EQ(Did(Call(&F::WebSaveLocal)), L"S_OK 0" + dialog);
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalDialog)), L"S_OK left" + gate + ask + L"合同草稿" + asked) << "cancelled";
+    // Without the right the user is not asked.
     SetSaveAllowed(0);
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocal), L"S_FALSE 0");
-    EXPECT_TRUE(Journaled(L"Application.SaveAllowed"));
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalDialog), L"S_FALSE left");
-    EXPECT_EQ(CapturedOf(L"GetSaveFileNameW").size(), 1u) << "the user is not asked";
-    EXPECT_FALSE(Journaled(L"Document.SaveAs"));
+    EXPECT_EQ(Did(Call(&F::WebSaveLocal)), L"S_FALSE 0" + gate);
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalDialog)), L"S_FALSE left" + gate);
 }
 
 // ---- closing and saving ----------------------------------------------------------------------
 
 TEST_F(FilesTest, WebCloseClosesTheFirstDocumentAndCloseFileTheActiveOne) {
-    EXPECT_EQ(Call(&IFoliumFun::WebClose), L"S_OK 0");
-    EXPECT_FALSE(Journaled(L"Documents.Close"));
+    EXPECT_EQ(Did(Call(&F::WebClose), {L"Documents.Close"}), L"S_OK 0");
     Open(Document(1));
     Open(Document(2));
     Open(Document(3));
-    EXPECT_EQ(Call(&IFoliumFun::WebClose), L"S_OK 1");
-    EXPECT_TRUE(Journaled(L"Documents.Close(0)")) << JournalText();
+    EXPECT_EQ(Did(Call(&F::WebClose), {L"Documents.Close"}), L"S_OK 1 | Documents.Close(0)");
     EXPECT_EQ(PageCount(), 3);
-    sim->ClearJournal();
-    EXPECT_EQ(Call(&IFoliumFun::closeFile), L"S_OK -1");
-    EXPECT_TRUE(Journaled(L"Documents.Close(missing)")) << JournalText();
+    EXPECT_EQ(Did(Call(&F::closeFile), {L"Documents.Close"}), L"S_OK -1 | Documents.Close(missing)");
     EXPECT_EQ(DocumentCount(), I4(1));
     EXPECT_EQ(PageCount(), 2);
 }
 
 TEST_F(FilesTest, WebSaveLocalFileWritesPassingTheGateThenTellsThePage) {
     // Nothing saved (no document, a bad folder): the page is still told.
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalFile, Work(L"x.pdf")), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"Application.SaveFinished()"));
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalFile, Work(L"x.pdf"))),
+              L"S_OK 0 | Application.Documents | Documents.ActiveDocument | Application.SaveAllowed"
+              L" | Application.SaveFinished()");
     Open(Document(3));
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalFile, Work(L"no\\x.pdf")), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"Application.SaveFinished()"));
-    sim->ClearJournal();
-    std::wstring target = Work(L"copy.pdf");
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalFile, target), L"S_OK 1");
-    EXPECT_EQ(JournalLines(), (Lines{L"Application.Documents", L"Documents.ActiveDocument", L"Application.SaveAllowed",
-                                     L"Document.SaveAs(" + Quoted(target) + L")", L"Application.SaveFinished()"}));
-    EXPECT_NE(ReadAll(target).find("page 3"), std::string::npos);
+    const std::wstring gate = L" | Application.Documents | Documents.ActiveDocument | Application.SaveAllowed";
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalFile, Work(L"no\\x.pdf"))),
+              L"S_OK 0" + gate + L" | Document.SaveAs(\"~/no\\\\x.pdf\") | Application.SaveFinished()");
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalFile, Work(L"copy.pdf"))),
+              L"S_OK 1" + gate + L" | Document.SaveAs(\"~/copy.pdf\") | Application.SaveFinished()");
+    EXPECT_NE(ReadAll(Work(L"copy.pdf")).find("page 3"), std::string::npos);
     SetSaveAllowed(0);
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalFile, Work(L"y.pdf")), L"S_FALSE 0");
-    EXPECT_EQ(JournalLines(), (Lines{L"Application.Documents", L"Documents.ActiveDocument", L"Application.SaveAllowed"}));
+    EXPECT_EQ(Did(Call(&F::WebSaveLocalFile, Work(L"y.pdf"))), L"S_FALSE 0" + gate);
     EXPECT_FALSE(Exists(Work(L"y.pdf")));
 }
 
 TEST_F(FilesTest, SaveFileWritesToTheGivenPathOrBackToItsOwnFile) {
-    EXPECT_EQ(Call(&IFoliumFun::saveFile, L""), L"S_FALSE 0");
-    std::wstring own = OpenPath(Document(2));
+    EXPECT_EQ(Call(&F::saveFile, L""), L"S_FALSE 0");
+    std::wstring own = OpenPut(L"own.json", Document(2));
     SetSaveAllowed(0);  // no save gate here
-    EXPECT_EQ(Call(&IFoliumFun::saveFile, L""), L"S_OK -1");
-    EXPECT_EQ(JournalLines(), (Lines{L"Application.Documents", L"Documents.ActiveDocument", L"Document.FileInfo",
-                                     L"DocumentFile.Folder", L"DocumentFile.Name", L"Document.SaveAs(" + Quoted(own) + L")"}));
-    EXPECT_EQ(Call(&IFoliumFun::saveFile, Work(L"elsewhere.pdf")), L"S_OK -1");
+    EXPECT_EQ(Call(&F::saveFile, L""), L"S_OK -1");
+    EXPECT_EQ(JournalLines(),
+              (Lines{L"Application.Documents", L"Documents.ActiveDocument", L"Document.FileInfo",
+                     L"DocumentFile.Folder", L"DocumentFile.Name", L"Document.SaveAs(" + Quoted(own) + L")"}));
+    EXPECT_EQ(Call(&F::saveFile, Work(L"elsewhere.pdf")), L"S_OK -1");
     EXPECT_TRUE(Exists(Work(L"elsewhere.pdf")));
-    EXPECT_EQ(Call(&IFoliumFun::saveFile, Work(L"nowhere\\x.pdf")), L"S_OK 7") << "a failed save leaves the result";
+    EXPECT_EQ(Call(&F::saveFile, Work(L"nowhere\\x.pdf")), L"S_OK 7") << "a failed save leaves the result";
 }
 
 TEST_F(FilesTest, SaveLocalFileNoSignatureDropsSealsOfAnyCaseFromCopyAndDocument) {
     std::wstring target = Work(L"x.pdf");
-    EXPECT_EQ(Call(&IFoliumFun::SaveLocalFileNoSignature, target), L"S_FALSE 1") << "no document";
+    EXPECT_EQ(Call(&F::SaveLocalFileNoSignature, target), L"S_FALSE 1") << "no document";
     Open("{\"pages\":[{\"annotations\":[" + Seal() + "]}]}");
     SetSaveAllowed(0);
-    EXPECT_EQ(Call(&IFoliumFun::SaveLocalFileNoSignature, target), L"S_FALSE 1");
-    EXPECT_EQ(AnnotationTypes(0), Lines{L"Brimwell:AddSeal"}) << "refused: the seals stay";
+    EXPECT_EQ(Call(&F::SaveLocalFileNoSignature, target), L"S_FALSE 1");
+    EXPECT_EQ(AnnotationTypes(), L" Brimwell:AddSeal") << "refused: the seals stay";
     EXPECT_FALSE(Exists(target));
     SetSaveAllowed(1);
     // Two seals side by side: removing while walking forward would skip the second.
     Open("{\"pages\":[{\"annotations\":[" + Seal() + "," + Seal("brimwell:addseal") +
          ",{\"kind\":0,\"contents\":\"note\"}]},{\"annotations\":[{\"kind\":2}]},{\"annotations\":[" +
          Seal("BRIMWELL:ADDSEAL") + "]}]}");
-    EXPECT_EQ(Call(&IFoliumFun::SaveLocalFileNoSignature, target), L"S_OK 0");
-    EXPECT_EQ(JournalWith(L"Annotation.Delete()").size(), 3u);
-    long copy = JournalIndex(L"Document.SaveCopyAs(" + Quoted(target) + L", 0)");
-    EXPECT_GE(copy, 0) << JournalText();
-    EXPECT_GT(JournalIndex(L"Document.SetModified(0)"), copy);
+    EXPECT_EQ(Did(Call(&F::SaveLocalFileNoSignature, target), {L".Delete", L"SaveCopyAs", L"SetModified"}),
+              L"S_OK 0 | Annotation.Delete() | Annotation.Delete() | Annotation.Delete()"
+              L" | Document.SaveCopyAs(\"~/x.pdf\", 0) | Document.SetModified(0)");
     std::string saved = ReadAll(target);
     std::transform(saved.begin(), saved.end(), saved.begin(), ::tolower);
     EXPECT_EQ(saved.find("brimwell:addseal"), std::string::npos);
     EXPECT_NE(saved.find("\"note\""), std::string::npos);
     // The seals are gone from the open document too, which reads as unmodified.
-    EXPECT_EQ(AnnotationTypes(0), Lines{L"Text"});
-    EXPECT_EQ(AnnotationTypes(1), Lines{L"FreeText"});
-    EXPECT_TRUE(AnnotationTypes(2).empty());
+    EXPECT_EQ(AnnotationTypes(), L" Text / FreeText /");
     EXPECT_EQ(Modified(), I4(0));
-    EXPECT_EQ(Call(&IFoliumFun::SaveLocalFileNoSignature, Work(L"nowhere\\x.pdf")), L"S_OK -1") << "the host's result";
+    EXPECT_EQ(Call(&F::SaveLocalFileNoSignature, Work(L"nowhere\\x.pdf")), L"S_OK -1") << "the host's result";
 }
 
 // ---- base64 ----------------------------------------------------------------------------------
 
 TEST_F(FilesTest, GetFileBase64EncodesTheDocumentFileOfEveryLength) {
-    std::wstring path = OpenPath(Document(4, ",\"selectedBookmark\":\"签章\""));
+    std::wstring path = OpenPut(L"合同.json", Document(4, ",\"selectedBookmark\":\"签章\""));
     std::string bytes = ReadAll(path);
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L""), L"S_OK " + SystemBase64(bytes));
+    EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_OK " + SystemBase64(bytes));
     // The reader keeps no hold on the file: give it lengths of each remainder.
     for (int extra = 0; extra < 3; ++extra) {
         std::string padded = bytes + std::string(extra + 3, ' ');
         WriteAll(path, padded);
-        EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, nullptr), L"S_OK " + SystemBase64(padded)) << padded.size();
+        EXPECT_EQ(Call(&F::GetFileBase64, nullptr), L"S_OK " + SystemBase64(padded)) << padded.size();
     }
     // A private table, its 65th character the padding; too short a table encodes nothing.
     std::wstring table(kStandardDigits.rbegin(), kStandardDigits.rend());
     table += L"*";
     std::wstring expected = SystemBase64(bytes + "   ");
-    for (auto& c : expected) c = c == L'=' ? L'*' : table[kStandardDigits.find(static_cast<char>(c))];
+    for (auto& c : expected) c = c == L'=' ? L'*' : table[kStandardDigits.find(c)];
     WriteAll(path, bytes + "   ");
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, table), L"S_OK " + expected);
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L"ABCDEFGHIJ"), L"S_FALSE ");
+    EXPECT_EQ(Call(&F::GetFileBase64, table), L"S_OK " + expected);
+    EXPECT_EQ(Call(&F::GetFileBase64, L"ABCDEFGHIJ"), L"S_FALSE ");
     WriteAll(path, "");
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, nullptr), L"S_OK ");
+    EXPECT_EQ(Call(&F::GetFileBase64, nullptr), L"S_OK ");
     ASSERT_TRUE(DeleteFileW(path.c_str()));
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L""), L"S_OK ") << "an unreadable file";
+    EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_OK ") << "an unreadable file";
     EXPECT_TRUE(CapturedOf().empty()) << "no message";
 }
 
-TEST_F(FilesTest, GetFileBase64RefusesUnsavedChangesOfdDocumentsAndNoDocument) {
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L""), L"S_FALSE ");
+// Unsaved changes (or an unreadable modified flag) and a document without a file are
+// refused with a message unless AlterUser is 0; a document without a file even then.
+TEST_F(FilesTest, GetFileBase64RefusesUnsavedOrFilelessOrOfdDocumentsAndNoDocument) {
+    const std::wstring box = L" | Win32.MessageBoxW(null, \"请先保存文档！\", null, 64)";
+    auto base64 = [&] { return Did(Call(&F::GetFileBase64, L""), {L"Win32."}); };
+    EXPECT_EQ(base64(), L"S_FALSE ");
     Open(Document(1));
-    ASSERT_EQ(Active()->SetModified(1), S_OK);
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L""), L"S_FALSE ");
-    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"请先保存文档！\", null, 64)"});
-    ASSERT_EQ(fun->put_AlterUser(0), S_OK);  // silent
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L""), L"S_FALSE ");
-    EXPECT_EQ(CapturedOf().size(), 1u);
+    SetModified(1);
+    EXPECT_EQ(base64(), L"S_FALSE " + box);
+    ASSERT_EQ(fun->put_AlterUser(0), S_OK);
+    EXPECT_EQ(base64(), L"S_FALSE ");
+    SetModified(0);
+    ASSERT_EQ(quirexsim::FailOperation(sim.get(), L"Document.Modified", E_FAIL, -1), S_OK);
+    EXPECT_EQ(base64(), L"S_FALSE ");
+    sim->ClearFailures();
+    LONG detached = -1;
+    ASSERT_EQ(sim->DetachFile(&detached), S_OK);
+    EXPECT_EQ(base64(), L"S_FALSE " + box);
     ASSERT_EQ(fun->put_AlterUser(1), S_OK);
+    EXPECT_EQ(base64(), L"S_FALSE " + box);
     Open("{\"type\":\"OFD\",\"pages\":" + PagesJson(1) + "}");
-    EXPECT_EQ(Call(&IFoliumFun::GetFileBase64, L""), L"S_FALSE ");
-    EXPECT_TRUE(Journaled(L"Document.DocumentType"));
-    EXPECT_EQ(CapturedOf().size(), 1u) << "OFD is refused silently";
+    EXPECT_EQ(base64(), L"S_FALSE ") << "OFD is refused silently";
 }
 
 TEST_F(FilesTest, SaveFileToBase64AsksTheSignatureEngineWithTheStandardTable) {
-    EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_FALSE ") << "no document";
-    Open(Document(1));
-    EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_OK ") << "no engine";
-    EXPECT_TRUE(Journaled(L"Document.SetModified(0)"));
     ComPtr<IQxStandIn> engine;
+    // The outcome, the document marked saved, the engine's calls and the modified flag afterwards.
+    auto save = [&](LONG kind) {
+        std::wstring out = Did(Call(&F::SaveFileToBase64, kind), {L"SetModified"});
+        for (const std::wstring& call : engine ? quirexsim::Calls(engine.get()) : Lines{}) out += L" | " + call;
+        if (engine) engine->ClearCalls();
+        return out + L" | " + Modified();
+    };
+    EXPECT_EQ(save(1), L"S_FALSE  | failed 0x80004003") << "no document";
+    Open(Document(1));
+    SetModified(1);
+    EXPECT_EQ(save(1), L"S_OK  | Document.SetModified(0) | VT_I4=0") << "no engine";
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
     engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::I4(12).get());
-    EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_OK ") << "an answer that is not text";
+    const std::wstring asked = L" | GetFileBase64:M:1|VT_BSTR=\"" + kStandardDigits + L"=\"";
+    EXPECT_EQ(save(1), L"S_OK  | Document.SetModified(0)" + asked + L" | VT_I4=0") << "an answer that is not text";
     engine->SetResult(UniqueBstr(L"GetFileBase64").get(), *ScopedVariant::Bstr(L"JVBERi0=").get());
-    engine->ClearCalls();
-    sim->ClearJournal();
-    // Other kinds only mark the document saved.
-    EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 0), L"S_OK ");
-    EXPECT_TRUE(Journaled(L"Document.SetModified(0)"));
-    EXPECT_TRUE(quirexsim::Calls(engine.get()).empty());
-    ASSERT_EQ(Active()->SetModified(1), S_OK);
-    EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_OK JVBERi0=");
-    EXPECT_EQ(quirexsim::Calls(engine.get()),
-              Lines{L"GetFileBase64:M:1|VT_BSTR=\"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\""});
-    EXPECT_EQ(Modified(), I4(0));
+    SetModified(1);
+    EXPECT_EQ(save(0), L"S_OK  | Document.SetModified(0) | VT_I4=0") << "other kinds only mark the document saved";
+    SetModified(1);
+    EXPECT_EQ(save(1), L"S_OK JVBERi0= | Document.SetModified(0)" + asked + L" | VT_I4=0");
     // The save gate stops it before the engine.
-    engine->ClearCalls();
-    ASSERT_EQ(Active()->SetModified(1), S_OK);
+    SetModified(1);
     SetSaveAllowed(0);
-    EXPECT_EQ(Call(&IFoliumFun::SaveFileToBase64, 1), L"S_FALSE ");
-    EXPECT_FALSE(Journaled(L"Document.SetModified"));
-    EXPECT_EQ(Modified(), I4(1));
-    EXPECT_TRUE(quirexsim::Calls(engine.get()).empty());
+    EXPECT_EQ(save(1), L"S_FALSE  | VT_I4=1");
 }
 
 // ---- file facts ------------------------------------------------------------------------------
 
 TEST_F(FilesTest, NamesPathsAndSizeOfTheActiveDocument) {
-    EXPECT_EQ(Call(&IFoliumFun::get_LocalFileName), L"S_FALSE ");
-    EXPECT_EQ(Call(&IFoliumFun::GetFileName, 0), L"S_FALSE ");
-    EXPECT_EQ(Call(&IFoliumFun::WebGetFilePath), L"S_FALSE ");
-    EXPECT_EQ(Call(&IFoliumFun::FileSize), L"S_FALSE 0");
-    EXPECT_EQ(Call(&IFoliumFun::getLogFilePath), L"S_OK ") << "there is no log file";
-    std::wstring path = OpenPath(Document(1));
-    EXPECT_EQ(Call(&IFoliumFun::get_LocalFileName), L"S_OK " + path);
-    // The index is not used; the host's folder already ends in a backslash: no second one.
-    EXPECT_EQ(Call(&IFoliumFun::GetFileName, 5), L"S_OK " + path.substr(path.find_last_of(L'\\') + 1));
-    EXPECT_EQ(Call(&IFoliumFun::WebGetFilePath), L"S_OK " + path);
-    // Whole kilobytes of the file.
-    std::string base = Document(1);
+    EXPECT_EQ(Call(&F::get_LocalFileName), L"S_FALSE ");
+    EXPECT_EQ(Call(&F::GetFileName, 0), L"S_FALSE ");
+    EXPECT_EQ(Call(&F::WebGetFilePath), L"S_FALSE ");
+    EXPECT_EQ(Call(&F::FileSize), L"S_FALSE 0");
+    EXPECT_EQ(Call(&F::getLogFilePath), L"S_OK ") << "there is no log file";
+    // Whole kilobytes of the file; an opened document is traced with them, its name and path.
+    const std::string base = Document(1);
     for (auto [bytes, kb] : {std::pair<size_t, LONG>{1023, 0}, {1024, 1}, {1500, 1}, {2048, 2}, {5000, 4}}) {
-        ASSERT_EQ(Call(&IFoliumFun::WebOpenLocalFile, WriteFixture(base + std::string(bytes - base.size(), ' '))),
-                  L"S_OK 1");
-        EXPECT_EQ(Call(&IFoliumFun::FileSize), L"S_OK " + std::to_wstring(kb)) << bytes << " bytes";
+        const std::wstring name = L"合同 " + std::to_wstring(bytes) + L".json";
+        sim->ClearCaptured();
+        const std::wstring path = OpenPut(name, base + std::string(bytes - base.size(), ' '));
+        EXPECT_EQ(Call(&F::FileSize), L"S_OK " + std::to_wstring(kb)) << bytes << " bytes";
+        const std::wstring trace = L"VD_Folium2018_Normal_";
+        EXPECT_EQ(quirexsim::Traces(sim.get()), (Lines{trace + std::to_wstring(kb), trace + name, trace + path}));
     }
+    const std::wstring path = Work(L"合同 5000.json");
+    EXPECT_EQ(Call(&F::get_LocalFileName), L"S_OK " + path);
+    // The index is not used; the host's folder already ends in a backslash: no second one.
+    EXPECT_EQ(Call(&F::GetFileName, 5), L"S_OK 合同 5000.json");
+    EXPECT_EQ(Call(&F::WebGetFilePath), L"S_OK " + path);
 }
 
 // ---- transfers -------------------------------------------------------------------------------
@@ -425,80 +423,68 @@ TEST_F(FilesTest, NamesPathsAndSizeOfTheActiveDocument) {
 TEST_F(FilesTest, WebDownLoadFileSavesTheReply) {
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Running());
+    site = server.Url("").substr(7);
     std::string body(100000, '\0');
     for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + 3);
     server.Answer("/files/a.bin", 200, body);
-    std::wstring url = server.Url("/files/a.bin"), target = Work(L"a.bin");
-    EXPECT_EQ(Call(&IFoliumFun::WebDownLoadFile, url, target), L"S_OK -1");
-    EXPECT_TRUE(ReadAll(target) == body);
-    EXPECT_EQ(JournalLines(), (Lines{L"Application.CreateNetFile()", L"NetFile.Reset()",
-                                     L"NetFile.Open(0, " + Quoted(url) + L", 0, missing, missing)", L"NetFile.Transfer()",
-                                     L"NetFile.SaveToFile(0, " + Quoted(target) + L")", L"NetFile.Close()"}));
+    const std::wstring start = L" | Application.CreateNetFile() | NetFile.Reset() | NetFile.Open(0, \"";
+    EXPECT_EQ(Did(Call(&F::WebDownLoadFile, server.Url("/files/a.bin"), Work(L"a.bin"))),
+              L"S_OK -1" + start + L"http://srv/files/a.bin\", 0, missing, missing) | NetFile.Transfer()"
+                                   L" | NetFile.SaveToFile(0, \"~/a.bin\") | NetFile.Close()");
+    EXPECT_TRUE(ReadAll(Work(L"a.bin")) == body);
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].method, "GET");
     // An error reply is false; an address the transfer cannot use stops before the transfer.
-    sim->ClearJournal();
-    EXPECT_EQ(Call(&IFoliumFun::WebDownLoadFile, server.Url("/nothing"), Work(L"n.bin")), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"NetFile.Close()"));
-    sim->ClearJournal();
-    EXPECT_EQ(Call(&IFoliumFun::WebDownLoadFile, L"ftp://127.0.0.1/x", Work(L"f.bin")), L"S_OK 0");
-    EXPECT_EQ(JournalLines(), (Lines{L"Application.CreateNetFile()", L"NetFile.Reset()",
-                                     L"NetFile.Open(0, \"ftp://127.0.0.1/x\", 0, missing, missing)",
-                                     L"NetFile.Close()"}));
+    EXPECT_EQ(Did(Call(&F::WebDownLoadFile, server.Url("/nothing"), Work(L"n.bin"))),
+              L"S_OK 0" + start + L"http://srv/nothing\", 0, missing, missing) | NetFile.Transfer()"
+                                  L" | NetFile.SaveToFile(0, \"~/n.bin\") | NetFile.Close()");
+    EXPECT_EQ(Did(Call(&F::WebDownLoadFile, L"ftp://127.0.0.1/x", Work(L"f.bin"))),
+              L"S_OK 0" + start + L"ftp://127.0.0.1/x\", 0, missing, missing) | NetFile.Close()");
 }
 
 TEST_F(FilesTest, WebUpLoadFilePostsTheDocumentAsAForm) {
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Running());
-    server.Answer("/upload", 200, "OK");
+    site = server.Url("").substr(7);
     const std::wstring url = server.Url("/upload");
-    EXPECT_EQ(Call(&IFoliumFun::WebUpLoadFile, url, L""), L"S_FALSE 7") << "no document";
-    EXPECT_FALSE(Journaled(L"Application.CreateNetFile"));
+    EXPECT_EQ(Did(Call(&F::WebUpLoadFile, url, L"")), L"S_FALSE 7 | Application.Documents | Documents.ActiveDocument")
+        << "no document";
     Open(Document(2, ",\"selectedBookmark\":\"upload-marker\""));
-    EXPECT_EQ(Call(&IFoliumFun::WebUpLoadFile, url, L"id=42&kind=contract"), L"S_OK -1");
-    // The document went through a fresh file directly in the temporary folder, gone once
-    // the transfer is over.
-    std::wstring temp = UploadCopy();
-    ASSERT_FALSE(temp.empty()) << JournalText();
-    EXPECT_FALSE(Exists(temp)) << "the copy of the document stayed behind";
-    EXPECT_EQ(_wcsnicmp(temp.c_str(), TempFolder().c_str(), TempFolder().size()), 0) << temp;
-    EXPECT_EQ(temp.find(L'\\', TempFolder().size()), std::wstring::npos) << "directly in the folder";
-    EXPECT_EQ(JournalLines(),
-              (Lines{L"Application.Documents", L"Documents.ActiveDocument", L"Document.SaveAs(" + Quoted(temp) + L")",
-                     L"Application.CreateNetFile()", L"NetFile.Reset()",
-                     L"NetFile.AddFormField(\"FormData\", \"id=42&kind=contract\")",
-                     L"NetFile.AddFormFile(\"FileData\", " + Quoted(temp) + L")", L"NetFile.SetPost(-1)",
-                     L"NetFile.Open(0, " + Quoted(url) + L", 0, missing, missing)", L"NetFile.Transfer()",
-                     L"NetFile.Close()"}));
-    auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 1u);
+    // The document goes through a fresh file directly in the temporary folder, gone once the
+    // transfer is over. Without form data only the file goes; another success code is true.
+    const struct {
+        int status;
+        const wchar_t *form, *outcome;
+    } cases[] = {{200, L"id=42&kind=contract", L"S_OK -1"}, {201, L"", L"S_OK -1"}, {500, L"x", L"S_OK 0"}};
+    for (const auto& c : cases) {
+        server.Answer("/upload", c.status, "");
+        const std::wstring did = Did(Call(&F::WebUpLoadFile, url, c.form));
+        const size_t at = did.find(L"SaveAs(\"%TEMP%/") + 15;
+        const std::wstring copy = did.substr(at, did.find(L'"', at) - at);
+        tempFiles.push_back(privateTemp.Path() + copy);
+        EXPECT_FALSE(Exists(privateTemp.Path() + copy)) << "the copy of the document stayed behind";
+        EXPECT_EQ(copy.find(L'\\'), std::wstring::npos) << "directly in the folder";
+        const std::wstring form = c.form, field = L" | NetFile.AddFormField(\"FormData\", \"" + form + L"\")";
+        EXPECT_EQ(did, c.outcome + (L" | Application.Documents | Documents.ActiveDocument | Document.SaveAs(\"%TEMP%/" +
+                                    copy + L"\") | Application.CreateNetFile() | NetFile.Reset()") +
+                           (form.empty() ? L"" : field) +
+                           L" | NetFile.AddFormFile(\"FileData\", \"%TEMP%/" + copy + L"\") | NetFile.SetPost(-1)" +
+                           L" | NetFile.Open(0, \"http://srv/upload\", 0, missing, missing) | NetFile.Transfer()" +
+                           L" | NetFile.Close()");
+    }
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].method, "POST");
-    const std::string& body = requests[0].body;
-    EXPECT_NE(body.find("name=\"FormData\"\r\n\r\nid=42&kind=contract\r\n"), std::string::npos);
-    EXPECT_NE(body.find("name=\"FileData\"; filename=\"" + ToUtf8(temp.substr(temp.find_last_of(L'\\') + 1)) + "\""),
-              std::string::npos);
-    EXPECT_NE(body.find("upload-marker"), std::string::npos) << "the document's content is posted";
-    // Without form data only the file goes; another success code is true, a refusal false.
-    sim->ClearJournal();
-    server.Answer("/upload", 201, "");
-    EXPECT_EQ(Call(&IFoliumFun::WebUpLoadFile, url, L""), L"S_OK -1");
-    UploadCopy();
-    EXPECT_FALSE(Journaled(L"NetFile.AddFormField"));
-    ASSERT_EQ(server.Requests().size(), 2u);
-    EXPECT_EQ(server.Requests()[1].body.find("FormData"), std::string::npos);
-    sim->ClearJournal();
-    server.Answer("/upload", 500, "no");
-    EXPECT_EQ(Call(&IFoliumFun::WebUpLoadFile, url, L"x"), L"S_OK 0");
-    UploadCopy();
+    EXPECT_NE(requests[0].body.find("upload-marker"), std::string::npos) << "the document's content is posted";
 }
 
 // ---- cookie text -----------------------------------------------------------------------------
 
 TEST_F(FilesTest, CookieMembersAreWrittenInNameOrderEachClosedBySemicolon) {
-    EXPECT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"http://ignored/", L"{\"b\":\"2\",\"a\":\"1\"}"), L"S_OK -1");
+    EXPECT_EQ(Call(&F::INetSetCookieEx, L"http://ignored/", L"{\"b\":\"2\",\"a\":\"1\"}"), L"S_OK -1");
     // Text that is not JSON stores nothing but succeeds; an empty cookie is traced once.
-    EXPECT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"", L"sid=abc"), L"S_OK -1");
-    EXPECT_EQ(Call(&IFoliumFun::INetSetCookieEx, nullptr, nullptr), L"S_OK -1");
+    EXPECT_EQ(Call(&F::INetSetCookieEx, L"", L"sid=abc"), L"S_OK -1");
+    EXPECT_EQ(Call(&F::INetSetCookieEx, nullptr, nullptr), L"S_OK -1");
     Lines traces;
     for (auto& t : quirexsim::Traces(sim.get()))
         if (t.rfind(L"VD_Folium2018_Normal_", 0) == 0) traces.push_back(t.substr(21));
@@ -507,127 +493,96 @@ TEST_F(FilesTest, CookieMembersAreWrittenInNameOrderEachClosedBySemicolon) {
 
 // ---- pages -----------------------------------------------------------------------------------
 
-class PageMembers : public FilesTest {
-protected:
-    std::wstring source;
-    void SetUp() override {
-        FilesTest::SetUp();
-        if (!HasFatalFailure()) source = WriteFixture(Document(5));
-    }
-    std::wstring Import(LONG start, LONG trail, LONG place) {
-        return Call(&IFoliumFun::ImportPages, source, start, trail, place);
-    }
-    std::wstring Delete(LONG start, LONG trail, bool ext = false) {
-        return Call(ext ? &IFoliumFun::DeletePagesExt : &IFoliumFun::DeletePages, start, trail);
-    }
-};
-
-TEST_F(PageMembers, ImportPagesCompletesOrdersAndCutsTheRange) {
-    const struct {
-        int pages;
-        LONG start, trail, place;
-        const wchar_t *at, *range;
-    } cases[] = {
-        {3, 2, 3, 1, L"1", L"2-3"},
-        {3, 0, 2, 0, L"0", L"0-2"},    // a start below 1 reads as 0
-        {5, 2, 0, 3, L"3", L"2-5"},    // a missing end is the open document's last page
-        {3, 3, 1, -2, L"-1", L"1-3"},  // swapped; a place before the start appends
-        {2, 1, 4, 9, L"-1", L"1-2"},   // beyond the open document's count the end is cut to it
+// Each row opens its document (or keeps the one open) and makes one call: 'I' ImportPages
+// of a five-page file, 'A' of a file that does not exist, 'D' DeletePages, 'X' DeletePagesExt.
+// The outcome is compared with the page calls the reader got and the pages then open.
+TEST_F(FilesTest, PageMembersCheckRangesRightsAndSealsBeforeTheReader) {
+    const std::wstring source = Put(L"source.json", Document(5));
+    const std::map<std::string, std::string> documents = {
+        {"2", Document(2)},
+        {"3", Document(3)},
+        {"5", Document(5)},
+        {"locked", Document(4, ",\"permissions\":{\"6\":false}")},
+        {"seal on 3", "{\"pages\":[{},{},{\"annotations\":[{\"kind\":0}," + Seal() + "]},{}]}"},
+        {"seal on 1", "{\"pages\":[{\"annotations\":[" + Seal() + "]},{},{},{}]}"},
+        {"lower-case seal on 1", "{\"pages\":[{\"annotations\":[" + Seal("brimwell:addseal") + "]},{},{}]}"},
     };
-    for (auto& c : cases) {
-        Open(Document(c.pages));
-        EXPECT_EQ(Import(c.start, c.trail, c.place), L"S_OK 1");
-        EXPECT_TRUE(Journaled(L"Pages.Insert(" + Quoted(source) + L", " + c.at + L", \"" + c.range + L"\")"))
-            << JournalText();
-        EXPECT_TRUE(Journaled(L"Document.Permission(6)"));
+    const struct {
+        const char* document;
+        char member;
+        LONG start, trail, place;
+        const wchar_t* outcome;
+    } rows[] = {
+        // Without a document or without the page assembly right nothing is asked of the reader.
+        {"", 'I', 1, 1, 0, L"S_FALSE 1 | failed 0x80004003"},
+        {"", 'D', 1, 2, 0, L"S_FALSE 0 | failed 0x80004003"},
+        {"", 'X', 1, 2, 0, L"S_FALSE 1 | failed 0x80004003"},
+        {"locked", 'I', 1, 1, 0, L"S_FALSE 1 | VT_I4=4"},
+        {"", 'D', 1, 2, 0, L"S_FALSE 0 | VT_I4=4"},
+        {"", 'X', 1, 2, 0, L"S_FALSE 1 | VT_I4=4"},
+        // The imported range is completed, ordered and cut to the open document's page count.
+        {"3", 'I', 2, 3, 1, L"S_OK 1 | Pages.Insert(\"~/source.json\", 1, \"2-3\") | VT_I4=5"},
+        {"3", 'I', 0, 2, 0, L"S_OK 1 | Pages.Insert(\"~/source.json\", 0, \"0-2\") | VT_I4=5"},
+        {"5", 'I', 2, 0, 3, L"S_OK 1 | Pages.Insert(\"~/source.json\", 3, \"2-5\") | VT_I4=9"},
+        {"3", 'I', 3, 1, -2, L"S_OK 1 | Pages.Insert(\"~/source.json\", -1, \"1-3\") | VT_I4=6"},
+        {"2", 'I', 1, 4, 9, L"S_OK 1 | Pages.Insert(\"~/source.json\", -1, \"1-2\") | VT_I4=4"},
+        {"2", 'I', 3, 5, 0, L"S_FALSE 1 | VT_I4=2"},
+        {"", 'A', 1, 1, 0, L"S_OK 0 | Pages.Insert(\"~/absent.json\", 0, \"1-1\") | VT_I4=2"},
+        // DeletePages removes a range of at least two pages within the document.
+        {"3", 'D', 2, 2, 0, L"S_FALSE 0 | VT_I4=3"},
+        {"", 'D', 3, 2, 0, L"S_FALSE 0 | VT_I4=3"},
+        {"", 'D', 2, 4, 0, L"S_FALSE 0 | VT_I4=3"},
+        {"", 'D', 4, 5, 0, L"S_FALSE 0 | VT_I4=3"},
+        {"5", 'D', 2, 4, 0, L"S_OK 3 | Pages.Delete(\"2-4\") | VT_I4=2"},
+        // ... and keeps pages holding a seal of exactly that type in the range.
+        {"seal on 3", 'D', 2, 3, 0, L"S_OK 0 | VT_I4=4"},
+        {"", 'D', 1, 2, 0, L"S_OK 2 | Pages.Delete(\"1-2\") | VT_I4=2"},
+        {"lower-case seal on 1", 'D', 1, 2, 0, L"S_OK 2 | Pages.Delete(\"1-2\") | VT_I4=1"},
+        // DeletePagesExt ignores seals, starts from one and never empties the document; the reader
+        // refuses 1-3 of three pages; DeletePages lets 0-3 through to the reader.
+        {"seal on 1", 'X', 1, 2, 0, L"S_OK 2 | Pages.Delete(\"1-2\") | VT_I4=2"},
+        {"", 'X', 2, 2, 0, L"S_FALSE 1 | VT_I4=2"},
+        {"3", 'X', 1, 3, 0, L"S_OK 1 | Pages.Delete(\"1-3\") | VT_I4=3"},
+        {"", 'X', 0, 3, 0, L"S_FALSE 1 | VT_I4=3"},
+        {"", 'D', 0, 3, 0, L"S_OK 0 | Pages.Delete(\"0-3\") | VT_I4=3"},
+    };
+    for (const auto& r : rows) {
+        if (*r.document) Open(documents.at(r.document));
+        const std::wstring file = r.member == 'A' ? Work(L"absent.json") : source;
+        const auto remove = r.member == 'D' ? &F::DeletePages : &F::DeletePagesExt;
+        const std::wstring outcome = r.member == 'I' || r.member == 'A'
+                                         ? Call(&F::ImportPages, file, r.start, r.trail, r.place)
+                                         : Call(remove, r.start, r.trail);
+        const std::wstring pages = Host(L"Documents.ActiveDocument.Pages.Count");
+        EXPECT_EQ(Did(outcome, {L"Pages.Insert", L"Pages.Delete"}) + L" | " + pages, r.outcome)
+            << r.member << " " << r.start << "-" << r.trail << " on " << r.document;
     }
-    Open(Document(2));
-    EXPECT_EQ(Import(3, 5, 0), L"S_FALSE 1");
-    EXPECT_FALSE(Journaled(L"Pages.Insert"));
-    source = Work(L"absent.json");
-    EXPECT_EQ(Import(1, 1, 0), L"S_OK 0") << "nothing inserted";
-    EXPECT_EQ(PageCount(), 2);
-}
-
-TEST_F(PageMembers, PageMembersNeedADocumentAndPageAssemblyRights) {
-    for (bool open : {false, true}) {
-        if (open) Open(Document(4, ",\"permissions\":{\"6\":false}"));
-        EXPECT_EQ(Import(1, 1, 0), L"S_FALSE 1");
-        EXPECT_EQ(Delete(1, 2), L"S_FALSE 0");
-        EXPECT_EQ(Delete(1, 2, true), L"S_FALSE 1");
-    }
-    EXPECT_FALSE(Journaled(L"Pages.Insert"));
-    EXPECT_EQ(PageCount(), 4);
-}
-
-TEST_F(PageMembers, DeletePagesRemovesARangeOfAtLeastTwoPages) {
-    Open(Document(3));
-    for (auto [start, trail] : {std::pair<LONG, LONG>{2, 2}, {3, 2}, {2, 4}, {4, 5}})
-        EXPECT_EQ(Delete(start, trail), L"S_FALSE 0") << start << "-" << trail;
-    EXPECT_FALSE(Journaled(L"Pages.Delete"));
-    Open(Document(5));
-    EXPECT_EQ(Delete(2, 4), L"S_OK 3");
-    EXPECT_EQ(JournalWith(L"Pages.Delete"), Lines{L"Pages.Delete(\"2-4\")"});
-    EXPECT_EQ(PageCount(), 2);
-}
-
-TEST_F(PageMembers, DeletePagesKeepsPagesWithASealOfExactlyThatTypeInTheRange) {
-    Open("{\"pages\":[{},{},{\"annotations\":[{\"kind\":0}," + Seal() + "]},{}]}");
-    EXPECT_EQ(Delete(2, 3), L"S_OK 0");
-    EXPECT_FALSE(Journaled(L"Pages.Delete"));
-    EXPECT_EQ(Delete(1, 2), L"S_OK 2") << "a seal outside the range does not matter";
-    EXPECT_EQ(PageCount(), 2);
-    Open("{\"pages\":[{\"annotations\":[" + Seal("brimwell:addseal") + "]},{},{}]}");
-    EXPECT_EQ(Delete(1, 2), L"S_OK 2");
-    EXPECT_EQ(PageCount(), 1);
-}
-
-TEST_F(PageMembers, DeletePagesExtIgnoresSealsStartsFromOneAndNeverEmptiesTheDocument) {
-    Open("{\"pages\":[{\"annotations\":[" + Seal() + "]},{},{},{}]}");
-    EXPECT_EQ(Delete(1, 2, true), L"S_OK 2");
-    EXPECT_EQ(PageCount(), 2);
-    EXPECT_EQ(Delete(2, 2, true), L"S_FALSE 1");
-    Open(Document(3));
-    EXPECT_EQ(Delete(1, 3, true), L"S_OK 1") << "accepted by the range rule, refused by the reader";
-    EXPECT_EQ(PageCount(), 3);
-    sim->ClearJournal();
-    EXPECT_EQ(Delete(0, 3, true), L"S_FALSE 1") << "starts before the first page and spans the count";
-    EXPECT_FALSE(Journaled(L"Pages.Delete"));
-    EXPECT_EQ(Delete(0, 3), L"S_OK 0") << "DeletePages lets it through to the reader";
-    EXPECT_TRUE(Journaled(L"Pages.Delete(\"0-3\")")) << JournalText();
 }
 
 // ---- attachments -----------------------------------------------------------------------------
 
-TEST_F(FilesTest, AddAttachmentsAttachesAFileWithItsDescription) {
-    EXPECT_EQ(Call(&IFoliumFun::AddAttachments, Work(L"x.txt"), L""), L"S_FALSE 0");
-    Open(Document(1));
-    EXPECT_EQ(Call(&IFoliumFun::AddAttachments, Work(L"x.txt"), L""), L"S_OK 0") << "a missing file";
-    std::wstring file = Work(L"terms.txt");
-    WriteAll(file, "attachment body");
-    EXPECT_EQ(Call(&IFoliumFun::AddAttachments, file, L"说明"), L"S_OK 1");
-    EXPECT_TRUE(Journaled(L"Attachments.Add(" + Quoted(file) + L", \"说明\")")) << JournalText();
-    EXPECT_EQ(AttachmentNames(), Lines{Str(L"terms.txt")});
-}
-
-TEST_F(FilesTest, DelAttachmentsRemovesTheFirstOfExactlyThatNameOrAll) {
+TEST_F(FilesTest, AttachmentsAreAddedWithTheirDescriptionAndRemovedByExactNameOrAll) {
+    EXPECT_EQ(Call(&F::AddAttachments, Work(L"x.txt"), L"") + Call(&F::DelAttachments, L""), L"S_FALSE 0S_FALSE 7")
+        << "no document";
     std::string list;
     for (std::string name : {"a.txt", "b.txt", "B.txt", "b.txt"})
         list += (list.empty() ? "" : ",") + ("{\"name\":\"" + name + "\",\"data\":\"QUJD\"}");
     Open(Document(1, ",\"attachments\":[" + list + "]"));
-    auto del = [&](const wchar_t* name) { return Call(&IFoliumFun::DelAttachments, name); };
-    EXPECT_EQ(del(L"B.txt"), L"S_OK 1");
-    EXPECT_EQ(JournalWith(L"Attachments.Remove"), Lines{L"Attachments.Remove(2)"});
-    EXPECT_EQ(AttachmentNames(), (Lines{Str(L"a.txt"), Str(L"b.txt"), Str(L"b.txt")}));
-    sim->ClearJournal();
-    EXPECT_EQ(del(L"A.TXT"), L"S_OK 7") << "an unknown name leaves the result";
-    EXPECT_FALSE(Journaled(L"Attachments.Remove"));
-    EXPECT_EQ(del(L""), L"S_OK 1");
-    EXPECT_EQ(JournalWith(L"Attachments.Remove"), (Lines(3, L"Attachments.Remove(0)")));
-    EXPECT_TRUE(AttachmentNames().empty());
-    EXPECT_EQ(del(L""), L"S_OK 7") << "none left";
-    Call(&IFoliumFun::closeFile);
-    EXPECT_EQ(del(L""), L"S_FALSE 7");
+    auto did = [&](const std::wstring& outcome) {
+        return Did(outcome, {L"Attachments.Add", L"Attachments.Remove"}) + L" |" + AttachmentNames();
+    };
+    const std::wstring all = L" | VT_BSTR=\"a.txt\" VT_BSTR=\"b.txt\" VT_BSTR=\"B.txt\" VT_BSTR=\"b.txt\"";
+    EXPECT_EQ(did(Call(&F::AddAttachments, Work(L"x.txt"), L"")), L"S_OK 0 | Attachments.Add(\"~/x.txt\", \"\")" + all)
+        << "a missing file";
+    EXPECT_EQ(did(Call(&F::AddAttachments, Put(L"terms.txt", "attachment body"), L"说明")),
+              L"S_OK 1 | Attachments.Add(\"~/terms.txt\", \"说明\")" + all + L" VT_BSTR=\"terms.txt\"");
+    const std::wstring left = L" VT_BSTR=\"a.txt\" VT_BSTR=\"b.txt\" VT_BSTR=\"b.txt\" VT_BSTR=\"terms.txt\"";
+    EXPECT_EQ(did(Call(&F::DelAttachments, L"B.txt")), L"S_OK 1 | Attachments.Remove(2) |" + left);
+    EXPECT_EQ(did(Call(&F::DelAttachments, L"A.TXT")), L"S_OK 7 |" + left) << "an unknown name leaves the result";
+    std::wstring all4;
+    for (int i = 0; i < 4; ++i) all4 += L" | Attachments.Remove(0)";
+    EXPECT_EQ(did(Call(&F::DelAttachments, L"")), L"S_OK 1" + all4 + L" |");
+    EXPECT_EQ(did(Call(&F::DelAttachments, L"")), L"S_OK 7 |") << "none left";
 }
 
 // ---- the members that do nothing ---------------------------------------------------------
@@ -635,7 +590,7 @@ TEST_F(FilesTest, DelAttachmentsRemovesTheFirstOfExactlyThatNameOrAll) {
 TEST_F(FilesTest, EmptyMembersSucceedWithoutTouchingTheReaderOrTheirResult) {
     Open(Document(1));
     UniqueBstr s(L"x");
-    EXPECT_EQ(Call(&IFoliumFun::WebSaveLocalFileEx, L"x", L"x", L"x", L"x", L"x", L"x"), L"S_OK 7");
+    EXPECT_EQ(Call(&F::WebSaveLocalFileEx, L"x", L"x", L"x", L"x", L"x", L"x"), L"S_OK 7");
     EXPECT_EQ(fun->setReaderMode(2), S_OK);
     EXPECT_EQ(fun->setViewPreference(s.get(), s.get()), S_OK);
     EXPECT_EQ(fun->addTrackInfo(s.get()), S_OK);

@@ -81,22 +81,13 @@ protected:
         return r;
     }
     // A user tool in "MyTools" marked as the component marks its own (top four bits of UserData).
-    void AddMarkedTool(LONG id, const wchar_t* caption, const wchar_t* tag) {
-        ComPtr<IQxCommandBars> bars;
-        app->get_CommandBars(bars.put());
-        auto name = ScopedVariant::Bstr(L"MyTools");
-        ComPtr<IQxCommandBar> bar;
-        bars->Item(*name.get(), bar.put());
-        ASSERT_TRUE(bar);
-        ComPtr<IQxControls> controls;
-        bar->get_Controls(controls.put());
-        auto type = ScopedVariant::I4(1), before = ScopedVariant::Missing(), cid = ScopedVariant::I4(id);
-        ComPtr<IQxControl> control;
-        ASSERT_EQ(controls->Add(*type.get(), *before.get(), *cid.get(), control.put()), S_OK);
-        control->put_UserData(static_cast<LONG>(0xF0000001u));
-        control->put_Caption(UniqueBstr(caption).get());
-        control->put_Tag(UniqueBstr(tag).get());
-        sim->ClearJournal();
+    void AddMarkedTool(LONG id, const std::wstring& caption, const std::wstring& tag) {
+        const std::wstring tools = L"CommandBars.Item(\"MyTools\").Controls";  // none before this one
+        const std::wstring add = tools + L".Add(1, missing, " + std::to_wstring(id) + L")";
+        ASSERT_EQ(HostWalk(sim.get(), app.get(), add).find(L"VT_DISPATCH"), 0u);
+        for (const std::wstring& set : {L"UserData=" + std::to_wstring(static_cast<LONG>(0xF0000001u)),
+                                        L"Caption=\"" + caption + L"\"", L"Tag=\"" + tag + L"\""})
+            ASSERT_EQ(HostWalk(sim.get(), app.get(), tools + L".Item(0)." + set).find(L"failed"), std::wstring::npos);
     }
     // A click on the tool, as the notifications it caused ("" for none).
     std::wstring Click(LONG id) {
@@ -148,7 +139,8 @@ TEST_F(ConnectionFailures, ConnectionsStopAtTheFirstFailureAndAdviseOnceOnly) {
     // A failed host call in the first block is shown with the caption and stops the second.
     DisconnectOnly();
     Fail(L"Application.MainFrame", static_cast<HRESULT>(0x80040210), 1);
-    EXPECT_EQ(connect(), L"0x00000000 sinks 0 MessageBoxW(null, \"IDispatch error #16\", \"Veridane.FoliumFun\", 16) | ");
+    EXPECT_EQ(connect(),
+              L"0x00000000 sinks 0 MessageBoxW(null, \"IDispatch error #16\", \"Veridane.FoliumFun\", 16) | ");
     EXPECT_EQ(connect(), L"0x00000000 sinks 1" + heard) << "the sink was never advised, so a later connection advises";
     // An absent main frame is no error without the signature core.
     ASSERT_EQ(GetModuleHandleW(L"VDSignatureCore.dll"), nullptr) << "this process runs without the signature core";
@@ -193,16 +185,6 @@ TEST_F(ConnectionFailures, AnAnnotationMessageWithoutAReadableAnnotationVetoesNo
     EXPECT_EQ(fire(stamp), L"0x00000000 0 Annotation.Type Annotation.Author") << "read for its kind and author";
     Fail(L"Annotation.Type");
     EXPECT_EQ(fire(stamp), L"0x00000000 0 Annotation.Type !failed 0x80004005") << "an unreadable kind ends the handler";
-}
-
-TEST_F(ConnectionFailures, AnOpenedDocumentIsTracedWithSizeNameAndPath) {
-    std::wstring path = WriteFixture(kTwoPages, L".pdf");
-    sim->ClearCaptured();
-    EXPECT_EQ(Call(&F::openFile, path, VARIANT_FALSE), L"S_OK -1");
-    std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-    const std::wstring prefix = L"VD_Folium2018_Normal_";
-    EXPECT_EQ(quirexsim::Traces(sim.get()), (Lines{prefix + L"0", prefix + name, prefix + path}))
-        << "kilobytes, name, full path";
 }
 
 // ---- chrome visibility -------------------------------------------------------------------------
@@ -328,26 +310,6 @@ TEST_F(FileFailures, WithoutADocumentsCollectionOpenAndCloseAreNotDone) {
                    Call(&F::openFile, L"http://127.0.0.1:1/a.pdf", VARIANT_FALSE), Call(&F::closeFile)}),
               L"S_FALSE 0 | S_FALSE 0 | S_FALSE 0");
     EXPECT_FALSE(Journaled(L"Documents.")) << JournalText();
-}
-
-TEST_F(FileFailures, GetFileBase64OfADocumentWithoutAFileOrAnUnreadableModifiedFlagIsNotGiven) {
-    Open(kTwoPages);
-    // An unreadable modified flag reads as modified; AlterUser 0 shows no message.
-    Fail(L"Document.Modified");
-    ASSERT_EQ(fun->put_AlterUser(0), S_OK);
-    EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_FALSE ");
-    EXPECT_TRUE(CapturedOf(L"MessageBoxW").empty());
-    sim->ClearFailures();
-    LONG r = -1;
-    ASSERT_EQ(sim->DetachFile(&r), S_OK);
-    ASSERT_EQ(r, 0);
-    for (LONG alterUser : {1L, 0L}) {
-        sim->ClearCaptured();
-        ASSERT_EQ(fun->put_AlterUser(alterUser), S_OK);
-        EXPECT_EQ(Call(&F::GetFileBase64, L""), L"S_FALSE ");
-        EXPECT_EQ(CapturedOf(L"MessageBoxW"), Lines{L"MessageBoxW(null, \"请先保存文档！\", null, 64)"})
-            << "shown whatever AlterUser is (" << alterUser << ")";
-    }
 }
 
 TEST_F(FileFailures, SavesAndTransfersThatCannotGoOnLeaveThePresetResults) {
