@@ -59,7 +59,6 @@ protected:
         Quiet q(sim.get());
         return static_cast<LONG>(AnnotationsOnPages(page).size());
     }
-    std::wstring Host(std::wstring_view path) { return HostWalk(sim.get(), app.get(), path); }
     void Answer(const wchar_t* progId, const wchar_t* member, const ScopedVariant& v) {
         ComPtr<IQxStandIn> s;
         sim->StandIn(UniqueBstr(progId).get(), s.put());
