@@ -343,13 +343,14 @@ Reply parseAnswer(const std::string& answer) {
     return r;
 }
 
-// One request over a fresh connection from `from`, read until the answer is whole.
+// One request over a fresh connection from `from`, read until the answer is whole (at most 30 s:
+// a bound for a loaded machine, the usual wait is milliseconds).
 Reply rawRequest(int port, const char* from, const std::string& request) {
     RawConnection c(port, from);
     if (!c.ok() || !c.send(request)) return Reply{};
     bool closed = false;
     std::string answer;
-    for (int i = 0; i < 50 && !closed && !parseAnswer(answer).decoded; ++i)
+    for (int i = 0; i < 300 && !closed && !parseAnswer(answer).decoded; ++i)
         answer += c.readAll(std::chrono::milliseconds(100), closed);
     return parseAnswer(answer);
 }
@@ -616,7 +617,7 @@ protected:
                 if (!sink.write(piece.data(), piece.size())) return false;
                 if (offset + piece.size() < packetHead.size() + killAfter) return true;
                 // Mid-body: crash only once the server is writing it out (a bound for a loaded machine).
-                for (int i = 0; killAfter < doc.size() && i < 2000 && !receiving(); ++i)
+                for (int i = 0; killAfter < doc.size() && i < 4000 && !receiving(); ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 EXPECT_TRUE(killAfter == doc.size() || receiving()) << "nothing of the body written yet";
                 server_->killHard();
