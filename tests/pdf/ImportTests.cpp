@@ -7,16 +7,13 @@
 #include <sstream>
 
 #include "Import.h"
+#include "PdfTests.h"
 
 using nlohmann::json;
+using pdftest::Env;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -39,27 +36,18 @@ const json& RunOf(const json& page, const std::string& text) {
     return none;
 }
 
-// Everything but the text, attachment bytes and source markers, compared whole.
-json WithoutTextAndSources(const json& j) {
-    if (j.is_array()) {
-        json out = json::array();
-        for (auto& v : j) out.push_back(WithoutTextAndSources(v));
-        return out;
-    }
-    if (!j.is_object()) return j;
-    json out = json::object();
-    for (auto& [k, v] : j.items())
-        if (k != "text" && k != "data" && k != "source" && k != "sourceDigest") out[k] = WithoutTextAndSources(v);
-    return out;
-}
-
 // Pages, outline, fields, annotations and attachments with their sources; where each word was drawn;
 // and without text (the export's baseline) everything else the same.
 TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsAndWordsWithAndWithoutText) {
     const json s = Import(Env("FOLIUM_SAMPLE_PDF"));
+    foliumpdf::ImportOptions options;
+    options.text = false;
+    const json bare = foliumpdf::ImportPdfFile(Env("FOLIUM_SAMPLE_PDF"), options);
     // Widgets are listed with their fields only, and a widget's /T names its field (no author).
     EXPECT_EQ(json::parse(u8R"({"format":"quirex-sim-document","security":0,"type":"PDF","version":1,
-      "attachments":[{"description":"Delivery terms","name":"terms.txt"}],
+      "attachments":[{"description":"Delivery terms","name":"terms.txt","data":")"
+                          "VGVybXMgb2YgZGVsaXZlcnk6IGdvb2RzIGFyZSBkZWxpdmVyZWQgd2l0aGluIDMwIGRheXMuCuS6pOi0p+adoeas"
+                          "vu+8muS4ieWNgeWkqeWGheS6pOi0p+OAggo=" u8R"("}],
       "bookmarks":[{"children":[{"page":1,"title":"Terms"}],"page":1,"title":"Contract"},
                    {"page":2,"title":"Signatures"},{"page":3,"title":"Appendix"}],
       "fields":[
@@ -77,7 +65,7 @@ TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsAndWordsWithAndWithou
                                 "values":{"AnnotInfo":"sample-note"}}]},
                {"annotations":[],"height":792.0,"rotation":0,"width":612.0},
                {"annotations":[],"height":595.276,"rotation":90,"width":841.89}]})"),
-              WithoutTextAndSources(s));
+              pdftest::Visible(bare));
     EXPECT_TRUE(fs::path(s["source"].get<std::string>()).is_absolute());
     EXPECT_EQ(64u, s["sourceDigest"].get<std::string>().size());
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(i, s["pages"][i]["source"].get<size_t>());
@@ -114,11 +102,10 @@ TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsAndWordsWithAndWithou
     // Field values are drawn by the widgets' appearances, not page text.
     for (auto& run : s["pages"][0]["text"]) EXPECT_NE("Alice", run["text"]);
 
-    foliumpdf::ImportOptions options;
-    options.text = false;
+    // Without text (the export's baseline) everything else is the same.
     json full = s;
     for (auto& p : full["pages"]) p.erase("text");
-    EXPECT_EQ(full, foliumpdf::ImportPdfFile(Env("FOLIUM_SAMPLE_PDF"), options));
+    EXPECT_EQ(full, bare);
 }
 
 TEST(EncryptedImport, ThePasswordOpensItAndItsSecurityIsReported) {

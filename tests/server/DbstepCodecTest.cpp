@@ -143,19 +143,6 @@ TEST(DbstepRoundTrip, FieldsAndBodyComeBackByteForByte) {
     EXPECT_EQ(decoded(bytes, Limits{bytes.size() - 1, dbstep::kDefaultMaxFieldBlock}).error, Error::TooLarge);
 }
 
-TEST(DbstepMessage, SetReplacesInPlaceAndNamesAreCaseSensitive) {
-    Packet p;
-    p.set("DBSTEP", "DBSTEP");
-    p.set("OPTION", "LOADFILE");
-    p.set("Signature", "s");
-    p.set("OPTION", "SAVEFILE");
-    Packet expected;
-    expected.fields = {{"DBSTEP", "DBSTEP"}, {"OPTION", "SAVEFILE"}, {"Signature", "s"}};
-    EXPECT_EQ(encoded(p), encoded(expected));
-    EXPECT_EQ(p.find("SIGNATURE"), nullptr);
-    EXPECT_EQ(p.get("SIGNATURE", "none"), "none");
-}
-
 // Every rejection, through the buffer decoder and the same bytes fed to the stream decoder in pieces.
 TEST(DbstepMalformed, EveryRejectionWithItsOffset) {
     const std::string good = encoded(sample());
