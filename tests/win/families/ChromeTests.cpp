@@ -45,7 +45,6 @@ protected:
     }
     std::wstring Pane(const std::wstring& name) { return kWorkspace + L"Panes.Item(\"" + name + L"\").Visible"; }
     bool PaneVisible(const std::wstring& name) { return Host(Pane(name)) == Bool(true); }
-    void SetPaneVisible(const std::wstring& name, bool visible) { Host(Pane(name) + L"=" + Flag(visible)); }
     // Tab bars at start: 0 "BookMark", 1 "AnnotsTabBar", 2 "SigTabBar", 3 "Thumbnail"; as "1111".
     std::wstring Tabs() {
         std::wstring out;
