@@ -604,28 +604,13 @@ protected:
             }
             return false;
         };
-        bool killed = false;
-        httplib::Client cli("127.0.0.1", port());
-        cli.Post(
-            "/dbstep", packetHead.size() + doc.size(),
-            [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                std::string piece;
-                if (offset < packetHead.size())
-                    piece = packetHead.substr(offset, std::min(length, packetHead.size() - offset));
-                else
-                    piece = doc.substr(offset - packetHead.size(), std::min<std::size_t>(length, 1u << 20));
-                if (!sink.write(piece.data(), piece.size())) return false;
-                if (offset + piece.size() < packetHead.size() + killAfter) return true;
-                // Mid-body: crash only once the server is writing it out (a bound for a loaded machine).
-                for (int i = 0; killAfter < doc.size() && i < 4000 && !receiving(); ++i)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                EXPECT_TRUE(killAfter == doc.size() || receiving()) << "nothing of the body written yet";
-                server_->killHard();
-                killed = true;
-                return false;
-            },
-            "application/x-dbstep");
-        ASSERT_TRUE(killed);
+        RawConnection c(port());
+        ASSERT_TRUE(c.send(httpPost(packetHead + doc, false) + packetHead + doc.substr(0, killAfter)));
+        // Mid-body: crash only once the server is writing it out (a bound for a loaded machine).
+        for (int i = 0; killAfter < doc.size() && i < 4000 && !receiving(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(killAfter == doc.size() || receiving()) << "nothing of the body written yet";
+        server_->killHard();
     }
 };
 
@@ -733,19 +718,16 @@ TEST_F(ServerSlowClients, StalledAndTricklingClientsAreCutOffWhileASteadySlowUpl
     const std::string doc = randomBytes(640u << 10, 12);
     const std::string bytes = encoded(saveFile("STEADY", doc));
     std::thread steady([&] {
-        httplib::Client cli("127.0.0.1", port());
-        cli.set_read_timeout(60);
-        auto res = cli.Post(
-            "/dbstep", bytes.size(),
-            [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                // 16 KB every quarter second.
-                std::this_thread::sleep_until(start + std::chrono::milliseconds(250) * (offset / (16u << 10)));
-                return sink.write(bytes.data() + offset, std::min<std::size_t>(length, 16u << 10));
-            },
-            "application/x-dbstep");
-        ASSERT_TRUE(res);
+        RawConnection c(port());
+        EXPECT_TRUE(c.send(httpPost(bytes, false)));
+        // 16 KB every quarter second.
+        for (std::size_t offset = 0; offset < bytes.size(); offset += 16u << 10) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(250) * (offset / (16u << 10)));
+            EXPECT_TRUE(c.send(bytes.substr(offset, 16u << 10))) << offset;
+        }
         EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
-        EXPECT_EQ(describe(parseAnswer("HTTP/1.1 " + std::to_string(res->status) + " x\r\n\r\n" + res->body)),
+        bool closed = false;
+        EXPECT_EQ(describe(parseAnswer(c.readAll(std::chrono::seconds(30), closed))),
                   "200 DBSTEP=DBSTEP OPTION=SAVEFILE RECORDID=STEADY RESULT=OK STATUS=document saved FILESIZE=655360 "
                   "VERSION=1");
     });
