@@ -100,8 +100,9 @@ TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
     Expect(doc.get(), {{L"Security.Kind", L"VT_I4=1"}, {L"Pages.Count", L"VT_I4=3"}});
 }
 
-// ---- saving: SaveAs and SaveCopyAs to a ".pdf" name write a real PDF through the export tool;
-// fixtures and other names are saved as fixtures; a failed export answers -1 with the tool's reason.
+// ---- saving: SaveAs and SaveCopyAs to a ".pdf" name write a real PDF through the export tool
+// (fixtures and other names are saved as fixtures: above, and files_demo.js); a failed export
+// answers -1 with the tool's reason.
 
 class SimPdfSave : public RealPdf {
 protected:
@@ -128,21 +129,6 @@ TEST_F(SimPdfSave, SaveAsWritesAPdfThatOpensAgainWithTheChanges) {
     auto again = Open(out);
     ASSERT_TRUE(again);
     Expect(again.get(), {{L"Pages.Count", L"VT_I4=2"}, {L"Fields.Item(\"Seller\").Value", L"VT_BSTR=\"Wei Wang\""}});
-}
-
-TEST_F(SimPdfSave, AFixtureOrANameOtherThanPdfIsSavedAsAFixture) {
-    std::wstring fixture = dir + L"\\plain.pdf";
-    WriteUtf8(fixture, "{\"pages\": [{\"text\": \"plain\"}]}");
-    struct Case {
-        std::wstring open, save;
-    } cases[] = {{fixture, dir + L"\\plain-copy.pdf"}, {original, dir + L"\\state.json"}};
-    for (auto& c : cases) {
-        ASSERT_EQ(S_OK, sim->Reset());
-        auto doc = Open(c.open);
-        ASSERT_TRUE(doc);
-        EXPECT_EQ(L"VT_I4=0", Get(doc.get(), L"SaveCopyAs(\"" + c.save + L"\", 0)"));
-        EXPECT_EQ('{', ReadBytes(c.save).substr(0, 1)[0]) << c.save;
-    }
 }
 
 TEST_F(SimPdfSave, AFailedExportAnswersMinusOneWithTheReasonAndWritesNothing) {
