@@ -175,7 +175,10 @@ std::optional<UniqueBstr> EncodeFile(HANDLE file, const folium::Base64Table& tab
     const unsigned long long bytes = static_cast<unsigned long long>(size.QuadPart);
     const unsigned long long chars = (bytes + 2) / 3 * 4;
     if (chars > 0x7FFFFFF0ull / sizeof(wchar_t)) folium::ThrowHResult(E_OUTOFMEMORY);
-    UniqueBstr text(nullptr, static_cast<UINT>(chars));
+    // Built in place: a string allocated at full size from nothing would be zero-filled
+    // first, one more pass over every page of a large result.
+    folium::TextBuilder text;
+    text.reserve(static_cast<size_t>(chars));
 
     // Convert the table's characters from the thread's ANSI code page one by one;
     // for a plain ASCII table that is the identity.
@@ -189,7 +192,6 @@ std::optional<UniqueBstr> EncodeFile(HANDLE file, const folium::Base64Table& tab
     constexpr DWORD kPiece = 3 * 256 * 1024;  // a multiple of three: pads only at the very end
     std::string piece(kPiece, '\0');
     std::string encoded(table.IsAscii() ? 0 : folium::Base64EncodedLength(kPiece), '\0');
-    wchar_t* out = text.get();
     unsigned long long left = bytes;
     while (left > 0) {
         DWORD want = static_cast<DWORD>(std::min<unsigned long long>(left, kPiece));
@@ -199,15 +201,16 @@ std::optional<UniqueBstr> EncodeFile(HANDLE file, const folium::Base64Table& tab
             if (!ReadFile(file, &piece[filled], want - filled, &got, nullptr) || got == 0) return std::nullopt;
             filled += got;
         }
+        wchar_t* out = text.extend(folium::Base64EncodedLength(want));
         if (table.IsAscii()) {
-            out += folium::EncodeBase64(piece.data(), want, table, out);
+            folium::EncodeBase64(piece.data(), want, table, out);
         } else {
             std::size_t n = folium::EncodeBase64(piece.data(), want, table, encoded.data());
             for (std::size_t i = 0; i < n; ++i) *out++ = widened[static_cast<unsigned char>(encoded[i])];
         }
         left -= want;
     }
-    return text;
+    return UniqueBstr::Attach(text.Detach());
 }
 
 }  // namespace

@@ -77,6 +77,14 @@ public:
         size_ = 0;
         return *this += s;
     }
+    // Room for the next n characters, which the caller writes in place; they count as
+    // written from now on.
+    wchar_t* extend(size_t n) {
+        Grow(n);
+        wchar_t* at = b_ + size_;
+        size_ += n;
+        return at;
+    }
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     wchar_t back() const { return b_[size_ - 1]; }

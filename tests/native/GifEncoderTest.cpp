@@ -55,11 +55,9 @@ TEST_P(GifRoundTrip, GiflibReadsBackWhatWasWritten) {
     std::size_t tableSize = 2;
     while (tableSize < c.colours) tableSize *= 2;
     ASSERT_EQ(decoded->rgb.size(), tableSize * 3);
-    for (std::size_t i = 0; i < c.colours; ++i) {
-        EXPECT_EQ(decoded->rgb[i * 3], palette[i].red);
-        EXPECT_EQ(decoded->rgb[i * 3 + 1], palette[i].green);
-        EXPECT_EQ(decoded->rgb[i * 3 + 2], palette[i].blue);
-    }
+    std::vector<std::uint8_t> rgb;
+    for (const auto& e : palette) rgb.insert(rgb.end(), {e.red, e.green, e.blue});
+    EXPECT_TRUE(std::equal(rgb.begin(), rgb.end(), decoded->rgb.begin()));
     EXPECT_TRUE(decoded->indices == indices);
     EXPECT_EQ(decoded->transparentIndex, c.transparent);
 }

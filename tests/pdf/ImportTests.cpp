@@ -7,16 +7,13 @@
 #include <sstream>
 
 #include "Import.h"
+#include "PdfTests.h"
 
 using nlohmann::json;
+using pdftest::Env;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -39,33 +36,18 @@ const json& RunOf(const json& page, const std::string& text) {
     return none;
 }
 
-class SampleImport : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { sample = new json(Import(Env("FOLIUM_SAMPLE_PDF"))); }
-    static void TearDownTestSuite() { delete sample; }
-    static json* sample;
-};
-json* SampleImport::sample = nullptr;
-
-// Everything but the text, attachment bytes and source markers, compared whole.
-json WithoutTextAndSources(const json& j) {
-    if (j.is_array()) {
-        json out = json::array();
-        for (auto& v : j) out.push_back(WithoutTextAndSources(v));
-        return out;
-    }
-    if (!j.is_object()) return j;
-    json out = json::object();
-    for (auto& [k, v] : j.items())
-        if (k != "text" && k != "data" && k != "source" && k != "sourceDigest") out[k] = WithoutTextAndSources(v);
-    return out;
-}
-
-TEST_F(SampleImport, PagesOutlineFieldsAnnotationsAndAttachmentsWithTheirSources) {
-    const json& s = *sample;
+// Pages, outline, fields, annotations and attachments with their sources; where each word was drawn;
+// and without text (the export's baseline) everything else the same.
+TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsAndWordsWithAndWithoutText) {
+    const json s = Import(Env("FOLIUM_SAMPLE_PDF"));
+    foliumpdf::ImportOptions options;
+    options.text = false;
+    const json bare = foliumpdf::ImportPdfFile(Env("FOLIUM_SAMPLE_PDF"), options);
     // Widgets are listed with their fields only, and a widget's /T names its field (no author).
     EXPECT_EQ(json::parse(u8R"({"format":"quirex-sim-document","security":0,"type":"PDF","version":1,
-      "attachments":[{"description":"Delivery terms","name":"terms.txt"}],
+      "attachments":[{"description":"Delivery terms","name":"terms.txt","data":")"
+                          "VGVybXMgb2YgZGVsaXZlcnk6IGdvb2RzIGFyZSBkZWxpdmVyZWQgd2l0aGluIDMwIGRheXMuCuS6pOi0p+adoeas"
+                          "vu+8muS4ieWNgeWkqeWGheS6pOi0p+OAggo=" u8R"("}],
       "bookmarks":[{"children":[{"page":1,"title":"Terms"}],"page":1,"title":"Contract"},
                    {"page":2,"title":"Signatures"},{"page":3,"title":"Appendix"}],
       "fields":[
@@ -83,18 +65,16 @@ TEST_F(SampleImport, PagesOutlineFieldsAnnotationsAndAttachmentsWithTheirSources
                                 "values":{"AnnotInfo":"sample-note"}}]},
                {"annotations":[],"height":792.0,"rotation":0,"width":612.0},
                {"annotations":[],"height":595.276,"rotation":90,"width":841.89}]})"),
-              WithoutTextAndSources(s));
+              pdftest::Visible(bare));
     EXPECT_TRUE(fs::path(s["source"].get<std::string>()).is_absolute());
     EXPECT_EQ(64u, s["sourceDigest"].get<std::string>().size());
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(i, s["pages"][i]["source"].get<size_t>());
     const std::string note = s["pages"][0]["annotations"][0]["source"];
     EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(note[0])));
     for (auto& f : s["fields"]) EXPECT_TRUE(f["widget"]["source"].is_string());
-}
 
-// Where make_sample.py draws each word: baseline start, font size, and the width
-// the font's metrics give it.
-TEST_F(SampleImport, WordsStandWhereTheyWereDrawn) {
+    // Where make_sample.py draws each word: baseline start, font size, and the width
+    // the font's metrics give it.
     struct Case {
         int page;
         const char* text;
@@ -110,7 +90,7 @@ TEST_F(SampleImport, WordsStandWhereTheyWereDrawn) {
         {2, "Appendix", 72, 500, 12, 50.03, nullptr},  // a turned page keeps its own coordinates
     };
     for (auto& c : cases) {
-        const json& run = RunOf((*sample)["pages"][c.page], c.text);
+        const json& run = RunOf(s["pages"][c.page], c.text);
         if (run.is_null()) continue;
         EXPECT_NEAR(c.x, run["x"].get<double>(), 1) << c.text;
         EXPECT_NEAR(c.y, run["y"].get<double>(), 1) << c.text;
@@ -120,15 +100,10 @@ TEST_F(SampleImport, WordsStandWhereTheyWereDrawn) {
         if (c.sep) EXPECT_EQ(c.sep, run["sep"]) << c.text;
     }
     // Field values are drawn by the widgets' appearances, not page text.
-    for (auto& run : (*sample)["pages"][0]["text"]) EXPECT_NE("Alice", run["text"]);
-}
+    for (auto& run : s["pages"][0]["text"]) EXPECT_NE("Alice", run["text"]);
 
-// Without text (the export's baseline) everything else is the same.
-TEST_F(SampleImport, WithoutTextOnlyTheTextIsMissing) {
-    foliumpdf::ImportOptions options;
-    options.text = false;
-    json bare = foliumpdf::ImportPdfFile(Env("FOLIUM_SAMPLE_PDF"), options);
-    json full = *sample;
+    // Without text (the export's baseline) everything else is the same.
+    json full = s;
     for (auto& p : full["pages"]) p.erase("text");
     EXPECT_EQ(full, bare);
 }
@@ -144,10 +119,11 @@ TEST(EncryptedImport, ThePasswordOpensItAndItsSecurityIsReported) {
 // The tool itself: exit code, one line of reason, no output file.
 struct Refusal {
     const char* name;
-    std::string input;  // file to import
+    std::string input;  // file to import (or state to export)
     std::vector<std::string> extra;
     int code;
     std::string reason;
+    const char* command = "import";
 };
 
 void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
@@ -159,7 +135,7 @@ TEST_P(ToolRefuses, WithAClearReasonAndNoOutput) {
     fs::path dir = fs::temp_directory_path() / ("folium-pdf-test-" + std::string(r.name));
     fs::create_directories(dir);
     fs::path out = dir / "out.json", err = dir / "err.txt";
-    std::string command = "'" + Env("FOLIUM_PDF_TOOL") + "' import '" + r.input + "' '" + out.string() + "'";
+    std::string command = "'" + Env("FOLIUM_PDF_TOOL") + "' " + r.command + " '" + r.input + "' '" + out.string() + "'";
     for (auto& e : r.extra) command += " '" + e + "'";
     int status = std::system((command + " 2>'" + err.string() + "'").c_str());
     EXPECT_EQ(r.code, WEXITSTATUS(status)) << command;
@@ -189,6 +165,7 @@ std::vector<Refusal> Refusals() {
         {"missing", "/nonexistent/file.pdf", {}, 2, "cannot read /nonexistent/file.pdf"},
         {"toomany", Env("FOLIUM_LONG_PDF"), {"--max-pages", "1000"}, 2, "too many pages: 2000 (at most 1000)"},
         {"badoption", Env("FOLIUM_SAMPLE_PDF"), {"--colour", "red"}, 1, "unknown or incomplete option --colour"},
+        {"notjson", Bad("state.json", "{ not json"), {}, 2, "bad state: the file is not JSON", "export"},
     };
 }
 

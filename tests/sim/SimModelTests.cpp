@@ -1,5 +1,5 @@
 // What the tests of the component cannot see of the simulated reader: fixtures saved and
-// opened again, the journal's format, event arguments, the stand-ins' call records and
+// opened again, event arguments, the stand-ins' call records and
 // rejections, failure injection and the test-only controls.
 #include <olectl.h>
 
@@ -93,30 +93,6 @@ TEST_F(DocTest, SavedAndReopenedDocumentIsTheSameDocument) {
                        {L"Documents.Open(\"" + dir + L"\\absent.pdf\", missing, missing, missing)", kNothing},
                        {L"Documents.Open(\"" + bad + L"\", missing, missing, missing)", kNothing},
                        {L"Documents.ActiveDocument", kNothing}});
-}
-
-TEST_F(SimTest, JournalRecordsOperationsWithArgumentsInOrderPlainAndTyped) {
-    Expect(app.get(), {{L"CommandBars.Item(I8:0).Visible=BOOL:0", kDone},
-                       {L"Documents.Open(\"" + path + L"\", \"\", \"\", missing)", kObject},
-                       {L"NotifyToolClick(12, \"签章\")", kDone}});
-    // Backslashes of the path are escaped in the journal.
-    const std::wstring open = L"Documents.Open(" + Text(path).substr(8) + L", ";
-    const std::wstring typedOpen = L"Documents.Open(" + Text(path) + L", ";
-    EXPECT_EQ((std::vector<std::wstring>{L"Application.CommandBars", L"CommandBars.Item(0)", L"CommandBar.Visible=0",
-                                         L"Application.Documents", open + L"\"\", \"\", missing)",
-                                         L"Application.NotifyToolClick(12, \"签章\")"}),
-              quirexsim::Journal(sim.get()));
-    // Only arguments that are VARIANTs carry their type.
-    EXPECT_EQ((std::vector<std::wstring>{L"Application.CommandBars", L"CommandBars.Item(VT_I8=0)",
-                                         L"CommandBar.Visible=0", L"Application.Documents",
-                                         typedOpen + L"VT_BSTR=\"\", VT_BSTR=\"\", VT_ERROR=missing)",
-                                         L"Application.NotifyToolClick(12, \"签章\")"}),
-              quirexsim::TypedJournal(sim.get()));
-    EXPECT_EQ(std::vector<std::wstring>{L"NotifyToolClick(12, \"签章\")"}, quirexsim::Notifications(sim.get()));
-    sim->ClearJournal();
-    sim->put_Recording(VARIANT_FALSE);
-    Get(app.get(), L"Documents.Count");
-    EXPECT_TRUE(quirexsim::Journal(sim.get()).empty());
 }
 
 // ---- events ----------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include "Quirex.h"
 #include "sim/QuirexSimClient.h"
 #include "support/Com.h"
+#include "tests/TestBase.h"
 
 namespace simtest {
 
@@ -25,44 +26,18 @@ using folium::ComPtr;
 using folium::ScopedVariant;
 using folium::UniqueBstr;
 
-inline std::wstring Env(const wchar_t* name) {
-    wchar_t buf[4096];
-    DWORD n = GetEnvironmentVariableW(name, buf, 4096);
-    return n && n < 4096 ? std::wstring(buf, n) : std::wstring();
-}
+using testsupport::Env;
 
 // The simulator created straight from its DLL (no registration needed).
 inline ComPtr<IQxSimulator> CreateSimulator() {
     return ComPtr<IQxSimulator>::Attach(quirexsim::CreateFromDll(Env(L"QUIREX_SIM_DLL").c_str()));
 }
 
-inline std::wstring TempDir() {
-    wchar_t base[MAX_PATH], file[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    GetTempFileNameW(base, L"qst", 0, file);
-    DeleteFileW(file);
-    CreateDirectoryW(file, nullptr);
-    return file;
-}
-
+// Names the simulator's tests use for the shared helpers.
 inline void WriteUtf8(const std::wstring& path, const std::string& text) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD put = 0;
-    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
-    CloseHandle(h);
+    ASSERT_TRUE(testsupport::WriteAll(path, text));
 }
-
-inline std::string ReadBytes(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    std::string out;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got) out.append(buf, got);
-    CloseHandle(h);
-    return out;
-}
+inline std::string ReadBytes(const std::wstring& path) { return testsupport::ReadAll(path); }
 
 // Splits at `sep` outside quotes and parentheses.
 inline std::vector<std::wstring> SplitTop(std::wstring_view s, wchar_t sep) {
@@ -167,7 +142,7 @@ protected:
         ASSERT_TRUE(sim) << "QUIREX_SIM_DLL must name QuirexSim.dll";
         ASSERT_EQ(S_OK, sim->Reset());
         ASSERT_EQ(S_OK, sim->get_Application(app.put()));
-        dir = TempDir();
+        dir = testsupport::NewTempFolder(L"qst");
     }
     ComPtr<IQxDocument> Open(const std::wstring& p, const std::wstring& password = L"missing") {
         ScopedVariant doc;

@@ -11,18 +11,13 @@
 
 #include "FoliumAddin.h"
 #include "support/Com.h"
+#include "tests/TestBase.h"
 
 namespace testsupport {
 
 using folium::ComPtr;
 using folium::ScopedVariant;
 using folium::UniqueBstr;
-
-inline std::wstring Env(const wchar_t* name) {
-    wchar_t buf[4096];
-    DWORD n = GetEnvironmentVariableW(name, buf, 4096);
-    return n && n < 4096 ? std::wstring(buf, n) : std::wstring();
-}
 
 inline std::wstring DllPath() { return Env(L"FOLIUM_DLL"); }
 
@@ -74,21 +69,10 @@ inline HRESULT CallByName(IDispatch* target, const wchar_t* name, WORD flags, st
     return target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, result, nullptr, nullptr);
 }
 
-inline VARIANT VLong(LONG v) {
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_I4;
-    r.lVal = v;
-    return r;
-}
-
-inline VARIANT VBool(bool v) {
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_BOOL;
-    r.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
-    return r;
-}
+// Arguments for CallByName and the families' Script (which clears them).
+inline VARIANT VLong(LONG v) { return ScopedVariant::I4(v).Detach(); }
+inline VARIANT VBool(bool v) { return ScopedVariant::Bool(v).Detach(); }
+inline VARIANT VStr(const wchar_t* s) { return ScopedVariant::Bstr(s).Detach(); }
 
 // A script sees a VARIANT's type as well as its value: these check both together,
 // e.g. EXPECT_TRUE(IsI4(v, 5)) or EXPECT_TRUE(IsBstr(v, L"text")).

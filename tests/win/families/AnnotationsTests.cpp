@@ -59,7 +59,6 @@ protected:
         Quiet q(sim.get());
         return static_cast<LONG>(AnnotationsOnPages(page).size());
     }
-    std::wstring Host(std::wstring_view path) { return HostWalk(sim.get(), app.get(), path); }
     void Answer(const wchar_t* progId, const wchar_t* member, const ScopedVariant& v) {
         ComPtr<IQxStandIn> s;
         sim->StandIn(UniqueBstr(progId).get(), s.put());
@@ -147,7 +146,7 @@ TEST_F(Annotations, RightsVetoTheMessagesOfOtherAuthorsAnnotations) {
     }
 }
 
-TEST_F(Annotations, TextCommentRightLocksTheCommentBarsAndNeverUnlocksThem) {
+TEST_F(Annotations, TextCommentRightLocksTheCommentBarsForGoodAndTheHandwritingButtonIsSwitched) {
     sim->AddAllStandIns();
     std::wstring bars;
     for (LONG right : {0, 2, 1, 0, 3}) {
@@ -162,6 +161,14 @@ TEST_F(Annotations, TextCommentRightLocksTheCommentBarsAndNeverUnlocksThem) {
                     L"VT_BOOL=0 VT_BOOL=0 VT_BOOL=-1 \nVT_BOOL=0 VT_BOOL=0 VT_BOOL=-1 \n"
                     L"VT_BOOL=0 VT_BOOL=0 VT_BOOL=-1 \n");
     EXPECT_EQ(Call(&IFoliumFun::get_TextCommentRight), L"S_OK 3");
+    // The full-text handwriting button of the comment bar; without the bar, true.
+    EXPECT_EQ(Call(&IFoliumFun::get_EnableHandWriter), L"S_OK -1");
+    EXPECT_EQ(S_OK, fun->put_EnableHandWriter(VARIANT_FALSE));
+    EXPECT_EQ(Lines(2, L"Button.SetEnabled(0)"), JournalWith(L"SetEnabled("));
+    EXPECT_EQ(Call(&IFoliumFun::get_EnableHandWriter), L"S_OK 0");
+    LONG removed = 0;
+    sim->RemoveCommandBar(UniqueBstr(L"Comments").get(), &removed);
+    EXPECT_EQ(Call(&IFoliumFun::get_EnableHandWriter), L"S_OK -1") << "no comment bar";
 }
 
 // ---- comment window and visibility ------------------------------------------------------------
@@ -288,34 +295,7 @@ TEST_F(Annotations, WithoutSiblingsOrDocumentOutParametersKeepTheirDefaults) {
     EXPECT_TRUE(Journaled(L"Tool.Activate()"));
 }
 
-TEST_F(Annotations, HandWriterButtonOfTheCommentBar) {
-    EXPECT_EQ(Call(&IFoliumFun::get_EnableHandWriter), L"S_OK -1");
-    EXPECT_EQ(S_OK, fun->put_EnableHandWriter(VARIANT_FALSE));
-    EXPECT_EQ(Lines(2, L"Button.SetEnabled(0)"), JournalWith(L"SetEnabled("));
-    EXPECT_EQ(Call(&IFoliumFun::get_EnableHandWriter), L"S_OK 0");
-    LONG removed = 0;
-    sim->RemoveCommandBar(UniqueBstr(L"Comments").get(), &removed);
-    EXPECT_EQ(Call(&IFoliumFun::get_EnableHandWriter), L"S_OK -1") << "no comment bar";
-}
-
 // ---- notes and free text ------------------------------------------------------------------------
-
-TEST_F(Annotations, NotesTextsAndImagesRefuseMissingPagesAndDocuments) {
-    const BSTR none = nullptr;
-    EXPECT_EQ(Call(&IFoliumFun::AddComment, 1, 0, 0, none), L"S_FALSE 1");
-    Open(kDocument);
-    for (LONG page : {0L, 5L, -1L, LONG_MIN, LONG_MAX}) {
-        SCOPED_TRACE(page);
-        EXPECT_EQ(Call(&IFoliumFun::AddComment, page, 0, 0, none), L"S_FALSE 1");
-        EXPECT_EQ(Call(&IFoliumFun::InsertText, page, 0, 0, none, 9), L"S_FALSE 1");
-        EXPECT_EQ(Call(&IFoliumFun::InsertTextEx, page, 0, 0, none, 9, none, none, 0, 0), L"S_FALSE 1");
-        EXPECT_EQ(Call(&IFoliumFun::InsertImage, page, 0, 0, 1, 1, L"http://h/i.png"), L"S_FALSE 1");
-        EXPECT_EQ(Call(&IFoliumFun::InsertImageExt, page, 0, 0, 1, 1, none, 0, 1, 0), L"S_FALSE 1");
-        EXPECT_EQ(Call(&IFoliumFun::AddCommentExt, page, 0, 0, none, none, none, none, none, none), L"S_FALSE 1");
-    }
-    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
-    EXPECT_EQ(Call(&IFoliumFun::AddComment, 1, LONG_MAX, LONG_MIN, none), L"S_OK 0") << "coordinates at the limits";
-}
 
 TEST_F(Annotations, NoteIconFollowsThePageRotationUnlessTheNoteComesWithItsTimesAndIdentifiers) {
     Open(kDocument);
@@ -443,15 +423,16 @@ const char kTextDocument[] = R"({"pages": [
 
 TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
     Open(kTextDocument);
-    // Width and height 96 give whole sides of 190 page units: 95 on each side of the point.
+    // Width 96 and height 190 (pixels) give whole sides of 190 and 361 page units: 95 and
+    // 180 on each side of the point.
     const struct {
         const wchar_t* text;
         LONG mode, first, last;
         Lines rects;  // the SetRect arguments of each stamp, in order
     } cases[] = {
-        {L"100*200", 1, 1, 3, Lines(3, L"5, 105, 195, 295")},
-        {L"10.9*-20.5x", 2, 2, 2, {L"-85, -115, 105, 75"}},
-        {L" 7* 8", 1, 3, 3, {L"-88, -87, 102, 103"}},
+        {L"100*200", 1, 1, 3, Lines(3, L"5, 20, 195, 380")},
+        {L"10.9*-20.5x", 2, 2, 2, {L"-85, -200, 105, 160"}},
+        {L" 7* 8", 1, 3, 3, {L"-88, -172, 102, 188"}},
         {L"100", 1, 1, 3, {}},
         {L"100 *200", 1, 1, 1, {}},
         {L"*200", 1, 1, 1, {}},
@@ -459,15 +440,15 @@ TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
         {L"100*200", 3, 1, 3, {}},
         {L"100*200", -1, 1, 3, {}},
         {L"100*200", 5, 1, 3, {}},
-        {L"alpha", 0, 1, 3, {L"17, 610, 207, 800", L"230, 315, 420, 505"}},
-        {L"ALPHA", 4, 1, 3, {L"17, 610, 207, 800", L"72, 610, 262, 800", L"230, 315, 420, 505"}},
-        {L"alpha", 4, 2, 3, {L"230, 315, 420, 505"}},
+        {L"alpha", 0, 1, 3, {L"17, 525, 207, 885", L"230, 230, 420, 590"}},
+        {L"ALPHA", 4, 1, 3, {L"17, 525, 207, 885", L"72, 525, 262, 885", L"230, 230, 420, 590"}},
+        {L"alpha", 4, 2, 3, {L"230, 230, 420, 590"}},
         {L"omega", 4, 1, 3, {}},
         {L"alpha", 1, 1, 1, {}},
     };
     for (const auto& c : cases) {
         sim->ClearJournal();
-        EXPECT_EQ(Call(&IFoliumFun::InsertImageByPosition, c.text, c.mode, c.first, c.last, 96, 96, L"http://h/s.png",
+        EXPECT_EQ(Call(&IFoliumFun::InsertImageByPosition, c.text, c.mode, c.first, c.last, 96, 190, L"http://h/s.png",
                        0),
                   L"S_OK 0")
             << c.text;
@@ -490,17 +471,29 @@ TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
               AnnotationLines());
 }
 
-TEST_F(Annotations, PositionedStampsCheckRangeSourceAndStopAtARefusedImage) {
+TEST_F(Annotations, PlacingRefusesMissingDocumentsPagesAndImagesAndStopsAtARefusedImage) {
+    const BSTR none = nullptr;
     const auto byPosition = [&](LONG first, LONG last, const wchar_t* image, LONG isUrl) {
         return Call(&IFoliumFun::InsertImageByPosition, L"1*1", 1, first, last, 1, 1, image, isUrl) + L" " +
                Call(&IFoliumFun::InsertImageByPositionExt, L"1*1", 1, first, last, 1.0f, 1.0f, image, isUrl, 1.0f);
     };
+    EXPECT_EQ(Call(&IFoliumFun::AddComment, 1, 0, 0, none), L"S_FALSE 1") << "no document";
     EXPECT_EQ(byPosition(1, 1, L"http://h/s.png", 0), L"S_FALSE 7 S_FALSE 7") << "no document";
     Open(kTextDocument);
+    for (LONG page : {0L, 4L, -1L, LONG_MIN, LONG_MAX}) {
+        SCOPED_TRACE(page);
+        EXPECT_EQ(Call(&IFoliumFun::AddComment, page, 0, 0, none), L"S_FALSE 1");
+        EXPECT_EQ(Call(&IFoliumFun::InsertText, page, 0, 0, none, 9), L"S_FALSE 1");
+        EXPECT_EQ(Call(&IFoliumFun::InsertTextEx, page, 0, 0, none, 9, none, none, 0, 0), L"S_FALSE 1");
+        EXPECT_EQ(Call(&IFoliumFun::InsertImage, page, 0, 0, 1, 1, L"http://h/i.png"), L"S_FALSE 1");
+        EXPECT_EQ(Call(&IFoliumFun::InsertImageExt, page, 0, 0, 1, 1, none, 0, 1, 0), L"S_FALSE 1");
+        EXPECT_EQ(Call(&IFoliumFun::AddCommentExt, page, 0, 0, none, none, none, none, none, none), L"S_FALSE 1");
+    }
     const LONG ranges[][2] = {{0, 1}, {1, 0}, {1, 4}, {3, 2}, {-5, 2}, {LONG_MIN, LONG_MAX}};
     for (auto& range : ranges)
         EXPECT_EQ(byPosition(range[0], range[1], L"http://h/s.png", 0), L"S_FALSE 7 S_FALSE 7") << range[0];
     EXPECT_TRUE(Boxes().empty());
+    // Positioned stamps then check the picture's source.
     EXPECT_EQ(byPosition(1, 1, L"C:\\no\\such.png", 0), L"S_FALSE 7 S_FALSE 7");
     EXPECT_EQ(byPosition(1, 1, L"C:\\no\\such.png", 1), L"S_FALSE 7 S_FALSE 7");
     EXPECT_EQ((Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)",
@@ -509,6 +502,7 @@ TEST_F(Annotations, PositionedStampsCheckRangeSourceAndStopAtARefusedImage) {
                      L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)"}),
               Boxes());
     EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
+    EXPECT_EQ(Call(&IFoliumFun::AddComment, 1, LONG_MAX, LONG_MIN, none), L"S_OK 0") << "coordinates at the limits";
 
     // A download that fails leaves no picture: the first stamp refuses it and the loop ends.
     sim->ClearJournal();
@@ -547,18 +541,26 @@ protected:
         EXPECT_EQ(S_OK, sim->FireEvent(dispid, *missing.get(), VLong(0), point, *missing.get(), r.get()));
         return r.type() == VT_BOOL ? r->boolVal : 5;
     }
-    LONG Prepare(const wchar_t* captions, const wchar_t* picture = nullptr) {
-        LONG r = -9;
-        EXPECT_EQ(S_OK, fun->AddImageAnnotByString(captions ? UniqueBstr(captions).get() : nullptr,
-                                                   UniqueBstr(picture ? picture : stampText.c_str()).get(), &r));
-        return r;
+    std::wstring Prepare(const wchar_t* captions, const wchar_t* picture = nullptr) {
+        return Call(&IFoliumFun::AddImageAnnotByString, captions, picture ? picture : stampText.c_str());
     }
 };
 
-TEST_F(StampPlacement, PendingStampFollowsTheMouseAndLandsOnceWhereClickedWithItsCaptions) {
+TEST_F(StampPlacement, PendingStampNeedsTextPictureAndPdfThenFollowsTheMouseAndLandsOnceWithItsCaptions) {
+    EXPECT_EQ(L"S_OK 1", Prepare(L"a")) << "no document";
+    Open(kPlainDocument);
+    const std::wstring notAPicture = SystemBase64(std::string(64, 'x'));
+    for (const wchar_t* picture : {L"", L"!!!!", notAPicture.c_str()}) EXPECT_EQ(L"S_OK 1", Prepare(L"a", picture));
+    EXPECT_EQ(L"S_OK 1", Prepare(nullptr));
+    Open(R"({"type": "OFD", "pages": [{}]})");
+    EXPECT_EQ(L"S_OK 1", Prepare(L"a"));
+    EXPECT_TRUE(JournalWith(L"Cursors").empty());
+    Fire(3, 10, 10);
+    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
+
     Open(kPlainDocument);
     Host(L"MainFrame.UserName=\"reader\"");
-    ASSERT_EQ(0, Prepare(L"一"));
+    ASSERT_EQ(L"S_OK 0", Prepare(L"一"));
     auto cursors = JournalWith(L"Cursors");
     ASSERT_EQ(3u, cursors.size());
     EXPECT_EQ(L"Cursors.Begin()", cursors[1]);
@@ -617,24 +619,11 @@ TEST_F(StampPlacement, PendingStampFollowsTheMouseAndLandsOnceWhereClickedWithIt
     EXPECT_GT(dark, 20u) << "the date caption";
 
     // A right click cancels the next pending stamp.
-    ASSERT_EQ(0, Prepare(L"x"));
+    ASSERT_EQ(L"S_OK 0", Prepare(L"x"));
     Fire(5, 10, 10);
     Fire(3, 150, 300);
     EXPECT_EQ(1, AnnotCount(0));
     EXPECT_EQ(VARIANT_FALSE, Fire(7, 5, 5)) << "no cursor any more";
-}
-
-TEST_F(StampPlacement, NothingPendsWithoutTextPictureOrPdfDocument) {
-    EXPECT_EQ(1, Prepare(L"a")) << "no document";
-    Open(kPlainDocument);
-    const std::wstring notAPicture = SystemBase64(std::string(64, 'x'));
-    for (const wchar_t* picture : {L"", L"!!!!", notAPicture.c_str()}) EXPECT_EQ(1, Prepare(L"a", picture)) << picture;
-    EXPECT_EQ(1, Prepare(nullptr));
-    Open(R"({"type": "OFD", "pages": [{}]})");
-    EXPECT_EQ(1, Prepare(L"a"));
-    EXPECT_TRUE(JournalWith(L"Cursors").empty());
-    Fire(3, 10, 10);
-    EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ std::wstring Flag(bool value) { return value ? L"BOOL:-1" : L"BOOL:0"; }
 
 class Chrome : public ConnectedComponent {
 protected:
-    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
     static std::wstring Bar(LONG i) { return L"CommandBars.Item(" + std::to_wstring(i) + L")."; }
     LONG BarCount() { return std::stol(Host(L"CommandBars.Count").substr(6)); }
     // The bars' visibility in collection order ("1" shown, "0" hidden), or the hidden bars' names.
@@ -61,34 +60,26 @@ protected:
 
 TEST_F(Chrome, ShowMenusReadsTheMenuBarAndStopsThere) {
     SetBarVisible(0, false);
-    EXPECT_EQ(Bool(false), Script(L"ShowMenus"));
+    Steps({L"ShowMenus -> VT_BOOL=0"});
     SetBarVisible(0, true);
-    sim->ClearJournal();
-    EXPECT_EQ(Bool(true), Script(L"ShowMenus"));
-    EXPECT_EQ((Lines{L"Application.CommandBars", L"CommandBars.Count", L"CommandBars.Item(0)", L"CommandBar.Name",
-                     L"CommandBar.Visible"}),
-              JournalLines());
-    // A bar named in another case is spared.
-    AddBar(L"menubar");
+    Steps({L"ShowMenus -> VT_BOOL=-1 | Application.CommandBars | CommandBars.Count | CommandBars.Item(0) | "
+           L"CommandBar.Name | CommandBar.Visible"},
+          {L""});
+    AddBar(L"menubar");  // a bar named in another case is spared
     Put(L"ShowMenus", false);
     EXPECT_EQ(Lines{L"MenuBar"}, HiddenBars());
 }
 
 TEST_F(Chrome, ShowPostilReadsAndShowSignsChangesOnlyTheFirstBarOfTheName) {
     LONG second = AddBar(L"Comments", false);
-    EXPECT_EQ(Bool(true), Script(L"ShowPostil"));
+    Steps({L"ShowPostil -> VT_BOOL=-1"});
     SetBarVisible(10, false);
     SetBarVisible(second, true);
-    EXPECT_EQ(Bool(false), Script(L"ShowPostil"));
-    SetBarVisible(10, true);
-    second = AddBar(L"DigitalSignature");
-    sim->ClearJournal();
-    Put(L"ShowSigns", false);
-    EXPECT_EQ(Lines{L"DigitalSignature"}, HiddenBars());
-    EXPECT_FALSE(Journaled(L"CommandBars.Item(" + std::to_wstring(second) + L")")) << "the walk stops at the match";
-    sim->ClearJournal();
-    EXPECT_EQ(Bool(false), Script(L"ShowSigns"));
-    EXPECT_TRUE(JournalLines().empty()) << "false without asking the reader";
+    AddBar(L"DigitalSignature");
+    // The walks stop at the first match; ShowSigns reads false without asking the reader.
+    Steps({L"ShowPostil -> VT_BOOL=0", L"ShowSigns=BOOL:0"}, {L"Item(13)"});
+    Steps({L"ShowSigns -> VT_BOOL=0"}, {L""});
+    EXPECT_EQ((Lines{L"Comments", L"DigitalSignature"}), HiddenBars());
 }
 
 TEST_F(Chrome, ShowCommandBarActsOnTheBarOfEachIndexOrAnUnnamedOne) {
@@ -142,33 +133,25 @@ TEST_F(Chrome, LockScreenHidesAllButTheMenuBarInAnyCaseAndUnlockShowsEveryBar) {
 
 // ---- panes, tab bars, state bars ------------------------------------------------------------
 
-TEST_F(Chrome, ShowMarksReadsTheBookmarksPaneAndWritesOnlyWhenItChanges) {
+TEST_F(Chrome, ShowMarksAndShowDigitalSignatureActOnTheirPaneAndTabBar) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowMarks), L"S_OK 7") << "without a document";
     EXPECT_EQ(S_OK, fun->put_ShowMarks(VARIANT_TRUE));
-    Open(kOnePage);
-    EXPECT_EQ(Bool(false), Script(L"ShowMarks")) << "the reader's pane is \"BookMarks\"";
-    Put(L"ShowMarks", true);
-    EXPECT_TRUE(PaneVisible(L"BookMarks"));
-    EXPECT_EQ(1u, JournalWith(L"Pane.Visible=-1").size());
-    EXPECT_EQ(Bool(true), Script(L"ShowMarks"));
-    sim->ClearJournal();
-    Put(L"ShowMarks", true);
-    EXPECT_TRUE(Journaled(L"Pane.Visible"));
-    EXPECT_FALSE(Journaled(L"Pane.Visible=")) << "same value: read, no write";
-}
-
-TEST_F(Chrome, ShowDigitalSignatureIsOneOrZeroAndShowsTabBarAndPane) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowDigitalSignature), L"S_FALSE 7") << "without a document";
     EXPECT_EQ(S_FALSE, fun->put_ShowDigitalSignature(1));
     Open(kOnePage);
-    EXPECT_EQ(I4(1), Script(L"ShowDigitalSignature")) << "never -1";
-    Host(kWorkspace + L"TabBars.SetVisible(2, BOOL:0)");
-    EXPECT_EQ(I4(0), Script(L"ShowDigitalSignature"));
-    ASSERT_EQ(S_OK, fun->put_ShowDigitalSignature(2));
+    // ShowMarks is the reader's pane "BookMarks", written only when it changes. ShowDigitalSignature
+    // is 1 or 0, never -1; any non-zero value is written as true.
+    Steps({L"ShowMarks -> VT_BOOL=0 | Pane.Visible", L"ShowMarks=BOOL:-1 | Pane.Visible | Pane.Visible=-1",
+           L"ShowMarks -> VT_BOOL=-1 | Pane.Visible", L"ShowMarks=BOOL:-1 | Pane.Visible",
+           L"ShowDigitalSignature -> VT_I4=1", L"reader." + kWorkspace + L"TabBars.SetVisible(2, BOOL:0)",
+           L"ShowDigitalSignature -> VT_I4=0",
+           L"ShowDigitalSignature=2 | TabBars.SetVisible(2, -1) | Pane.Visible=-1"},
+          {L"Pane.Visible", L"TabBars.SetVisible"});
+    EXPECT_TRUE(PaneVisible(L"BookMarks"));
     EXPECT_EQ(L"1111", Tabs());
     EXPECT_TRUE(PaneVisible(L"SigPane"));
-    EXPECT_TRUE(Journaled(L"TabBars.SetVisible(2, -1)")) << "any non-zero value is written as true";
-    ASSERT_EQ(S_OK, fun->put_ShowDigitalSignature(0));
+    Steps({L"ShowDigitalSignature=0 | TabBars.SetVisible(2, 0) | Pane.Visible=0"},
+          {L"Pane.Visible=", L"TabBars.SetVisible"});
     EXPECT_EQ(L"1101", Tabs());
     EXPECT_FALSE(PaneVisible(L"SigPane"));
 }
@@ -203,22 +186,23 @@ TEST_F(Chrome, ShowTabCommandBarActsOnTheTabBarAndPaneOfEachIndex) {
 }
 
 TEST_F(Chrome, ShowStateIsOneWhenEitherStateBarIsShownAndWritesBoth) {
-    auto state = [&] { return Early(fun.get(), &IFoliumFun::get_ShowState); };
-    EXPECT_EQ(state(), L"S_OK 0") << "without a document";
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowState), L"S_OK 0") << "without a document";
     Open(kOnePage);
-    EXPECT_EQ(state(), L"S_OK 1") << "1, not -1";
-    Host(kWorkspace + L"StateBar1Visible=BOOL:0");
-    EXPECT_EQ(state(), L"S_OK 1") << "the second alone counts";
-    Host(kWorkspace + L"StateBar2Visible=BOOL:0");
-    EXPECT_EQ(state(), L"S_OK 0");
-    sim->ClearJournal();
-    Put(L"ShowState", false);
-    EXPECT_EQ((Lines{L"Workspace.StateBar1Visible=0", L"Workspace.StateBar2Visible=0"}), JournalWith(L"Visible="));
+    const std::wstring bar = L"reader." + kWorkspace + L"StateBar";
+    Steps({L"ShowState -> VT_BOOL=1", bar + L"1Visible=BOOL:0", L"ShowState -> VT_BOOL=1",
+           bar + L"2Visible=BOOL:0", L"ShowState -> VT_BOOL=0",
+           L"ShowState=BOOL:0 | Workspace.StateBar1Visible=0 | Workspace.StateBar2Visible=0"},
+          {L"Visible="});
 }
 
 // ---- main frame, view and application switches, and flags the component keeps ---------------
 
-TEST_F(Chrome, SwitchesPassThroughToTheReaderBothWays) {
+TEST_F(Chrome, SwitchesPassThroughToTheReaderBothWaysOrAreKeptByTheComponent) {
+    // Kept by the component: the reader is not asked.
+    Steps({L"ShowSchedule -> VT_BOOL=-1", L"EnabledCommentWindow -> VT_BOOL=0", L"ShowSchedule=BOOL:0",
+           L"EnabledCommentWindow=BOOL:-1", L"ShowSchedule -> VT_BOOL=0",
+           L"EnabledCommentWindow -> VT_BOOL=-1"},
+          {L""});
     const std::pair<const wchar_t*, const wchar_t*> table[] = {{L"ShowSides", L"MainFrame.SidePanesVisible"},
                                                                {L"ShowTabBarVisible", L"MainFrame.TabBarVisible"},
                                                                {L"StartPageVisible", L"MainFrame.StartPageVisible"},
@@ -233,21 +217,9 @@ TEST_F(Chrome, SwitchesPassThroughToTheReaderBothWays) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_FullScreen), L"S_OK 0") << "without a document";
     EXPECT_EQ(S_OK, fun->put_FullScreen(VARIANT_TRUE));
     Open(kOnePage);
-    Put(L"FullScreen", true);
-    EXPECT_TRUE(Journaled(L"PageView.FullScreen=-1"));
-    EXPECT_EQ(Bool(true), Script(L"FullScreen"));
-    Put(L"FullScreen", false);
-    EXPECT_EQ(Bool(false), Script(L"FullScreen"));
-}
-
-TEST_F(Chrome, ShowScheduleAndEnabledCommentWindowAreKeptByTheComponent) {
-    EXPECT_EQ(Bool(true), Script(L"ShowSchedule"));
-    EXPECT_EQ(Bool(false), Script(L"EnabledCommentWindow"));
-    Put(L"ShowSchedule", false);
-    Put(L"EnabledCommentWindow", true);
-    EXPECT_EQ(Bool(false), Script(L"ShowSchedule"));
-    EXPECT_EQ(Bool(true), Script(L"EnabledCommentWindow"));
-    EXPECT_TRUE(JournalLines().empty()) << "the reader is not asked";
+    Steps({L"FullScreen=BOOL:-1 | PageView.FullScreen=-1", L"FullScreen -> VT_BOOL=-1",
+           L"FullScreen=BOOL:0 | PageView.FullScreen=0", L"FullScreen -> VT_BOOL=0"},
+          {L"FullScreen="});
 }
 
 }  // namespace

@@ -8,10 +8,7 @@ using namespace testsupport;
 
 namespace {
 
-class Environment : public ConnectedComponent {
-protected:
-    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
-};
+class Environment : public ConnectedComponent {};
 
 TEST_F(Environment, VersionAndLanguage) {
     EXPECT_EQ(Script(L"Version"), Str(L"1.0.0.1")) << "the file version";

@@ -30,40 +30,6 @@ inline std::wstring Quoted(const std::wstring& s) {
     return out + L"\"";
 }
 
-inline std::wstring TempFolder() {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return dir;
-}
-
-inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// The whole file, or false when it cannot be read.
-inline bool ReadAll(const std::wstring& path, std::string* bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD size = GetFileSize(h, nullptr), got = 0;
-    bytes->assign(size, '\0');
-    bool ok = size == 0 || (ReadFile(h, &(*bytes)[0], size, &got, nullptr) && got == size);
-    CloseHandle(h);
-    return ok;
-}
-
-inline std::string ReadAll(const std::wstring& path) {
-    std::string bytes;
-    return ReadAll(path, &bytes) ? bytes : std::string();
-}
-
-inline bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    bool ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(h);
-    return ok;
-}
-
 // The names in a folder (given with its trailing backslash) that start with prefix, sorted.
 inline Lines FilesIn(const std::wstring& folder, const std::wstring& prefix = L"") {
     Lines out;
@@ -91,13 +57,10 @@ inline void RemoveTree(const std::wstring& folder) {
 class PrivateTemp {
 public:
     PrivateTemp() : tmp_(Env(L"TMP")), temp_(Env(L"TEMP")) {
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(TempFolder().c_str(), L"pt", 0, file);
-        DeleteFileW(file);
-        CreateDirectoryW(file, nullptr);
-        SetEnvironmentVariableW(L"TMP", file);
-        SetEnvironmentVariableW(L"TEMP", file);
-        path_ = std::wstring(file) + L"\\";
+        const std::wstring folder = NewTempFolder(L"pt");
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
+        path_ = folder + L"\\";
     }
     ~PrivateTemp() {
         SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
@@ -127,42 +90,20 @@ inline std::wstring SystemBase64(const std::string& bytes) {
     return out;
 }
 
-// A VT_BSTR argument for Script/ScriptPut (which clear it).
-inline VARIANT VStr(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(s);
-    return v;
-}
 // Descriptions of results as Script gives them.
 inline std::wstring I4(LONG n) { return L"VT_I4=" + std::to_wstring(n); }
 inline std::wstring Str(const std::wstring& s) { return L"VT_BSTR=" + Quoted(s); }
 inline std::wstring Bool(bool b) { return b ? L"VT_BOOL=-1" : L"VT_BOOL=0"; }
 
-// What an early-bound call hands back, its HRESULT and out-value compared in one
-// assertion: EXPECT_EQ(Got(fun->FileSize(&n), &n), Want(S_FALSE, 0)). Got reads the
-// value after the call (it takes the address), whatever the argument order.
-struct Outcome {
-    HRESULT hr;
-    std::wstring value;
-    bool operator==(const Outcome& o) const { return hr == o.hr && value == o.value; }
-};
-inline void PrintTo(const Outcome& o, std::ostream* os) {
-    *os << "hr 0x" << std::hex << static_cast<unsigned long>(o.hr) << std::dec << " value \"";
-    for (wchar_t c : o.value) *os << (c < 128 ? static_cast<char>(c) : '?');
-    *os << "\"";
-}
-template <class T>
-Outcome Want(HRESULT hr, T v) {
-    if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(v)};
-    else return {hr, v ? std::wstring(v) : std::wstring(L"(null)")};
-}
-template <class T>
-Outcome Got(HRESULT hr, const T* v) {
-    if constexpr (std::is_integral_v<T>) return {hr, std::to_wstring(*v)};
-    else if constexpr (std::is_same_v<T, UniqueBstr>) return {hr, v->get() ? std::wstring(v->c_str()) : L"(null)"};
-    else return {hr, *v ? std::wstring(*v) : std::wstring(L"(null)")};  // a BSTR
+// A walk over the reader's objects from its application, as a page script makes it
+// ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
+// "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
+// ("VT_I4=4"). The test's own look at the reader stays out of the journal.
+inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstring_view path) {
+    sim->put_Recording(VARIANT_FALSE);
+    std::wstring out = simtest::Get(sim, app, path);
+    sim->put_Recording(VARIANT_TRUE);
+    return out;
 }
 
 class ConnectedComponent : public ::testing::Test {
@@ -253,8 +194,7 @@ protected:
         ComPtr<IQxDocuments> docs;
         app->get_Documents(docs.put());
         auto name = ScopedVariant::Bstr(path.c_str());
-        ScopedVariant missing;
-        missing = folium::ScopedVariant::Missing();
+        auto missing = ScopedVariant::Missing();
         ComPtr<IQxDocument> doc;
         docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put());
         sim->ClearJournal();
@@ -338,6 +278,28 @@ protected:
         HRESULT hr = CallByName(disp.get(), name, DISPATCH_PROPERTYPUT, {value}, nullptr);
         VariantClear(&value);
         return hr;
+    }
+
+    // The reader's objects walked from its application (see HostWalk), out of the journal.
+    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+
+    // A scenario of rows "call -> answer | journal line | ...", each run in turn and compared
+    // whole. The call is written as a script writes it ("GotoBookMark(\"x\")", "Zoom=75");
+    // one starting "reader." walks the reader's application instead. The answer is as the
+    // typed journal writes values ("VT_I4=4", "failed 0x..."; none is written for VT_EMPTY),
+    // then come the journal lines the call caused that contain one of `shown`.
+    void Steps(const Lines& rows, const Lines& shown = {}) {
+        for (const std::wstring& row : rows) {
+            const std::wstring call = row.substr(0, std::min(row.find(L" -> "), row.find(L" | ")));
+            sim->ClearJournal();
+            const std::wstring answer =
+                call.rfind(L"reader.", 0) == 0 ? Host(call.substr(7)) : simtest::Get(sim.get(), disp.get(), call);
+            std::wstring got = answer == L"VT_EMPTY=empty" ? call : call + L" -> " + answer;
+            for (const std::wstring& line : JournalLines())
+                if (std::any_of(shown.begin(), shown.end(), [&](auto& f) { return line.find(f) != line.npos; }))
+                    got += L" | " + line;
+            EXPECT_EQ(row, got);
+        }
     }
 
     // Unloads the component's host: members must then fail without reaching a host.
@@ -424,17 +386,6 @@ inline ComPtr<IFoliumFun> Unconnected() {
     ComPtr<IFoliumFun> alone;
     EXPECT_EQ(CoCreateInstance(CLSID_FoliumFun, nullptr, CLSCTX_INPROC_SERVER, IID_IFoliumFun, alone.put_void()), S_OK);
     return alone;
-}
-
-// A walk over the reader's objects from its application, as a page script makes it
-// ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
-// "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
-// ("VT_I4=4"). The test's own look at the reader stays out of the journal.
-inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstring_view path) {
-    sim->put_Recording(VARIANT_FALSE);
-    std::wstring out = simtest::Get(sim, app, path);
-    sim->put_Recording(VARIANT_TRUE);
-    return out;
 }
 
 }  // namespace testsupport

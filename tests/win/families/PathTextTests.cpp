@@ -68,7 +68,7 @@ TEST_F(PathTexts, EveryPathTakingMemberAndTheServerAddressRefuseAnEmbeddedNul) {
     cases.push_back({L"AddAttachments", {nul(work), text(L"description")}, Bool(false)});
     cases.push_back({L"GetTextPositionAll", {text(L"page"), nul(work)}, Str(L"")});
     cases.push_back({L"CreateSignatureByImage",
-                     {nul(work), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, I4(1)});
+                     {nul(url), text(L""), VBool(false), VLong(1), VLong(1), VLong(1), text(L"100*100")}, I4(1)});
     cases.push_back({L"FastSignatureByImage", {nul(work), text(L""), VBool(true)}, I4(1)});
     cases.push_back({L"FastSignatureByImageEx",
                      {nul(work), text(L""), r4(40), r4(40), text(L"name"), VBool(false), text(L""), VBool(false)},

@@ -3,7 +3,6 @@
 // VARIANT types, and how it reads the answer); the rules with logic of their own
 // (mode tables, seal images, the seal count's sources, output flags, the conversion
 // gates, the pending print style) have their own cases.
-#include <algorithm>
 #include <functional>
 
 #include "FamilyTestSupport.h"
@@ -12,8 +11,6 @@
 using namespace testsupport;
 
 namespace {
-
-using Lines = std::vector<std::wstring>;
 
 const wchar_t kEngine[] = L"Veridane.Folium2015";
 const wchar_t kOfd[] = L"Quirex.OFDSignature";
@@ -104,9 +101,7 @@ std::vector<Row> EngineRows() {
           L"ShowBarCodeDlg:P:1|VT_I4=0", L"CreateBarcodeSignature:M:2|VT_I4=2|VT_BSTR=\"qr\""}},
         {"SeriesSignature", kOnPdf, 1, 0, 1, 1, CALL(SeriesSignature, 1, 3, 5, L"pw", 2, L"p", L"area"),
          {L"SeriesSignature:M:7|VT_I4=1|VT_I4=3|VT_I4=5" + pin + L"|VT_I4=2|VT_BSTR=\"p\"|VT_BSTR=\"area\""}},
-        {"SeriesSignatureOtherAnswer", kOnPdf, 0, 1, 1, 1, CALL(SeriesSignature, 2, 2, 5, L"pw", 1, L"p", nullptr),
-         {L"SeriesSignature:M:7|VT_I4=2|VT_I4=2|VT_I4=5" + pin + L"|VT_I4=1|VT_BSTR=\"p\"|VT_BSTR=\"\""}},
-        {"FastSeriesSignature", kOnPdf, 1, 0, 1, 1, CALL(FastSeriesSignature, 2, 3, 6, L"pw", 7, L"p", L"area", 99),
+        {"FastSeriesSignature", kOnPdf, 0, 1, 1, 1, CALL(FastSeriesSignature, 2, 3, 6, L"pw", 7, L"p", L"area", 99),
          {L"SeriesSignature:M:7|VT_I4=2|VT_I4=3|VT_I4=6" + pin + L"|VT_I4=7|VT_BSTR=\"p\"|VT_BSTR=\"area\""}},
         {"FastSignature", kOnPdf, 5, 5, 1, 1, CALL(FastSignature, 2, L"pw", L"area"),
          {L"FastSignature:M:3|VT_I4=2" + pin + L"|VT_BSTR=\"area\""}},
@@ -580,25 +575,18 @@ TEST_F(Seals, SmallerMembersInOneSession) {
     auto session = [&] {
         return Lines{Early(f, &IFoliumFun::SetFieldByName, L"", L"v"),
                      Early(f, &IFoliumFun::SetFieldByName, L"n", nullptr),
-                     Early(f, &IFoliumFun::SetFieldByName, L"n", L"v"),
-                     Early(f, &IFoliumFun::GetFieldByName, L""),
-                     Early(f, &IFoliumFun::GetFieldByName, L"n"),
-                     Early(f, &IFoliumFun::ClearFieldByName),
-                     Early(f, &IFoliumFun::SignatureNames),
-                     Early(f, &IFoliumFun::SignatureItem, 1),
-                     Early(f, &IFoliumFun::SaveSignDataToLocal),
-                     Early(f, &IFoliumFun::GetDocumentID),
-                     Script(L"AllowUserCode"),
-                     Script(L"CustomStraddle"),
-                     Script(L"HaveSignature"),
+                     Early(f, &IFoliumFun::SetFieldByName, L"n", L"v"), Early(f, &IFoliumFun::GetFieldByName, L""),
+                     Early(f, &IFoliumFun::GetFieldByName, L"n"), Early(f, &IFoliumFun::ClearFieldByName),
+                     Early(f, &IFoliumFun::SignatureNames), Early(f, &IFoliumFun::SignatureItem, 1),
+                     Early(f, &IFoliumFun::SaveSignDataToLocal), Early(f, &IFoliumFun::GetDocumentID),
+                     Script(L"AllowUserCode"), Script(L"CustomStraddle"), Script(L"HaveSignature"),
                      Early(f, &IFoliumFun::AddFieldSignature, L"x"),
                      Early(f, &IFoliumFun::SignatureCountOFD) + L" on a PDF document",
-                     Early(f, &IFoliumFun::GotoViewSignature, 1),
+                     // members that do nothing
+                     Early(f, &IFoliumFun::GotoViewSignature, 1), Early(f, &IFoliumFun::IsPagesSigned, nullptr, 1),
                      Early(f, &IFoliumFun::GetSpecificSignCount, nullptr, 1),
-                     Early(f, &IFoliumFun::IsPagesSigned, nullptr, 1),
                      Early(f, &IFoliumFun::CreateStraddleSignature, 1, nullptr, nullptr, 0, 0, nullptr, nullptr),
-                     Early(f, &IFoliumFun::get_SignaturePosMode),
-                     Early(f, &IFoliumFun::get_AllowSignName)};
+                     Early(f, &IFoliumFun::get_SignaturePosMode), Early(f, &IFoliumFun::get_AllowSignName)};
     };
     EXPECT_EQ(session(), (Lines{L"S_OK 0", L"S_OK 0", L"S_OK 7", L"S_FALSE ", L"S_OK value", L"S_OK 7",
                                 L"S_OK a;b", L"S_OK b", L"S_OK DATA", L"S_OK 42", L"VT_BSTR=\"\"", L"VT_I4=0",

@@ -12,7 +12,6 @@ namespace {
 
 class UserMenus : public ConnectedComponent {
 protected:
-    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
     LONG Count(const std::wstring& path) { return std::stol(Host(path + L".Count").substr(6)); }
     // A control (a walk to it) and its entries as "tag[children]" text, "-" after a disabled
     // one, read back from the reader.

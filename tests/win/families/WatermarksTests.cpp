@@ -26,7 +26,7 @@ protected:
     // The active document as the reader would save it.
     std::string Saved() {
         std::wstring file = WriteFixture("");
-        HostWalk(sim.get(), app.get(), L"Documents.ActiveDocument.SaveAs(\"" + file + L"\")");
+        Host(L"Documents.ActiveDocument.SaveAs(\"" + file + L"\")");
         return ReadAll(file);
     }
     std::wstring Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y) {
@@ -106,7 +106,7 @@ TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
             EXPECT_EQ(JournalWith(L"Watermarks.Add").empty(), refused) << name << " " << c.document;
         }
         if (c.document.empty()) continue;
-        HostWalk(sim.get(), app.get(), L"Documents.Close(missing)");
+        Host(L"Documents.Close(missing)");
     }
 }
 
