@@ -216,21 +216,16 @@ TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInAndHidingSparesSealsAndWi
 // ---- finding annotations by identifier ----------------------------------------------------------
 
 TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
-    auto go = [&](bool text, const wchar_t* id) {
-        return Call(text ? &IFoliumFun::GoToTextComment : &IFoliumFun::GoToAnnot, id);
-    };
-    EXPECT_EQ(go(false, L"P-1"), L"S_FALSE -1");
-    EXPECT_EQ(go(true, L"P-1"), L"S_FALSE 1");
+    EXPECT_EQ(Call(&IFoliumFun::GoToAnnot, L"P-1"), L"S_FALSE -1");
+    EXPECT_EQ(Call(&IFoliumFun::GoToTextComment, L"P-1"), L"S_FALSE 1");
     Open(kDocument);
-    fun->put_CurPage(3);
-    EXPECT_EQ(go(true, L"p-1"), L"S_OK 0");
-    EXPECT_EQ(I4(2), Host(L"Documents.ActiveDocument.Window.View.CurrentPage")) << "only the note's TextID matches";
-    sim->ClearJournal();
-    EXPECT_EQ(go(false, L"p-1"), L"S_OK 0");
-    EXPECT_EQ(I4(1), Host(L"Documents.ActiveDocument.Window.View.CurrentPage")) << "the stamp's PostilID comes first";
-    EXPECT_EQ(1u, JournalWith(L"Annotation.GoTo()").size()) << "the search stops at the first match";
-    EXPECT_EQ(go(false, L"t-abc"), L"S_OK 0");
-    EXPECT_EQ(go(false, L"T-Ab"), L"S_OK 1");
+    // Only the note's TextID matches; the stamp's PostilID comes first; the search stops there.
+    Steps({L"CurPage=3", L"GoToTextComment(\"p-1\") -> VT_I4=0 | Annotation.GoTo()",
+           L"reader.Documents.ActiveDocument.Window.View.CurrentPage -> VT_I4=2",
+           L"GoToAnnot(\"p-1\") -> VT_I4=0 | Annotation.GoTo()",
+           L"reader.Documents.ActiveDocument.Window.View.CurrentPage -> VT_I4=1",
+           L"GoToAnnot(\"t-abc\") -> VT_I4=0 | Annotation.GoTo()", L"GoToAnnot(\"T-Ab\") -> VT_I4=1"},
+          {L"Annotation.GoTo"});
 }
 
 // ---- pen, handwriting and the siblings -------------------------------------------------------------
@@ -245,14 +240,11 @@ TEST_F(Annotations, SiblingCallsCarryTheContractsTypesAndResults) {
     Answer(L"Quirex.Annots", L"AddFreeTextCallout", ScopedVariant::I4(9));
     Answer(L"Veridane.Inkpad", L"ImportImageAnnot", ScopedVariant::I4(10));
     Answer(L"Veridane.Inkpad", L"SetOption", ScopedVariant::I4(3));
-    EXPECT_EQ(Call(&IFoliumFun::HandWriter, 2), L"S_OK 0") << "a result of 1 reads as 0";
-    EXPECT_EQ(Call(&IFoliumFun::HandWriter, 1), L"S_OK 0") << "CreateHandWrite's empty result";
-    EXPECT_EQ(Call(&IFoliumFun::ShowHandWriteTab, L"1,2"), L"S_OK 6");
-    EXPECT_EQ(Call(&IFoliumFun::BuildStampModelTool, L"p", VARIANT_TRUE), L"S_OK 8");
-    EXPECT_EQ(Call(&IFoliumFun::BuildStampModelImage, L"q", VARIANT_FALSE), L"S_OK img");
-    EXPECT_EQ(Call(&IFoliumFun::AddFreeTextCallout), L"S_OK 9");
-    EXPECT_EQ(Call(&IFoliumFun::InsertImageByString, 2, 30, 40, L"c", L"m", L"u", L"id", L"pic", 1.5f, 2.5f, L"x"),
-              L"S_OK 10");
+    // HandWriter(2): a result of 1 reads as 0; HandWriter(1): CreateHandWrite's empty result.
+    Steps({L"HandWriter(2) -> VT_I4=0", L"HandWriter(1) -> VT_I4=0", L"ShowHandWriteTab(\"1,2\") -> VT_I4=6",
+           L"BuildStampModelTool(\"p\", BOOL:-1) -> VT_I4=8", L"BuildStampModelImage(\"q\", BOOL:0) -> VT_BSTR=\"img\"",
+           L"AddFreeTextCallout -> VT_I4=9",
+           L"InsertImageByString(2, 30, 40, \"c\", \"m\", \"u\", \"id\", \"pic\", 1.5, 2.5, \"x\") -> VT_I4=10"});
     // The pen colour from the dialog, black when it is cancelled.
     sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant::I4(0x00336699L).get());
     EXPECT_EQ(Call(&IFoliumFun::SetPostilPenColor), L"S_OK 3");

@@ -140,31 +140,26 @@ TEST_F(UserMenus, CaptionNormalisation) {
 
 TEST_F(UserMenus, HidingEveryControlOfABarHidesTheBar) {
     ProbeBar({{L"One", L""}, {L"Two", L""}});
-    auto visible = [&](const std::wstring& name) { return Host(L"CommandBars.Item(\"" + name + L"\").Visible"); };
-    LONG result = 0;
-    ASSERT_EQ(fun->EnableTools(UniqueBstr(L"One;").get(), 2, &result), S_OK);
-    EXPECT_TRUE(Journaled(L"Button.SetVisible(0)"));
-    EXPECT_EQ(visible(L"Probe"), Bool(true)) << "Two is still shown";
-    ASSERT_EQ(fun->EnableTools(UniqueBstr(L"Two").get(), 2, &result), S_OK);
-    EXPECT_EQ(visible(L"Probe"), Bool(false));
-    EXPECT_EQ(visible(L"MyTools"), Bool(true)) << "a bar without controls is left alone";
-    EXPECT_TRUE(Journaled(L"CommandBars.Refresh()"));
-    // Other values do nothing to matching controls.
-    sim->ClearJournal();
-    ASSERT_EQ(fun->EnableTools(UniqueBstr(L"放大").get(), 7, &result), S_OK);
-    EXPECT_FALSE(Journaled(L"Button.Set"));
+    const std::wstring bar = L"reader.CommandBars.Item(\"";
+    // A bar without controls is left alone; other values do nothing to matching controls.
+    Steps({L"EnableTools(\"One;\", 2) -> VT_I4=0 | Button.SetVisible(0) | CommandBars.Refresh()",
+           bar + L"Probe\").Visible -> VT_BOOL=-1",
+           L"EnableTools(\"Two\", 2) -> VT_I4=0 | Button.SetVisible(0) | CommandBar.Visible=0 | CommandBars.Refresh()",
+           bar + L"Probe\").Visible -> VT_BOOL=0", bar + L"MyTools\").Visible -> VT_BOOL=-1"},
+          {L"Button.Set", L"Visible=", L"Refresh"});
+    Steps({L"EnableTools(\"放大\", 7) -> VT_I4=0"}, {L"Button.Set"});
 }
 
+// Field controls are named by tag.
 TEST_F(UserMenus, CompositeVisibilityAndHideKeywords) {
-    ASSERT_EQ(fun->setCompositeVisible(UniqueBstr(L"ZoomBox;打印").get(), VARIANT_FALSE), S_OK);
-    for (const wchar_t* line : {L"FieldControl.SetVisible(0)", L"Button.SetVisible(0)", L"CommandBar.Refresh()"})
-        EXPECT_TRUE(Journaled(line)) << testing::PrintToString(std::wstring(line));
-    EXPECT_EQ(Host(L"CommandBars.Item(\"Zoom\").Controls.Item(\"ZoomBox\").Visible"), Bool(false))
-        << "field controls are named by tag";
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::AppendHideKeywords, L"secret"), L"S_OK 1");
+    Steps({L"setCompositeVisible(\"ZoomBox;打印\", BOOL:0) | Button.SetVisible(0) | FieldControl.SetVisible(0)"},
+          {L"SetVisible("});
+    EXPECT_TRUE(Journaled(L"CommandBar.Refresh()"));
+    Steps({L"reader.CommandBars.Item(\"Zoom\").Controls.Item(\"ZoomBox\").Visible -> VT_BOOL=0",
+           L"AppendHideKeywords(\"secret\") -> VT_I4=1"});
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::AppendHideKeywords, nullptr), L"S_OK 2");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::EnabledHideKeywords, 3, VARIANT_TRUE), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"Application.EnabledHideKeywords(3, -1)"));
+    Steps({L"EnabledHideKeywords(3, BOOL:-1) -> VT_I4=0 | Application.EnabledHideKeywords(3, -1)"},
+          {L"EnabledHideKeywords"});
 }
 
 }  // namespace
