@@ -1,4 +1,5 @@
 // Calls by name, checked against the recording sibling stand-ins of the reader simulator.
+// (Argument order and the property-put name are checked by every family's sibling calls.)
 #include "TestSupport.h"
 #include "Quirex.h"
 #include "bridge/Bridge.h"
@@ -30,27 +31,6 @@ protected:
     std::vector<std::wstring> Calls() { return quirexsim::Calls(inkpad.get()); }
 };
 
-TEST_F(Bridge, ArgumentsGivenInReverseReachTheMemberInOrder) {
-    auto a = ScopedVariant::I4(7);
-    auto b = ScopedVariant::Bstr(L"value");
-    ScopedVariant result;
-    inkpad->SetResult(UniqueBstr(L"SetOption").get(), *ScopedVariant::I4(3).get());
-    ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"SetOption", b.get(), a.get()), S_OK);
-    EXPECT_EQ(Calls(), std::vector<std::wstring>{L"SetOption:M:2|VT_I4=7|VT_BSTR=\"value\""});
-    EXPECT_TRUE(IsI4(*result.get(), 3));
-    EXPECT_TRUE(IsBstr(*b.get(), L"value")) << "the caller still owns its arguments after the call";
-}
-
-TEST_F(Bridge, PropertyWriteCarriesThePropertyPutNamedArgumentAndMethodsNone) {
-    auto v = ScopedVariant::Bstr(L"stamp");
-    // The stand-in refuses a write without exactly one DISPID_PROPERTYPUT named argument,
-    // and a method call with any named argument.
-    ASSERT_EQ(folium::InvokeByName(DISPATCH_PROPERTYPUT, nullptr, target.get(), L"AnnotStampType", v.get()), S_OK);
-    ScopedVariant result;
-    ASSERT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"CreateHandWrite"), S_OK);
-    EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"AnnotStampType:P:1|VT_BSTR=\"stamp\"", L"CreateHandWrite:M:0"}));
-}
-
 TEST_F(Bridge, UnknownNameFailsAtLookupAndAWrongCountIsTheCalleesAnswer) {
     auto result = ScopedVariant::I4(77);
     EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, result.get(), target.get(), L"NoSuchMember"), DISP_E_UNKNOWNNAME);
@@ -58,6 +38,7 @@ TEST_F(Bridge, UnknownNameFailsAtLookupAndAWrongCountIsTheCalleesAnswer) {
     EXPECT_TRUE(Calls().empty()) << "nothing was invoked";
     auto a = ScopedVariant::I4(1);
     EXPECT_EQ(folium::InvokeByName(DISPATCH_METHOD, nullptr, target.get(), L"SetOption", a.get()), DISP_E_BADPARAMCOUNT);
+    EXPECT_TRUE(IsI4(*a.get(), 1)) << "the caller still owns its arguments after the call";
 }
 
 // A document whose "DocumentType" answers exactly the VARIANT given, as another host may.

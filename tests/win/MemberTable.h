@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,41 +19,30 @@ struct Member {
     std::string kind;  // method, get, put
     std::vector<std::string> paramTypes;
     std::string resultType;  // empty when none
-    bool empty;
 };
 
-inline std::vector<std::string> Split(const std::string& s, const std::string& sep) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (;;) {
-        size_t p = s.find(sep, start);
-        out.push_back(s.substr(start, p - start));
-        if (p == std::string::npos) return out;
-        start = p + sep.size();
-    }
-}
-
-// The interface table as listed in idl/members.tsv.
+// The interface table as listed in idl/members.tsv: DISPID, name, kind, parameters
+// ("type name, type name" or "-"), result ("type name" or "-"), family, status.
 inline const std::vector<Member>& Members() {
     static std::vector<Member> members = [] {
         std::vector<Member> out;
-        std::wstring path = Env(L"FOLIUM_MEMBERS");
-        char narrow[MAX_PATH * 3];
-        WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
-        std::ifstream in(narrow);
-        std::string line;
-        while (std::getline(in, line)) {
+        std::istringstream in(ReadAll(Env(L"FOLIUM_MEMBERS")));
+        for (std::string line; std::getline(in, line);) {
             if (line.empty() || line[0] == '#') continue;
-            auto c = Split(line, "\t");
+            std::vector<std::string> c;
+            std::istringstream columns(line);
+            for (std::string column; std::getline(columns, column, '\t');) c.push_back(column);
             if (c.size() < 7) continue;
             Member m;
             m.id = std::stoi(c[0]);
             m.name.assign(c[1].begin(), c[1].end());  // member names are ASCII
             m.kind = c[2];
-            if (c[3] != "-")
-                for (auto& p : Split(c[3], ", ")) m.paramTypes.push_back(Split(p, " ")[0]);
-            if (c[4] != "-") m.resultType = Split(c[4], " ")[0];
-            m.empty = c[6] == "empty";
+            std::istringstream params(c[3] == "-" ? "" : c[3]);
+            for (std::string param, type; std::getline(params, param, ',');) {
+                std::istringstream(param) >> type;
+                m.paramTypes.push_back(type);
+            }
+            if (c[4] != "-") std::istringstream(c[4]) >> m.resultType;
             out.push_back(m);
         }
         return out;
