@@ -80,18 +80,16 @@ TEST_F(UserMenus, SubmenuKeysOpenAndCloseLevels) {
 }
 
 TEST_F(UserMenus, AToolIsMadeOnceAndClicksReachThePage) {
-    ASSERT_EQ(fun->AppendTools(UniqueBstr(L"12").get(), UniqueBstr(L"first").get(), 5), S_OK);
-    ASSERT_EQ(fun->AppendTools(UniqueBstr(L"12").get(), UniqueBstr(L"Sign here").get(), 9), S_OK);
-    EXPECT_TRUE(Journaled(L"Control.Style=2"));
-    // An icon travels as bytes to the reader's image store ("iVBORw0K": six bytes).
-    ASSERT_EQ(fun->AppendToolsEx(UniqueBstr(L"21").get(), UniqueBstr(L"icon").get(), UniqueBstr(L"iVBORw0K").get()),
-              S_OK);
-    EXPECT_TRUE(Journaled(L"ImageStore.Add(bytes[6], 21)"));
-    EXPECT_EQ(BarTree(L"MyTools"), L"12,21") << "the second call updates the first button";
+    // The second call updates the first button; an icon travels as bytes to the reader's image
+    // store ("iVBORw0K": six bytes), whose face id the button gets.
     const std::wstring tools = L"CommandBars.Item(\"MyTools\").Controls.Item(";
-    EXPECT_EQ(Host(tools + L"0).Caption"), Str(L"Sign here"));
-    EXPECT_EQ(Host(tools + L"0).FaceId"), I4(9));
-    EXPECT_EQ(Host(tools + L"1).FaceId"), I4(10000)) << "the image store's face id";
+    Steps({L"AppendTools(\"12\", \"first\", 5) | Control.Style=2",
+           L"AppendTools(\"12\", \"Sign here\", 9) | Control.Style=2",
+           L"AppendToolsEx(\"21\", \"icon\", \"iVBORw0K\") | ImageStore.Add(bytes[6], 21) | Control.Style=2",
+           L"reader." + tools + L"0).Caption -> VT_BSTR=\"Sign here\"", L"reader." + tools + L"0).FaceId -> VT_I4=9",
+           L"reader." + tools + L"1).FaceId -> VT_I4=10000"},
+          {L"Style=", L"ImageStore.Add"});
+    EXPECT_EQ(BarTree(L"MyTools"), L"12,21");
     const LONG id = std::stol(Host(tools + L"0).Id").substr(6));
     // A menu entry made by the page reports through the menu notification, tag read as a number.
     Append({{L"Clicks", L""}, {L"34>", L"Open sub"}});
