@@ -93,6 +93,11 @@ TEST_F(Registration, RegisterWritesTheClassUnregisterRemovesItWholeAndTheThreadL
     ASSERT_EQ(dll.unregisterServer(), S_OK);
     ExpectNoMachineRegistration();
     EXPECT_EQ(GetThreadLocale(), before);
+    // In process: DllInstall with "machine" installs machine-wide, without a command line it uninstalls.
+    EXPECT_EQ(dll.install(TRUE, L"machine"), S_OK);
+    ExpectMachineRegistration(DllPath());
+    EXPECT_EQ(dll.install(FALSE, nullptr), S_OK);
+    ExpectNoMachineRegistration();
 }
 
 // Only the command line "user" (in any letter case) installs for the current user alone.
@@ -119,14 +124,6 @@ TEST_F(Registration, InstallForUserWritesUnderCurrentUserClassesAnyOtherCommandL
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + kClsidKey));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + L"Veridane.FoliumFun.1"));
     }
-}
-
-TEST_F(Registration, InstallAndUninstallInProcess) {
-    ASSERT_TRUE(dll.install);
-    EXPECT_EQ(dll.install(FALSE, nullptr), S_OK);
-    ExpectNoMachineRegistration();
-    EXPECT_EQ(dll.install(TRUE, L"machine"), S_OK);
-    ExpectMachineRegistration(DllPath());
 }
 
 TEST_F(Registration, FailedInstallLeavesNoPartialRegistration) {
