@@ -378,7 +378,8 @@ TEST_F(Annotations, ImageStampsFromAFileOrAnAddress) {
     EXPECT_EQ(Call(&IFoliumFun::InsertImage, 2, 10, 20, 30, 40, L"see https://host/a.png"), L"S_OK 0");
     EXPECT_EQ((Lines{L"Annotations.Add(12)", L"Annotation.SetRect(10, 20, 40, 60)", L"Annotation.BlendMode=\"Multiply\"",
                      L"Annotation.Color=65535", L"Annotation.Author=\"winuser\"",
-                     L"Annotation.SetValue(\"AnnotInfo\", \"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"T\\\"}\")",
+                     L"Annotation.SetValue(\"AnnotInfo\", "
+                     L"\"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"T\\\"}\")",
                      L"Annotation.SetImage(\"see https://host/a.png\")", L"Annotation.ImageRotation=90",
                      L"Annotation.Commit()"} +
                kRedraw),
@@ -457,7 +458,8 @@ TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
     // 96 -> 190.5 units wide, 10 -> 19.84375 high.
     EXPECT_EQ((Lines{L"Annotations.Add(12)", L"Annotation.SetRect(4.75, 190.078126, 195.25, 209.921874)",
                      L"Annotation.Color=65535", L"Annotation.Opacity=0.25", L"Annotation.Author=\"winuser\"",
-                     L"Annotation.SetValue(\"AnnotInfo\", \"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"\\\"}\")",
+                     L"Annotation.SetValue(\"AnnotInfo\", "
+                     L"\"{\\\"author\\\":\\\"winuser\\\",\\\"customType\\\":\\\"\\\"}\")",
                      L"Annotation.SetImage(\"http://h/s.png\")", L"Annotation.Commit()", L"Page.Update()",
                      L"Document.Window", L"DocWindow.View", L"PageView.Refresh()"}),
               AnnotationLines());

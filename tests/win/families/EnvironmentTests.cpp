@@ -57,7 +57,8 @@ TEST_F(Environment, KeyCountSequenceOnTheDevice) {
 
 TEST_F(Environment, RightsAndAlert) {
     Steps({L"SaveRight=0 | Application.SaveAllowed=0", L"SaveRight -> VT_I4=0",
-           L"PrintRight=0 | Application.PrintRight=0", L"PrintRight -> VT_I4=0", L"Alter(\"hello\") -> VT_BOOL=-1", L"IsCertTimeOut -> VT_BOOL=-1"},
+           L"PrintRight=0 | Application.PrintRight=0", L"PrintRight -> VT_I4=0", L"Alter(\"hello\") -> VT_BOOL=-1",
+           L"IsCertTimeOut -> VT_BOOL=-1"},
           {L"SaveAllowed=", L"PrintRight="});
     EXPECT_EQ(quirexsim::Notifications(sim.get()), Lines{L"Alert(\"hello\", 0)"});
 }
