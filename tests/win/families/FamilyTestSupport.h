@@ -283,6 +283,15 @@ protected:
     // The reader's objects walked from its application (see HostWalk), out of the journal.
     std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
 
+    // The journal lines that contain one of `shown` (L"" shows all), each after " | ".
+    std::wstring JournalShown(const Lines& shown) {
+        std::wstring out;
+        for (const std::wstring& line : JournalLines())
+            if (std::any_of(shown.begin(), shown.end(), [&](auto& f) { return line.find(f) != line.npos; }))
+                out += L" | " + line;
+        return out;
+    }
+
     // A scenario of rows "call -> answer | journal line | ...", each run in turn and compared
     // whole. The call is written as a script writes it ("GotoBookMark(\"x\")", "Zoom=75");
     // one starting "reader." walks the reader's application instead. The answer is as the
@@ -294,11 +303,8 @@ protected:
             sim->ClearJournal();
             const std::wstring answer =
                 call.rfind(L"reader.", 0) == 0 ? Host(call.substr(7)) : simtest::Get(sim.get(), disp.get(), call);
-            std::wstring got = answer == L"VT_EMPTY=empty" ? call : call + L" -> " + answer;
-            for (const std::wstring& line : JournalLines())
-                if (std::any_of(shown.begin(), shown.end(), [&](auto& f) { return line.find(f) != line.npos; }))
-                    got += L" | " + line;
-            EXPECT_EQ(row, got);
+            const std::wstring got = answer == L"VT_EMPTY=empty" ? call : call + L" -> " + answer;
+            EXPECT_EQ(row, got + JournalShown(shown));
         }
     }
 

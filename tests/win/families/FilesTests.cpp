@@ -85,16 +85,12 @@ protected:
     }
     // A call's outcome and the journal lines it caused (those containing one of `only`),
     // tidied; the journal starts afresh.
-    std::wstring Did(const std::wstring& outcome, std::initializer_list<const wchar_t*> only = {L""}) {
-        std::wstring out = outcome;
-        for (const std::wstring& line : JournalLines())
-            if (std::any_of(only.begin(), only.end(), [&](const wchar_t* f) { return line.find(f) != line.npos; }))
-                out += L" | " + line;
+    std::wstring Did(const std::wstring& outcome, const Lines& only = {L""}) {
+        const std::wstring out = outcome + JournalShown(only);
         sim->ClearJournal();
         return Tidy(out);
     }
 
-    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
     std::wstring DocumentCount() { return Host(L"Documents.Count"); }
     std::wstring Modified() { return Host(L"Documents.ActiveDocument.Modified"); }
 
