@@ -40,10 +40,6 @@ Lines operator+(Lines a, const Lines& b) {
 class Annotations : public ConnectedComponent {
 protected:
     // An early-bound call as "S_OK 0" (Early).
-    template <class M, class... A>
-    std::wstring Call(M member, const A&... args) {
-        return Early(fun.get(), member, args...);
-    }
     void SetUp() override {
         ConnectedComponent::SetUp();
         CaptureImports();

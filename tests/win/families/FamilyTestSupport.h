@@ -308,6 +308,10 @@ protected:
         }
     }
 
+    // An early-bound call of the component, described as Early describes it (below).
+    template <class M, class... A>
+    std::wstring Call(M member, const A&... args);
+
     // Unloads the component's host: members must then fail without reaching a host.
     void Disconnect() {
         LONG r = 0;
@@ -385,6 +389,11 @@ std::wstring Early(IFoliumFun* f, HRESULT (STDMETHODCALLTYPE IFoliumFun::*m)(P..
         }
         return out;
     }
+}
+
+template <class M, class... A>
+std::wstring ConnectedComponent::Call(M member, const A&... args) {
+    return Early(fun.get(), member, args...);
 }
 
 // The component made directly, as a script can, never connected to a reader.

@@ -130,10 +130,6 @@ protected:
         ASSERT_EQ(Active()->SetModified(v), S_OK);
     }
 
-    template <class M, class... A>
-    std::wstring Call(M member, const A&... args) {
-        return Early(fun.get(), member, args...);
-    }
 };
 
 // ---- opening by path, URL and member of choice ----------------------------------------------

@@ -53,10 +53,6 @@ protected:
         sim->ClearJournal();
         null ? Null(op) : Fail(op);
     }
-    template <class M, class... A>
-    std::wstring Call(M member, const A&... args) {
-        return Early(fun.get(), member, args...);
-    }
     // A path in the temporary folder, removed after the test.
     std::wstring Work(const wchar_t* name) {
         std::wstring path = TempFolder() + L"hostfailure-" + name;

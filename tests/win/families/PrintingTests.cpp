@@ -32,10 +32,10 @@ std::wstring Printed(const std::wstring& printer, const std::wstring& range, con
     return Printed(L"\"" + printer + L"\", \"" + range + L"\", missing, " + copies);
 }
 
-using Call = std::function<HRESULT(IFoliumFun*, LONG*)>;
+using PrintCall = std::function<HRESULT(IFoliumFun*, LONG*)>;
 const UniqueBstr kP(L"P");
 // Each print member with its gate: what it does once let through does not matter there.
-const std::vector<std::pair<const char*, Call>> kMembers = {
+const std::vector<std::pair<const char*, PrintCall>> kMembers = {
     {"WebPrint", [](IFoliumFun* f, LONG* r) { return f->WebPrint(1, kP.get(), 0, 0, 0, r); }},
     {"WebPrintEx", [](IFoliumFun* f, LONG* r) { return f->WebPrintEx(1, kP.get(), UniqueBstr(L"1").get(), 0, r); }},
     {"WebPrintControl",
@@ -49,7 +49,7 @@ protected:
         CaptureImports();
     }
     // One call as the script and the user see it: "S_OK 0 | Document.PrintOut(...) | MessageBoxW(...)".
-    std::wstring Run(const Call& call, LONG before) {
+    std::wstring Run(const PrintCall& call, LONG before) {
         sim->ClearJournal();
         sim->ClearCaptured();
         LONG r = before;
@@ -87,7 +87,7 @@ TEST_F(Printing, EachRefusalIsToldOnceAndNothingIsPrinted) {
 }
 
 TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
-    const Call printFile = [](IFoliumFun* f, LONG*) { return f->printFile(); };
+    const PrintCall printFile = [](IFoliumFun* f, LONG*) { return f->printFile(); };
     EXPECT_EQ(Run(printFile, 0), L"S_OK 0") << "no document";
     Open(Pages(10));
     struct Range {
@@ -97,14 +97,14 @@ TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
     const Range ranges[] = {{0, 0, L"1-10"}, {3, 99, L"3-10"}, {11, 12, nullptr}, {5, 0, nullptr},
                             {2, 2, L"2-2"},  {4, 3, nullptr},  {0, 4, L"1-4"},    {INT_MAX, INT_MAX, nullptr}};
     for (const auto& c : ranges) {
-        Call call = [&](IFoliumFun* f, LONG* r) {
+        PrintCall call = [&](IFoliumFun* f, LONG* r) {
             return f->WebPrint(2, UniqueBstr(L"Office").get(), c.from, c.to, -1, r);
         };
         EXPECT_EQ(Run(call, 9), c.range ? L"S_OK 0" + Printed(L"Office", c.range, L"2") : L"S_FALSE 0")
             << c.from << "-" << c.to;
     }
     const UniqueBstr q(L"Q");
-    const std::pair<Call, std::wstring> calls[] = {
+    const std::pair<PrintCall, std::wstring> calls[] = {
         {[](IFoliumFun* f, LONG* r) { return f->WebPrint(0, kP.get(), 1, 2, 0, r); },
          L"S_OK 0 | " + std::wstring(kZeroCopies)},
         {[](IFoliumFun* f, LONG* r) { return f->WebPrintEx(0, kP.get(), UniqueBstr(L"2-9x").get(), 0, r); },

@@ -40,10 +40,6 @@ protected:
         ASSERT_EQ(fun->put_FileName(UniqueBstr(L"合同.pdf").get()), S_OK);
         ASSERT_EQ(fun->put_ExtParam(UniqueBstr(L"ext").get()), S_OK);
     }
-    template <class M, class... A>
-    std::wstring Call(M member, const A&... args) {
-        return Early(fun.get(), member, args...);
-    }
 };
 
 TEST_F(ServerExchange, StoredPropertiesReadBackAsTheyShould) {
