@@ -42,24 +42,44 @@ protected:
     }
 };
 
-TEST_F(ServerExchange, StoredPropertiesReadBackAsTheyShould) {
-    SetProps();
-    ASSERT_EQ(fun->put_WebUrl(UniqueBstr(L"http://127.0.0.1:1/x").get()), S_OK);
-    ASSERT_EQ(fun->put_UserID(UniqueBstr(L"uid").get()), S_OK);
-    ASSERT_EQ(fun->put_ThirdTime(UniqueBstr(L"2026").get()), S_OK);
-    ASSERT_EQ(fun->put_MaxFileSize(100), S_OK);
-    EXPECT_EQ(Str(L""), Script(L"WebUrl")) << "the address is never read back";
-    EXPECT_EQ(Str(L"合同.pdf"), Script(L"FileName"));
-    EXPECT_EQ(Str(L"uid"), Script(L"UserID"));
-    EXPECT_EQ(Str(L"2026"), Script(L"ThirdTime"));
-    EXPECT_EQ(I4(100), Script(L"MaxFileSize"));
+// The stored properties, direct message access and the engine's ExtParam1 as a script
+// sees them, with what each call made of the reader, the message server and the engine;
+// then every exchange without the message server.
+TEST_F(ServerExchange, PropertiesAndMessagesAsAScriptSeesThem) {
+    CaptureImports();
+    Answer(L"GetMsgByName", ScopedVariant::Bstr(L"值"));
+    Answer(L"ClearMessage", ScopedVariant::I4(3));
+    Answer(L"Status", ScopedVariant::Bstr(L"传输完成"));
+    const std::wstring set = L"WebSetMsgByName(\"A\", \"B\") -> VT_I4=";
+    const std::wstring relayed = L" | Veridane.Relay!SetMsgByName:M:2|VT_BSTR=\"A\"|VT_BSTR=\"B\"";
+    const std::wstring extParam1 = L" | Veridane.Folium2015!ExtParam1:P:1|VT_BSTR=\"p1\"";
+    const Lines shown = {L"FileName", L"UserName", L"!"};
+    Steps({L"FileName=\"合同.pdf\" | Application.FileName=\"合同.pdf\"", L"FileName -> VT_BSTR=\"合同.pdf\"",
+           L"UserName=\"王五\" | MainFrame.UserName=\"王五\"", L"WebUrl=\"http://127.0.0.1:1/x\"",
+           L"WebUrl -> VT_BSTR=\"\"", L"UserID=\"uid\"", L"UserID -> VT_BSTR=\"uid\"", L"ThirdTime=\"2026\"",
+           L"ThirdTime -> VT_BSTR=\"2026\"", L"MaxFileSize=100", L"MaxFileSize -> VT_I4=100",
+           L"WebGetMsgByName(\"FIELD\") -> VT_BSTR=\"值\" | Veridane.Relay!GetMsgByName:M:1|VT_BSTR=\"FIELD\"",
+           set + L"0" + relayed, L"WebClearMessage -> VT_I4=3 | Veridane.Relay!ClearMessage:M:0",
+           L"Status -> VT_BSTR=\"传输完成\" | Veridane.Relay!Status:G:0", L"ExtParam1 -> VT_BSTR=\"\"",
+           L"ExtParam1=\"p1\""},
+          shown);
     EXPECT_EQ((Lines{Call(&IFoliumFun::get_RecordId), Call(&IFoliumFun::get_UserName), Call(&IFoliumFun::get_ExtParam),
                      Call(&IFoliumFun::get_FileType)}),
               Lines(4, L"S_OK left"))
         << "these getters do nothing";
-    // FileName and UserName reach the reader too.
-    EXPECT_TRUE(Journaled(L"Application.FileName"));
-    EXPECT_TRUE(Journaled(L"MainFrame.UserName"));
+    relay->SetHResult(UniqueBstr(L"SetMsgByName").get(), E_FAIL);
+    Engine()->SetHResult(UniqueBstr(L"ExtParam1").get(), E_ACCESSDENIED);
+    Steps({set + L"1" + relayed, L"ExtParam1=\"p1\" -> failed 0x80070005" + extParam1}, shown);
+
+    sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
+    ASSERT_TRUE(Open(kPage));
+    EXPECT_EQ((Lines{Call(&IFoliumFun::WebOpen), Call(&IFoliumFun::WebSave), Call(&IFoliumFun::WebSaveEx)}),
+              Lines(3, L"S_OK 0"));
+    EXPECT_EQ((Lines{Call(&IFoliumFun::WebSendMessage), Call(&IFoliumFun::WebClearMessage),
+                     Call(&IFoliumFun::WebSaveBase64), Call(&IFoliumFun::WebOpenBase64)}),
+              Lines(4, L"S_OK 1"));
+    EXPECT_EQ(Call(&IFoliumFun::get_Status), L"S_OK ");
+    EXPECT_TRUE(CapturedOf().empty()) << "no message is shown";
 }
 
 TEST_F(ServerExchange, SendMessageSendsSixFieldsInOrderWithoutExtParam) {
@@ -109,31 +129,6 @@ TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     EXPECT_EQ((Lines{Call(&IFoliumFun::SaveSignData), Call(&IFoliumFun::LoadSignData)}), Lines(2, L"S_OK 1"));
 }
 
-TEST_F(ServerExchange, DirectMessageAccess) {
-    Answer(L"GetMsgByName", ScopedVariant::Bstr(L"值"));
-    EXPECT_EQ(Str(L"值"), Script(L"WebGetMsgByName", {VStr(L"FIELD")}));
-    EXPECT_EQ(I4(0), Script(L"WebSetMsgByName", {VStr(L"A"), VStr(L"B")}));
-    relay->SetHResult(UniqueBstr(L"SetMsgByName").get(), E_FAIL);
-    EXPECT_EQ(I4(1), Script(L"WebSetMsgByName", {VStr(L"A"), VStr(L"B")}));
-    Answer(L"ClearMessage", ScopedVariant::I4(3));
-    EXPECT_EQ(I4(3), Script(L"WebClearMessage"));
-    Answer(L"Status", ScopedVariant::Bstr(L"传输完成"));
-    EXPECT_EQ(Str(L"传输完成"), Script(L"Status"));
-}
-
-TEST_F(ServerExchange, WithoutTheMessageServerEveryExchangeFailsQuietly) {
-    CaptureImports();
-    sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
-    ASSERT_TRUE(Open(kPage));
-    EXPECT_EQ((Lines{Call(&IFoliumFun::WebOpen), Call(&IFoliumFun::WebSave), Call(&IFoliumFun::WebSaveEx)}),
-              Lines(3, L"S_OK 0"));
-    EXPECT_EQ((Lines{Call(&IFoliumFun::WebSendMessage), Call(&IFoliumFun::WebClearMessage),
-                     Call(&IFoliumFun::WebSaveBase64), Call(&IFoliumFun::WebOpenBase64)}),
-              Lines(4, L"S_OK 1"));
-    EXPECT_EQ(Call(&IFoliumFun::get_Status), L"S_OK ");
-    EXPECT_TRUE(CapturedOf().empty()) << "no message is shown";
-}
-
 TEST_F(ServerExchange, UploadLimitIsCheckedInWholeKilobytesOfTheFile) {
     CaptureImports();
     ASSERT_EQ(fun->put_MaxFileSize(100), S_OK);
@@ -176,15 +171,6 @@ TEST_F(ServerExchange, WebOpenSendsPreambleCookieAndFieldsAndAFailedPostEndsIt) 
     for (auto& c : Relayed()) EXPECT_EQ(c.find(L"INetSetCookieEx"), std::wstring::npos) << "no cookie with base64";
 }
 
-TEST_F(ServerExchange, ExtParam1ForwardsToTheSignatureEngine) {
-    EXPECT_EQ(Call(&IFoliumFun::get_ExtParam1), L"S_OK ") << "no engine: empty";
-    auto engine = Engine();
-    ASSERT_EQ(fun->put_ExtParam1(UniqueBstr(L"p1").get()), S_OK);
-    EXPECT_EQ(quirexsim::Calls(engine.get()), Lines{L"ExtParam1:P:1|VT_BSTR=\"p1\""});
-    engine->SetHResult(UniqueBstr(L"ExtParam1").get(), E_ACCESSDENIED);
-    EXPECT_EQ(fun->put_ExtParam1(UniqueBstr(L"p2").get()), E_ACCESSDENIED) << "the engine's answer is passed on";
-}
-
 // ---- the files WebOpen downloads ---------------------------------------------------------
 
 class DownloadFiles : public ServerExchange {
@@ -194,42 +180,34 @@ protected:
         Answer(L"CreateTempFileName", ScopedVariant::Bstr(file.c_str()));
         ASSERT_EQ(Call(&IFoliumFun::WebOpen).substr(0, 4), L"S_OK");
     }
-    void FireDocumentClosed(IDispatch* document) {
-        ScopedVariant result;
-        auto m = ScopedVariant::Missing();
-        ASSERT_EQ(sim->FireEvent(11, *ScopedVariant::Dispatch(document).get(), *m.get(), *m.get(), *m.get(),
-                                 result.Receive()),
-                  S_OK);
+    void OpenAndClose() {
+        ASSERT_TRUE(Open(kPage));
+        Host(L"Documents.Close");
     }
 };
 
-TEST_F(DownloadFiles, DeletedWhenTheLastDocumentClosesNotBefore) {
+TEST_F(DownloadFiles, DeletedWhenTheLastDocumentClosesForgottenAtDisconnection) {
     std::wstring first = WriteFixture(""), second = WriteFixture("");
     WebOpenTo(first);
     WebOpenTo(second);
-    auto doc = Open(kPage);
-    ASSERT_TRUE(doc);
-    FireDocumentClosed(doc.get());  // a document closed, others remain
+    ASSERT_TRUE(Open(kPage));
+    OpenAndClose();  // a document closed, another remains
     EXPECT_TRUE(Exists(first) && Exists(second));
-    FireDocumentClosed(nullptr);  // no document remains
+    Host(L"Documents.Close");  // no document remains
     EXPECT_FALSE(Exists(first) || Exists(second));
     // The list was emptied: a file of the same name made later stays.
     WriteAll(first, "");
-    FireDocumentClosed(nullptr);
+    OpenAndClose();
     EXPECT_TRUE(Exists(first));
-}
-
-TEST_F(DownloadFiles, DisconnectionForgetsTheListButLeavesTheFiles) {
-    std::wstring file = WriteFixture("");
-    WebOpenTo(file);
     // The same object is disconnected and connected again, as the reader does.
+    WebOpenTo(first);
     ComPtr<IQxExtensibility> addIn;
     ASSERT_EQ(fun.As(addIn), S_OK);
     EXPECT_EQ(addIn->OnDisconnection(0, nullptr), E_NOTIMPL);
-    EXPECT_TRUE(Exists(file)) << "nothing is deleted at disconnection";
+    EXPECT_TRUE(Exists(first)) << "nothing is deleted at disconnection";
     ASSERT_EQ(addIn->OnConnection(app.get(), 0, nullptr, nullptr), S_OK);
-    FireDocumentClosed(nullptr);
-    EXPECT_TRUE(Exists(file)) << "the list was forgotten";
+    OpenAndClose();
+    EXPECT_TRUE(Exists(first)) << "the list was forgotten";
 }
 
 }  // namespace
