@@ -14,8 +14,8 @@ std::wstring Msg(const wchar_t* name, const wchar_t* value) {
     return L"SetMsgByName:M:2|VT_BSTR=" + Quoted(name) + L"|VT_BSTR=" + Quoted(value);
 }
 // The fields every file exchange sends first, for the properties SetProps stores.
-Lines FileFields(const wchar_t* option) {
-    return {Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", option),    Msg(L"FILETYPE", L".PDF"),
+Lines FileFields(const wchar_t* option, const wchar_t* fileType) {
+    return {Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", option),    Msg(L"FILETYPE", fileType),
             Msg(L"USERNAME", L"王五"),  Msg(L"RECORDID", L"R-1"), Msg(L"FILENAME", L"合同.pdf")};
 }
 
@@ -82,20 +82,6 @@ TEST_F(ServerExchange, PropertiesAndMessagesAsAScriptSeesThem) {
     EXPECT_TRUE(CapturedOf().empty()) << "no message is shown";
 }
 
-TEST_F(ServerExchange, SendMessageSendsSixFieldsInOrderWithoutExtParam) {
-    SetProps();
-    Answer(L"PostDBPacket", ScopedVariant::I4(5));
-    EXPECT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5") << "the post's 32-bit value";
-    Lines sent = FileFields(L"SENDMESSAGE");
-    sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // no preamble; the post takes a 16-bit 0
-    EXPECT_EQ(Relayed(), sent);
-    // The file type is sent when set.
-    relay->ClearCalls();
-    ASSERT_EQ(fun->put_FileType(UniqueBstr(L".OFD").get()), S_OK);
-    ASSERT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5");
-    EXPECT_EQ(Relayed().at(2), Msg(L"FILETYPE", L".OFD"));
-}
-
 TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     EXPECT_EQ(Call(&IFoliumFun::SaveSignData), L"S_FALSE 1") << "no document";
     EXPECT_EQ(Call(&IFoliumFun::LoadSignData), L"S_FALSE 1");
@@ -153,16 +139,26 @@ TEST_F(ServerExchange, UploadLimitIsCheckedInWholeKilobytesOfTheFile) {
     EXPECT_EQ(Call(&IFoliumFun::WebSave).substr(0, 4), L"S_OK") << "0 is no limit";
 }
 
-TEST_F(ServerExchange, WebOpenSendsPreambleCookieAndFieldsAndAFailedPostEndsIt) {
+// WebSendMessage sends six fields, without a preamble or EXTPARAM, and answers the post's
+// 32-bit value; WebOpen sends the preamble with the cookie and seven fields, and a failed
+// post ends it.
+TEST_F(ServerExchange, MessagesAndDownloadsSendTheirFieldsInOrder) {
     SetProps();
+    Answer(L"PostDBPacket", ScopedVariant::I4(5));
+    EXPECT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5");
+    Lines sent = FileFields(L"SENDMESSAGE", L".PDF");
+    sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // the post takes a 16-bit 0
+    EXPECT_EQ(Relayed(), sent);
+    relay->ClearCalls();
+    ASSERT_EQ(fun->put_FileType(UniqueBstr(L".OFD").get()), S_OK);  // sent when set
     ASSERT_EQ(fun->put_WebUrl(UniqueBstr(L"http://127.0.0.1:1/x").get()), S_OK);
     ASSERT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"http://127.0.0.1/", L"{\"sid\":\"abc\"}"), L"S_OK -1");
     Answer(L"CreateTempFileName", ScopedVariant::Bstr(L"C:\\users\\Public\\folium-dl.tmp"));
     Answer(L"PostDBPacket", ScopedVariant::I2(0));  // the server answers nothing useful
     EXPECT_EQ(Call(&IFoliumFun::WebOpen), L"S_OK 0");
-    Lines sent{L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1:1/x\"", L"ShowSchedule:P:1|VT_I2=-1",
-               L"INetSetCookieEx:M:1|VT_BSTR=\"sid=abc;\"", L"CreateTempFileName:M:0"};
-    for (const std::wstring& field : FileFields(L"LOADFILE")) sent.push_back(field);
+    sent = {L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1:1/x\"", L"ShowSchedule:P:1|VT_I2=-1",
+            L"INetSetCookieEx:M:1|VT_BSTR=\"sid=abc;\"", L"CreateTempFileName:M:0"};
+    for (const std::wstring& field : FileFields(L"LOADFILE", L".OFD")) sent.push_back(field);
     sent.push_back(Msg(L"EXTPARAM", L"ext"));
     sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // no MsgFileSave after a failed post
     EXPECT_EQ(Relayed(), sent);
