@@ -1,6 +1,6 @@
 // A deliberately naive version of the codec's group rule (character search in
 // the table text, one byte at a time), used to check the table-driven code
-// on arbitrary input in the unit tests.
+// on arbitrary input in the unit tests and the fuzzer.
 #pragma once
 
 #include <cstdint>
