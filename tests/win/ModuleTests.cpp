@@ -235,9 +235,11 @@ TEST_F(ClassObject, AggregatesAndUnloadsOnlyWhenNothingHoldsTheModule) {
     ASSERT_EQ(fun->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
     EXPECT_EQ(identity.get(), static_cast<IUnknown*>(&outer)) << "identity is the outer object";
     identity = nullptr;
-    EXPECT_EQ(f->LockServer(TRUE), S_OK);
     f = nullptr;
     EXPECT_EQ(dll.canUnloadNow(), S_FALSE) << "an object lives";
+    f = dll.Factory();
+    EXPECT_EQ(f->LockServer(TRUE), S_OK);
+    f = nullptr;
     fun = nullptr;
     outer.inner = nullptr;
     EXPECT_EQ(dll.canUnloadNow(), S_FALSE) << "the server lock holds";

@@ -9,13 +9,10 @@ function throws(f) {
     try { f(); return false; } catch (e) { return true; }
 }
 try {
-    var a = new ActiveXObject("Veridane.FoliumFun.1");
     // Windows follows CurVer from the version-independent ProgID; Wine does not, so the
     // scripts name the versioned one.
-    var b = new ActiveXObject("Veridane.FoliumFun.1");
-    check(a.Version === "1.0.0.1", "Version is the file version, got " + a.Version);
-    check(b.Version === a.Version, "two objects answer alike");
-    check(typeof a.Version === "string", "Version is a string");
+    var a = new ActiveXObject("Veridane.FoliumFun.1");
+    check(a.Version === "1.0.0.1", "Version is the file version (a string), got " + a.Version);
     // Members and properties of every automation type accept script values.
     a.RecordId = "记录-1";
     a.ShowMenus = true;
@@ -31,7 +28,6 @@ try {
     a.GetPageSize("2", 1);  // text that converts is accepted
     check(throws(function () { a.GetPageSize(null, 1); }), "null for a long is a type mismatch");
     a = null;
-    b = null;
     CollectGarbage();
 
     var sim = new ActiveXObject("Quirex.Simulator.1");
