@@ -1,5 +1,5 @@
-// A page script that puts a stamp under the user's next click through the reader
-// simulator, and sees where it landed.
+// A page script that opens the comment window, which the reader then refreshes, and puts
+// a stamp under the user's next click through the reader simulator, seeing where it landed.
 var failures = 0;
 function check(cond, what) {
     if (!cond) { failures++; WScript.Echo("FAIL: " + what); }
@@ -21,6 +21,13 @@ try {
     var doc = app.Documents.Open(path);
     check(doc !== null, "the document opens");
     var view = doc.Window.View;
+
+    // The comment window, opened and then refreshed by the reader.
+    folium.EnabledCommentWindow = true;
+    folium.CommentWindow(1);
+    sim.FireEvent(57, "");
+    var calls = sim.StandIn("Quirex.Annots").Calls;
+    check(calls.split("CommentWindow:M:2|VT_I4=1|VT_I4=0").length === 3, "window opened and refreshed: " + calls);
 
     // A stamp under the next click.
     check(folium.AddImageAnnotByString("\u5ba1\u6279|\u540c\u610f", STAMP) === 0, "the stamp is pending");
