@@ -67,10 +67,10 @@ TEST(Base64Table, StandardTableAndWhatMakeAccepts) {
 // Null input gives nothing and leaves the output alone; a wide output widens each table
 // character as unsigned.
 TEST(Base64Encode, NullInputGivesNothingAndWideOutputWidensAsUnsigned) {
-    char16_t out[4];
-    const std::uint8_t zero[3] = {0, 0, 0};
-    ASSERT_EQ(EncodeBase64(zero, 3, TableWith(0, '\xE9'), out), 4u);
-    EXPECT_EQ(out[0], u'\u00E9');
+    char16_t out[8];
+    const std::uint8_t zero[4] = {0, 0, 0, 0};
+    ASSERT_EQ(EncodeBase64(zero, 4, TableWith(0, '\xE9'), out), 8u);
+    EXPECT_TRUE(std::u16string(out, 8) == u"\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9==");
     EXPECT_EQ(EncodeBase64(nullptr, 10, Base64Table::Standard()), "");
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(EncodeBase64(nullptr, 3, Base64Table::Standard(), buffer), 0u);
@@ -81,17 +81,18 @@ TEST(Base64Encode, NullInputGivesNothingAndWideOutputWidensAsUnsigned) {
     EXPECT_EQ(bytes[0], 1);
 }
 
-// The group rule (Base64Model.h) on text that is not canonical, with the standard table, a private one, one whose
-// digit repeats (the first match wins) and one whose pad is a digit (it decodes as that digit): every group of four
-// positions yields a byte, a pad or invalid character in the third or fourth position ends the group's bytes early,
-// missing positions of a short last group count as pads, line feeds and NULs take positions. Decoded into a buffer of
-// the promised maximum with guard bytes after it: the count returned, no write past it. The same bytes encode by the
-// plain rule. Clean text of any length reaches the maximum.
+// The group rule (Base64Model.h) on text that is not canonical, with the standard table, a private one, one with a
+// high byte whose digit repeats (the first match wins) and one whose pad is a digit (it decodes as that digit):
+// every group of four positions yields a byte, a pad or invalid character in the third or fourth position ends the
+// group's bytes early, missing positions of a short last group count as pads, line feeds and NULs take positions.
+// Decoded into a buffer of the promised maximum with guard bytes after it: the count returned, no write past it.
+// The same bytes encode by the plain rule. Clean text of any length reaches the maximum.
 TEST(Base64Decode, MatchesTheGroupRuleOnArbitraryTextAndWritesOnlyWhatItCounts) {
     // Digits mixed with pads, line breaks, spaces, NULs and high bytes.
     const std::string alphabet = std::string(kStandardBase64Table) + "\n\r \t.-_" + std::string("\0\x80\xFF", 3);
     std::string repeated = kStandardBase64Table, digitPad = kStandardBase64Table;
     repeated[10] = 'F';  // "F" decodes as 5, "K" is invalid
+    repeated[20] = '\xA1';
     digitPad[64] = 'A';
     std::mt19937 random(3);
     for (const std::string& tableText : {std::string(kStandardBase64Table), PermutedTable(), repeated, digitPad}) {
