@@ -40,10 +40,10 @@ protected:
 
 const std::wstring kFalse = L"VT_BOOL=0";
 
-// What the component's tests cannot see through the reference server (they check the packets'
-// fields, bodies and replies): the request's type and cookie, that an error reply fails the
-// post, the reply's status, and that ClearMessage empties the request too.
-TEST_F(RelayTest, PostsItsTypeAndCookieAndAnErrorReplyFailsThePost) {
+// What the component's tests cannot see through the reference server (they check bodies sent
+// and received): the request's type and cookie, fields in the ANSI code page both ways, an
+// error reply failing the post but kept, the status, and ClearMessage emptying the request too.
+TEST_F(RelayTest, PostsItsTypeAndCookieAndAnErrorReplyFailsThePostButIsKept) {
     Server server;
     dbstep::Packet reply;
     reply.set("DBSTEP", "DBSTEP");
@@ -52,8 +52,9 @@ TEST_F(RelayTest, PostsItsTypeAndCookieAndAnErrorReplyFailsThePost) {
     server.Answer("/", 200, Encoded(reply));
     Expect({{L"WebUrl=" + Url(server, "/"), L""},
             {L"INetSetCookieEx(\"sid=42;\")", L""},
-            {L"SetMsgByName(\"OPTION\", \"LOADFILE\")", L""},
+            {L"SetMsgByName(\"USERNAME\", \"张三\")", L""},
             {L"PostDBPacket(I2:0)", kFalse},
+            {L"GetMsgByName(\"STATUS\")", L"VT_BSTR=\"文档不存在\""},
             {L"Status", L"VT_BSTR=\"文档不存在\""},
             {L"ClearMessage", L""},
             {L"GetMsgByName(\"RESULT\")", L"VT_BSTR=\"\""},
@@ -63,9 +64,11 @@ TEST_F(RelayTest, PostsItsTypeAndCookieAndAnErrorReplyFailsThePost) {
     ASSERT_EQ(2u, requests.size());
     EXPECT_NE(std::string::npos, requests[0].headers.find("Content-Type: application/x-dbstep"));
     EXPECT_NE(std::string::npos, requests[0].headers.find("Cookie: sid=42;"));
-    dbstep::Packet sent;
-    ASSERT_TRUE(dbstep::decode(requests[1].body, dbstep::Limits{}, sent).ok());
-    EXPECT_EQ(1u, sent.fields.size()) << "only the field set after ClearMessage";
+    dbstep::Packet first, second;
+    ASSERT_TRUE(dbstep::decode(requests[0].body, dbstep::Limits{}, first).ok());
+    EXPECT_EQ(Ansi(L"张三"), first.get("USERNAME"));
+    ASSERT_TRUE(dbstep::decode(requests[1].body, dbstep::Limits{}, second).ok());
+    EXPECT_EQ(1u, second.fields.size()) << "only the field set after ClearMessage";
 }
 
 TEST_F(RelayTest, NoServerMeansNoSuccess) {
