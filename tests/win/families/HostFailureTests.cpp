@@ -183,6 +183,7 @@ TEST_F(ChromeFailures, GettersKeepTheirDefaultsWhenTheHostCallFailsOrTheBarIsNot
     } cases[] = {
         {L"ShowMenus", L"CommandBar.Visible", false, L"VT_BOOL=1"},
         {L"ShowPostil", L"CommandBar.Visible", false, L"VT_BOOL=1"},
+        {L"ShowSides", L"MainFrame.SidePanesVisible", false, L"VT_BOOL=-1"},
         {L"ShowSides", L"Application.MainFrame", false, L"VT_BOOL=-1"},
         {L"ShowTabBarVisible", L"MainFrame.TabBarVisible", false, L"VT_BOOL=1"},
         {L"StartPageVisible", L"MainFrame.StartPageVisible", false, L"VT_BOOL=0"},
