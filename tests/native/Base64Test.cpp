@@ -67,76 +67,49 @@ TEST(Base64Table, StandardTableAndWhatMakeAccepts) {
 // Null input gives nothing and leaves the output alone; a wide output widens each table
 // character as unsigned.
 TEST(Base64Encode, NullInputGivesNothingAndWideOutputWidensAsUnsigned) {
-    char16_t out[4];
-    const std::uint8_t zero[3] = {0, 0, 0};
-    ASSERT_EQ(EncodeBase64(zero, 3, TableWith(0, '\xE9'), out), 4u);
-    EXPECT_EQ(out[0], u'\u00E9');
+    char16_t out[8];
+    const std::uint8_t zero[4] = {0, 0, 0, 0};
+    ASSERT_EQ(EncodeBase64(zero, 4, TableWith(0, '\xE9'), out), 8u);
+    EXPECT_TRUE(std::u16string(out, 8) == u"\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9==");
     EXPECT_EQ(EncodeBase64(nullptr, 10, Base64Table::Standard()), "");
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(EncodeBase64(nullptr, 3, Base64Table::Standard(), buffer), 0u);
     EXPECT_STREQ(buffer, "xxxxxxx");
+    std::uint8_t bytes[4] = {1, 2, 3, 4};
+    EXPECT_EQ(DecodeBase64(nullptr, 8, Base64Table::Standard(), bytes), 0u);
+    EXPECT_EQ(DecodeBase64("YWJj", 0, Base64Table::Standard(), bytes), 0u);
+    EXPECT_EQ(bytes[0], 1);
 }
 
-// The group rule on text that is not canonical: every group of four positions yields a byte,
-// a pad or invalid character in the third or fourth position ends the group's bytes early, and
-// missing positions of a short last group count as pads.
-TEST(Base64Decode, GroupRuleOnTextThatIsNotCanonical) {
-    const struct {
-        std::string text;
-        Bytes bytes;
-    } cases[] = {
-        {"YQ=j", ToBytes("a")},                                    // a pad in third place ends the group
-        {"YQ==YWJj", ToBytes("aabc")},                             // pads do not end the text
-        {"Y", {0x60}},                                             // short last groups
-        {"YW", ToBytes("a")},
-        {"YWJ", ToBytes("ab")},
-        {"YWJjY", {'a', 'b', 'c', 0x60}},
-        {"YW\nJj", {'a', 0x8C}},                                   // a line feed takes a position
-        {"YWJj\r\nYWJj", {'a', 'b', 'c', 0x00, 0x06, 0x16, 0x26}},  // and shifts later groups
-        {"Y!Jj", {0x60, 0x02, 0x63}},                              // invalid second position: no bits
-        {"!!!!", {0x00}},                                          // nothing but invalid characters
-        {"====", {0x00}},
-        {" \t\n", {0x00}},
-        {"YW\xFFj", ToBytes("a")},                                 // high bytes are invalid characters
-        {std::string("YWJ\0YWJj", 8), {'a', 'b', 'a', 'b', 'c'}},  // a NUL is not an end
-    };
-    for (const auto& c : cases) EXPECT_EQ(DecodeBase64(c.text), c.bytes) << c.text;
-    std::uint8_t out[4] = {1, 2, 3, 4};
-    EXPECT_EQ(DecodeBase64(nullptr, 8, Base64Table::Standard(), out), 0u);
-    EXPECT_EQ(DecodeBase64("YWJj", 0, Base64Table::Standard(), out), 0u);
-    EXPECT_EQ(out[0], 1);
-}
-
-TEST(Base64Decode, FirstMatchInTheTableWins) {
-    // Index 10 repeats "F" (index 5): "F" decodes as 5 and "K" is invalid.
-    const Base64Table dup = TableWith(10, 'F');
-    EXPECT_EQ(DecodeBase64("FFFF", dup), (Bytes{0x14, 0x51, 0x45}));
-    EXPECT_EQ(DecodeBase64("FFKF", dup), (Bytes{0x14}));
-    // A pad character that is also a digit decodes as that digit.
-    const Base64Table padA = TableWith(64, 'A');
-    EXPECT_EQ(DecodeBase64("YQAA", padA), (Bytes{'a', 0x00, 0x00}));
-    EXPECT_EQ(Encode("a", padA), "YQAA");
-}
-
-// Into a buffer of the promised maximum with guard bytes after it: the count returned, no
-// write past it, and clean text of any length reaches the maximum.
+// The group rule (Base64Model.h) on text that is not canonical, with the standard table, a private one, one with a
+// high byte whose digit repeats (the first match wins) and one whose pad is a digit (it decodes as that digit):
+// every group of four positions yields a byte, a pad or invalid character in the third or fourth position ends the
+// group's bytes early, missing positions of a short last group count as pads, line feeds and NULs take positions.
+// Decoded into a buffer of the promised maximum with guard bytes after it: the count returned, no write past it.
+// The same bytes encode by the plain rule. Clean text of any length reaches the maximum.
 TEST(Base64Decode, MatchesTheGroupRuleOnArbitraryTextAndWritesOnlyWhatItCounts) {
     // Digits mixed with pads, line breaks, spaces, NULs and high bytes.
     const std::string alphabet = std::string(kStandardBase64Table) + "\n\r \t.-_" + std::string("\0\x80\xFF", 3);
-    const std::string permuted = PermutedTable();
-    const Base64Table privateTable = Base64Table::Make(permuted).value();
+    std::string repeated = kStandardBase64Table, digitPad = kStandardBase64Table;
+    repeated[10] = 'F';  // "F" decodes as 5, "K" is invalid
+    repeated[20] = '\xA1';
+    digitPad[64] = 'A';
     std::mt19937 random(3);
-    for (int round = 0; round < 2000; ++round) {
-        std::string text(random() % (round < 1000 ? 40 : 400), '\0');
-        // Mostly valid text, as real input is, with occasional junk.
-        const unsigned junkRate = 1 + random() % 50;
-        for (auto& ch : text)
-            ch = (random() % junkRate == 0) ? alphabet[random() % alphabet.size()] : kStandardBase64Table[random() % 64];
-        Bytes out(Base64DecodedMaxLength(text.size()) + 16, 0xAA);
-        const std::size_t n = DecodeBase64(text.data(), text.size(), Base64Table::Standard(), out.data());
-        ASSERT_EQ(Bytes(out.begin(), out.begin() + n), model::Decode(text, kStandardBase64Table)) << text;
-        ASSERT_TRUE(std::all_of(out.begin() + n, out.end(), [](auto b) { return b == 0xAA; })) << text;
-        ASSERT_EQ(DecodeBase64(text, privateTable), model::Decode(text, permuted)) << text;
+    for (const std::string& tableText : {std::string(kStandardBase64Table), PermutedTable(), repeated, digitPad}) {
+        const Base64Table table = Base64Table::Make(tableText).value();
+        for (int round = 0; round < 1000; ++round) {
+            std::string text(random() % (round < 500 ? 40 : 400), '\0');
+            // Mostly valid text, as real input is, with occasional junk.
+            const unsigned junkRate = 1 + random() % 50;
+            for (auto& ch : text)
+                ch = (random() % junkRate == 0) ? alphabet[random() % alphabet.size()] : tableText[random() % 64];
+            Bytes out(Base64DecodedMaxLength(text.size()) + 16, 0xAA);
+            const std::size_t n = DecodeBase64(text.data(), text.size(), table, out.data());
+            ASSERT_EQ(Bytes(out.begin(), out.begin() + n), model::Decode(text, tableText)) << text;
+            ASSERT_TRUE(std::all_of(out.begin() + n, out.end(), [](auto b) { return b == 0xAA; })) << text;
+            ASSERT_EQ(DecodeBase64(text, table), model::Decode(text, tableText)) << text;
+            ASSERT_EQ(Encode(text, table), model::Encode(ToBytes(text), tableText)) << text;
+        }
     }
     for (std::size_t length = 0; length < 40; ++length) {
         std::string clean;

@@ -4,7 +4,6 @@
 #include "dbstep/DbstepPacket.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sqlite3.h>
 
 #include <arpa/inet.h>
@@ -153,29 +152,10 @@ std::string refusal(int status, const std::string& option, const std::string& re
            " STATUS=" + reason;
 }
 
-// `timeout` in seconds: a liveness bound for a loaded machine, not a speed target.
-Reply postBytes(int port, const std::string& bytes, const std::string& path = "/dbstep", int timeout = 60) {
-    httplib::Client cli("127.0.0.1", port);
-    cli.set_read_timeout(timeout);
-    cli.set_write_timeout(timeout);
-    Reply r;
-    auto res = cli.Post(path.c_str(), bytes, "application/x-dbstep");
-    if (!res) return r;
-    r.transport = true;
-    r.status = res->status;
-    r.contentType = res->get_header_value("Content-Type");
-    r.decoded = dbstep::decode(res->body, kAny, r.packet).ok();
-    return r;
-}
-
 std::string encoded(const Packet& p) {
     std::string bytes;
     EXPECT_EQ(dbstep::encode(p, kAny, bytes), dbstep::Error::Ok);
     return bytes;
-}
-
-Reply post(int port, const Packet& p, const std::string& path = "/dbstep", int timeout = 60) {
-    return postBytes(port, encoded(p), path, timeout);
 }
 
 // The fields the component sets, in its order.
@@ -242,37 +222,6 @@ std::vector<std::string> query(const fs::path& dir, const std::string& sql) {
     return rows;
 }
 
-// A server on a fresh store in a folder of its own.
-class ServerTest : public ::testing::Test {
-protected:
-    ServerTest() {
-        ::signal(SIGPIPE, SIG_IGN);  // a server that cuts a client off must fail a check, not end the run
-        char tmpl[] = "/tmp/folium-server-test-XXXXXX";
-        dir_ = ::mkdtemp(tmpl);
-    }
-    ~ServerTest() override {
-        server_.reset();
-        fs::remove_all(dir_);
-    }
-    void SetUp() override { startServer(); }
-    void startServer(std::vector<std::string> extra = {}) {
-        server_ = std::make_unique<ServerProcess>(dir_, std::move(extra));
-        ASSERT_TRUE(server_->start()) << readFile(dir_ / "server.log");
-    }
-    void restart(std::vector<std::string> extra = {}) {
-        server_.reset();
-        startServer(std::move(extra));
-    }
-    int port() const { return server_->port(); }
-    std::string load(const std::string& recordId) { return post(port(), message("LOADFILE", recordId)).packet.body; }
-    bool done(const Packet& p, int timeout = 60) {
-        return post(port(), p, "/dbstep", timeout).packet.get("RESULT") == "OK";
-    }
-
-    fs::path dir_;
-    std::unique_ptr<ServerProcess> server_;
-};
-
 // A raw connection to the server from a chosen loopback address.
 class RawConnection {
 public:
@@ -327,35 +276,73 @@ private:
 };
 
 // A request that asks the server to close the connection after its answer.
-std::string httpPost(const std::string& body, bool withBody = true) {
-    return "POST /dbstep HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Type: application/x-dbstep\r\n"
-           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + (withBody ? body : std::string());
+std::string httpPost(const std::string& body, bool withBody = true, const std::string& path = "/dbstep") {
+    return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+           "Content-Type: application/x-dbstep\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           (withBody ? body : std::string());
 }
 
-// The status and packet of a raw HTTP answer.
+// The status, content type and packet of a raw HTTP answer.
 Reply parseAnswer(const std::string& answer) {
     Reply r;
     const auto end = answer.find("\r\n\r\n");
     if (answer.rfind("HTTP/1.1 ", 0) != 0 || end == std::string::npos) return r;
     r.transport = true;
     r.status = std::atoi(answer.c_str() + 9);
+    const auto type = answer.find("\r\nContent-Type: ");
+    if (type < end) r.contentType = answer.substr(type + 16, answer.find("\r\n", type + 16) - type - 16);
     r.decoded = dbstep::decode(answer.substr(end + 4), kAny, r.packet).ok();
     return r;
 }
 
-// One request over a fresh connection from `from`, read until the answer is whole (at most 30 s:
+// One request over a fresh connection from `from`, read until the answer is whole (at most 60 s:
 // a bound for a loaded machine, the usual wait is milliseconds).
 Reply rawRequest(int port, const char* from, const std::string& request) {
     RawConnection c(port, from);
     if (!c.ok() || !c.send(request)) return Reply{};
     bool closed = false;
     std::string answer;
-    for (int i = 0; i < 300 && !closed && !parseAnswer(answer).decoded; ++i)
+    for (int i = 0; i < 600 && !closed && !parseAnswer(answer).decoded; ++i)
         answer += c.readAll(std::chrono::milliseconds(100), closed);
     return parseAnswer(answer);
 }
 
-Reply rawExchange(int port, const char* from, const Packet& p) { return rawRequest(port, from, httpPost(encoded(p))); }
+Reply postBytes(int port, const std::string& bytes, const std::string& path = "/dbstep") {
+    return rawRequest(port, "127.0.0.1", httpPost(bytes, true, path));
+}
+
+Reply post(int port, const Packet& p, const char* from = "127.0.0.1") {
+    return rawRequest(port, from, httpPost(encoded(p)));
+}
+
+// A server on a fresh store in a folder of its own.
+class ServerTest : public ::testing::Test {
+protected:
+    ServerTest() {
+        ::signal(SIGPIPE, SIG_IGN);  // a server that cuts a client off must fail a check, not end the run
+        char tmpl[] = "/tmp/folium-server-test-XXXXXX";
+        dir_ = ::mkdtemp(tmpl);
+    }
+    ~ServerTest() override {
+        server_.reset();
+        fs::remove_all(dir_);
+    }
+    void SetUp() override { startServer(); }
+    void startServer(std::vector<std::string> extra = {}) {
+        server_ = std::make_unique<ServerProcess>(dir_, std::move(extra));
+        ASSERT_TRUE(server_->start()) << readFile(dir_ / "server.log");
+    }
+    void restart(std::vector<std::string> extra = {}) {
+        server_.reset();
+        startServer(std::move(extra));
+    }
+    int port() const { return server_->port(); }
+    std::string load(const std::string& recordId) { return post(port(), message("LOADFILE", recordId)).packet.body; }
+    bool done(const Packet& p) { return post(port(), p).packet.get("RESULT") == "OK"; }
+
+    fs::path dir_;
+    std::unique_ptr<ServerProcess> server_;
+};
 
 // Connections that send part of a request and then stall, or send one more
 // byte every half second while the test runs.
@@ -781,7 +768,7 @@ TEST_F(ServerSlowClients, ConnectionsOverTheBoundsAreRefusedClearly) {
         EXPECT_NE(readFile(dir_ / "server.log").find("503 refused=\"" + c.refusal), std::string::npos);
         held.erase(held.begin() + static_cast<std::ptrdiff_t>(refused));
         if (*c.servedFrom) {
-            EXPECT_EQ(rawExchange(port(), c.servedFrom, saveFile("OTHER", "x")).packet.get("RESULT"), "OK");
+            EXPECT_EQ(post(port(), saveFile("OTHER", "x"), c.servedFrom).packet.get("RESULT"), "OK");
         }
         // Once a held connection goes, its place is free again (as soon as the server sees it closed; a request
         // refused meanwhile takes no place).
@@ -789,7 +776,7 @@ TEST_F(ServerSlowClients, ConnectionsOverTheBoundsAreRefusedClearly) {
         Reply served;
         for (int i = 0; i < 600 && served.status != 200; ++i) {
             if (i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            served = rawExchange(port(), c.held.back(), saveFile("AFTER", "x"));
+            served = post(port(), saveFile("AFTER", "x"), c.held.back());
         }
         EXPECT_EQ(served.packet.get("RESULT"), "OK") << c.refusal;
         held.clear();

@@ -16,19 +16,23 @@ protected:
     }
 };
 
-TEST_F(Dispatch, TypeInfoTypeLibraryIdentityAndHelpStrings) {
-    EXPECT_EQ(Members().size(), 323u) << "the table has every member";
+// The type information is the dual interface's table of operations, from the registered
+// library (1.0, US English). Every member of the table, in table order: its name (in any
+// letter case) resolves to its DISPID, and it has its vtable slot, kind and parameter types.
+TEST_F(Dispatch, TypeInformationDescribesEveryMemberInTableOrder) {
     UINT count = 0;
     EXPECT_EQ(disp->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
-    ComPtr<ITypeInfo> ti;
-    EXPECT_EQ(disp->GetTypeInfo(1, 0, ti.put()), DISP_E_BADINDEX);
+    ComPtr<ITypeInfo> vt;
+    EXPECT_EQ(disp->GetTypeInfo(1, 0, vt.put()), DISP_E_BADINDEX);
     EXPECT_EQ(disp->GetTypeInfo(0, 0, nullptr), E_POINTER);
-    ASSERT_EQ(disp->GetTypeInfo(0, 0, ti.put()), S_OK);
+    ASSERT_EQ(disp->GetTypeInfo(0, 0, vt.put()), S_OK);
     TYPEATTR* attr = nullptr;
-    ASSERT_EQ(ti->GetTypeAttr(&attr), S_OK);
+    ASSERT_EQ(vt->GetTypeAttr(&attr), S_OK);
     EXPECT_TRUE(IsEqualGUID(attr->guid, IID_IFoliumFun));
-    ti->ReleaseTypeAttr(attr);
+    EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+    vt->ReleaseTypeAttr(attr);
 
     ComPtr<ITypeLib> lib;
     ASSERT_EQ(LoadRegTypeLib(LIBID_FoliumAddinLib, 1, 0, 0x0409, lib.put()), S_OK);
@@ -36,19 +40,12 @@ TEST_F(Dispatch, TypeInfoTypeLibraryIdentityAndHelpStrings) {
     ASSERT_EQ(lib->GetLibAttr(&la), S_OK);
     EXPECT_EQ((std::vector<unsigned>{la->lcid, la->wMajorVerNum, la->wMinorVerNum}), (std::vector<unsigned>{1033, 1, 0}));
     lib->ReleaseTLibAttr(la);
+    ComPtr<ITypeInfo> ti;
     ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IFoliumFun, ti.put()), S_OK);
     ASSERT_EQ(ti->GetTypeAttr(&attr), S_OK);
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FNONEXTENSIBLE);
     ti->ReleaseTypeAttr(attr);
-    HREFTYPE ref = 0;
-    ASSERT_EQ(ti->GetRefTypeOfImplType(-1, &ref), S_OK);
-    ComPtr<ITypeInfo> vtable;
-    ASSERT_EQ(ti->GetRefTypeInfo(ref, vtable.put()), S_OK);
-    ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
-    EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
-    vtable->ReleaseTypeAttr(attr);
     ComPtr<ITypeInfo> coclass;
     ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_FoliumFun, coclass.put()), S_OK);
     const std::pair<DISPID, const wchar_t*> helps[] = {{1, L"填充文本域"}, {15, L"方法 GotoFirstPage"}, {2, L"GetPageSize"}};
@@ -57,25 +54,9 @@ TEST_F(Dispatch, TypeInfoTypeLibraryIdentityAndHelpStrings) {
         ASSERT_EQ(ti->GetDocumentation(id, nullptr, doc.put(), nullptr, nullptr), S_OK);
         EXPECT_STREQ(doc.c_str(), help);
     }
-}
 
-// Every member of the table, in table order: its name (in any letter case) resolves to its
-// DISPID, and the type information has it in its vtable slot with its kind and parameter types.
-TEST_F(Dispatch, EveryMemberResolvesByNameAndIsDescribedInTableOrder) {
-    ComPtr<ITypeInfo> ti;
-    ASSERT_EQ(disp->GetTypeInfo(0, 0, ti.put()), S_OK);
-    ComPtr<ITypeLib> lib;
-    UINT index = 0;
-    ASSERT_EQ(ti->GetContainingTypeLib(lib.put(), &index), S_OK);
-    ComPtr<ITypeInfo> vt;
-    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IFoliumFun, vt.put()), S_OK);
-    HREFTYPE ref = 0;
-    if (SUCCEEDED(vt->GetRefTypeOfImplType(-1, &ref))) {
-        ComPtr<ITypeInfo> iface;
-        ASSERT_EQ(vt->GetRefTypeInfo(ref, iface.put()), S_OK);
-        vt = iface;
-    }
     const auto& members = Members();
+    EXPECT_EQ(members.size(), 323u) << "the table has every member";
     for (UINT i = 0; i < members.size(); ++i) {
         const Member& m = members[i];
         SCOPED_TRACE(std::string(m.name.begin(), m.name.end()));

@@ -14,8 +14,8 @@ std::wstring Msg(const wchar_t* name, const wchar_t* value) {
     return L"SetMsgByName:M:2|VT_BSTR=" + Quoted(name) + L"|VT_BSTR=" + Quoted(value);
 }
 // The fields every file exchange sends first, for the properties SetProps stores.
-Lines FileFields(const wchar_t* option) {
-    return {Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", option),    Msg(L"FILETYPE", L".PDF"),
+Lines FileFields(const wchar_t* option, const wchar_t* fileType) {
+    return {Msg(L"DBSTEP", L"DBSTEP"), Msg(L"OPTION", option),    Msg(L"FILETYPE", fileType),
             Msg(L"USERNAME", L"王五"),  Msg(L"RECORDID", L"R-1"), Msg(L"FILENAME", L"合同.pdf")};
 }
 
@@ -28,11 +28,6 @@ protected:
         ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
     }
     void Answer(const wchar_t* member, const ScopedVariant& v) { relay->SetResult(UniqueBstr(member).get(), *v.get()); }
-    ComPtr<IQxStandIn> Engine() {
-        ComPtr<IQxStandIn> engine;
-        EXPECT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-        return engine;
-    }
     Lines Relayed() { return quirexsim::Calls(relay.get()); }
     void SetProps() {
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-1").get()), S_OK);
@@ -42,38 +37,46 @@ protected:
     }
 };
 
-TEST_F(ServerExchange, StoredPropertiesReadBackAsTheyShould) {
-    SetProps();
-    ASSERT_EQ(fun->put_WebUrl(UniqueBstr(L"http://127.0.0.1:1/x").get()), S_OK);
-    ASSERT_EQ(fun->put_UserID(UniqueBstr(L"uid").get()), S_OK);
-    ASSERT_EQ(fun->put_ThirdTime(UniqueBstr(L"2026").get()), S_OK);
-    ASSERT_EQ(fun->put_MaxFileSize(100), S_OK);
-    EXPECT_EQ(Str(L""), Script(L"WebUrl")) << "the address is never read back";
-    EXPECT_EQ(Str(L"合同.pdf"), Script(L"FileName"));
-    EXPECT_EQ(Str(L"uid"), Script(L"UserID"));
-    EXPECT_EQ(Str(L"2026"), Script(L"ThirdTime"));
-    EXPECT_EQ(I4(100), Script(L"MaxFileSize"));
+// The stored properties, direct message access and the engine's ExtParam1 as a script
+// sees them, with what each call made of the reader, the message server and the engine;
+// then every exchange without the message server.
+TEST_F(ServerExchange, PropertiesAndMessagesAsAScriptSeesThem) {
+    CaptureImports();
+    Answer(L"GetMsgByName", ScopedVariant::Bstr(L"值"));
+    Answer(L"ClearMessage", ScopedVariant::I4(3));
+    Answer(L"Status", ScopedVariant::Bstr(L"传输完成"));
+    const std::wstring set = L"WebSetMsgByName(\"A\", \"B\") -> VT_I4=";
+    const std::wstring relayed = L" | Veridane.Relay!SetMsgByName:M:2|VT_BSTR=\"A\"|VT_BSTR=\"B\"";
+    const std::wstring extParam1 = L" | Veridane.Folium2015!ExtParam1:P:1|VT_BSTR=\"p1\"";
+    const Lines shown = {L"FileName", L"UserName", L"!"};
+    Steps({L"FileName=\"合同.pdf\" | Application.FileName=\"合同.pdf\"", L"FileName -> VT_BSTR=\"合同.pdf\"",
+           L"UserName=\"王五\" | MainFrame.UserName=\"王五\"", L"WebUrl=\"http://127.0.0.1:1/x\"",
+           L"WebUrl -> VT_BSTR=\"\"", L"UserID=\"uid\"", L"UserID -> VT_BSTR=\"uid\"", L"ThirdTime=\"2026\"",
+           L"ThirdTime -> VT_BSTR=\"2026\"", L"MaxFileSize=100", L"MaxFileSize -> VT_I4=100",
+           L"WebGetMsgByName(\"FIELD\") -> VT_BSTR=\"值\" | Veridane.Relay!GetMsgByName:M:1|VT_BSTR=\"FIELD\"",
+           set + L"0" + relayed, L"WebClearMessage -> VT_I4=3 | Veridane.Relay!ClearMessage:M:0",
+           L"Status -> VT_BSTR=\"传输完成\" | Veridane.Relay!Status:G:0", L"ExtParam1 -> VT_BSTR=\"\"",
+           L"ExtParam1=\"p1\""},
+          shown);
     EXPECT_EQ((Lines{Call(&IFoliumFun::get_RecordId), Call(&IFoliumFun::get_UserName), Call(&IFoliumFun::get_ExtParam),
                      Call(&IFoliumFun::get_FileType)}),
               Lines(4, L"S_OK left"))
         << "these getters do nothing";
-    // FileName and UserName reach the reader too.
-    EXPECT_TRUE(Journaled(L"Application.FileName"));
-    EXPECT_TRUE(Journaled(L"MainFrame.UserName"));
-}
+    relay->SetHResult(UniqueBstr(L"SetMsgByName").get(), E_FAIL);
+    ComPtr<IQxStandIn> engine;
+    ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
+    engine->SetHResult(UniqueBstr(L"ExtParam1").get(), E_ACCESSDENIED);
+    Steps({set + L"1" + relayed, L"ExtParam1=\"p1\" -> failed 0x80070005" + extParam1}, shown);
 
-TEST_F(ServerExchange, SendMessageSendsSixFieldsInOrderWithoutExtParam) {
-    SetProps();
-    Answer(L"PostDBPacket", ScopedVariant::I4(5));
-    EXPECT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5") << "the post's 32-bit value";
-    Lines sent = FileFields(L"SENDMESSAGE");
-    sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // no preamble; the post takes a 16-bit 0
-    EXPECT_EQ(Relayed(), sent);
-    // The file type is sent when set.
-    relay->ClearCalls();
-    ASSERT_EQ(fun->put_FileType(UniqueBstr(L".OFD").get()), S_OK);
-    ASSERT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5");
-    EXPECT_EQ(Relayed().at(2), Msg(L"FILETYPE", L".OFD"));
+    sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
+    ASSERT_TRUE(Open(kPage));
+    EXPECT_EQ((Lines{Call(&IFoliumFun::WebOpen), Call(&IFoliumFun::WebSave), Call(&IFoliumFun::WebSaveEx)}),
+              Lines(3, L"S_OK 0"));
+    EXPECT_EQ((Lines{Call(&IFoliumFun::WebSendMessage), Call(&IFoliumFun::WebClearMessage),
+                     Call(&IFoliumFun::WebSaveBase64), Call(&IFoliumFun::WebOpenBase64)}),
+              Lines(4, L"S_OK 1"));
+    EXPECT_EQ(Call(&IFoliumFun::get_Status), L"S_OK ");
+    EXPECT_TRUE(CapturedOf().empty()) << "no message is shown";
 }
 
 TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
@@ -81,7 +84,8 @@ TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     EXPECT_EQ(Call(&IFoliumFun::LoadSignData), L"S_FALSE 1");
     EXPECT_TRUE(Relayed().empty());
     ASSERT_TRUE(Open(kPage));
-    auto engine = Engine();
+    ComPtr<IQxStandIn> engine;
+    ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
     engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签名数据").get());
     engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(42).get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-9").get()), S_OK);
@@ -109,31 +113,6 @@ TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     EXPECT_EQ((Lines{Call(&IFoliumFun::SaveSignData), Call(&IFoliumFun::LoadSignData)}), Lines(2, L"S_OK 1"));
 }
 
-TEST_F(ServerExchange, DirectMessageAccess) {
-    Answer(L"GetMsgByName", ScopedVariant::Bstr(L"值"));
-    EXPECT_EQ(Str(L"值"), Script(L"WebGetMsgByName", {VStr(L"FIELD")}));
-    EXPECT_EQ(I4(0), Script(L"WebSetMsgByName", {VStr(L"A"), VStr(L"B")}));
-    relay->SetHResult(UniqueBstr(L"SetMsgByName").get(), E_FAIL);
-    EXPECT_EQ(I4(1), Script(L"WebSetMsgByName", {VStr(L"A"), VStr(L"B")}));
-    Answer(L"ClearMessage", ScopedVariant::I4(3));
-    EXPECT_EQ(I4(3), Script(L"WebClearMessage"));
-    Answer(L"Status", ScopedVariant::Bstr(L"传输完成"));
-    EXPECT_EQ(Str(L"传输完成"), Script(L"Status"));
-}
-
-TEST_F(ServerExchange, WithoutTheMessageServerEveryExchangeFailsQuietly) {
-    CaptureImports();
-    sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
-    ASSERT_TRUE(Open(kPage));
-    EXPECT_EQ((Lines{Call(&IFoliumFun::WebOpen), Call(&IFoliumFun::WebSave), Call(&IFoliumFun::WebSaveEx)}),
-              Lines(3, L"S_OK 0"));
-    EXPECT_EQ((Lines{Call(&IFoliumFun::WebSendMessage), Call(&IFoliumFun::WebClearMessage),
-                     Call(&IFoliumFun::WebSaveBase64), Call(&IFoliumFun::WebOpenBase64)}),
-              Lines(4, L"S_OK 1"));
-    EXPECT_EQ(Call(&IFoliumFun::get_Status), L"S_OK ");
-    EXPECT_TRUE(CapturedOf().empty()) << "no message is shown";
-}
-
 TEST_F(ServerExchange, UploadLimitIsCheckedInWholeKilobytesOfTheFile) {
     CaptureImports();
     ASSERT_EQ(fun->put_MaxFileSize(100), S_OK);
@@ -158,31 +137,32 @@ TEST_F(ServerExchange, UploadLimitIsCheckedInWholeKilobytesOfTheFile) {
     EXPECT_EQ(Call(&IFoliumFun::WebSave).substr(0, 4), L"S_OK") << "0 is no limit";
 }
 
-TEST_F(ServerExchange, WebOpenSendsPreambleCookieAndFieldsAndAFailedPostEndsIt) {
+// WebSendMessage sends six fields, without a preamble or EXTPARAM, and answers the post's
+// 32-bit value; WebOpen sends the preamble with the cookie and seven fields, and a failed
+// post ends it.
+TEST_F(ServerExchange, MessagesAndDownloadsSendTheirFieldsInOrder) {
     SetProps();
+    Answer(L"PostDBPacket", ScopedVariant::I4(5));
+    EXPECT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5");
+    Lines sent = FileFields(L"SENDMESSAGE", L".PDF");
+    sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // the post takes a 16-bit 0
+    EXPECT_EQ(Relayed(), sent);
+    relay->ClearCalls();
+    ASSERT_EQ(fun->put_FileType(UniqueBstr(L".OFD").get()), S_OK);  // sent when set
     ASSERT_EQ(fun->put_WebUrl(UniqueBstr(L"http://127.0.0.1:1/x").get()), S_OK);
     ASSERT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"http://127.0.0.1/", L"{\"sid\":\"abc\"}"), L"S_OK -1");
     Answer(L"CreateTempFileName", ScopedVariant::Bstr(L"C:\\users\\Public\\folium-dl.tmp"));
     Answer(L"PostDBPacket", ScopedVariant::I2(0));  // the server answers nothing useful
     EXPECT_EQ(Call(&IFoliumFun::WebOpen), L"S_OK 0");
-    Lines sent{L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1:1/x\"", L"ShowSchedule:P:1|VT_I2=-1",
-               L"INetSetCookieEx:M:1|VT_BSTR=\"sid=abc;\"", L"CreateTempFileName:M:0"};
-    for (const std::wstring& field : FileFields(L"LOADFILE")) sent.push_back(field);
+    sent = {L"WebUrl:P:1|VT_BSTR=\"http://127.0.0.1:1/x\"", L"ShowSchedule:P:1|VT_I2=-1",
+            L"INetSetCookieEx:M:1|VT_BSTR=\"sid=abc;\"", L"CreateTempFileName:M:0"};
+    for (const std::wstring& field : FileFields(L"LOADFILE", L".OFD")) sent.push_back(field);
     sent.push_back(Msg(L"EXTPARAM", L"ext"));
     sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // no MsgFileSave after a failed post
     EXPECT_EQ(Relayed(), sent);
     relay->ClearCalls();
     ASSERT_EQ(Call(&IFoliumFun::WebOpenBase64).substr(0, 4), L"S_OK");
     for (auto& c : Relayed()) EXPECT_EQ(c.find(L"INetSetCookieEx"), std::wstring::npos) << "no cookie with base64";
-}
-
-TEST_F(ServerExchange, ExtParam1ForwardsToTheSignatureEngine) {
-    EXPECT_EQ(Call(&IFoliumFun::get_ExtParam1), L"S_OK ") << "no engine: empty";
-    auto engine = Engine();
-    ASSERT_EQ(fun->put_ExtParam1(UniqueBstr(L"p1").get()), S_OK);
-    EXPECT_EQ(quirexsim::Calls(engine.get()), Lines{L"ExtParam1:P:1|VT_BSTR=\"p1\""});
-    engine->SetHResult(UniqueBstr(L"ExtParam1").get(), E_ACCESSDENIED);
-    EXPECT_EQ(fun->put_ExtParam1(UniqueBstr(L"p2").get()), E_ACCESSDENIED) << "the engine's answer is passed on";
 }
 
 // ---- the files WebOpen downloads ---------------------------------------------------------
@@ -194,42 +174,34 @@ protected:
         Answer(L"CreateTempFileName", ScopedVariant::Bstr(file.c_str()));
         ASSERT_EQ(Call(&IFoliumFun::WebOpen).substr(0, 4), L"S_OK");
     }
-    void FireDocumentClosed(IDispatch* document) {
-        ScopedVariant result;
-        auto m = ScopedVariant::Missing();
-        ASSERT_EQ(sim->FireEvent(11, *ScopedVariant::Dispatch(document).get(), *m.get(), *m.get(), *m.get(),
-                                 result.Receive()),
-                  S_OK);
+    void OpenAndClose() {
+        ASSERT_TRUE(Open(kPage));
+        Host(L"Documents.Close");
     }
 };
 
-TEST_F(DownloadFiles, DeletedWhenTheLastDocumentClosesNotBefore) {
+TEST_F(DownloadFiles, DeletedWhenTheLastDocumentClosesForgottenAtDisconnection) {
     std::wstring first = WriteFixture(""), second = WriteFixture("");
     WebOpenTo(first);
     WebOpenTo(second);
-    auto doc = Open(kPage);
-    ASSERT_TRUE(doc);
-    FireDocumentClosed(doc.get());  // a document closed, others remain
+    ASSERT_TRUE(Open(kPage));
+    OpenAndClose();  // a document closed, another remains
     EXPECT_TRUE(Exists(first) && Exists(second));
-    FireDocumentClosed(nullptr);  // no document remains
+    Host(L"Documents.Close");  // no document remains
     EXPECT_FALSE(Exists(first) || Exists(second));
     // The list was emptied: a file of the same name made later stays.
     WriteAll(first, "");
-    FireDocumentClosed(nullptr);
+    OpenAndClose();
     EXPECT_TRUE(Exists(first));
-}
-
-TEST_F(DownloadFiles, DisconnectionForgetsTheListButLeavesTheFiles) {
-    std::wstring file = WriteFixture("");
-    WebOpenTo(file);
     // The same object is disconnected and connected again, as the reader does.
+    WebOpenTo(first);
     ComPtr<IQxExtensibility> addIn;
     ASSERT_EQ(fun.As(addIn), S_OK);
     EXPECT_EQ(addIn->OnDisconnection(0, nullptr), E_NOTIMPL);
-    EXPECT_TRUE(Exists(file)) << "nothing is deleted at disconnection";
+    EXPECT_TRUE(Exists(first)) << "nothing is deleted at disconnection";
     ASSERT_EQ(addIn->OnConnection(app.get(), 0, nullptr, nullptr), S_OK);
-    FireDocumentClosed(nullptr);
-    EXPECT_TRUE(Exists(file)) << "the list was forgotten";
+    OpenAndClose();
+    EXPECT_TRUE(Exists(first)) << "the list was forgotten";
 }
 
 }  // namespace

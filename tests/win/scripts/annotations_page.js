@@ -1,23 +1,15 @@
-// A page script that restricts annotation editing, opens and refreshes the comment
-// window, jumps to an annotation and puts a stamp under the user's next click, all
-// through the reader simulator.
+// A page script that opens the comment window, which the reader then refreshes, and puts
+// a stamp under the user's next click through the reader simulator, seeing where it landed.
 var failures = 0;
 function check(cond, what) {
     if (!cond) { failures++; WScript.Echo("FAIL: " + what); }
-}
-function count(text, part) {
-    var n = 0, at = text.indexOf(part);
-    while (at >= 0) { n++; at = text.indexOf(part, at + 1); }
-    return n;
 }
 var STAMP = "iVBORw0KGgoAAAANSUhEUgAAACgAAAAeCAIAAADRv8uKAAAAL0lEQVR42u3XsQ0AAAjDsP7/NHwBErjK7rmpZKVsw5MDg8FgMBgMBoPBV+A/36kB+KL0pqXr0d4AAAAASUVORK5CYII=";
 try {
     var fso = new ActiveXObject("Scripting.FileSystemObject");
     var path = fso.BuildPath(fso.GetSpecialFolder(2).Path, "folium-annots-" + fso.GetTempName() + ".json");
     var f = fso.CreateTextFile(path, true, false);
-    f.Write('{"pages":[{"width":600,"height":800},' +
-            '{"annotations":[{"kind":12,"type":"Stamp","author":"other","values":{"PostilID":"A-7"}},' +
-            '{"kind":0,"type":"Text","author":"me"}]}]}');
+    f.Write('{"pages":[{"width":600,"height":800}]}');
     f.Close();
 
     var sim = new ActiveXObject("Quirex.Simulator.1");
@@ -30,30 +22,14 @@ try {
     check(doc !== null, "the document opens");
     var view = doc.Window.View;
 
-    // Only their authors may delete stamps; nobody moves anything.
-    folium.UserName = "me";
-    folium.ImageAnnotDelRight = 2;
-    folium.AllowMoveAnnot = false;
-    var stamp = doc.Pages.Item(1).Annotations.Item(0), note = doc.Pages.Item(1).Annotations.Item(1);
-    check(sim.FireAnnotationMessage("Quirex.Annots:OnDelKeyDown", stamp) === 1, "deleting another's stamp is vetoed");
-    check(sim.FireAnnotationMessage("Quirex.Annots:OnDelKeyDown", note) === 0, "deleting a note is allowed");
-    check(sim.FireAnnotationMessage("Quirex.Annots:OnLButtonDown", note) === 1, "moving is vetoed");
-    folium.AllowMoveAnnot = true;
-    check(sim.FireAnnotationMessage("Quirex.Annots:OnLButtonDown", stamp) === 0, "moving is allowed again");
-
     // The comment window, opened and then refreshed by the reader.
     folium.EnabledCommentWindow = true;
     folium.CommentWindow(1);
     sim.FireEvent(57, "");
-    var annots = sim.StandIn("Quirex.Annots");
-    check(count(annots.Calls, "CommentWindow:M:2|VT_I4=1|VT_I4=0") === 2, "window opened and refreshed: " + annots.Calls);
-
-    // Jump to the stamp by its identifier.
-    check(folium.GoToAnnot("a-7") === 0, "the stamp is found");
-    check(view.CurrentPage === 2, "the reader shows its page");
+    var calls = sim.StandIn("Quirex.Annots").Calls;
+    check(calls.split("CommentWindow:M:2|VT_I4=1|VT_I4=0").length === 3, "window opened and refreshed: " + calls);
 
     // A stamp under the next click.
-    view.CurrentPage = 1;
     check(folium.AddImageAnnotByString("\u5ba1\u6279|\u540c\u610f", STAMP) === 0, "the stamp is pending");
     check(sim.FireEvent(7, view, 0, 5 + 5 * 65536) === true, "the pending stamp's cursor follows the mouse");
     sim.FireEvent(3, view, 0, 150 + 300 * 65536);

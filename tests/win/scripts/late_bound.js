@@ -1,6 +1,6 @@
 // The component driven late-bound from JScript, as page scripts do, and what a member
 // hands a script with its VARIANT type, seen through the reader simulator (JScript itself
-// cannot tell VT_BOOL 1 from true or VT_I2 from VT_I4), with a host call made to fail.
+// cannot tell VT_BOOL 1 from true or VT_I2 from VT_I4).
 var failures = 0;
 function check(cond, what) {
     if (!cond) { failures++; WScript.Echo("FAIL: " + what); }
@@ -9,13 +9,10 @@ function throws(f) {
     try { f(); return false; } catch (e) { return true; }
 }
 try {
-    var a = new ActiveXObject("Veridane.FoliumFun.1");
     // Windows follows CurVer from the version-independent ProgID; Wine does not, so the
     // scripts name the versioned one.
-    var b = new ActiveXObject("Veridane.FoliumFun.1");
-    check(a.Version === "1.0.0.1", "Version is the file version, got " + a.Version);
-    check(b.Version === a.Version, "two objects answer alike");
-    check(typeof a.Version === "string", "Version is a string");
+    var a = new ActiveXObject("Veridane.FoliumFun.1");
+    check(a.Version === "1.0.0.1", "Version is the file version (a string), got " + a.Version);
     // Members and properties of every automation type accept script values.
     a.RecordId = "记录-1";
     a.ShowMenus = true;
@@ -31,7 +28,6 @@ try {
     a.GetPageSize("2", 1);  // text that converts is accepted
     check(throws(function () { a.GetPageSize(null, 1); }), "null for a long is a type mismatch");
     a = null;
-    b = null;
     CollectGarbage();
 
     var sim = new ActiveXObject("Quirex.Simulator.1");
@@ -41,18 +37,10 @@ try {
     function raw(name, args) {
         return args ? sim.InvokeRaw(folium, name, args) : sim.InvokeRaw(folium, name);
     }
-    check(sim.DescribeVariant(1.5) === "VT_R8=1.5", "a script number arrives as " + sim.DescribeVariant(1.5));
-    check(raw("isOpen") === "0x00000000 VT_I4=0", "isOpen: " + raw("isOpen"));
     check(raw("ShowMenus") === "0x00000000 VT_BOOL=-1", "ShowMenus: " + raw("ShowMenus"));
     // Without a menu bar the getter reports 1, an automation boolean that is not true.
     check(sim.RemoveChrome("CommandBar", "MenuBar") === 1, "the menu bar is removed");
     check(raw("ShowMenus") === "0x00000000 VT_BOOL=1", "ShowMenus without a menu bar: " + raw("ShowMenus"));
-    // A failing host call: the getter keeps its default (an HRESULT above 0x7FFFFFFF given as a signed number).
-    sim.FailOperation("MainFrame.SidePanesVisible", 0x80004005 | 0, -1);
-    check(raw("ShowSides") === "0x00000000 VT_BOOL=-1", "ShowSides with the host call failing: " + raw("ShowSides"));
-    check(sim.Journal.indexOf("MainFrame.SidePanesVisible !failed 0x80004005") >= 0, "the journal shows the failure");
-    sim.FailOperation("MainFrame.SidePanesVisible", 0, 0);
-    check(sim.Journal.indexOf("Application.MainFrame") >= 0, "the main frame was asked for");
     // Arguments in a script array, in call order.
     check(raw("GetPageSize", [1, 0]) === "0x00000000 VT_R8=0", "GetPageSize without a document: " +
           raw("GetPageSize", [1, 0]));
