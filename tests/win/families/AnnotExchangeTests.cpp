@@ -154,10 +154,7 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
 // Back in: SetAnnotString
 
 TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAndTimes) {
-    // A comment text with a quote makes the whole text unreadable: nothing is placed.
-    ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(SetAnnots(L"{\"annots\":" + std::wstring(kSmallDocText) + L"}"), L"S_OK 1");
-    EXPECT_EQ(AddedAnnotations(), 0u);
+    // (A comment with a quote makes kSmallDocText unreadable JSON: like "not json" below.)
     std::string doc = kSmallDoc;
     doc.replace(doc.find("say \\\"hi\\\" \\\\ ok"), 16, "plain");
     ASSERT_TRUE(Open(doc));
