@@ -182,7 +182,6 @@ TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInAndHidingSparesSealsAndWi
                      L"CommentWindow:M:2|VT_I4=0|VT_I4=1"}),
               CallsOf(L"Quirex.Annots"));
     auto visible = [&] {
-        Quiet q(sim.get());
         std::wstring out;
         for (auto& a : AnnotationsOnPages()) {
             VARIANT_BOOL v = 0;
