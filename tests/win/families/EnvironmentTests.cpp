@@ -15,22 +15,17 @@ TEST_F(Environment, VersionAndLanguage) {
     ComPtr<IQxStandIn> toolkit;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Toolkit").get(), toolkit.put()), S_OK);
     toolkit->SetResult(UniqueBstr(L"GetVersionEx").get(), *ScopedVariant::Bstr(L"3.2.1").get());
-    EXPECT_EQ(Script(L"VersionEx"), Str(L"3.2.1"));
-
-    const std::pair<LONG, const wchar_t*> reads[] = {{2052, L"CH"}, {1028, L"TW"}, {3076, L"TW"},
-                                                     {1033, L"EN"}, {1041, L"CH"}, {0, L"CH"}};
-    for (auto& [id, text] : reads) {
-        Host(L"MainFrame.LanguageId=" + std::to_wstring(id));
-        EXPECT_EQ(Script(L"Language"), Str(text)) << id;
-    }
-    const std::pair<const wchar_t*, LONG> writes[] = {{L"CH", 2052}, {L"ch", 2052}, {L"tw", 3076}, {L"TW", 3076},
-                                                      {L"EN", 1033}, {L"en", 1033}, {L"ko", 0},    {L"KO", 0},
-                                                      {L"", 0},      {L"CHS", 0}};
-    for (auto& [text, id] : writes) {
-        Host(L"MainFrame.LanguageId=77");
-        ASSERT_EQ(fun->put_Language(UniqueBstr(text).get()), S_OK);
-        EXPECT_EQ(Host(L"MainFrame.LanguageId"), I4(id)) << testing::PrintToString(std::wstring(text));
-    }
+    // The reader's language id read as a text; a text written as an id, 0 for any other text.
+    const std::wstring id = L"reader.MainFrame.LanguageId=", language = L"Language -> VT_BSTR=";
+    Steps({L"VersionEx -> VT_BSTR=\"3.2.1\"", id + L"2052", language + L"\"CH\"", id + L"1028", language + L"\"TW\"",
+           id + L"3076", language + L"\"TW\"", id + L"1033", language + L"\"EN\"", id + L"1041", language + L"\"CH\"",
+           id + L"0", language + L"\"CH\"", L"Language=\"CH\" | MainFrame.LanguageId=2052",
+           L"Language=\"ch\" | MainFrame.LanguageId=2052", L"Language=\"tw\" | MainFrame.LanguageId=3076",
+           L"Language=\"TW\" | MainFrame.LanguageId=3076", L"Language=\"EN\" | MainFrame.LanguageId=1033",
+           L"Language=\"en\" | MainFrame.LanguageId=1033", L"Language=\"ko\" | MainFrame.LanguageId=0",
+           L"Language=\"KO\" | MainFrame.LanguageId=0", L"Language=\"\" | MainFrame.LanguageId=0",
+           L"Language=\"CHS\" | MainFrame.LanguageId=0"},
+          {L"LanguageId="});
 }
 
 TEST_F(Environment, KeyCountSequenceOnTheDevice) {

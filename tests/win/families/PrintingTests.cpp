@@ -3,7 +3,6 @@
 #include "FamilyTestSupport.h"
 
 #include <climits>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,15 +10,10 @@ using namespace testsupport;
 
 namespace {
 
-const wchar_t kNoRight[] = L"MessageBoxW(null, \"对不起，您没有打印文档的权限！\", \"提示\", 16)";
-const wchar_t kDocRefuses[] = L"MessageBoxW(null, \"对不起，该打印文档没有打印权限！\", \"提示\", 16)";
-const wchar_t kZeroCopies[] = L"MessageBoxW(null, \"对不起，打印份数不能为0！\", \"提示\", 16)";
-
-std::string Pages(int n, const std::string& extra = "") {
-    std::string json = "{" + extra + "\"pages\":[";
-    for (int i = 0; i < n; ++i) json += std::string(i ? "," : "") + "{\"text\":\"p\"}";
-    return json + "]}";
-}
+// The refusals as the journal shows them after the call.
+const wchar_t kNoRight[] = L" | Win32.MessageBoxW(null, \"对不起，您没有打印文档的权限！\", \"提示\", 16)";
+const wchar_t kDocRefuses[] = L" | Win32.MessageBoxW(null, \"对不起，该打印文档没有打印权限！\", \"提示\", 16)";
+const wchar_t kZeroCopies[] = L" | Win32.MessageBoxW(null, \"对不起，打印份数不能为0！\", \"提示\", 16)";
 
 // " | Document.PrintOut(...)" as the reader receives printer, range and copies (first = the
 // first four arguments as the journal writes them).
@@ -32,15 +26,7 @@ std::wstring Printed(const std::wstring& printer, const std::wstring& range, con
     return Printed(L"\"" + printer + L"\", \"" + range + L"\", missing, " + copies);
 }
 
-using PrintCall = std::function<HRESULT(IFoliumFun*, LONG*)>;
-const UniqueBstr kP(L"P");
-// Each print member with its gate: what it does once let through does not matter there.
-const std::vector<std::pair<const char*, PrintCall>> kMembers = {
-    {"WebPrint", [](IFoliumFun* f, LONG* r) { return f->WebPrint(1, kP.get(), 0, 0, 0, r); }},
-    {"WebPrintEx", [](IFoliumFun* f, LONG* r) { return f->WebPrintEx(1, kP.get(), UniqueBstr(L"1").get(), 0, r); }},
-    {"WebPrintControl",
-     [](IFoliumFun* f, LONG* r) { return f->WebPrintControl(kP.get(), 3, 1, UniqueBstr(L"1").get(), 0, r); }},
-};
+using F = IFoliumFun;
 
 class Printing : public ConnectedComponent {
 protected:
@@ -48,17 +34,12 @@ protected:
         ConnectedComponent::SetUp();
         CaptureImports();
     }
-    // One call as the script and the user see it: "S_OK 0 | Document.PrintOut(...) | MessageBoxW(...)".
-    std::wstring Run(const PrintCall& call, LONG before) {
+    // An early-bound call as Early describes it, with the print calls and messages it caused.
+    template <class M, class... A>
+    std::wstring Print(M member, const A&... args) {
         sim->ClearJournal();
-        sim->ClearCaptured();
-        LONG r = before;
-        HRESULT hr = call(fun.get(), &r);
-        std::wstring out = (hr == S_OK ? L"S_OK " : hr == S_FALSE ? L"S_FALSE " : L"failed ") + std::to_wstring(r);
-        for (auto& l : JournalLines())
-            if (l.rfind(L"Document.PrintOut(", 0) == 0) out += L" | " + l;
-        for (auto& l : CapturedOf()) out += L" | " + l;
-        return out;
+        const std::wstring answer = Call(member, args...);
+        return answer + JournalShown({L"Document.PrintOut(", L"MessageBoxW("});
     }
 };
 
@@ -69,57 +50,47 @@ TEST_F(Printing, EachRefusalIsToldOnceAndNothingIsPrinted) {
         const wchar_t* message;
     };
     const Case cases[] = {
-        {nullptr, 1, nullptr},  // no document: S_FALSE, nothing told
-        {"", 0, kNoRight},      // the reader's right comes first, whatever the document says
-        {"\"permissions\":{\"0\":false},", 0, kNoRight},
-        {"\"permissions\":{\"0\":false},", 1, kDocRefuses},
+        {nullptr, 1, L""},  // no document: S_FALSE, nothing told
+        {R"({"pages":[{},{},{}]})", 0, kNoRight},  // the reader's right comes first, whatever the document says
+        {R"({"permissions":{"0":false},"pages":[{},{},{}]})", 0, kNoRight},
+        {R"({"permissions":{"0":false},"pages":[{},{},{}]})", 1, kDocRefuses},
     };
     for (const auto& c : cases) {
-        if (c.document) Open(Pages(3, c.document));
+        if (c.document) Open(c.document);
         app->put_PrintRight(c.printRight);
-        for (const auto& [name, call] : kMembers) {
-            std::wstring want = (c.document ? L"S_OK " : L"S_FALSE ") +
-                                std::wstring(std::string(name) == "WebPrint" ? L"0" : L"55") +
-                                (c.message ? L" | " + std::wstring(c.message) : L"");
-            EXPECT_EQ(Run(call, 55), want) << name << " right " << c.printRight;
-        }
+        // Only WebPrint writes its result (0) before the gate.
+        const std::wstring told = c.message;
+        const std::wstring status = c.document ? L"S_OK " : L"S_FALSE ";
+        EXPECT_EQ((Lines{Print(&F::WebPrint, 1, L"P", 0, 0, 0), Print(&F::WebPrintEx, 1, L"P", L"1", 0),
+                         Print(&F::WebPrintControl, L"P", 3, 1, L"1", 0)}),
+                  (Lines{status + L"0" + told, status + L"7" + told, status + L"7" + told}))
+            << "right " << c.printRight;
     }
 }
 
 TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
-    const PrintCall printFile = [](IFoliumFun* f, LONG*) { return f->printFile(); };
-    EXPECT_EQ(Run(printFile, 0), L"S_OK 0") << "no document";
-    Open(Pages(10));
+    EXPECT_EQ(Print(&F::printFile), L"S_OK") << "no document";
+    Open(R"({"pages":[{},{},{},{},{},{},{},{},{},{}]})");
     struct Range {
         LONG from, to;
         const wchar_t* range;  // null: nothing printed
     };
     const Range ranges[] = {{0, 0, L"1-10"}, {3, 99, L"3-10"}, {11, 12, nullptr}, {5, 0, nullptr},
                             {2, 2, L"2-2"},  {4, 3, nullptr},  {0, 4, L"1-4"},    {INT_MAX, INT_MAX, nullptr}};
-    for (const auto& c : ranges) {
-        PrintCall call = [&](IFoliumFun* f, LONG* r) {
-            return f->WebPrint(2, UniqueBstr(L"Office").get(), c.from, c.to, -1, r);
-        };
-        EXPECT_EQ(Run(call, 9), c.range ? L"S_OK 0" + Printed(L"Office", c.range, L"2") : L"S_FALSE 0")
+    for (const auto& c : ranges)
+        EXPECT_EQ(Print(&F::WebPrint, 2, L"Office", c.from, c.to, -1),
+                  c.range ? L"S_OK 0" + Printed(L"Office", c.range, L"2") : L"S_FALSE 0")
             << c.from << "-" << c.to;
-    }
-    const UniqueBstr q(L"Q");
-    const std::pair<PrintCall, std::wstring> calls[] = {
-        {[](IFoliumFun* f, LONG* r) { return f->WebPrint(0, kP.get(), 1, 2, 0, r); },
-         L"S_OK 0 | " + std::wstring(kZeroCopies)},
-        {[](IFoliumFun* f, LONG* r) { return f->WebPrintEx(0, kP.get(), UniqueBstr(L"2-9x").get(), 0, r); },
-         L"S_OK 0" + Printed(L"P", L"2-9x", L"0")},
-        {[&](IFoliumFun* f, LONG* r) { return f->WebPrintControl(q.get(), 2, 5, UniqueBstr(L"3").get(), 0, r); },
-         L"S_OK 0" + Printed(L"Q", L"3", L"2")},  // the smaller of the two counts
-        {[&](IFoliumFun* f, LONG* r) { return f->WebPrintControl(q.get(), 9, 5, nullptr, 0, r); },
-         L"S_OK 0" + Printed(L"Q", L"", L"5")},
-        {[&](IFoliumFun* f, LONG* r) { return f->WebPrintControl(q.get(), -1, 5, UniqueBstr(L"3").get(), 0, r); },
-         L"S_FALSE 7"},
-    };
-    for (const auto& [call, want] : calls) EXPECT_EQ(Run(call, 7), want);
+    // WebPrintControl prints the smaller of the two counts.
+    EXPECT_EQ((Lines{Print(&F::WebPrint, 0, L"P", 1, 2, 0), Print(&F::WebPrintEx, 0, L"P", L"2-9x", 0),
+                     Print(&F::WebPrintControl, L"Q", 2, 5, L"3", 0),
+                     Print(&F::WebPrintControl, L"Q", 9, 5, nullptr, 0),
+                     Print(&F::WebPrintControl, L"Q", -1, 5, L"3", 0)}),
+              (Lines{L"S_OK 0" + std::wstring(kZeroCopies), L"S_OK 0" + Printed(L"P", L"2-9x", L"0"),
+                     L"S_OK 0" + Printed(L"Q", L"3", L"2"), L"S_OK 0" + Printed(L"Q", L"", L"5"), L"S_FALSE 7"}));
     // printFile: every argument left to the reader, no gate.
     app->put_PrintRight(0);
-    EXPECT_EQ(Run(printFile, 0), L"S_OK 0" + Printed(L"missing, missing, missing, missing"));
+    EXPECT_EQ(Print(&F::printFile), L"S_OK" + Printed(L"missing, missing, missing, missing"));
 }
 
 // (The print right's property is checked with the other rights in EnvironmentTests.)
