@@ -36,8 +36,9 @@ const json& RunOf(const json& page, const std::string& text) {
     return none;
 }
 
-// Pages, outline, fields, annotations and attachments with their sources; where each word was drawn;
-// and without text (the export's baseline) everything else the same.
+// Pages, outline, fields, annotations and attachments (their sources, which the export follows,
+// are checked by the export tests); where each word was drawn; and without text (the export's
+// baseline) everything else the same.
 TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsAndWordsWithAndWithoutText) {
     const json s = Import(Env("FOLIUM_SAMPLE_PDF"));
     foliumpdf::ImportOptions options;
@@ -66,12 +67,6 @@ TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsAndWordsWithAndWithou
                {"annotations":[],"height":792.0,"rotation":0,"width":612.0},
                {"annotations":[],"height":595.276,"rotation":90,"width":841.89}]})"),
               pdftest::Visible(bare));
-    EXPECT_TRUE(fs::path(s["source"].get<std::string>()).is_absolute());
-    EXPECT_EQ(64u, s["sourceDigest"].get<std::string>().size());
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(i, s["pages"][i]["source"].get<size_t>());
-    const std::string note = s["pages"][0]["annotations"][0]["source"];
-    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(note[0])));
-    for (auto& f : s["fields"]) EXPECT_TRUE(f["widget"]["source"].is_string());
 
     // Where make_sample.py draws each word: baseline start, font size, and the width
     // the font's metrics give it.
