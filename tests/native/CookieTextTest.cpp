@@ -9,13 +9,11 @@ namespace {
 TEST(CookieText, ObjectsBecomeOrderedPairs) {
     const std::pair<std::string_view, const char*> cases[] = {
         {R"({"b": 2, "a": 1})", "a=1;b=2;"},
-        {R"({"sid": "x9", "user": "li", "lang": "zh"})", "lang=zh;sid=x9;user=li;"},
         // Byte order: upper case before lower case, UTF-8 names last.
         {R"({"b":"1","a":"2","B":"3","_":"4","A10":"5","A9":"6","é":"7","中":"8"})",
          "A10=5;A9=6;B=3;_=4;a=2;b=1;é=7;中=8;"},
         // Strings unquoted and unescaped, anything else as its JSON text, null as nothing.
         {R"({"a": "x y", "b": "say \"hi\"", "c": "\u4e2d\u6587", "d": ""})", "a=x y;b=say \"hi\";c=中文;d=;"},
-        {R"({"名字": "张三"})", "名字=张三;"},
         {R"({"n": -42, "u": 18446744073709551615, "f": 1.5, "g": 0.1, "h": 2.0})",
          "f=1.5;g=0.1;h=2.0;n=-42;u=18446744073709551615;"},
         {R"({"t": true, "f": false, "z": null})", "f=false;t=true;z=;"},

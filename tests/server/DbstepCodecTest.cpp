@@ -160,9 +160,7 @@ TEST(DbstepMalformed, EveryRejectionWithItsOffset) {
         std::optional<std::uint64_t> offset;
         bool stream = true;  // the stream decoder gives the same answer
     } cases[] = {
-        {"http", "GET / HTTP/1.1\r\n\r\n", {}, Error::BadMagic, 0},
         {"one byte", "X", {}, Error::BadMagic, 0},
-        {"zeros", std::string(100, '\0'), {}, Error::BadMagic, 0},
         {"empty", "", {}, Error::Truncated, 0},
         {"magic only", "DBSTEPxx", {}, Error::Truncated, 8},
         {"trailing", good + "!", {}, Error::TrailingBytes, good.size()},
@@ -234,9 +232,6 @@ TEST(DbstepEncoder, RefusesWhatTheDecoderWouldReject) {
     const std::string full = encoded(sample());
     EXPECT_EQ(dbstep::encode(sample(), Limits{full.size() - 1, 1u << 20}, out), Error::TooLarge);
     EXPECT_EQ(dbstep::encodeHead({}, true, UINT64_MAX, Limits{UINT64_MAX, 100}, out), Error::TooLarge);
-    std::string head;
-    ASSERT_EQ(dbstep::encodeHead(sample().fields, true, sample().body.size(), Limits{}, head), Error::Ok);
-    EXPECT_EQ(head + sample().body, full);
 }
 
 TEST(DbstepStream, FailsAsSoonAsItCanAndStaysFailed) {

@@ -60,6 +60,8 @@ protected:
     // "kind author|contents|created|info rect (left bottom right top) rotation blend image".
     Lines Annots(LONG page) {
         Lines out;
+        const std::wstring file = TempFolder() + L"folium-exchange-image.bin";
+        tempFiles.push_back(file);
         for (auto& a : AnnotationsOnPages(page)) {
             LONG kind = -1, rotation = 0;
             UniqueBstr author, contents, created, blend, info, size;
@@ -72,12 +74,9 @@ protected:
             a->GetValue(UniqueBstr(L"AnnotInfo").get(), info.put());
             a->get_Left(&left), a->get_Top(&top), a->get_Width(&w), a->get_Height(&h);
             a->get_ImageRotation(&rotation);
-            wchar_t file[MAX_PATH];
-            GetTempFileNameW(TempFolder().c_str(), L"ex", 0, file);
-            a->ExportImage(UniqueBstr(file).get(), size.put());
-            std::string image;
-            ReadAll(file, &image);
-            DeleteFileW(file);
+            DeleteFileW(file.c_str());  // an annotation without an image writes none
+            a->ExportImage(UniqueBstr(file.c_str()).get(), size.put());
+            const std::string image = ReadAll(file);
             wchar_t rect[128];
             swprintf(rect, 128, L"(%g %g %g %g)", left, top - h, left + w, top);
             out.push_back(std::to_wstring(kind) + L" " + author.c_str() + L"|" + contents.c_str() + L"|" +
@@ -154,10 +153,7 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
 // Back in: SetAnnotString
 
 TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAndTimes) {
-    // A comment text with a quote makes the whole text unreadable: nothing is placed.
-    ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(SetAnnots(L"{\"annots\":" + std::wstring(kSmallDocText) + L"}"), L"S_OK 1");
-    EXPECT_EQ(AddedAnnotations(), 0u);
+    // (A comment with a quote makes kSmallDocText unreadable JSON: like "not json" below.)
     std::string doc = kSmallDoc;
     doc.replace(doc.find("say \\\"hi\\\" \\\\ ok"), 16, "plain");
     ASSERT_TRUE(Open(doc));

@@ -20,28 +20,19 @@ std::wstring ServerUrl() {
 class TemporaryFolder : public ConnectedComponent {
 protected:
     PrivateTemp temp;  // made before SetUp connects the component
-
-    void SetUp() override {
-        ConnectedComponent::SetUp();
-        ComPtr<IQxStandIn> relay;
-        ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
-        std::wstring url = ServerUrl();
-        ASSERT_FALSE(url.empty()) << "the document server is running";
-        ASSERT_EQ(fun->put_WebUrl(UniqueBstr(url.c_str()).get()), S_OK);
-        ASSERT_EQ(fun->put_UserName(UniqueBstr(L"测试员").get()), S_OK);
-    }
-    void TearDown() override {
-        if (sim) sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
-        ConnectedComponent::TearDown();
-    }
     std::wstring Field() { return Early(fun.get(), &IFoliumFun::ExportFieldValue, L"签约人"); }
 };
 
 TEST_F(TemporaryFolder, NoCopyOfADocumentOutlivesTheSession) {
     ASSERT_EQ(temp.Path(), TempFolder()) << "the process's own temporary folder is in use";
+    ComPtr<IQxStandIn> relay;
+    ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
+    const std::wstring url = ServerUrl();
+    ASSERT_FALSE(url.empty()) << "the document server is running";
+    ASSERT_EQ(fun->put_WebUrl(UniqueBstr(url.c_str()).get()), S_OK);
+    ASSERT_EQ(fun->put_UserName(UniqueBstr(L"测试员").get()), S_OK);
     const std::wstring attachment = temp.Path() + L"attachment.txt";
     ASSERT_TRUE(WriteAll(attachment, "attached"));
-    const std::wstring url = ServerUrl();
     const std::wstring raw = url.substr(0, url.rfind(L'/')) + L"/documents/E2E-1";
     const Lines before = temp.Files();
 

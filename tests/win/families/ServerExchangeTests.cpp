@@ -28,11 +28,6 @@ protected:
         ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Relay").get(), relay.put()), S_OK);
     }
     void Answer(const wchar_t* member, const ScopedVariant& v) { relay->SetResult(UniqueBstr(member).get(), *v.get()); }
-    ComPtr<IQxStandIn> Engine() {
-        ComPtr<IQxStandIn> engine;
-        EXPECT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-        return engine;
-    }
     Lines Relayed() { return quirexsim::Calls(relay.get()); }
     void SetProps() {
         ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-1").get()), S_OK);
@@ -68,7 +63,9 @@ TEST_F(ServerExchange, PropertiesAndMessagesAsAScriptSeesThem) {
               Lines(4, L"S_OK left"))
         << "these getters do nothing";
     relay->SetHResult(UniqueBstr(L"SetMsgByName").get(), E_FAIL);
-    Engine()->SetHResult(UniqueBstr(L"ExtParam1").get(), E_ACCESSDENIED);
+    ComPtr<IQxStandIn> engine;
+    ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
+    engine->SetHResult(UniqueBstr(L"ExtParam1").get(), E_ACCESSDENIED);
     Steps({set + L"1" + relayed, L"ExtParam1=\"p1\" -> failed 0x80070005" + extParam1}, shown);
 
     sim->RemoveAddIn(UniqueBstr(L"Veridane.Relay").get());
@@ -87,7 +84,8 @@ TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
     EXPECT_EQ(Call(&IFoliumFun::LoadSignData), L"S_FALSE 1");
     EXPECT_TRUE(Relayed().empty());
     ASSERT_TRUE(Open(kPage));
-    auto engine = Engine();
+    ComPtr<IQxStandIn> engine;
+    ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
     engine->SetResult(UniqueBstr(L"SaveSignDataToLocal").get(), *ScopedVariant::Bstr(L"签名数据").get());
     engine->SetResult(UniqueBstr(L"LoadLocalSignData").get(), *ScopedVariant::I4(42).get());
     ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-9").get()), S_OK);

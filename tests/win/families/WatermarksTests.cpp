@@ -16,13 +16,6 @@ const char kTwoSizes[] = R"({"pages":[{"width":600,"height":800},{"width":1000,"
 
 class Watermarks : public ConnectedComponent {
 protected:
-    // The watermark calls the reader received, those starting with prefix.
-    Lines WatermarkCalls(const std::wstring& prefix = L"Watermarks.") {
-        Lines out;
-        for (auto& l : JournalLines())
-            if (l.rfind(prefix, 0) == 0) out.push_back(l);
-        return out;
-    }
     std::wstring Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y) {
         return Early(fun.get(), &IFoliumFun::WateMark, start, end, text, 50, fontSize, 45, VARIANT_TRUE, x, y);
     }
@@ -39,12 +32,12 @@ protected:
 TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
     Open(kTwoSizes);
     ASSERT_EQ(Text(1, 2, L"0123456789", 0, -1, -1), L"S_OK -1");
-    EXPECT_EQ(WatermarkCalls(), (Lines{L"Watermarks.SetText(\"0123456789\")", L"Watermarks.SetOpacity(0.5)",
-                                       L"Watermarks.SetRotation(45)", L"Watermarks.SetColor(123)",
-                                       L"Watermarks.SetUnderlay(-1)", L"Watermarks.SetFontSize(60)",
-                                       L"Watermarks.AddTextAt(0, 300, 400)",
-                                       // the first page's centre is kept
-                                       L"Watermarks.SetFontSize(100)", L"Watermarks.AddTextAt(1, 300, 400)"}));
+    EXPECT_EQ(JournalWith(L"Watermarks."),
+              (Lines{L"Watermarks.SetText(\"0123456789\")", L"Watermarks.SetOpacity(0.5)", L"Watermarks.SetRotation(45)",
+                     L"Watermarks.SetColor(123)", L"Watermarks.SetUnderlay(-1)", L"Watermarks.SetFontSize(60)",
+                     L"Watermarks.AddTextAt(0, 300, 400)",
+                     // the first page's centre is kept
+                     L"Watermarks.SetFontSize(100)", L"Watermarks.AddTextAt(1, 300, 400)"}));
     EXPECT_TRUE(Journaled(L"PageView.Refresh()"));
 
     // Named watermarks: the spread size is capped at 72, a given size too.
@@ -55,7 +48,7 @@ TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
     for (const auto& [fontSize, want] : sizes) {
         sim->ClearJournal();
         ASSERT_EQ(TextEx(1, 2, L"0123456789", fontSize, nullptr), L"S_OK -1");
-        EXPECT_EQ(WatermarkCalls(L"Watermarks.SetFontSize("), want) << fontSize;
+        EXPECT_EQ(JournalWith(L"Watermarks.SetFontSize("), want) << fontSize;
         EXPECT_TRUE(Journaled(L"Watermarks.AddTextEx(1, 2, 10, 20, 3, \"mark\")"));
     }
     // "#RRGGBB" with red in the low byte; what cannot be read stays 0.
@@ -65,7 +58,7 @@ TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
     for (const auto& [text, colour] : colours) {
         sim->ClearJournal();
         ASSERT_EQ(TextEx(1, 1, L"x", 10, text), L"S_OK -1");
-        EXPECT_EQ(WatermarkCalls(L"Watermarks.SetColor("), Lines{L"Watermarks.SetColor(" + std::to_wstring(colour) + L")"})
+        EXPECT_EQ(JournalWith(L"Watermarks.SetColor("), Lines{L"Watermarks.SetColor(" + std::to_wstring(colour) + L")"})
             << testing::PrintToString(std::wstring(text ? text : L"(null)"));
     }
 }
@@ -110,21 +103,21 @@ TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
     sim->ClearCaptured();
     // A text without ":" is base64: the decoded bytes reach the reader.
     ASSERT_EQ(Image(1, 2, L"iVBORw0KGgo="), L"S_OK -1");
-    EXPECT_EQ(WatermarkCalls(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(bytes[8])"});
+    EXPECT_EQ(JournalWith(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(bytes[8])"});
     EXPECT_TRUE(Journaled(L"Watermarks.AddImage(1, 1, 5, 6, \"logo\")"));
     // An address or an existing file goes as text.
     std::wstring existing = WriteFixture("png", L".png");
     for (const std::wstring& text : {std::wstring(L"https://example.test/logo.png"), existing}) {
         sim->ClearJournal();
         ASSERT_EQ(Image(2, 2, text.c_str()), L"S_OK -1");
-        EXPECT_EQ(WatermarkCalls(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(" + Quoted(text) + L")"});
+        EXPECT_EQ(JournalWith(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(" + Quoted(text) + L")"});
     }
     // A missing file is told; an empty text decodes to nothing.
     sim->ClearJournal();
     EXPECT_EQ(Image(1, 1, L"C:\\no\\such\\logo.png"), L"S_FALSE 0");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::ImageWaterMarkEx, 1, 1, nullptr, 80, 0, 0, 0, 0, nullptr, 0, nullptr),
               L"S_FALSE 0");
-    EXPECT_TRUE(WatermarkCalls().empty());
+    EXPECT_TRUE(JournalWith(L"Watermarks.").empty());
     EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
 }
 
@@ -134,8 +127,9 @@ TEST_F(Watermarks, DeleteAndGrey) {
     Open(R"({"pages":[{"watermarks":[{"name":"a"}]},{"watermarks":[{"name":"a"},{"name":"b"}]},{}]})");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_OK 1")
         << "the last page's status: it had none";
-    EXPECT_EQ(WatermarkCalls(), (Lines{L"Watermarks.DeleteByName(0, \"a\")", L"Watermarks.DeleteByName(1, \"a\")",
-                                       L"Watermarks.DeleteByName(2, \"a\")"}));
+    EXPECT_EQ(JournalWith(L"Watermarks."), (Lines{L"Watermarks.DeleteByName(0, \"a\")",
+                                                  L"Watermarks.DeleteByName(1, \"a\")",
+                                                  L"Watermarks.DeleteByName(2, \"a\")"}));
 
     sim->ClearJournal();
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::GrayDocument, nullptr), L"S_OK 0");
@@ -144,7 +138,7 @@ TEST_F(Watermarks, DeleteAndGrey) {
 
     Open(R"({"type":"OFD","pages":[{"watermarks":[{"name":"a"}]}]})");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_FALSE 1") << "OFD";
-    EXPECT_TRUE(WatermarkCalls().empty());
+    EXPECT_TRUE(JournalWith(L"Watermarks.").empty());
 }
 
 }  // namespace
