@@ -160,7 +160,8 @@ protected:
 
 // The class object makes this class only, unaggregated through anything but IUnknown; the
 // object has one identity, IDispatch as its primary interface, its add-in part (which
-// describes itself and implements nothing else) and never the event sink.
+// describes itself and implements nothing else) and never the event sink; while it lives
+// the module stays loaded.
 TEST_F(ClassObject, MakesOneObjectWithItsInterfaces) {
     ComPtr<IClassFactory> other;
     EXPECT_EQ(dll.getClassObject(IID_IFoliumFun, IID_IClassFactory, other.put_void()), CLASS_E_CLASSNOTAVAILABLE);
@@ -196,6 +197,8 @@ TEST_F(ClassObject, MakesOneObjectWithItsInterfaces) {
     EXPECT_EQ(ext->OnAddInsUpdate(nullptr), E_NOTIMPL);
     EXPECT_EQ(ext->OnBeginShutdown(nullptr), E_NOTIMPL);
     EXPECT_EQ(ext->OnDisconnection(0, nullptr), E_NOTIMPL);
+    f = nullptr;
+    EXPECT_EQ(dll.canUnloadNow(), S_FALSE) << "an object lives";
 }
 
 // An outer object that aggregates the component and counts its own references.

@@ -106,6 +106,51 @@ inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstrin
     return out;
 }
 
+// Arguments of Early: texts become BSTRs that live as long as the call.
+template <class T>
+T EarlyArg(std::vector<UniqueBstr>&, T v) {
+    return v;
+}
+inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const wchar_t* text) { return texts.emplace_back(text).get(); }
+inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const std::wstring& text) {
+    return texts.emplace_back(text.c_str()).get();
+}
+
+// An early-bound call as "S_FALSE 7": its HRESULT and, when the arguments stop short of
+// the last parameter, the out-value that parameter held afterwards. Numbers and flags
+// start at 7, texts at a marker: "left" when untouched, "null" for a null text. So a
+// stated default is told apart from a result merely left alone.
+template <class... P, class... A>
+std::wstring Early(IFoliumFun* f, HRESULT (STDMETHODCALLTYPE IFoliumFun::*m)(P...), const A&... args) {
+    auto code = [](HRESULT hr) {
+        wchar_t hex[16];
+        swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+        return hr == S_OK ? std::wstring(L"S_OK") : hr == S_FALSE ? std::wstring(L"S_FALSE") : std::wstring(hex);
+    };
+    std::vector<UniqueBstr> texts;
+    if constexpr (sizeof...(A) == sizeof...(P)) {
+        return code((f->*m)(EarlyArg(texts, args)...));
+    } else {
+        using T = std::remove_pointer_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
+        const BSTR marker = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x1234));
+        T v{};
+        if constexpr (std::is_same_v<T, BSTR>) v = marker;
+        else v = static_cast<T>(7);
+        std::wstring out = code((f->*m)(EarlyArg(texts, args)..., &v)) + L" ";
+        if constexpr (std::is_same_v<T, BSTR>) {
+            out += v == marker ? L"left" : v ? std::wstring(v) : L"null";
+            if (v != marker) SysFreeString(v);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            std::wstring d = std::to_wstring(v);
+            d.erase(d.find_last_not_of(L'0') + 1);
+            out += d.back() == L'.' ? d.substr(0, d.size() - 1) : d;
+        } else {
+            out += std::to_wstring(v);
+        }
+        return out;
+    }
+}
+
 class ConnectedComponent : public ::testing::Test {
 protected:
     // Host reads and writes made by the test itself stay out of the journal.
@@ -203,7 +248,7 @@ protected:
 
     std::vector<std::wstring> JournalLines() { return quirexsim::Journal(sim.get()); }
 
-    bool Journaled(const std::wstring& fragment) { return JournalIndex(fragment) >= 0; }
+    bool Journaled(const std::wstring& fragment) { return !JournalWith(fragment).empty(); }
 
     // The journal lines that contain fragment, in order.
     Lines JournalWith(const std::wstring& fragment) {
@@ -211,14 +256,6 @@ protected:
         for (auto& l : JournalLines())
             if (l.find(fragment) != std::wstring::npos) out.push_back(l);
         return out;
-    }
-
-    // Position of the first journal line containing fragment, or -1.
-    long JournalIndex(const std::wstring& fragment) {
-        auto lines = JournalLines();
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (lines[i].find(fragment) != std::wstring::npos) return static_cast<long>(i);
-        return -1;
     }
 
     std::wstring JournalText() {
@@ -248,14 +285,6 @@ protected:
         ComPtr<IQxDocument> doc;
         if (docs) docs->get_ActiveDocument(doc.put());
         return doc;
-    }
-
-    LONG PageCount() {
-        ComPtr<IQxPages> pages;
-        if (auto doc = Active()) doc->get_Pages(pages.put());
-        LONG n = -1;
-        if (pages) pages->get_Count(&n);
-        return n;
     }
 
     // The calls a sibling stand-in received ("Member:M:2|VT_I4=1|...").
@@ -308,9 +337,11 @@ protected:
         }
     }
 
-    // An early-bound call of the component, described as Early describes it (below).
+    // An early-bound call of the component, described as Early describes it.
     template <class M, class... A>
-    std::wstring Call(M member, const A&... args);
+    std::wstring Call(M member, const A&... args) {
+        return Early(fun.get(), member, args...);
+    }
 
     // Unloads the component's host: members must then fail without reaching a host.
     void Disconnect() {
@@ -332,8 +363,7 @@ public:
     }
     ~ScratchFolder() {
         SetCurrentDirectoryW(previous_);
-        Empty();
-        RemoveDirectoryW(path_.c_str());
+        RemoveTree(path_ + L"\\");
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -345,56 +375,6 @@ private:
     std::wstring path_;
     wchar_t previous_[MAX_PATH] = {};
 };
-
-// Arguments of Early: texts become BSTRs that live as long as the call.
-template <class T>
-T EarlyArg(std::vector<UniqueBstr>&, T v) {
-    return v;
-}
-inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const wchar_t* text) { return texts.emplace_back(text).get(); }
-inline BSTR EarlyArg(std::vector<UniqueBstr>& texts, const std::wstring& text) {
-    return texts.emplace_back(text.c_str()).get();
-}
-
-// An early-bound call as "S_FALSE 7": its HRESULT and, when the arguments stop short of
-// the last parameter, the out-value that parameter held afterwards. Numbers and flags
-// start at 7, texts at a marker: "left" when untouched, "null" for a null text. So a
-// stated default is told apart from a result merely left alone.
-template <class... P, class... A>
-std::wstring Early(IFoliumFun* f, HRESULT (STDMETHODCALLTYPE IFoliumFun::*m)(P...), const A&... args) {
-    auto code = [](HRESULT hr) {
-        wchar_t hex[16];
-        swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-        return hr == S_OK ? std::wstring(L"S_OK") : hr == S_FALSE ? std::wstring(L"S_FALSE") : std::wstring(hex);
-    };
-    std::vector<UniqueBstr> texts;
-    if constexpr (sizeof...(A) == sizeof...(P)) {
-        return code((f->*m)(EarlyArg(texts, args)...));
-    } else {
-        using T = std::remove_pointer_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
-        const BSTR marker = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x1234));
-        T v{};
-        if constexpr (std::is_same_v<T, BSTR>) v = marker;
-        else v = static_cast<T>(7);
-        std::wstring out = code((f->*m)(EarlyArg(texts, args)..., &v)) + L" ";
-        if constexpr (std::is_same_v<T, BSTR>) {
-            out += v == marker ? L"left" : v ? std::wstring(v) : L"null";
-            if (v != marker) SysFreeString(v);
-        } else if constexpr (std::is_floating_point_v<T>) {
-            std::wstring d = std::to_wstring(v);
-            d.erase(d.find_last_not_of(L'0') + 1);
-            out += d.back() == L'.' ? d.substr(0, d.size() - 1) : d;
-        } else {
-            out += std::to_wstring(v);
-        }
-        return out;
-    }
-}
-
-template <class M, class... A>
-std::wstring ConnectedComponent::Call(M member, const A&... args) {
-    return Early(fun.get(), member, args...);
-}
 
 // The component made directly, as a script can, never connected to a reader.
 inline ComPtr<IFoliumFun> Unconnected() {

@@ -102,7 +102,6 @@ TEST_F(Printing, ConfigAndWatermarkSwitches) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"draft"), L"S_OK 0");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"other"), L"S_OK 1");
     EXPECT_TRUE(Journaled(L"Watermarks.NoPrintByName(0, \"draft\")"));
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::CreatePrintWMStyle, L"ABC", 0.5f), L"S_OK 1");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::CreatePrintWMStyle, L"", 0.5f), L"S_FALSE 0");
 }
 
