@@ -1,5 +1,5 @@
 // The bytes the benchmarks encode and decode: reproducible pseudo-random
-// data, so that the OpenSSL comparison test sees exactly the benchmark input.
+// data, the same in the native and the Windows benchmark so their numbers compare.
 #pragma once
 
 #include <cstddef>
