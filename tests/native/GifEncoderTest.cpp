@@ -16,6 +16,12 @@ struct Case {
     const char* pattern;  // "random", "flat", "stripes"
 };
 
+// Names the case in the test's name (the default would print the pointer's bytes).
+std::ostream& operator<<(std::ostream& o, const Case& c) {
+    return o << c.width << "x" << c.height << " " << c.colours << " colours " << c.pattern << " transparent "
+             << c.transparent;
+}
+
 std::vector<PaletteEntry> MakePalette(std::size_t n) {
     std::vector<PaletteEntry> p(n);
     for (std::size_t i = 0; i < n; ++i)
