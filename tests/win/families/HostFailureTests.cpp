@@ -77,10 +77,10 @@ protected:
     void AddMarkedTool(LONG id, const std::wstring& caption, const std::wstring& tag) {
         const std::wstring tools = L"CommandBars.Item(\"MyTools\").Controls";  // none before this one
         const std::wstring add = tools + L".Add(1, missing, " + std::to_wstring(id) + L")";
-        ASSERT_EQ(HostWalk(sim.get(), app.get(), add).find(L"VT_DISPATCH"), 0u);
+        ASSERT_EQ(Host(add).find(L"VT_DISPATCH"), 0u);
         for (const std::wstring& set : {L"UserData=" + std::to_wstring(static_cast<LONG>(0xF0000001u)),
                                         L"Caption=\"" + caption + L"\"", L"Tag=\"" + tag + L"\""})
-            ASSERT_EQ(HostWalk(sim.get(), app.get(), tools + L".Item(0)." + set).find(L"failed"), std::wstring::npos);
+            ASSERT_EQ(Host(tools + L".Item(0)." + set).find(L"failed"), std::wstring::npos);
     }
     // A click on the tool, as the notifications it caused ("" for none).
     std::wstring Click(LONG id) {
