@@ -165,12 +165,9 @@ protected:
         LONG r = -1;
         ASSERT_EQ(sim->LoadAddIn(UniqueBstr(L"Veridane.FoliumFun.1").get(), &r), S_OK);
         ASSERT_EQ(r, S_OK);
-        ComPtr<IQxCOMAddIns> addIns;
-        ASSERT_EQ(app->get_COMAddIns(addIns.put()), S_OK);
-        auto key = ScopedVariant::Bstr(L"Veridane.FoliumFun.1");
-        ComPtr<IQxCOMAddIn> item;
-        ASSERT_EQ(addIns->Item(*key.get(), item.put()), S_OK);
-        ASSERT_EQ(item->get_Object(disp.put()), S_OK);
+        ScopedVariant object;
+        ASSERT_EQ(simtest::Walk(app.get(), L"COMAddIns.Item(\"Veridane.FoliumFun.1\").Object", object), S_OK);
+        disp = folium::ReadDispatch(object.get());
         ASSERT_EQ(disp.As(fun), S_OK);
         sim->ClearJournal();
     }
@@ -224,14 +221,11 @@ protected:
 
     // Opens a fixture document in the reader; it becomes the active document.
     ComPtr<IQxDocument> Open(const std::string& json) {
-        std::wstring path = WriteFixture(json);
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        auto name = ScopedVariant::Bstr(path.c_str());
-        auto missing = ScopedVariant::Missing();
-        ComPtr<IQxDocument> doc;
-        docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put());
+        ScopedVariant opened;
+        simtest::Walk(app.get(), L"Documents.Open(\"" + WriteFixture(json) + L"\", missing, missing, missing)", opened);
         sim->ClearJournal();
+        ComPtr<IQxDocument> doc;
+        if (auto d = folium::ReadDispatch(opened.get())) d.As(doc);
         return doc;
     }
 

@@ -97,12 +97,10 @@ TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
 TEST_F(Printing, ConfigAndWatermarkSwitches) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_PrintConfig), L"S_FALSE null") << "no document";
     Open(R"({"pages":[{"watermarks":[{"name":"draft","text":"D"}]},{}]})");
-    ASSERT_EQ(fun->put_PrintConfig(UniqueBstr(L"duplex=1").get()), S_OK);
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_PrintConfig), L"S_OK duplex=1");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"draft"), L"S_OK 0");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"other"), L"S_OK 1");
+    EXPECT_EQ((Lines{Call(&F::put_PrintConfig, L"duplex=1"), Call(&F::get_PrintConfig), Call(&F::NoPrintWMName, L"draft"),
+                     Call(&F::NoPrintWMName, L"other"), Call(&F::CreatePrintWMStyle, L"", 0.5f)}),
+              (Lines{L"S_OK", L"S_OK duplex=1", L"S_OK 0", L"S_OK 1", L"S_FALSE 0"}));
     EXPECT_TRUE(Journaled(L"Watermarks.NoPrintByName(0, \"draft\")"));
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::CreatePrintWMStyle, L"", 0.5f), L"S_FALSE 0");
 }
 
 // Names whose first H starts "HP" answer without asking the spooler; the others name no
