@@ -43,8 +43,8 @@ TEST_F(Environment, KeyCountSequenceOnTheDevice) {
     failure.scode = E_FAIL;
     sim->SetAnswer(UniqueBstr(L"WebCreateKeyObject").get(), failure);
     sim->ClearJournal();
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetKeyCount) + JournalShown({L"KeyDevice."}),
-              L"S_OK 0 | KeyDevice.WebCreateKeyObject()");
+    const std::wstring answer = Early(fun.get(), &IFoliumFun::GetKeyCount);
+    EXPECT_EQ(answer + JournalShown({L"KeyDevice."}), L"S_OK 0 | KeyDevice.WebCreateKeyObject()");
 }
 
 TEST_F(Environment, RightsAndAlert) {

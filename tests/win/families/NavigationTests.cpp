@@ -217,10 +217,11 @@ TEST_F(Navigation, GetTextPositionAllAndGetFormateStringPosReportBoxes) {
     const std::wstring dates = L"VT_BSTR=\"1,84.00,766.00,216.00,754.00;2,72.00,766.00,216.00,754.00\" | "
                                L"TextFinder.Text=\"二〇二四年 三 月 五 日\" | TextFinder.Text=\"二〇二四年十二月三十一日\"";
     Steps({L"GetFormateStringPos(0) -> " + dates, L"GetFormateStringPos(5) -> " + dates,
-           L"GetTextPositionAll(\"alpha\", \"C:\\no\\such\\file.pdf\") -> VT_BSTR=\"\"",
+           L"GetTextPositionAll(\"alpha\", \"C:\\no\\such\\file.pdf\") -> VT_BSTR=\"\" | "
+           L"Documents.Open(\"C:\\\\no\\\\such\\\\file.pdf\", missing, missing, missing)",
            L"GetTextPositionAll(\"alpha\", \"" + path + L"\") -> VT_BSTR=\"1,100.00,710.00,125.00,700.00;"
            L"1,155.00,710.00,180.00,700.00;1,50.00,612.00,80.00,600.00;4,200.50,308.25,220.50,300.25\" | "
-           L"Documents.Open(" + Quoted(path) + L", missing, missing, missing)",
+           L"Documents.Open(" + Quoted(path) + L", missing, missing, missing) | TextFinder.Text=\"alpha\"",
            L"reader.Documents.Count -> VT_I4=3"},
           {L"TextFinder.Text=", L"Documents.Open("});
 }
