@@ -167,7 +167,7 @@ TEST_F(Navigation, DocumentFactsAndBookmarks) {
 
 // ---- the finder loop over pages ------------------------------------------------------
 
-TEST_F(Navigation, TextSearchesAskTheFinderPageByPageAndGoToTextSelectsTheHit) {
+TEST_F(Navigation, TextSearchesAskTheFinderPageByPageAndReportBoxes) {
     Open(kDocument);
     // SearchText: every hit ignoring case, every page asked until it has no more hits.
     // GetTextPosition resets the finder and stops at the first hit: the centre or the first corner.
@@ -203,10 +203,8 @@ TEST_F(Navigation, TextSearchesAskTheFinderPageByPageAndGoToTextSelectsTheHit) {
                      Call(&F::GoToText, nullptr, 1, VARIANT_FALSE, VARIANT_TRUE, VARIANT_TRUE)}),
               (Lines{L"S_OK 0", L"S_OK 1", L"S_OK 1"}));
     EXPECT_FALSE(Journaled(L"TextSelection"));
-}
-
-// GetTextPositionAll opens the file it searches; it stays open.
-TEST_F(Navigation, GetTextPositionAllAndGetFormateStringPosReportBoxes) {
+    // GetFormateStringPos reports Chinese date lines; GetTextPositionAll opens the file it
+    // searches, which stays open.
     Open(R"({"type": "OFD", "pages": [{"text": "二〇二四年三月五日"}]})");
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetFormateStringPos, 0), L"S_FALSE ") << "OFD is skipped";
     EXPECT_FALSE(Journaled(L"FindNext"));
@@ -222,7 +220,7 @@ TEST_F(Navigation, GetTextPositionAllAndGetFormateStringPosReportBoxes) {
            L"GetTextPositionAll(\"alpha\", \"" + path + L"\") -> VT_BSTR=\"1,100.00,710.00,125.00,700.00;"
            L"1,155.00,710.00,180.00,700.00;1,50.00,612.00,80.00,600.00;4,200.50,308.25,220.50,300.25\" | "
            L"Documents.Open(" + Quoted(path) + L", missing, missing, missing) | TextFinder.Text=\"alpha\"",
-           L"reader.Documents.Count -> VT_I4=3"},
+           L"reader.Documents.Count -> VT_I4=4"},
           {L"TextFinder.Text=", L"Documents.Open("});
 }
 
