@@ -330,45 +330,41 @@ const std::string kSealed = R"({"type":"PDF","pages":[
     "fields":[{"name":"Open","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":""}}},
               {"name":"Text","kind":1,"value":"x"}]})";
 
-TEST_F(Seals, SignatureCountHasThreeSources) {
-    // The host's signed fields first; the engine is not asked.
-    ASSERT_TRUE(Open(R"({"type":"PDF","pages":[{}],"fields":[{"name":"S","kind":6,"signed":true,"widget":{"page":0}},
-        {"name":"T","kind":6,"signed":true,"widget":{"page":0}}]})"));
+// Per document: the seal count, the engine calls it made, and the pre-seal. The count is
+// the host's signed fields when there are any (the engine is not asked), else the engine's
+// count, else (no engine) the seal annotations typed exactly "Brimwell:AddSeal". A pre-seal
+// is an unsigned signature field with a "VD_PreSeal" value; fields are read by index.
+TEST_F(Seals, SignatureCountAndPreSealPerDocument) {
     Answer(engine.get(), L"SignatureCount", VLong(9));
-    auto count = [&] { return Early(fun.get(), &IFoliumFun::SignatureCount); };
-    EXPECT_EQ(count(), L"S_OK 2");
-    EXPECT_TRUE(Calls(engine.get()).empty());
-    // No signed field: the engine's count.
-    ASSERT_TRUE(Open(kSealed));
-    EXPECT_EQ(count(), L"S_OK 9");
-    EXPECT_EQ(Calls(engine.get()), Lines{L"SignatureCount:M:0"});
-    // No engine: seal annotations typed exactly "Brimwell:AddSeal".
-    sim->RemoveAddIn(UniqueBstr(kEngine).get());
-    EXPECT_EQ(count(), L"S_OK 2");
-    sim->Reset();
-    EXPECT_EQ(count(), L"S_FALSE 0");
-}
-
-TEST_F(Seals, PreSealIsAnUnsignedFieldWithAPreSealValue) {
+    const std::wstring byEngine = L"S_OK 9 SignatureCount:M:0 ";
     const struct {
+        std::wstring seen;
         const char* fields;
-        LONG expected;
     } cases[] = {
-        {R"([{"name":"A","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":"1"}}}])", 1},
-        {R"([{"name":"A","kind":6,"signed":true,"widget":{"page":0,"values":{"VD_PreSeal":"1"}}},
-             {"name":"B","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":""}}},
-             {"name":"C","kind":6,"signed":false,"widget":{"page":0,"values":{"vd_preseal":"1"}}}])", 0},
-        {R"([{"name":"T","kind":1,"widget":{"page":0}},
-             {"name":"B","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":"yes"}}}])", 1},
-        {"[]", 0},
+        {byEngine + L"S_OK 1",
+         R"({"name":"A","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":"1"}}})"},
+        {L"S_OK 2 S_OK 0", R"({"name":"A","kind":6,"signed":true,"widget":{"page":0,"values":{"VD_PreSeal":"1"}}},
+            {"name":"S","kind":6,"signed":true,"widget":{"page":0}},
+            {"name":"B","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":""}}},
+            {"name":"C","kind":6,"signed":false,"widget":{"page":0,"values":{"vd_preseal":"1"}}})"},
+        {byEngine + L"S_OK 1", R"({"name":"T","kind":1,"widget":{"page":0}},
+            {"name":"B","kind":6,"signed":false,"widget":{"page":0,"values":{"VD_PreSeal":"yes"}}})"},
+        {byEngine + L"S_OK 0", ""},
     };
+    auto count = [&] { return Early(fun.get(), &IFoliumFun::SignatureCount); };
     for (const auto& c : cases) {
-        ASSERT_TRUE(Open(std::string(R"({"type":"PDF","pages":[{}],"fields":)") + c.fields + "}"));
-        EXPECT_EQ(Early(fun.get(), &IFoliumFun::HasPreSignature), L"S_OK " + std::to_wstring(c.expected)) << c.fields;
+        ASSERT_TRUE(Open(std::string(R"({"type":"PDF","pages":[{}],"fields":[)") + c.fields + "]}"));
+        engine->ClearCalls();
+        std::wstring seen = count() + L" ";
+        for (const std::wstring& call : Calls(engine.get())) seen += call + L" ";
+        EXPECT_EQ(seen + Early(fun.get(), &IFoliumFun::HasPreSignature), c.seen) << c.fields;
         for (auto& l : JournalWith(L"Fields.Item(")) EXPECT_EQ(l.find(L"Fields.Item(\""), std::wstring::npos);
     }
+    sim->RemoveAddIn(UniqueBstr(kEngine).get());
+    ASSERT_TRUE(Open(kSealed));
+    EXPECT_EQ(count(), L"S_OK 2");
     sim->Reset();
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::HasPreSignature), L"S_FALSE 0");
+    EXPECT_EQ(count() + L" " + Early(fun.get(), &IFoliumFun::HasPreSignature), L"S_FALSE 0 S_FALSE 0");
 }
 
 // Each put as the seal annotations (by their exact type), the refreshes and the engine
