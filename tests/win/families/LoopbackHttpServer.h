@@ -16,7 +16,7 @@
 namespace testsupport {
 
 // Answers each request from a table of paths (404 for any other) and records what it
-// received. The accept loop gives up after a bounded wait.
+// received, until it goes: closing the listener ends the waiting accept.
 class LoopbackHttpServer {
 public:
     struct Request {
@@ -40,8 +40,8 @@ public:
     }
     ~LoopbackHttpServer() {
         stop_ = true;
-        if (thread_.joinable()) thread_.join();
         if (listener_ != INVALID_SOCKET) closesocket(listener_);
+        if (thread_.joinable()) thread_.join();
     }
     bool Running() const { return port_ != 0; }
     std::wstring Url(const std::string& path) const {
@@ -58,18 +58,9 @@ public:
 
 private:
     void Serve() {
-        // Bounded: about a minute of idle waiting at most, then the thread ends.
-        for (int idle = 0; !stop_ && idle < 600;) {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(listener_, &set);
-            timeval wait = {0, 100000};
-            if (select(0, &set, nullptr, nullptr, &wait) <= 0) {
-                ++idle;
-                continue;
-            }
+        while (!stop_) {
             SOCKET s = accept(listener_, nullptr, nullptr);
-            if (s == INVALID_SOCKET) continue;
+            if (s == INVALID_SOCKET) continue;  // the listener closed, or a client gave up
             Handle(s);
             closesocket(s);
         }
@@ -101,11 +92,7 @@ private:
         }
         std::string out = "HTTP/1.1 " + std::to_string(reply.first) + " X\r\nContent-Length: " +
                           std::to_string(reply.second.size()) + "\r\nConnection: close\r\n\r\n" + reply.second;
-        for (size_t sent = 0; sent < out.size();) {
-            int n = send(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
-            if (n <= 0) break;
-            sent += static_cast<size_t>(n);
-        }
+        send(s, out.data(), static_cast<int>(out.size()), 0);  // a blocking socket takes it whole
     }
 
     SOCKET listener_ = INVALID_SOCKET;
