@@ -43,7 +43,7 @@ protected:
     void SetUp() override {
         SimFixture::SetUp();
         path = dir + L"\\doc.pdf";
-        WriteUtf8(path, kFixture);
+        ASSERT_TRUE(testsupport::WriteAll(path, kFixture));
     }
     std::wstring path;
 };
@@ -83,14 +83,7 @@ TEST_F(DocTest, SavedAndReopenedDocumentIsTheSameDocument) {
         {L"Fields.Item(0).Value", Text(L"新&值")},
         {L"SaveAs(\"" + copy2 + L"\")", I4(0)},
     });
-    EXPECT_EQ(ReadBytes(copy1), ReadBytes(copy2)) << "saving a reopened document changes nothing";
-
-    const std::wstring bad = dir + L"\\bad.pdf";
-    WriteUtf8(bad, "%PDF-1.7 not a fixture");
-    Expect(app.get(), {{L"Documents.Close(missing)", kDone},
-                       {L"Documents.Open(\"" + dir + L"\\absent.pdf\", missing, missing, missing)", kNothing},
-                       {L"Documents.Open(\"" + bad + L"\", missing, missing, missing)", kNothing},
-                       {L"Documents.ActiveDocument", kNothing}});
+    EXPECT_EQ(testsupport::ReadAll(copy1), testsupport::ReadAll(copy2)) << "saving a reopened document changes nothing";
 }
 
 // ---- events ----------------------------------------------------------------------------------------
