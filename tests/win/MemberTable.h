@@ -19,6 +19,7 @@ struct Member {
     std::string kind;  // method, get, put
     std::vector<std::string> paramTypes;
     std::string resultType;  // empty when none
+    std::string status;      // built, empty (deliberately does nothing) or pending
 };
 
 // The interface table as listed in idl/members.tsv: DISPID, name, kind, parameters
@@ -43,6 +44,7 @@ inline const std::vector<Member>& Members() {
                 m.paramTypes.push_back(type);
             }
             if (c[4] != "-") std::istringstream(c[4]) >> m.resultType;
+            m.status = c[6];
             out.push_back(m);
         }
         return out;

@@ -46,10 +46,6 @@ protected:
         sim->SetDefaultAnswer(UniqueBstr(L"GetLocalTime").get(), *ScopedVariant::Bstr(L"2026-03-04 05:06:07").get());
         sim->SetDefaultAnswer(UniqueBstr(L"GetUserNameW").get(), *ScopedVariant::Bstr(L"winuser").get());
     }
-    LONG AnnotCount(LONG page) {
-        Quiet q(sim.get());
-        return static_cast<LONG>(AnnotationsOnPages(page).size());
-    }
     void Answer(const wchar_t* progId, const wchar_t* member, const ScopedVariant& v) {
         ComPtr<IQxStandIn> s;
         sim->StandIn(UniqueBstr(progId).get(), s.put());
@@ -65,11 +61,6 @@ protected:
             if (started && l.rfind(L"Win32.", 0) != 0) out.push_back(l);
         }
         return out;
-    }
-    LONG Veto(const std::wstring& message, IQxAnnotation* a) {
-        LONG handle = -1;
-        EXPECT_EQ(S_OK, sim->FireAnnotationMessage(UniqueBstr(message.c_str()).get(), a, &handle));
-        return handle;
     }
 };
 
@@ -128,8 +119,11 @@ TEST_F(Annotations, RightsVetoTheMessagesOfOtherAuthorsAnnotations) {
             vetoes += vetoes.empty() ? L"" : L" ";
             for (const wchar_t* m : {L"Quirex.Annots:OnLButtonDown", L"Quirex.Annots:RButtonDown",
                                      L"Quirex.Annots:OnDelKeyDown", L"Quirex.Annots:LButtonDblClk",
-                                     L"quirex.annots:ondelkeydown"})
-                vetoes += std::to_wstring(Veto(m, a.get()));
+                                     L"quirex.annots:ondelkeydown"}) {
+                LONG handle = -1;  // stays -1 when the message cannot be fired
+                sim->FireAnnotationMessage(UniqueBstr(m).get(), a.get(), &handle);
+                vetoes += std::to_wstring(handle);
+            }
         }
         EXPECT_EQ(vetoes, c.vetoes) << c.user << " " << property << "=" << c.value;
     }
@@ -175,33 +169,26 @@ TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInAndHidingSparesSealsAndWi
     EXPECT_EQ(Call(&IFoliumFun::CommentWindow, 5), L"S_OK 8");
     // (The reader's refresh event re-applying the window: annotations_page.js.)
     // Hiding closes the window, then asks again as it now is; an empty answer reads as 0.
+    // Every page is updated and the view refreshed once; on page 1 the widget and the seal
+    // (any case) keep their visibility, so two of its four change.
     Answer(L"Quirex.Annots", L"CommentWindow", ScopedVariant());
-    sim->ClearJournal();
-    EXPECT_EQ(Call(&IFoliumFun::CommentVisible, 0), L"S_OK 0");
-    EXPECT_EQ((Lines{L"CommentWindow:M:2|VT_I4=1|VT_I4=1", L"CommentWindow:M:2|VT_I4=0|VT_I4=1",
-                     L"CommentWindow:M:2|VT_I4=0|VT_I4=1"}),
-              CallsOf(L"Quirex.Annots"));
-    auto visible = [&] {
-        std::wstring out;
-        for (auto& a : AnnotationsOnPages()) {
-            VARIANT_BOOL v = 0;
-            a->get_Visible(&v);
-            out += v ? L'1' : L'0';
-        }
-        return out;
+    auto pages = [](const std::wstring& visible) {
+        const std::wstring set = L" | Annotation.Visible=" + visible, update = L" | Page.Update()";
+        return set + set + update + set + update + update + update + L" | PageView.Refresh()";
     };
-    EXPECT_EQ(L"00110", visible()) << "the widget and the seal (any case) stay";
-    EXPECT_EQ(4u, JournalWith(L"Page.Update()").size());
-    EXPECT_EQ(1u, JournalWith(L"PageView.Refresh()").size());
-    EXPECT_EQ(Call(&IFoliumFun::CommentVisible, 1), L"S_OK 0");
-    EXPECT_EQ(L"11111", visible());
+    Steps({L"CommentVisible(0) -> VT_I4=0" + pages(L"0"), L"CommentVisible(1) -> VT_I4=0" + pages(L"-1")},
+          {L"Visible=", L"Update()", L"Refresh()"});
+    EXPECT_EQ((Lines{L"CommentWindow:M:2|VT_I4=1|VT_I4=1", L"CommentWindow:M:2|VT_I4=0|VT_I4=1",
+                     L"CommentWindow:M:2|VT_I4=0|VT_I4=1", L"CommentWindow:M:2|VT_I4=0|VT_I4=1"}),
+              CallsOf(L"Quirex.Annots"));
 }
 
-// ---- finding annotations by identifier ----------------------------------------------------------
+// ---- finding and listing notes ------------------------------------------------------------------
 
-TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
+TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCaseAndTextNotesAreListedUnescaped) {
     EXPECT_EQ(Call(&IFoliumFun::GoToAnnot, L"P-1"), L"S_FALSE -1");
     EXPECT_EQ(Call(&IFoliumFun::GoToTextComment, L"P-1"), L"S_FALSE 1");
+    EXPECT_EQ(Call(&IFoliumFun::GetTextPostilInfo), L"S_OK ");
     Open(kDocument);
     // Only the note's TextID matches; the stamp's PostilID comes first; the search stops there.
     Steps({L"CurPage=3", L"GoToTextComment(\"p-1\") -> VT_I4=0 | Annotation.GoTo()",
@@ -210,6 +197,11 @@ TEST_F(Annotations, GoToFindsByPostilOrTextIdIgnoringCase) {
            L"reader.Documents.ActiveDocument.Window.View.CurrentPage -> VT_I4=1",
            L"GoToAnnot(\"t-abc\") -> VT_I4=0 | Annotation.GoTo()", L"GoToAnnot(\"T-Ab\") -> VT_I4=1"},
           {L"Annotation.GoTo"});
+    EXPECT_EQ(Call(&IFoliumFun::GetTextPostilInfo),
+              L"S_OK <Comment><UserName>bob</UserName><UserID></UserID><CreationDate>D:20260105093000"
+              L"</CreationDate><Contents>say \"hi\" <b></Contents></Comment>\r\n"
+              L"<Comment><UserName>alice</UserName><UserID></UserID><CreationDate>D:20260106</CreationDate>"
+              L"<Contents>second</Contents></Comment>\r\n");
 }
 
 // ---- pen, handwriting and the siblings -------------------------------------------------------------
@@ -238,7 +230,6 @@ TEST_F(Annotations, SiblingCallsCarryTheContractsTypesAndResultsAndWithoutThemRe
     sim->SetAnswer(UniqueBstr(L"ChooseColorW").get(), *ScopedVariant::I4(-1L).get());
     EXPECT_EQ(Call(&IFoliumFun::SetPostilPenColor), L"S_OK 3");
     EXPECT_EQ(Call(&IFoliumFun::SetPostilPenWidth, 4), L"S_OK 3");
-    EXPECT_EQ(2u, CapturedOf(L"ChooseColorW(").size());
     fun->put_AnnotStampType(UniqueBstr(L"合同章").get());
     fun->put_AnnotStampType(nullptr);
     fun->put_AnnotInfo(UniqueBstr(L"{}").get());
@@ -259,7 +250,6 @@ TEST_F(Annotations, SiblingCallsCarryTheContractsTypesAndResultsAndWithoutThemRe
     // Without the siblings out-parameters keep their defaults.
     for (const wchar_t* id : {L"Veridane.Folium2015", L"Veridane.Inkpad", L"Quirex.Annots"})
         sim->RemoveAddIn(UniqueBstr(id).get());
-    sim->ClearJournal();
     EXPECT_EQ(Call(&IFoliumFun::SetPostilPenWidth, 3), L"S_OK 7");
     EXPECT_EQ(Call(&IFoliumFun::AddFreeTextCallout), L"S_OK 7");
     EXPECT_EQ(Call(&IFoliumFun::ShowHandWriteTab, nullptr), L"S_OK 0");
@@ -274,13 +264,11 @@ TEST_F(Annotations, SiblingCallsCarryTheContractsTypesAndResultsAndWithoutThemRe
 TEST_F(Annotations, NoteIconFollowsThePageRotationUnlessTheNoteComesWithItsTimesAndIdentifiers) {
     Open(kDocument);
     Host(L"MainFrame.UserName=\"reader\"");
-    const wchar_t* expected[] = {L"Annotation.SetRect(10, 2, 30, 20)", L"Annotation.SetRect(10, 20, 28, 40)",
-                                 L"Annotation.SetRect(-10, 20, 10, 38)", L"Annotation.SetRect(-8, 0, 10, 20)"};
-    for (LONG page = 1; page <= 4; ++page) {
-        sim->ClearJournal();
-        EXPECT_EQ(Call(&IFoliumFun::AddComment, page, 10, 20, L"note"), L"S_OK 0");
-        EXPECT_EQ(Lines{expected[page - 1]}, JournalWith(L"SetRect"));
-    }
+    Steps({L"AddComment(1, 10, 20, \"note\") -> VT_I4=0 | Annotation.SetRect(10, 2, 30, 20)",
+           L"AddComment(2, 10, 20, \"note\") -> VT_I4=0 | Annotation.SetRect(10, 20, 28, 40)",
+           L"AddComment(3, 10, 20, \"note\") -> VT_I4=0 | Annotation.SetRect(-10, 20, 10, 38)",
+           L"AddComment(4, 10, 20, \"note\") -> VT_I4=0 | Annotation.SetRect(-8, 0, 10, 20)"},
+          {L"SetRect"});
     EXPECT_EQ((Lines{L"Annotations.Add(0)", L"Page.Rotation", L"Annotation.SetRect(-8, 0, 10, 20)",
                      L"Annotation.Flags=28", L"Annotation.Popup", L"Popup.Open=-1", L"Popup.Title=\"Comment\"",
                      L"Annotation.BlendMode=\"Multiply\"", L"Annotation.Color=65535", L"Annotation.Contents=\"note\"",
@@ -336,16 +324,6 @@ TEST_F(Annotations, FreeTextBoxesStylesAndColours) {
                   JournalWith(L"SetRect") + JournalWith(L"TextStyle.Color") + JournalWith(L"FontName"))
             << c.colour;
     }
-}
-
-TEST_F(Annotations, TextPostilInfoListsTextNotesUnescaped) {
-    EXPECT_EQ(Call(&IFoliumFun::GetTextPostilInfo), L"S_OK ");
-    Open(kDocument);
-    EXPECT_EQ(Call(&IFoliumFun::GetTextPostilInfo),
-              L"S_OK <Comment><UserName>bob</UserName><UserID></UserID><CreationDate>D:20260105093000"
-              L"</CreationDate><Contents>say \"hi\" <b></Contents></Comment>\r\n"
-              L"<Comment><UserName>alice</UserName><UserID></UserID><CreationDate>D:20260106</CreationDate>"
-              L"<Contents>second</Contents></Comment>\r\n");
 }
 
 // ---- image stamps from a file or an address -------------------------------------------------------
@@ -469,10 +447,8 @@ TEST_F(Annotations, PlacingRefusesMissingDocumentsPagesAndImagesAndStopsAtARefus
     // Positioned stamps then check the picture's source.
     EXPECT_EQ(byPosition(1, 1, L"C:\\no\\such.png", 0), L"S_FALSE 7 S_FALSE 7");
     EXPECT_EQ(byPosition(1, 1, L"C:\\no\\such.png", 1), L"S_FALSE 7 S_FALSE 7");
-    EXPECT_EQ((Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)",
-                     L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)",
-                     L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)",
-                     L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)"}),
+    EXPECT_EQ(Lines(2, L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)") +
+                  Lines(2, L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)"),
               Boxes());
     EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
     EXPECT_EQ(Call(&IFoliumFun::AddComment, 1, LONG_MAX, LONG_MIN, none), L"S_OK 0") << "coordinates at the limits";
@@ -543,25 +519,23 @@ TEST_F(StampPlacement, PendingStampNeedsTextPictureAndPdfThenFollowsTheMouseAndL
     EXPECT_EQ(VARIANT_TRUE, Fire(7, 5, 5)) << "the move is handled";
     EXPECT_EQ(1u, JournalWith(L"PageView.SetCursor(1)").size());
     Fire(3, 700, 10);  // right of the page: nothing yet
-    EXPECT_EQ(0, AnnotCount(0));
+    EXPECT_TRUE(AnnotationsOnPages(0).empty());
     EXPECT_TRUE(JournalWith(L"Cursors.Remove").empty());
 
     sim->ClearJournal();
     EXPECT_EQ(VARIANT_FALSE, Fire(3, 150, 300));
-    ASSERT_EQ(1, AnnotCount(0));
+    ASSERT_EQ(1u, AnnotationsOnPages(0).size());
     EXPECT_EQ(Lines{L"Cursors.Remove(1)"}, JournalWith(L"Cursors.Remove"));
     // Its size is the picture's pixels at 72 / 96 (where it lands, the page script checks).
     const std::wstring stamp = L"Documents.ActiveDocument.Pages.Item(0).Annotations.Item(0).";
     EXPECT_EQ(Host(stamp + L"Height"), L"VT_R8=45");
     EXPECT_GT(std::stod(Host(stamp + L"Width").substr(6)), 90) << "widened by the date caption";
     EXPECT_EQ(Host(stamp + L"GetValue(\"AnnotInfo\")"), Str(L"{\"author\":\"reader\",\"customType\":\"\"}"));
-    EXPECT_EQ(1u, JournalWith(L"Annotation.SetImage(bytes[").size());
     const std::wstring file = TempFolder() + L"folium-placed-stamp.png";
     tempFiles.push_back(file);
     Host(stamp + L"ExportImage(\"" + file + L"\")");
 
     const auto p = folium::Image::LoadFile(file.c_str());
-    ASSERT_GT(p.Width(), 120u) << "widened for the date";
     ASSERT_EQ(60u, p.Height());
     EXPECT_EQ(0u, p.Pixel(0, 0) >> 24) << "the white background is transparent";
     EXPECT_EQ(0u, p.Pixel(60, 2) >> 24);
@@ -586,7 +560,7 @@ TEST_F(StampPlacement, PendingStampNeedsTextPictureAndPdfThenFollowsTheMouseAndL
     ASSERT_EQ(L"S_OK 0", Prepare(L"x"));
     Fire(5, 10, 10);
     Fire(3, 150, 300);
-    EXPECT_EQ(1, AnnotCount(0));
+    EXPECT_EQ(1u, AnnotationsOnPages(0).size());
     EXPECT_EQ(VARIANT_FALSE, Fire(7, 5, 5)) << "no cursor any more";
 }
 
