@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::size_t max = folium::Base64DecodedMaxLength(size);
     Check(max <= size);
-    std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[max + 1]);
+    std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[max]);
     const std::size_t count = folium::DecodeBase64(text.data(), size, *table, out.get());
     const std::vector<std::uint8_t> expected = folium::model::Decode(text, tableText);
     Check(count == expected.size() && count <= max);
