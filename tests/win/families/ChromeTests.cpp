@@ -7,8 +7,6 @@ using namespace testsupport;
 
 namespace {
 
-const char kOnePage[] = R"({"pages":[{"text":"chrome"}]})";
-
 // The reader's bars at start, in collection order.
 const Lines kStartBars = {L"MenuBar",   L"File",         L"Rotate",   L"Zoom",     L"Standard",        L"Find",
                           L"Annots",    L"Measuring",    L"OFDSignature", L"批量签章", L"Comments", L"DigitalSignature"};
@@ -91,7 +89,7 @@ TEST_F(Chrome, PanesTabBarsStateBarsAndSwitchesAsTheReaderReceivesThem) {
                      Call(&F::get_FullScreen), Call(&F::put_FullScreen, VARIANT_TRUE)}),
               (Lines{L"S_OK 7", L"S_OK", L"S_OK 0", L"S_OK 0", L"S_OK"}))
         << "without a document";
-    Open(kOnePage);
+    Open(R"({"pages":[{"text":"chrome"}]})");
     // ShowMarks is the reader's pane "BookMarks", written only when it changes. ShowDigitalSignature
     // is 1 or 0, never -1; any non-zero value is written as true. Panes are found by name in the
     // reader's list; ShowTabCommandBar 3 changes only the attachment pane: no tab bar has an empty
