@@ -39,7 +39,6 @@ Lines operator+(Lines a, const Lines& b) {
 
 class Annotations : public ConnectedComponent {
 protected:
-    // An early-bound call as "S_OK 0" (Early).
     void SetUp() override {
         ConnectedComponent::SetUp();
         CaptureImports();
@@ -467,18 +466,13 @@ TEST_F(Annotations, PlacingRefusesMissingDocumentsPagesAndImagesAndStopsAtARefus
 
 const char kPlainDocument[] = R"({"pages": [{"width": 600, "height": 800}, {"width": 600, "height": 800}]})";
 
-// A PNG of the given size filled with one colour, as base64 text.
-std::wstring PngText(UINT w, UINT h, uint32_t bgra) {
-    std::vector<BYTE> png;
-    folium::Image::FromPixels(w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, bgra))
-        .Encode(folium::ImageFormat::Png, png);
-    return SystemBase64(std::string(png.begin(), png.end()));
-}
+// A white picture of 120 x 60 pixels (PNG, base64).
+const wchar_t kWhiteStamp[] =
+    L"iVBORw0KGgoAAAANSUhEUgAAAHgAAAA8CAIAAAAiz+n/AAAAZElEQVR42u3QQREAAAwCIPuX1ha7PSACKSeiQLRoRIsWjWjRiBYtGtGiES1a"
+    L"NKJFI1q0aESLRrRo0YgWjWjRohEtGtGiRSNaNKJFi0a0aESLFo1o0YgWLRrRohEtWjSiRSP6lwGASBCN/6TiogAAAABJRU5ErkJggg==";
 
 class StampPlacement : public Annotations {
 protected:
-    std::wstring stampText = PngText(120, 60, 0xFFFFFFFF);
-
     // A view event at client point (x, y): x in the low 16 bits, y in the next 16.
     VARIANT_BOOL Fire(LONG dispid, int x, int y) {
         ScopedVariant r;
@@ -491,7 +485,7 @@ protected:
         return r.type() == VT_BOOL ? r->boolVal : 5;
     }
     std::wstring Prepare(const wchar_t* captions, const wchar_t* picture = nullptr) {
-        return Call(&IFoliumFun::AddImageAnnotByString, captions, picture ? picture : stampText.c_str());
+        return Call(&IFoliumFun::AddImageAnnotByString, captions, picture ? picture : kWhiteStamp);
     }
 };
 
