@@ -164,7 +164,7 @@ TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInAndHidingSparesSealsAndWi
     fun->put_AnnotPopupEditRight(0);
     fun->put_CurPage(2);
     EXPECT_EQ(Call(&IFoliumFun::CommentWindow, 5), L"S_OK 8");
-    // (The reader's refresh event re-applying the window: annotations_page.js.)
+    // (The reader's refresh event re-applying the window: late_bound.js.)
     // Hiding closes the window, then asks again as it now is; an empty answer reads as 0.
     // Every page is updated and the view refreshed once; on page 1 the widget and the seal
     // (any case) keep their visibility, so two of its four change.
@@ -503,7 +503,7 @@ TEST_F(StampPlacement, PendingStampNeedsTextPictureAndPdfThenFollowsTheMouseAndL
     EXPECT_EQ(VARIANT_FALSE, Fire(3, 150, 300));
     ASSERT_EQ(1u, AnnotationsOnPages(0).size());
     EXPECT_EQ(Lines{L"Cursors.Remove(1)"}, JournalWith(L"Cursors.Remove"));
-    // Its size is the picture's pixels at 72 / 96 (where it lands, the page script checks).
+    // Its size is the picture's pixels at 72 / 96 (where it lands, late_bound.js checks).
     const std::wstring stamp = L"Documents.ActiveDocument.Pages.Item(0).Annotations.Item(0).";
     EXPECT_EQ(Host(stamp + L"Height"), L"VT_R8=45");
     EXPECT_GT(std::stod(Host(stamp + L"Width").substr(6)), 90) << "widened by the date caption";
