@@ -278,25 +278,22 @@ TEST_F(Annotations, NoteIconFollowsThePageRotationUnlessTheNoteComesWithItsTimes
 
     // AddCommentExt: given times and identifiers, the reader's author, no blending.
     fun->put_PositionBack(VARIANT_FALSE);
-    const struct {
-        const wchar_t *ctime, *stored, *textId;
-    } cases[] = {{L"2021-05-06 10:20:30", L"D:20210506102030+08'00'", L"T9"},
-                 {L"D:20210506102030+08'00'", L"D:20210506102030+08'00'", L"T9"},
-                 {L"2021-05-06", L"20210506", L""}};
-    for (const auto& c : cases) {
-        sim->ClearJournal();
-        EXPECT_EQ(Call(&IFoliumFun::AddCommentExt, 3, 1.25f, 2.5f, L"t", c.ctime, L"m", L"somebody", L"U7", c.textId),
-                  L"S_OK 0");
-        Lines expected = {L"Annotations.Add(0)", L"Page.Rotation", L"Annotation.SetRect(1.25, 2.5, 21.25, 20.5)",
-                          L"Annotation.Flags=28", L"Annotation.Color=65535", L"Annotation.Contents=\"t\"",
-                          L"Annotation.SetValue(\"CreationDate\", \"" + std::wstring(c.stored) + L"\")"};
-        if (*c.textId) expected.push_back(L"Annotation.SetValue(\"TextID\", \"T9\")");
-        EXPECT_EQ((expected + Lines{L"Annotation.SetValue(\"UserID\", \"U7\")", L"Annotation.Author=\"reader\"",
-                                    L"Annotation.Popup", L"Popup.Open=-1", L"Popup.Title=\"Comment\"",
-                                    L"Annotation.Commit()", L"Annotation.UpdateAppearance()"} + kRedraw),
-                  AnnotationLines())
-            << c.ctime;
-    }
+    auto ext = [](const std::wstring& ctime, const std::wstring& stored, const std::wstring& textId) {
+        return L"AddCommentExt(3, 1.25, 2.5, \"t\", \"" + ctime + L"\", \"m\", \"somebody\", \"U7\", \"" + textId +
+               L"\") -> VT_I4=0 | Annotation.SetValue(\"CreationDate\", \"" + stored + L"\")" +
+               (textId.empty() ? L"" : L" | Annotation.SetValue(\"TextID\", \"T9\")") +
+               L" | Annotation.SetValue(\"UserID\", \"U7\")";
+    };
+    Steps({ext(L"2021-05-06 10:20:30", L"D:20210506102030+08'00'", L"T9"),
+           ext(L"D:20210506102030+08'00'", L"D:20210506102030+08'00'", L"T9"), ext(L"2021-05-06", L"20210506", L"")},
+          {L"SetValue("});
+    EXPECT_EQ((Lines{L"Annotations.Add(0)", L"Page.Rotation", L"Annotation.SetRect(1.25, 2.5, 21.25, 20.5)",
+                     L"Annotation.Flags=28", L"Annotation.Color=65535", L"Annotation.Contents=\"t\"",
+                     L"Annotation.SetValue(\"CreationDate\", \"20210506\")", L"Annotation.SetValue(\"UserID\", \"U7\")",
+                     L"Annotation.Author=\"reader\"", L"Annotation.Popup", L"Popup.Open=-1", L"Popup.Title=\"Comment\"",
+                     L"Annotation.Commit()", L"Annotation.UpdateAppearance()"} +
+               kRedraw),
+              AnnotationLines());
 }
 
 TEST_F(Annotations, FreeTextBoxesStylesAndColours) {
@@ -308,21 +305,14 @@ TEST_F(Annotations, FreeTextBoxesStylesAndColours) {
                      L"Annotation.Author=\"winuser\"", L"Annotation.Commit()"} +
                kRedraw),
               AnnotationLines());
-    const struct {
-        const wchar_t* colour;
-        float w, h;
-        const wchar_t *rect, *colourLine;
-    } cases[] = {{L"#FF8000", 96, 0, L"Annotation.SetRect(50, 60, 122, 150)", L"TextStyle.Color=33023"},
-                 {L"#0a0B0c", 200, 48, L"Annotation.SetRect(50, 60, 200, 96)", L"TextStyle.Color=789258"},
-                 {L"red", 0, 0, L"Annotation.SetRect(50, 60, 140, 150)", L"TextStyle.Color=0"},
-                 {L"#12", 0, 0, L"Annotation.SetRect(50, 60, 140, 150)", L"TextStyle.Color=18"}};
-    for (const auto& c : cases) {
-        sim->ClearJournal();
-        EXPECT_EQ(Call(&IFoliumFun::InsertTextEx, 1, 50, 60, L"x", 9, c.colour, L"宋体", c.w, c.h), L"S_OK 0");
-        EXPECT_EQ((Lines{c.rect, c.colourLine, L"TextStyle.FontName=\"宋体\""}),
-                  JournalWith(L"SetRect") + JournalWith(L"TextStyle.Color") + JournalWith(L"FontName"))
-            << c.colour;
-    }
+    auto ex = [](const std::wstring& colourText, const std::wstring& size, const std::wstring& rect, LONG colour) {
+        return L"InsertTextEx(1, 50, 60, \"x\", 9, \"" + colourText + L"\", \"宋体\", " + size +
+               L") -> VT_I4=0 | Annotation.SetRect(50, 60, " + rect + L") | TextStyle.Color=" +
+               std::to_wstring(colour) + L" | TextStyle.FontName=\"宋体\"";
+    };
+    Steps({ex(L"#FF8000", L"96, 0", L"122, 150", 33023), ex(L"#0a0B0c", L"200, 48", L"200, 96", 789258),
+           ex(L"red", L"0, 0", L"140, 150", 0), ex(L"#12", L"0, 0", L"140, 150", 18)},
+          {L"SetRect", L"TextStyle.Color", L"FontName"});
 }
 
 // ---- image stamps from a file or an address -------------------------------------------------------

@@ -198,7 +198,6 @@ TEST_F(TemporaryFolder, NoCopyOfADocumentOutlivesTheSession) {
     ASSERT_FALSE(port.empty()) << "the document server is running";
     const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(atoi(port.c_str())) + L"/dbstep";
     ASSERT_EQ(fun->put_WebUrl(UniqueBstr(url.c_str()).get()), S_OK);
-    ASSERT_EQ(fun->put_UserName(UniqueBstr(L"测试员").get()), S_OK);
     const std::wstring attachment = temp.Path() + L"attachment.txt";
     ASSERT_TRUE(WriteAll(attachment, "attached"));
     const Lines before = temp.Files();

@@ -38,27 +38,19 @@ TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
               L" | Watermarks.AddTextAt(0, 300, 400) | Watermarks.SetFontSize(100)"
               L" | Watermarks.AddTextAt(1, 300, 400) | PageView.Refresh()");  // the first page's centre is kept
 
-    // Named watermarks: the spread size is capped at 72, a given size too.
-    const std::pair<LONG, Lines> sizes[] = {
-        {0, {L"Watermarks.SetFontSize(60)", L"Watermarks.SetFontSize(72)"}},
-        {80, {L"Watermarks.SetFontSize(72)", L"Watermarks.SetFontSize(72)"}},
-        {12, {L"Watermarks.SetFontSize(12)", L"Watermarks.SetFontSize(12)"}}};
-    for (const auto& [fontSize, want] : sizes) {
-        sim->ClearJournal();
-        ASSERT_EQ(TextEx(1, 2, L"0123456789", fontSize, nullptr), L"S_OK -1");
-        EXPECT_EQ(JournalWith(L"Watermarks.SetFontSize("), want) << fontSize;
-        EXPECT_TRUE(Journaled(L"Watermarks.AddTextEx(1, 2, 10, 20, 3, \"mark\")"));
-    }
-    // "#RRGGBB" with red in the low byte; what cannot be read stays 0.
-    const std::pair<const wchar_t*, LONG> colours[] = {
-        {L"#FF0000", 255}, {L"#0000FF", 16711680}, {nullptr, 123},  {L"#00ff00", 65280},
-        {L"#12", 18},      {L"red", 0},            {L"#GG00FF", 0}, {L"#102030", 0x302010}};
-    for (const auto& [text, colour] : colours) {
-        sim->ClearJournal();
-        ASSERT_EQ(TextEx(1, 1, L"x", 10, text), L"S_OK -1");
-        EXPECT_EQ(JournalWith(L"Watermarks.SetColor("), Lines{L"Watermarks.SetColor(" + std::to_wstring(colour) + L")"})
-            << testing::PrintToString(std::wstring(text ? text : L"(null)"));
-    }
+    // Named watermarks: the spread size is capped at 72, a given size too; "#RRGGBB" has red in
+    // the low byte, what cannot be read stays 0.
+    auto named = [](LONG size, const wchar_t* colour, LONG value, LONG first, LONG second) {
+        return L"WaterMarkEx(1, 2, \"0123456789\", 30, " + std::to_wstring(size) +
+               L", 0, BOOL:0, 10, 20, \"mark\", \"" + colour + L"\", 2, 3) -> VT_BOOL=-1 | Watermarks.SetColor(" +
+               std::to_wstring(value) + L") | Watermarks.SetFontSize(" + std::to_wstring(first) +
+               L") | Watermarks.SetFontSize(" + std::to_wstring(second) + L")";
+    };
+    Steps({named(0, L"", 123, 60, 72), named(80, L"#FF0000", 255, 72, 72), named(12, L"#0000FF", 16711680, 12, 12),
+           named(12, L"#00ff00", 65280, 12, 12), named(12, L"#12", 18, 12, 12), named(12, L"red", 0, 12, 12),
+           named(12, L"#GG00FF", 0, 12, 12), named(12, L"#102030", 0x302010, 12, 12)},
+          {L"SetColor(", L"SetFontSize("});
+    EXPECT_TRUE(Journaled(L"Watermarks.AddTextEx(1, 2, 10, 20, 3, \"mark\")"));
 }
 
 TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
