@@ -43,7 +43,7 @@ protected:
     void SetUp() override {
         SimFixture::SetUp();
         path = dir + L"\\doc.pdf";
-        WriteUtf8(path, kFixture);
+        ASSERT_TRUE(testsupport::WriteAll(path, kFixture));
     }
     std::wstring path;
 };
@@ -83,38 +83,27 @@ TEST_F(DocTest, SavedAndReopenedDocumentIsTheSameDocument) {
         {L"Fields.Item(0).Value", Text(L"新&值")},
         {L"SaveAs(\"" + copy2 + L"\")", I4(0)},
     });
-    EXPECT_EQ(ReadBytes(copy1), ReadBytes(copy2)) << "saving a reopened document changes nothing";
-
-    const std::wstring bad = dir + L"\\bad.pdf";
-    WriteUtf8(bad, "%PDF-1.7 not a fixture");
-    Expect(app.get(), {{L"Documents.Close(missing)", kDone},
-                       {L"Documents.Open(\"" + dir + L"\\absent.pdf\", missing, missing, missing)", kNothing},
-                       {L"Documents.Open(\"" + bad + L"\", missing, missing, missing)", kNothing},
-                       {L"Documents.ActiveDocument", kNothing}});
+    EXPECT_EQ(testsupport::ReadAll(copy1), testsupport::ReadAll(copy2)) << "saving a reopened document changes nothing";
 }
 
 // ---- events ----------------------------------------------------------------------------------------
 
-// Keeps a sink advised on the application for one scope.
-struct Advised {
-    ComPtr<IConnectionPoint> cp;
-    DWORD cookie = 0;
-    Advised(IQxApplication* app, IUnknown* sink) {
+// Advised on the application while it lives: writes each event as "id(types in parameter
+// order)" and answers "handled".
+class RecordingSink : public IDispatch {
+public:
+    explicit RecordingSink(IQxApplication* app) {
         ComPtr<IConnectionPointContainer> cpc;
         if (SUCCEEDED(app->QueryInterface(IID_IConnectionPointContainer, cpc.put_void())))
             cpc->FindConnectionPoint(DIID__IQxApplicationEvents, cp.put());
-        if (cp) cp->Advise(sink, &cookie);
+        if (cp) cp->Advise(this, &cookie);
     }
-    ~Advised() {
+    ~RecordingSink() {
         if (cp && cookie) cp->Unadvise(cookie);
     }
-};
-
-// Writes each event as "id(types in parameter order)" with the named DISPIDs after "|";
-// answers "handled".
-class RecordingSink : public IDispatch {
-public:
     std::vector<std::wstring> events;
+    ComPtr<IConnectionPoint> cp;
+    DWORD cookie = 0;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IQxApplicationEvents) {
@@ -136,27 +125,20 @@ public:
             e += std::to_wstring(a.vt) + (a.vt == VT_DISPATCH && !a.pdispVal ? L"null" : L"") + (i ? L"," : L"");
             if (a.vt == (VT_BOOL | VT_BYREF)) *a.pboolVal = VARIANT_TRUE;
         }
-        e += L")";
-        for (UINT i = 0; i < dp->cNamedArgs; ++i) e += L"|" + std::to_wstring(dp->rgdispidNamedArgs[i]);
-        events.push_back(e);
+        events.push_back(e + L")");
         return S_OK;
     }
 };
 
 TEST_F(SimTest, EventsCarryTheReadersArgumentTypes) {
-    RecordingSink sink;
-    Advised advised(app.get(), &sink);
-    ASSERT_NE(0u, advised.cookie);
+    RecordingSink sink(app.get());
+    ASSERT_NE(0u, sink.cookie);
     Open(path);
     Expect(app.get(), {{L"Documents.Close(missing)", kDone}});
     Open(path);
-    const auto missing = ScopedVariant::Missing();
-    ScopedVariant r1, handled;
-    ASSERT_EQ(S_OK, sim->FireEvent(1, *ScopedVariant::I4(0).get(), *ScopedVariant::I4(0xF0000001).get(), *missing.get(),
-                                   *missing.get(), r1.Receive()));
-    ASSERT_EQ(S_OK, sim->FireEvent(3, *missing.get(), *ScopedVariant::I4(0).get(), *ScopedVariant::I4(10 | (20 << 16)).get(),
-                                   *missing.get(), handled.Receive()));
-    EXPECT_EQ(L"VT_BOOL=-1", quirexsim::Describe(sim.get(), *handled.get())) << "the sink's answer";
+    // Fired as a script fires them; the second answers what the sink said.
+    Expect(sim.get(), {{L"FireEvent(1, 0, -268435455, missing, missing)", kDone},
+                       {L"FireEvent(3, missing, 0, 1310730, missing)", L"VT_BOOL=-1"}});
 
     // Opened, activated, closed (no document left), opened and activated again, then the fired ones:
     // VT_UI4 = 19, VT_UI8 = 21, VT_DISPATCH = 9, VT_BOOL|VT_BYREF = 16395.
@@ -164,10 +146,10 @@ TEST_F(SimTest, EventsCarryTheReadersArgumentTypes) {
                                          L"3(9,21,21,16395)"}),
               sink.events);
 
-    const DWORD cookie = advised.cookie;
-    ASSERT_EQ(S_OK, advised.cp->Unadvise(cookie));
-    advised.cookie = 0;
-    EXPECT_EQ(CONNECT_E_NOCONNECTION, advised.cp->Unadvise(cookie));
+    const DWORD cookie = sink.cookie;
+    ASSERT_EQ(S_OK, sink.cp->Unadvise(cookie));
+    sink.cookie = 0;
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, sink.cp->Unadvise(cookie));
     Expect(app.get(), {{L"Documents.Close(missing)", kDone}});
     EXPECT_EQ(7u, sink.events.size()) << "nothing after Unadvise";
 }
@@ -269,8 +251,7 @@ TEST_F(DocTest, NullAnswersGiveNullStringsAndZero) {
 }
 
 TEST_F(DocTest, AFailedOperationDoesNothingAndAWildcardCoversTheObject) {
-    RecordingSink sink;
-    Advised advised(app.get(), &sink);
+    RecordingSink sink(app.get());
     const std::wstring target = dir + L"\\saved.pdf";
     ASSERT_EQ(S_OK, quirexsim::FailOperation(sim.get(), L"Document.SaveAs", E_FAIL));
     LONG result = 5;
@@ -317,11 +298,8 @@ TEST_F(SimTest, ChromeCanLoseRenameAndReorderItemsUntilReset) {
 }
 
 TEST_F(SimTest, RawInvokeDescribesResultAndStatus) {
+    EXPECT_EQ(L"0x80004005 VT_I2=-1", quirexsim::Describe(sim.get(), E_FAIL, *ScopedVariant::I2(-1).get()));
     UniqueBstr text;
-    auto i2 = ScopedVariant::I2(-1);
-    ASSERT_EQ(S_OK, sim->DescribeVariant(*i2.get(), text.put()));
-    EXPECT_STREQ(L"VT_I2=-1", text.c_str());
-    EXPECT_EQ(L"0x80004005 VT_I2=-1", quirexsim::Describe(sim.get(), E_FAIL, *i2.get()));
     ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"SaveAllowed").get(), *ScopedVariant::Missing().get(), text.put()));
     EXPECT_STREQ(L"0x00000000 VT_I4=1", text.c_str());
     ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"NoSuchMember").get(), *ScopedVariant::Missing().get(), text.put()));

@@ -33,12 +33,6 @@ inline ComPtr<IQxSimulator> CreateSimulator() {
     return ComPtr<IQxSimulator>::Attach(quirexsim::CreateFromDll(Env(L"QUIREX_SIM_DLL").c_str()));
 }
 
-// Names the simulator's tests use for the shared helpers.
-inline void WriteUtf8(const std::wstring& path, const std::string& text) {
-    ASSERT_TRUE(testsupport::WriteAll(path, text));
-}
-inline std::string ReadBytes(const std::wstring& path) { return testsupport::ReadAll(path); }
-
 // Splits at `sep` outside quotes and parentheses.
 inline std::vector<std::wstring> SplitTop(std::wstring_view s, wchar_t sep) {
     std::vector<std::wstring> out(1);
@@ -162,14 +156,6 @@ protected:
                 EXPECT_EQ(want, got) << "walk: " << path;
         }
     }
-    // The reason the simulator gave for the last refused open or save ("" after success).
-    std::wstring Reason(HRESULT (STDMETHODCALLTYPE IQxSimulator::*get)(BSTR*)) {
-        UniqueBstr text;
-        (sim.get()->*get)(text.put());
-        return text.c_str() ? text.c_str() : L"";
-    }
-    std::wstring LastOpenError() { return Reason(&IQxSimulator::get_LastOpenError); }
-    std::wstring LastSaveError() { return Reason(&IQxSimulator::get_LastSaveError); }
 
     ComPtr<IQxSimulator> sim;
     ComPtr<IQxApplication> app;

@@ -9,12 +9,13 @@ using namespace testsupport;
 
 namespace {
 
-// Page 1: a note whose text has quotes and a backslash, a text stamp with its
-// author in "AnnotInfo", a free-text annotation (not exchanged). Page 2: an
-// image stamp ("GIF89a" as its image) and a stamp of another stamp kind.
+// Page 1: a note (its type in capitals: compared ignoring case) whose text has quotes
+// and a backslash, a text stamp with its author in "AnnotInfo", a free-text annotation
+// (not exchanged). Page 2: an image stamp ("GIF89a" as its image) and a stamp of
+// another stamp kind.
 const char kSmallDoc[] = R"({"type":"PDF","pages":[
  {"width":595,"height":842,"annotations":[
-  {"kind":0,"type":"Text","author":"张三","rect":[100,700,120,718],"contents":"say \"hi\" \\ ok",
+  {"kind":0,"type":"TEXT","author":"张三","rect":[100,700,120,718],"contents":"say \"hi\" \\ ok",
    "creationDate":"D:20260105093000","values":{"AnnotID":"a-1"}},
   {"kind":12,"type":"Stamp","rect":[300,500,400,550],"stampKind":0,"stampText":"已审核",
    "uniqueName":"u-2","creationDate":"D:20260105093100","modDate":"D:20260106080000","rotation":90,
@@ -27,7 +28,7 @@ const char kSmallDoc[] = R"({"type":"PDF","pages":[
   {"kind":12,"type":"Stamp","rect":[0,0,10,10],"stampKind":5,"uniqueName":"u-4"}]}]})";
 
 const wchar_t kSmallDocText[] =
-    LR"([{"styleId":"0","styleName":"Text","unType":"","createTime":"D:20260105093000","annotContent":"say "hi" \ ok",)"
+    LR"([{"styleId":"0","styleName":"TEXT","unType":"","createTime":"D:20260105093000","annotContent":"say "hi" \ ok",)"
     LR"("pageNo":"1","authorName":"张三","height":"18.000000","width":"20.000000","X":"100.000000","Y":"718.000000",)"
     LR"("annotSignature":"","authorId":"a-1"},)"
     LR"({"X":"300.000000","Y":"550.000000","annotContent":"已审核",)"
@@ -90,25 +91,17 @@ protected:
 // ---------------------------------------------------------------------------
 // Out: the exchange text
 
-TEST_F(AnnotExchange, TextOfNoEmptyCommentOnlyPdfAndOfdDocuments) {
+TEST_F(AnnotExchange, TextOfNoEmptyPdfAndOfdDocuments) {
     EXPECT_EQ(AnnotString(), L"") << "no document";
     ASSERT_TRUE(Open(kTwoBlankPages));
     EXPECT_EQ(AnnotString(), L"[]");
-    ASSERT_TRUE(Open(R"({"pages":[{"annotations":[{"kind":0,"rect":[0,0,20,18],"contents":"a"},
-        {"kind":0,"type":"TEXT","rect":[1,2,3,4]}]}]})"));
-    EXPECT_EQ(AnnotString(),  // the type compared ignoring case; no trailing comma, no line feed
-              LR"([{"styleId":"0","styleName":"Text","unType":"","createTime":"","annotContent":"a","pageNo":"1",)"
-              LR"("authorName":"","height":"18.000000","width":"20.000000","X":"0.000000","Y":"18.000000",)"
-              LR"("annotSignature":"","authorId":""},{"styleId":"0","styleName":"TEXT","unType":"","createTime":"",)"
-              LR"("annotContent":"","pageNo":"1","authorName":"","height":"2.000000","width":"2.000000","X":"1.000000",)"
-              LR"("Y":"4.000000","annotSignature":"","authorId":""}])");
     ASSERT_TRUE(Open(kSmallDoc));
     {
         PrivateTemp temp;  // the image goes through a temporary file that is gone again
         EXPECT_EQ(AnnotString(), kSmallDocText);
         EXPECT_EQ(temp.Files(), Lines{});
     }
-    // OFD: comments only, the stamps are not read at all.
+    // OFD: comments only (no trailing comma, no line feed), the stamps are not read at all.
     std::string ofd = kSmallDoc;
     ofd.replace(ofd.find("\"PDF\""), 5, "\"OFD\"");
     ASSERT_TRUE(Open(ofd));
@@ -149,31 +142,38 @@ TEST_F(AnnotExchange, AnnotationFileJoinsCommentsWithTheHandwritingComponentsSta
 // ---------------------------------------------------------------------------
 // Back in: SetAnnotString
 
-TEST_F(AnnotExchange, StampsComeBackIntoAnotherDocumentWithTheirImagesAuthorsAndTimes) {
+TEST_F(AnnotExchange, StampsComeBackWithTheirImagesAuthorsAndTimesAndOtherStylesAsHandwritingStamps) {
     // (A comment with a quote makes kSmallDocText unreadable JSON: like "not json" below.)
     std::string doc = kSmallDoc;
     doc.replace(doc.find("say \\\"hi\\\" \\\\ ok"), 16, "plain");
     ASSERT_TRUE(Open(doc));
     const std::wstring text = AnnotString();
     ASSERT_NE(text.find(L"\"annotContent\":\"plain\""), std::wstring::npos);
+    Host(L"MainFrame.UserName=\"reader\"");
     ASSERT_TRUE(Open(kTwoBlankPages));
     EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), L"S_OK 1");
+    // A text may hold comments; other styles become the handwriting component's stamps.
+    EXPECT_EQ(SetAnnots(L"// from the server\n{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"2\",\"X\":\"1\",\"Y\":\"2\","
+                        L"\"width\":\"3\",\"height\":\"4\"} /* one */, {\"styleId\":\"7\",\"pageNo\":\"2\",\"X\":\"10\","
+                        L"\"Y\":\"20\",\"width\":\"5\",\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\","
+                        L"\"createTime\":\"D:1\"}]}"),
+              L"S_OK 1");
+    EXPECT_TRUE(Journaled(L"Annotation.SetValue(\"CustomType\", \"VDInkpad Annotation\")"));
     // Page 1: the comment, added through AddCommentExt (20 x 18 from the record's X and Y);
     // then the text stamp (its text is not carried back as a stamp text), the record's
     // rotation as the image rotation, its Y (the old top edge) as the new bottom edge.
-    auto first = Annots(0);
-    ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0].rfind(L"0 ", 0), 0u);
-    EXPECT_NE(first[0].find(L"|plain|"), std::wstring::npos) << first[0].c_str();
-    EXPECT_NE(first[0].find(L"(100 718 120 736)"), std::wstring::npos) << first[0].c_str();
-    EXPECT_EQ(first[1], L"12 李四||D:20260105093100|{\"author\":\"李四\",{\"authorId\":\"42\",\"customType\":\"\"} "
-                        L"(300 550 400 600) 90 Multiply ");
-    // Page 2: the image stamp with the very same image bytes, and the other stamp.
-    auto second = Annots(1);
-    ASSERT_EQ(second.size(), 2u);
-    EXPECT_EQ(second[0], L"12 wang||D:20260105093200+08'00'|{\"author\":\"wang\",{\"authorId\":\"\",\"customType\":\"\"} "
-                         L"(50.25 160 250.25 260) 0 Multiply GIF89a");
-    EXPECT_EQ(second[1].back(), L' ') << "no image";
+    EXPECT_EQ(Annots(0),
+              (Lines{L"0 reader|plain|D20260105093000| (100 718 120 736) 0 Multiply ",
+                     L"12 李四||D:20260105093100|{\"author\":\"李四\",{\"authorId\":\"42\",\"customType\":\"\"} "
+                     L"(300 550 400 600) 90 Multiply "}));
+    // Page 2: the image stamp with the very same image bytes, the other stamp (no image) and
+    // the two stamps of the second text.
+    EXPECT_EQ(Annots(1),
+              (Lines{L"12 wang||D:20260105093200+08'00'|{\"author\":\"wang\",{\"authorId\":\"\",\"customType\":\"\"} "
+                     L"(50.25 160 250.25 260) 0 Multiply GIF89a",
+                     L"12 |||{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"} (0 10 10 20) 0 Multiply ",
+                     L"12 |||{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"} (1 2 4 6) 0 Multiply ",
+                     L"12 ink|c|D:1| (10 20 15 26) 0  "}));
 }
 
 TEST_F(AnnotExchange, MalformedTextsAndStampsWhereTheyAreNotAllowedPlaceNothing) {
@@ -200,18 +200,6 @@ TEST_F(AnnotExchange, MalformedTextsAndStampsWhereTheyAreNotAllowedPlaceNothing)
     EXPECT_EQ(fun->SetAnnotString(nullptr, nullptr), E_POINTER);
     Disconnect();
     EXPECT_EQ(SetAnnots(record), L"S_OK 1");
-}
-
-TEST_F(AnnotExchange, TextsMayHoldCommentsAndOtherStylesBecomeHandwritingStyleStamps) {
-    ASSERT_TRUE(Open(kTwoBlankPages));
-    EXPECT_EQ(SetAnnots(L"// from the server\n{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"2\",\"X\":\"1\",\"Y\":\"2\","
-                        L"\"width\":\"3\",\"height\":\"4\"} /* one */, {\"styleId\":\"7\",\"pageNo\":\"2\",\"X\":\"10\","
-                        L"\"Y\":\"20\",\"width\":\"5\",\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\","
-                        L"\"createTime\":\"D:1\"}]}"),
-              L"S_OK 1");
-    EXPECT_EQ(Annots(1), (Lines{L"12 |||{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"} (1 2 4 6) 0 Multiply ",
-                                L"12 ink|c|D:1| (10 20 15 26) 0  "}));
-    EXPECT_TRUE(Journaled(L"Annotation.SetValue(\"CustomType\", \"VDInkpad Annotation\")"));
 }
 
 // ---------------------------------------------------------------------------

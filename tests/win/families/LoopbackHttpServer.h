@@ -15,38 +15,33 @@
 
 namespace testsupport {
 
-// Answers each request from a table of paths and records what it received. The accept
-// loop gives up after a bounded wait.
+// Answers each request from a table of paths (404 for any other) and records what it
+// received, until it goes: closing the listener ends the waiting accept.
 class LoopbackHttpServer {
 public:
     struct Request {
-        std::string method, path, headers, body;
-    };
-    struct Reply {
-        int status = 404;
-        std::string body;
+        std::string path, headers, body;
     };
 
     LoopbackHttpServer() {
         WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (listener_ == INVALID_SOCKET) return;
-        sockaddr_in addr = {};
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0 ||
+            (listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) == INVALID_SOCKET)
+            return;
+        sockaddr_in addr = {};  // port 0: the system picks a free one
         addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network byte order
-        addr.sin_port = 0;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int len = sizeof(addr);
         if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(listener_, 8) != 0 ||
             getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
             return;
-        port_ = static_cast<unsigned short>((addr.sin_port >> 8) | (addr.sin_port << 8));
+        port_ = ntohs(addr.sin_port);
         thread_ = std::thread([this] { Serve(); });
     }
     ~LoopbackHttpServer() {
         stop_ = true;
-        if (thread_.joinable()) thread_.join();
         if (listener_ != INVALID_SOCKET) closesocket(listener_);
+        if (thread_.joinable()) thread_.join();
     }
     bool Running() const { return port_ != 0; }
     std::wstring Url(const std::string& path) const {
@@ -54,7 +49,7 @@ public:
     }
     void Answer(const std::string& path, int status, const std::string& body) {
         std::lock_guard<std::mutex> lock(mutex_);
-        replies_[path] = Reply{status, body};
+        replies_[path] = {status, body};
     }
     std::vector<Request> Requests() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -63,18 +58,9 @@ public:
 
 private:
     void Serve() {
-        // Bounded: about a minute of idle waiting at most, then the thread ends.
-        for (int idle = 0; !stop_ && idle < 600;) {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(listener_, &set);
-            timeval wait = {0, 100000};
-            if (select(0, &set, nullptr, nullptr, &wait) <= 0) {
-                ++idle;
-                continue;
-            }
+        while (!stop_) {
             SOCKET s = accept(listener_, nullptr, nullptr);
-            if (s == INVALID_SOCKET) continue;
+            if (s == INVALID_SOCKET) continue;  // the listener closed, or a client gave up
             Handle(s);
             closesocket(s);
         }
@@ -95,26 +81,18 @@ private:
                 need = headerEnd + 4 + (cl == std::string::npos ? 0 : std::stoul(head.substr(cl + 15)));
             }
         }
-        Request r;
-        size_t sp1 = data.find(' '), sp2 = data.find(' ', sp1 + 1);
-        r.method = data.substr(0, sp1);
-        r.path = data.substr(sp1 + 1, sp2 - sp1 - 1);
-        r.headers = data.substr(0, headerEnd);
-        r.body = data.substr(headerEnd + 4, need - headerEnd - 4);
-        Reply reply;
+        const size_t sp1 = data.find(' '), sp2 = data.find(' ', sp1 + 1);
+        const Request r{data.substr(sp1 + 1, sp2 - sp1 - 1), data.substr(0, headerEnd), data.substr(headerEnd + 4)};
+        std::pair<int, std::string> reply{404, ""};
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(r);
             auto it = replies_.find(r.path);
             if (it != replies_.end()) reply = it->second;
         }
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\nContent-Length: " +
-                          std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n" + reply.body;
-        for (size_t sent = 0; sent < out.size();) {
-            int n = send(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
-            if (n <= 0) break;
-            sent += static_cast<size_t>(n);
-        }
+        std::string out = "HTTP/1.1 " + std::to_string(reply.first) + " X\r\nContent-Length: " +
+                          std::to_string(reply.second.size()) + "\r\nConnection: close\r\n\r\n" + reply.second;
+        send(s, out.data(), static_cast<int>(out.size()), 0);  // a blocking socket takes it whole
     }
 
     SOCKET listener_ = INVALID_SOCKET;
@@ -122,7 +100,7 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
     std::mutex mutex_;
-    std::map<std::string, Reply> replies_;
+    std::map<std::string, std::pair<int, std::string>> replies_;
     std::vector<Request> requests_;
 };
 
