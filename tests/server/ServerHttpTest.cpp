@@ -307,10 +307,6 @@ Reply rawRequest(int port, const char* from, const std::string& request) {
     return parseAnswer(answer);
 }
 
-Reply postBytes(int port, const std::string& bytes, const std::string& path = "/dbstep") {
-    return rawRequest(port, "127.0.0.1", httpPost(bytes, true, path));
-}
-
 Reply post(int port, const Packet& p, const char* from = "127.0.0.1") {
     return rawRequest(port, from, httpPost(encoded(p)));
 }
@@ -492,7 +488,7 @@ TEST_F(ServerExchange, EveryRequestGetsItsWholeReply) {
         {encoded(message("LOADFILE", "M")), refusal(200, "LOADFILE RECORDID=M", "no document for this RECORDID")},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
-        const Reply r = postBytes(port(), steps[i].request, steps[i].path);
+        const Reply r = rawRequest(port(), "127.0.0.1", httpPost(steps[i].request, true, steps[i].path));
         EXPECT_EQ(describe(r), steps[i].reply) << "step " << i;
         EXPECT_EQ(r.contentType, "application/x-dbstep") << "step " << i;
     }
