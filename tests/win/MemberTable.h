@@ -62,12 +62,10 @@ inline VARTYPE VtOf(const std::string& t) {
 }
 
 // Calls every member once, each parameter made by arg(v, type, position) from an empty
-// VARIANT (cleared afterwards); answer(member, hr) sees what each call answered. skip
-// names members the caller leaves out.
+// VARIANT (cleared afterwards); skip names members the caller leaves out.
 inline void CallEveryMember(IDispatch* disp,
                             const std::function<void(VARIANT&, const std::string&, size_t)>& arg,
-                            const std::vector<std::wstring>& skip = {},
-                            const std::function<void(const Member&, HRESULT)>& answer = {}) {
+                            const std::vector<std::wstring>& skip = {}) {
     for (const Member& m : Members()) {
         if (std::find(skip.begin(), skip.end(), m.name) != skip.end()) continue;
         std::vector<VARIANT> args(m.paramTypes.size());
@@ -78,9 +76,8 @@ inline void CallEveryMember(IDispatch* disp,
         WORD flags = m.kind == "get" ? DISPATCH_PROPERTYGET
                      : m.kind == "put" ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD;
         ScopedVariant result;
-        HRESULT hr = CallByName(disp, m.name.c_str(), flags, args, result.Receive());
+        CallByName(disp, m.name.c_str(), flags, args, result.Receive());
         for (auto& v : args) VariantClear(&v);
-        if (answer) answer(m, hr);
     }
 }
 

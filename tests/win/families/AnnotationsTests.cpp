@@ -50,7 +50,6 @@ protected:
         sim->StandIn(UniqueBstr(progId).get(), s.put());
         s->SetResult(UniqueBstr(member).get(), *v.get());
     }
-    Lines Boxes() { return CapturedOf(L"MessageBoxW"); }
     // Journal lines of the annotation operations, from the first Annotations.Add on.
     Lines AnnotationLines() {
         Lines out;
@@ -162,11 +161,10 @@ TEST_F(Annotations, CommentWindowAsksTheAnnotationAddInAndHidingSparesSealsAndWi
     fun->put_EnabledCommentWindow(VARIANT_TRUE);
     fun->put_AnnotPopupEditRight(-1);
     EXPECT_EQ(Call(&IFoliumFun::CommentWindow, 1), L"S_OK 7") << "pop-up editing is off";
-    EXPECT_TRUE(CallsOf(L"Quirex.Annots").empty());
     fun->put_AnnotPopupEditRight(0);
     fun->put_CurPage(2);
     EXPECT_EQ(Call(&IFoliumFun::CommentWindow, 5), L"S_OK 8");
-    // (The reader's refresh event re-applying the window: annotations_page.js.)
+    // (The reader's refresh event re-applying the window: late_bound.js.)
     // Hiding closes the window, then asks again as it now is; an empty answer reads as 0.
     // Every page is updated and the view refreshed once; on page 1 the widget and the seal
     // (any case) keep their visibility, so two of its four change.
@@ -320,10 +318,9 @@ TEST_F(Annotations, FreeTextBoxesStylesAndColours) {
 TEST_F(Annotations, ImageStampsFromAFileOrAnAddress) {
     Open(kDocument);
     EXPECT_EQ(Call(&IFoliumFun::InsertImage, 1, 1, 2, 3, 4, L"C:\\no\\such.png"), L"S_OK 1");
-    EXPECT_EQ(Boxes(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
+    EXPECT_EQ(CapturedOf(L"MessageBoxW"), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
     EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
     fun->put_AnnotStampType(UniqueBstr(L"T").get());
-    sim->ClearJournal();
     EXPECT_EQ(Call(&IFoliumFun::InsertImage, 2, 10, 20, 30, 40, L"see https://host/a.png"), L"S_OK 0");
     EXPECT_EQ((Lines{L"Annotations.Add(12)", L"Annotation.SetRect(10, 20, 40, 60)", L"Annotation.BlendMode=\"Multiply\"",
                      L"Annotation.Color=65535", L"Annotation.Author=\"winuser\"",
@@ -350,7 +347,7 @@ TEST_F(Annotations, ImageStampsFromAFileOrAnAddress) {
     EXPECT_EQ(Call(&IFoliumFun::InsertImageExt, 1, 0, 0, 1, 1, L"C:\\missing.png", VARIANT_TRUE, 1, 0), L"S_OK -1")
         << "the reader's answer for an unreadable file";
     EXPECT_TRUE(JournalWith(L"BlendMode").empty());
-    EXPECT_EQ(1u, Boxes().size()) << "no message of its own";
+    EXPECT_EQ(1u, CapturedOf(L"MessageBoxW").size()) << "no message of its own";
 }
 
 // ---- image stamps at resolved positions --------------------------------------------------------
@@ -395,7 +392,6 @@ TEST_F(Annotations, PositionsPlaceOneStampPerResolvedPoint) {
         Lines rects;
         for (auto& l : JournalWith(L"Annotation.SetRect(")) rects.push_back(l.substr(19, l.size() - 20));
         EXPECT_EQ(c.rects, rects) << c.text << " mode " << c.mode;
-        EXPECT_EQ(c.rects.size(), JournalWith(L"Annotation.Commit()").size());
     }
     // The Ext variant keeps fractions and sets the opacity.
     sim->ClearJournal();
@@ -432,13 +428,12 @@ TEST_F(Annotations, PlacingRefusesMissingDocumentsPagesAndImagesAndStopsAtARefus
     const LONG ranges[][2] = {{0, 1}, {1, 0}, {1, 4}, {3, 2}, {-5, 2}, {LONG_MIN, LONG_MAX}};
     for (auto& range : ranges)
         EXPECT_EQ(byPosition(range[0], range[1], L"http://h/s.png", 0), L"S_FALSE 7 S_FALSE 7") << range[0];
-    EXPECT_TRUE(Boxes().empty());
-    // Positioned stamps then check the picture's source.
+    // Positioned stamps then check the picture's source (the only messages of this test).
     EXPECT_EQ(byPosition(1, 1, L"C:\\no\\such.png", 0), L"S_FALSE 7 S_FALSE 7");
     EXPECT_EQ(byPosition(1, 1, L"C:\\no\\such.png", 1), L"S_FALSE 7 S_FALSE 7");
     EXPECT_EQ(Lines(2, L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)") +
                   Lines(2, L"MessageBoxW(null, \"文件路径错误！\", \"Folium2018\", 16)"),
-              Boxes());
+              CapturedOf(L"MessageBoxW"));
     EXPECT_TRUE(JournalWith(L"Annotations.Add").empty());
     EXPECT_EQ(Call(&IFoliumFun::AddComment, 1, LONG_MAX, LONG_MIN, none), L"S_OK 0") << "coordinates at the limits";
 
@@ -446,10 +441,9 @@ TEST_F(Annotations, PlacingRefusesMissingDocumentsPagesAndImagesAndStopsAtARefus
     sim->ClearJournal();
     EXPECT_EQ(Call(&IFoliumFun::InsertImageByPosition, L"1*1", 1, 1, 3, 1, 1, L"http://127.0.0.1:1/s.png", 1),
               L"S_OK -1");
-    EXPECT_EQ(Lines{L"Annotation.SetImage(\"\")"}, JournalWith(L"SetImage"));
-    EXPECT_TRUE(JournalWith(L"Annotation.Commit").empty());
-    EXPECT_FALSE(JournalWith(L"NetFile.Open").empty());
-    EXPECT_EQ(1u, JournalWith(L"PageView.Refresh()").size());
+    EXPECT_EQ(JournalShown({L"NetFile.Open", L"SetImage", L"Annotation.Commit", L"Refresh()"}),
+              L" | NetFile.Open(0, \"http://127.0.0.1:1/s.png\", 0, missing, missing) | Annotation.SetImage(\"\")"
+              L" | PageView.Refresh()");
 }
 
 // ---- the stamp placed by the user's click ----------------------------------------------------
@@ -482,8 +476,7 @@ protected:
 TEST_F(StampPlacement, PendingStampNeedsTextPictureAndPdfThenFollowsTheMouseAndLandsOnceWithItsCaptions) {
     EXPECT_EQ(L"S_OK 1", Prepare(L"a")) << "no document";
     Open(kPlainDocument);
-    const std::wstring notAPicture = SystemBase64(std::string(64, 'x'));
-    for (const wchar_t* picture : {L"", L"!!!!", notAPicture.c_str()}) EXPECT_EQ(L"S_OK 1", Prepare(L"a", picture));
+    for (const wchar_t* picture : {L"", L"!!!!", L"eHh4eHh4eHh4eHh4"}) EXPECT_EQ(L"S_OK 1", Prepare(L"a", picture));
     EXPECT_EQ(L"S_OK 1", Prepare(nullptr));
     Open(R"({"type": "OFD", "pages": [{}]})");
     EXPECT_EQ(L"S_OK 1", Prepare(L"a"));
@@ -510,7 +503,7 @@ TEST_F(StampPlacement, PendingStampNeedsTextPictureAndPdfThenFollowsTheMouseAndL
     EXPECT_EQ(VARIANT_FALSE, Fire(3, 150, 300));
     ASSERT_EQ(1u, AnnotationsOnPages(0).size());
     EXPECT_EQ(Lines{L"Cursors.Remove(1)"}, JournalWith(L"Cursors.Remove"));
-    // Its size is the picture's pixels at 72 / 96 (where it lands, the page script checks).
+    // Its size is the picture's pixels at 72 / 96 (where it lands, late_bound.js checks).
     const std::wstring stamp = L"Documents.ActiveDocument.Pages.Item(0).Annotations.Item(0).";
     EXPECT_EQ(Host(stamp + L"Height"), L"VT_R8=45");
     EXPECT_GT(std::stod(Host(stamp + L"Width").substr(6)), 90) << "widened by the date caption";

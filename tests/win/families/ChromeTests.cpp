@@ -7,8 +7,6 @@ using namespace testsupport;
 
 namespace {
 
-const char kOnePage[] = R"({"pages":[{"text":"chrome"}]})";
-
 // The reader's bars at start, in collection order.
 const Lines kStartBars = {L"MenuBar",   L"File",         L"Rotate",   L"Zoom",     L"Standard",        L"Find",
                           L"Annots",    L"Measuring",    L"OFDSignature", L"批量签章", L"Comments", L"DigitalSignature"};
@@ -64,68 +62,13 @@ TEST_F(Chrome, BarMembersActOnTheFirstOrEveryBarOfTheirExactNames) {
            L"CommandBar.Name | CommandBar.Visible",
            L"ShowSigns -> VT_BOOL=0"},
           {L""});
-    // ShowTools read and ShowTitle leave the result alone.
-    sim->ClearJournal();
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowTools), L"S_OK 7");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowTitle), L"S_OK 7");
-    EXPECT_EQ(S_OK, fun->put_ShowTitle(VARIANT_FALSE));
-    EXPECT_TRUE(JournalLines().empty());
 }
 
-// ---- panes, tab bars, state bars ------------------------------------------------------------
+// ---- panes, tab bars, state bars, main frame, view and application switches ------------------
 // Tab bars at start: 0 "BookMark", 1 "AnnotsTabBar", 2 "SigTabBar", 3 "Thumbnail". Panes: 0
 // "BookMarks", 1 "AnnotsMngPane", 2 "AttachmentPane", 3 "SigPane".
 
-TEST_F(Chrome, ShowMarksAndShowDigitalSignatureActOnTheirPaneAndTabBar) {
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowMarks), L"S_OK 7") << "without a document";
-    EXPECT_EQ(S_OK, fun->put_ShowMarks(VARIANT_TRUE));
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowDigitalSignature), L"S_FALSE 7") << "without a document";
-    EXPECT_EQ(S_FALSE, fun->put_ShowDigitalSignature(1));
-    Open(kOnePage);
-    // ShowMarks is the reader's pane "BookMarks", written only when it changes. ShowDigitalSignature
-    // is 1 or 0, never -1; any non-zero value is written as true.
-    const std::wstring sigPane = L"Panes.Item(0) | Panes.Item(1) | Panes.Item(2) | Panes.Item(3) | Pane.Visible=";
-    Steps({L"ShowMarks -> VT_BOOL=0 | Panes.Item(0) | Pane.Visible",
-           L"ShowMarks=BOOL:-1 | Panes.Item(0) | Pane.Visible | Pane.Visible=-1",
-           L"ShowMarks -> VT_BOOL=-1 | Panes.Item(0) | Pane.Visible",
-           L"ShowMarks=BOOL:-1 | Panes.Item(0) | Pane.Visible", L"ShowDigitalSignature -> VT_I4=1",
-           L"reader.Documents.ActiveDocument.Workspace.TabBars.SetVisible(2, BOOL:0)", L"ShowDigitalSignature -> VT_I4=0",
-           L"ShowDigitalSignature=2 | TabBars.SetVisible(2, -1) | " + sigPane + L"-1",
-           L"ShowDigitalSignature=0 | TabBars.SetVisible(2, 0) | " + sigPane + L"0"},
-          {L"Pane.Visible", L"TabBars.SetVisible", L"Panes.Item("});
-}
-
-TEST_F(Chrome, ShowTabCommandBarActsOnTheTabBarAndPaneOfEachIndex) {
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::ShowTabCommandBar, 1, VARIANT_FALSE), L"S_FALSE -1") << "no document";
-    Open(kOnePage);
-    for (LONG index : {0L, 5L}) EXPECT_EQ(Early(fun.get(), &IFoliumFun::ShowTabCommandBar, index, 0), L"S_FALSE -1");
-    EXPECT_FALSE(Journaled(L"Visible")) << "outside the table nothing changes";
-    // Panes are found by name in the reader's list. Three changes only the attachment pane: no tab
-    // bar has an empty name.
-    const std::wstring sigPane = L"Panes.Item(0) | Panes.Item(1) | Panes.Item(2) | Panes.Item(3) | Pane.Visible=";
-    Steps({L"ShowTabCommandBar(1, BOOL:0) -> VT_I4=-1 | TabBars.SetVisible(0, 0) | Panes.Item(0) | Pane.Visible=0",
-           L"ShowTabCommandBar(1, BOOL:-1) -> VT_I4=-1 | TabBars.SetVisible(0, -1) | Panes.Item(0) | Pane.Visible=-1",
-           L"ShowTabCommandBar(2, BOOL:0) -> VT_I4=-1 | TabBars.SetVisible(1, 0) | Panes.Item(0) | Panes.Item(1) | "
-           L"Pane.Visible=0",
-           L"ShowTabCommandBar(4, BOOL:0) -> VT_I4=-1 | TabBars.SetVisible(2, 0) | " + sigPane + L"0",
-           L"ShowTabCommandBar(3, BOOL:-1) -> VT_I4=-1 | Panes.Item(0) | Panes.Item(1) | Panes.Item(2) | "
-           L"Pane.Visible=-1"},
-          {L"SetVisible(", L"Panes.Item(", L"Visible="});
-}
-
-TEST_F(Chrome, ShowStateIsOneWhenEitherStateBarIsShownAndWritesBoth) {
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_ShowState), L"S_OK 0") << "without a document";
-    Open(kOnePage);
-    const std::wstring bar = L"reader.Documents.ActiveDocument.Workspace.StateBar";
-    Steps({L"ShowState -> VT_BOOL=1", bar + L"1Visible=BOOL:0", L"ShowState -> VT_BOOL=1",
-           bar + L"2Visible=BOOL:0", L"ShowState -> VT_BOOL=0",
-           L"ShowState=BOOL:0 | Workspace.StateBar1Visible=0 | Workspace.StateBar2Visible=0"},
-          {L"Visible="});
-}
-
-// ---- main frame, view and application switches, and flags the component keeps ---------------
-
-TEST_F(Chrome, SwitchesPassThroughToTheReaderBothWaysOrAreKeptByTheComponent) {
+TEST_F(Chrome, PanesTabBarsStateBarsAndSwitchesAsTheReaderReceivesThem) {
     // Kept by the component: the reader is not asked.
     Steps({L"ShowSchedule -> VT_BOOL=-1", L"EnabledCommentWindow -> VT_BOOL=0", L"ShowSchedule=BOOL:0",
            L"EnabledCommentWindow=BOOL:-1", L"ShowSchedule -> VT_BOOL=0",
@@ -141,12 +84,39 @@ TEST_F(Chrome, SwitchesPassThroughToTheReaderBothWaysOrAreKeptByTheComponent) {
             Steps({member + L"=BOOL:" + value + L" | " + host + L"=" + value,
                    member + L" -> VT_BOOL=" + value + L" | " + host},
                   {host});
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_FullScreen), L"S_OK 0") << "without a document";
-    EXPECT_EQ(S_OK, fun->put_FullScreen(VARIANT_TRUE));
-    Open(kOnePage);
-    Steps({L"FullScreen=BOOL:-1 | PageView.FullScreen=-1", L"FullScreen -> VT_BOOL=-1",
+    using F = IFoliumFun;
+    EXPECT_EQ((Lines{Call(&F::get_ShowMarks), Call(&F::put_ShowMarks, VARIANT_TRUE), Call(&F::get_ShowState),
+                     Call(&F::get_FullScreen), Call(&F::put_FullScreen, VARIANT_TRUE)}),
+              (Lines{L"S_OK 7", L"S_OK", L"S_OK 0", L"S_OK 0", L"S_OK"}))
+        << "without a document";
+    Open(R"({"pages":[{"text":"chrome"}]})");
+    // ShowMarks is the reader's pane "BookMarks", written only when it changes. ShowDigitalSignature
+    // is 1 or 0, never -1; any non-zero value is written as true. Panes are found by name in the
+    // reader's list; ShowTabCommandBar 3 changes only the attachment pane: no tab bar has an empty
+    // name. Either state bar shown reads as 1.
+    const std::wstring sigPane = L"Panes.Item(0) | Panes.Item(1) | Panes.Item(2) | Panes.Item(3) | Pane.Visible=";
+    const std::wstring stateBar = L"reader.Documents.ActiveDocument.Workspace.StateBar";
+    Steps({L"ShowMarks -> VT_BOOL=0 | Panes.Item(0) | Pane.Visible",
+           L"ShowMarks=BOOL:-1 | Panes.Item(0) | Pane.Visible | Pane.Visible=-1",
+           L"ShowMarks -> VT_BOOL=-1 | Panes.Item(0) | Pane.Visible",
+           L"ShowMarks=BOOL:-1 | Panes.Item(0) | Pane.Visible", L"ShowDigitalSignature -> VT_I4=1",
+           L"reader.Documents.ActiveDocument.Workspace.TabBars.SetVisible(2, BOOL:0)", L"ShowDigitalSignature -> VT_I4=0",
+           L"ShowDigitalSignature=2 | TabBars.SetVisible(2, -1) | " + sigPane + L"-1",
+           L"ShowDigitalSignature=0 | TabBars.SetVisible(2, 0) | " + sigPane + L"0",
+           L"ShowTabCommandBar(0, BOOL:0) -> VT_I4=-1", L"ShowTabCommandBar(5, BOOL:0) -> VT_I4=-1",
+           L"ShowTabCommandBar(1, BOOL:0) -> VT_I4=-1 | TabBars.SetVisible(0, 0) | Panes.Item(0) | Pane.Visible=0",
+           L"ShowTabCommandBar(1, BOOL:-1) -> VT_I4=-1 | TabBars.SetVisible(0, -1) | Panes.Item(0) | Pane.Visible=-1",
+           L"ShowTabCommandBar(2, BOOL:0) -> VT_I4=-1 | TabBars.SetVisible(1, 0) | Panes.Item(0) | Panes.Item(1) | "
+           L"Pane.Visible=0",
+           L"ShowTabCommandBar(4, BOOL:0) -> VT_I4=-1 | TabBars.SetVisible(2, 0) | " + sigPane + L"0",
+           L"ShowTabCommandBar(3, BOOL:-1) -> VT_I4=-1 | Panes.Item(0) | Panes.Item(1) | Panes.Item(2) | "
+           L"Pane.Visible=-1",
+           L"ShowState -> VT_BOOL=1", stateBar + L"1Visible=BOOL:0", L"ShowState -> VT_BOOL=1",
+           stateBar + L"2Visible=BOOL:0", L"ShowState -> VT_BOOL=0",
+           L"ShowState=BOOL:0 | Workspace.StateBar1Visible=0 | Workspace.StateBar2Visible=0",
+           L"FullScreen=BOOL:-1 | PageView.FullScreen=-1", L"FullScreen -> VT_BOOL=-1",
            L"FullScreen=BOOL:0 | PageView.FullScreen=0", L"FullScreen -> VT_BOOL=0"},
-          {L"FullScreen="});
+          {L"Pane.Visible", L"SetVisible(", L"Panes.Item(", L"Visible=", L"FullScreen="});
 }
 
 }  // namespace

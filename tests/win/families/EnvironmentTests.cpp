@@ -28,26 +28,23 @@ TEST_F(Environment, VersionAndLanguage) {
           {L"LanguageId="});
 }
 
+// The device's 16-bit answer, sign-extended; a failing call skips the rest.
 TEST_F(Environment, KeyCountSequenceOnTheDevice) {
-    const Lines sequence = {L"KeyDevice.WebCreateKeyObject()", L"KeyDevice.WebGetKeyCount()",
-                            L"KeyDevice.WebDeleteKeyObject()"};
+    const std::wstring sequence =
+        L" | KeyDevice.WebCreateKeyObject() | KeyDevice.WebGetKeyCount() | KeyDevice.WebDeleteKeyObject()";
     ScopedVariant i2 = ScopedVariant::I2(-1);
     const std::pair<VARIANT, LONG> cases[] = {{VLong(0), 0}, {VLong(3), 3}, {VLong(0x18000), -32768}, {*i2.get(), -1}};
     for (const auto& [count, expected] : cases) {
-        sim->ClearJournal();
         sim->SetAnswer(UniqueBstr(L"WebGetKeyCount").get(), count);
-        EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetKeyCount), L"S_OK " + std::to_wstring(expected));
-        EXPECT_EQ(JournalWith(L"KeyDevice."), sequence);
+        Steps({L"GetKeyCount -> VT_I4=" + std::to_wstring(expected) + sequence}, {L"KeyDevice."});
     }
-    // A failing call skips the rest.
-    sim->ClearJournal();
-    VARIANT failure;
-    VariantInit(&failure);
+    VARIANT failure{};
     failure.vt = VT_ERROR;
     failure.scode = E_FAIL;
     sim->SetAnswer(UniqueBstr(L"WebCreateKeyObject").get(), failure);
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetKeyCount), L"S_OK 0");
-    EXPECT_EQ(JournalWith(L"KeyDevice."), Lines{sequence[0]});
+    sim->ClearJournal();
+    const std::wstring answer = Early(fun.get(), &IFoliumFun::GetKeyCount);
+    EXPECT_EQ(answer + JournalShown({L"KeyDevice."}), L"S_OK 0 | KeyDevice.WebCreateKeyObject()");
 }
 
 TEST_F(Environment, RightsAndAlert) {
@@ -58,45 +55,37 @@ TEST_F(Environment, RightsAndAlert) {
     EXPECT_EQ(quirexsim::Notifications(sim.get()), Lines{L"Alert(\"hello\", 0)"});
 }
 
+// Texts go to the signature engine and are read back from it; VerifyPin answers the 16-bit
+// value of the engine's answer, the AlterUser getter the engine's value.
 TEST_F(Environment, SignatureEngineSettingsKeyAndAlterUser) {
     ComPtr<IQxStandIn> engine;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Folium2015").get(), engine.put()), S_OK);
-    ASSERT_EQ(fun->put_TSServerURL(UniqueBstr(L"http://ts").get()), S_OK);
-    ASSERT_EQ(fun->put_TSUser(UniqueBstr(L"u").get()), S_OK);
-    ASSERT_EQ(fun->put_TSPwd(nullptr), S_OK);
-    ASSERT_EQ(fun->put_AppCode(UniqueBstr(L"A1").get()), S_OK);
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_AppCode), L"S_OK A1") << "read back from the engine";
     engine->SetResult(UniqueBstr(L"WebGetKeySN").get(), *ScopedVariant::Bstr(L"SN-42").get());
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::WebGetKeySN), L"S_OK SN-42");
     engine->SetResult(UniqueBstr(L"VerifyPin").get(), *ScopedVariant::I4(0x10001L).get());
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::VerifyPin, L"1234"), L"S_OK 1")
-        << "the 16-bit value of the engine's answer";
-    ASSERT_EQ(fun->put_AlterUser(0), S_OK);
+    const std::wstring e = L" | Veridane.Folium2015!";
+    Steps({L"TSServerURL=\"http://ts\"" + e + L"TSServerURL:P:1|VT_BSTR=\"http://ts\"",
+           L"TSUser=\"u\"" + e + L"TSUser:P:1|VT_BSTR=\"u\"", L"TSPwd=\"\"" + e + L"TSPwd:P:1|VT_BSTR=\"\"",
+           L"AppCode=\"A1\"" + e + L"AppCode:P:1|VT_BSTR=\"A1\"", L"AppCode -> VT_BSTR=\"A1\"" + e + L"AppCode:G:0",
+           L"WebGetKeySN -> VT_BSTR=\"SN-42\"" + e + L"WebGetKeySN:M:0",
+           L"VerifyPin(\"1234\") -> VT_BOOL=1" + e + L"VerifyPin:M:1|VT_BSTR=\"1234\"",
+           L"AlterUser=0" + e + L"AlterUser:P:1|VT_I4=0"},
+          {L"Folium2015!"});
     engine->SetResult(UniqueBstr(L"AlterUser").get(), *ScopedVariant::I4(5).get());
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_AlterUser), L"S_OK 5") << "the getter reads the engine's value";
-    EXPECT_EQ(CallsOf(L"Veridane.Folium2015"),
-              (Lines{L"TSServerURL:P:1|VT_BSTR=\"http://ts\"", L"TSUser:P:1|VT_BSTR=\"u\"", L"TSPwd:P:1|VT_BSTR=\"\"",
-                     L"AppCode:P:1|VT_BSTR=\"A1\"", L"AppCode:G:0", L"WebGetKeySN:M:0",
-                     L"VerifyPin:M:1|VT_BSTR=\"1234\"", L"AlterUser:P:1|VT_I4=0", L"AlterUser:G:0"}));
-
+    Steps({L"AlterUser -> VT_I4=5" + e + L"AlterUser:G:0"}, {L"Folium2015!"});
     sim->RemoveAddIn(UniqueBstr(L"Veridane.Folium2015").get());
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::VerifyPin, L"1234"), L"S_FALSE 7") << "not written";
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_AppCode), L"S_FALSE ");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::WebGetKeySN), L"S_FALSE ");
-    EXPECT_EQ(fun->put_TSUser(UniqueBstr(L"u").get()), S_FALSE);
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_AlterUser), L"S_FALSE 7");
-    EXPECT_EQ(fun->put_AlterUser(1), S_OK) << "kept by the component without the engine";
+    using F = IFoliumFun;
+    EXPECT_EQ((Lines{Call(&F::VerifyPin, L"1234"), Call(&F::get_AppCode), Call(&F::WebGetKeySN),
+                     Call(&F::put_TSUser, L"u"), Call(&F::get_AlterUser), Call(&F::put_AlterUser, 1)}),
+              (Lines{L"S_FALSE 7", L"S_FALSE ", L"S_FALSE ", L"S_FALSE", L"S_FALSE 7", L"S_OK"}))
+        << "without the engine (AlterUser is kept by the component)";
 }
 
 // The machine's own addresses: whatever they are, they have the documented forms; a known
 // answer when the test set-up gave the machine one (see the network fixture).
 TEST_F(Environment, AddressForms) {
-    ScopedVariant ip, mac;
-    ASSERT_EQ(CallByName(disp.get(), L"WebGetIP", DISPATCH_METHOD, {}, ip.Receive()), S_OK);
-    ASSERT_EQ(CallByName(disp.get(), L"WebGetMac", DISPATCH_METHOD, {}, mac.Receive()), S_OK);
-    ASSERT_EQ(ip.type(), VT_BSTR);
-    ASSERT_EQ(mac.type(), VT_BSTR);
-    std::wstring text = ip->bstrVal ? ip->bstrVal : L"", m = mac->bstrVal ? mac->bstrVal : L"";
+    const std::wstring ip = Script(L"WebGetIP"), mac = Script(L"WebGetMac");  // VT_BSTR="..."
+    ASSERT_TRUE(ip.rfind(L"VT_BSTR=\"", 0) == 0 && mac.rfind(L"VT_BSTR=\"", 0) == 0) << ip << mac;
+    const std::wstring text = ip.substr(9, ip.size() - 10), m = mac.substr(9, mac.size() - 10);
     int dots = 0;
     for (wchar_t c : text) dots += c == L'.' ? 1 : iswdigit(c) ? 0 : 100;
     EXPECT_TRUE(text.empty() || dots == 3) << testing::PrintToString(text);

@@ -95,17 +95,6 @@ inline std::wstring I4(LONG n) { return L"VT_I4=" + std::to_wstring(n); }
 inline std::wstring Str(const std::wstring& s) { return L"VT_BSTR=" + Quoted(s); }
 inline std::wstring Bool(bool b) { return b ? L"VT_BOOL=-1" : L"VT_BOOL=0"; }
 
-// A walk over the reader's objects from its application, as a page script makes it
-// ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
-// "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
-// ("VT_I4=4"). The test's own look at the reader stays out of the journal.
-inline std::wstring HostWalk(IQxSimulator* sim, IQxApplication* app, std::wstring_view path) {
-    sim->put_Recording(VARIANT_FALSE);
-    std::wstring out = simtest::Get(sim, app, path);
-    sim->put_Recording(VARIANT_TRUE);
-    return out;
-}
-
 // Arguments of Early: texts become BSTRs that live as long as the call.
 template <class T>
 T EarlyArg(std::vector<UniqueBstr>&, T v) {
@@ -176,12 +165,9 @@ protected:
         LONG r = -1;
         ASSERT_EQ(sim->LoadAddIn(UniqueBstr(L"Veridane.FoliumFun.1").get(), &r), S_OK);
         ASSERT_EQ(r, S_OK);
-        ComPtr<IQxCOMAddIns> addIns;
-        ASSERT_EQ(app->get_COMAddIns(addIns.put()), S_OK);
-        auto key = ScopedVariant::Bstr(L"Veridane.FoliumFun.1");
-        ComPtr<IQxCOMAddIn> item;
-        ASSERT_EQ(addIns->Item(*key.get(), item.put()), S_OK);
-        ASSERT_EQ(item->get_Object(disp.put()), S_OK);
+        ScopedVariant object;
+        ASSERT_EQ(simtest::Walk(app.get(), L"COMAddIns.Item(\"Veridane.FoliumFun.1\").Object", object), S_OK);
+        disp = folium::ReadDispatch(object.get());
         ASSERT_EQ(disp.As(fun), S_OK);
         sim->ClearJournal();
     }
@@ -235,14 +221,11 @@ protected:
 
     // Opens a fixture document in the reader; it becomes the active document.
     ComPtr<IQxDocument> Open(const std::string& json) {
-        std::wstring path = WriteFixture(json);
-        ComPtr<IQxDocuments> docs;
-        app->get_Documents(docs.put());
-        auto name = ScopedVariant::Bstr(path.c_str());
-        auto missing = ScopedVariant::Missing();
-        ComPtr<IQxDocument> doc;
-        docs->Open(*name.get(), *missing.get(), *missing.get(), *missing.get(), doc.put());
+        ScopedVariant opened;
+        simtest::Walk(app.get(), L"Documents.Open(\"" + WriteFixture(json) + L"\", missing, missing, missing)", opened);
         sim->ClearJournal();
+        ComPtr<IQxDocument> doc;
+        if (auto d = folium::ReadDispatch(opened.get())) d.As(doc);
         return doc;
     }
 
@@ -309,8 +292,14 @@ protected:
         return hr;
     }
 
-    // The reader's objects walked from its application (see HostWalk), out of the journal.
-    std::wstring Host(const std::wstring& path) { return HostWalk(sim.get(), app.get(), path); }
+    // A walk over the reader's objects from its application, as a page script makes it
+    // ("Documents.ActiveDocument.Pages.Count", "Tools.Item(\"ToolText\").Activate",
+    // "CommandBars.Item(3).Visible=BOOL:0"), answered as the typed journal writes values
+    // ("VT_I4=4"). The test's own look at the reader stays out of the journal.
+    std::wstring Host(const std::wstring& path) {
+        Quiet quiet(sim.get());
+        return simtest::Get(sim.get(), app.get(), path);
+    }
 
     // The journal lines that contain one of `shown` (L"" shows all), each after " | ".
     std::wstring JournalShown(const Lines& shown) {

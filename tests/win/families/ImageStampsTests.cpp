@@ -16,10 +16,6 @@ const char kThreePages[] = R"({"type":"PDF","pages":[{"width":595,"height":842},
 
 class ImageStamps : public ConnectedComponent {
 protected:
-    // "S_OK 0" (Early).
-    std::wstring Create(const wchar_t* text, LONG start, LONG end, LONG mode, const wchar_t* pos, LONG type) {
-        return Early(fun.get(), &IFoliumFun::CreateBarCodeImage, text, start, end, mode, pos, type);
-    }
     // The generator's own picture for the same settings.
     static std::string GeneratorPicture(const wchar_t* text, LONG type) {
         ComPtr<IDispatch> g;
@@ -46,7 +42,7 @@ protected:
 TEST_F(ImageStamps, ThreePagesGetAStampCentredOnThePointWithTheGeneratorCalledInOrder) {
     Host(L"MainFrame.UserName=\"盖章人\"");
     ASSERT_TRUE(Open(kThreePages));
-    EXPECT_EQ(Create(L"FOLIUM-2026", 1, 3, 1, L"100*200", 20), L"S_OK 0");
+    EXPECT_EQ(Call(&IFoliumFun::CreateBarCodeImage, L"FOLIUM-2026", 1, 3, 1, L"100*200", 20), L"S_OK 0");
     // The generator's picture is 352 x 80 pixels at 96 dpi: 264 x 60 points centred on (100, 200).
     std::wstring stamps;
     for (const wchar_t* page : {L"0", L"1", L"2"})
@@ -65,7 +61,7 @@ TEST_F(ImageStamps, ThreePagesGetAStampCentredOnThePointWithTheGeneratorCalledIn
 TEST_F(ImageStamps, PlacedPictureKeepsTheGeneratorsBarsWithWhiteTransparent) {
     ASSERT_TRUE(Open(kThreePages));
     const wchar_t text[] = L"Folium 2026/12-06 ~ok~";
-    ASSERT_EQ(Create(text, 2, 2, 2, L"300*400", 20), L"S_OK 0");
+    ASSERT_EQ(Call(&IFoliumFun::CreateBarCodeImage, text, 2, 2, 2, L"300*400", 20), L"S_OK 0");
     ASSERT_EQ(AnnotationsOnPages().size(), 1u);
     const std::wstring file = TempFolder() + L"folium-barcode-stamp.gif";
     tempFiles.push_back(file);
@@ -85,28 +81,25 @@ TEST_F(ImageStamps, PlacedPictureKeepsTheGeneratorsBarsWithWhiteTransparent) {
 }
 
 TEST_F(ImageStamps, RangeTextSymbologyAndPositionRules) {
-    // No document; bad ranges: 1 and no generator at all.
-    EXPECT_EQ(Create(L"A1", 1, 1, 1, L"1*1", 20), L"S_FALSE 1");
+    // Each call with the generator made, the prefix and text it is given, and the stamps added.
+    const Lines shown = {L"Generator.Create", L"Generator.Prefix", L"Generator.Text", L"Annotations.Add"};
+    const std::wstring made = L" | BarcodeGenerator.Create() | BarcodeGenerator.Prefix=";
+    const std::wstring text = L" | BarcodeGenerator.Text=\"A1\"", added = L" | Annotations.Add(12)";
+    auto bar = [](const std::wstring& args) { return L"CreateBarCodeImage(" + args + L") -> VT_I4="; };
+    Steps({bar(L"\"A1\", 1, 1, 1, \"1*1\", 20") + L"1"}, shown);  // no document
     ASSERT_TRUE(Open(kThreePages));
-    for (auto [start, end] : {std::pair{0L, 1L}, {2L, 1L}, {1L, 4L}, {-1L, -1L}})
-        EXPECT_EQ(Create(L"A1", start, end, 1, L"1*1", 20), L"S_FALSE 1") << start << "-" << end;
-    EXPECT_FALSE(Journaled(L"BarcodeGenerator.Create()"));
-    // No picture from the generator (empty text, unknown symbology): nothing placed.
-    EXPECT_EQ(Create(L"", 1, 1, 1, L"1*1", 20), L"S_FALSE 1");
-    EXPECT_FALSE(Journaled(L"BarcodeGenerator.Text=")) << "an empty text is not handed over";
-    EXPECT_EQ(Create(L"A1", 1, 1, 1, L"1*1", 58), L"S_FALSE 1");
-    // No position (mode 3): no stamp, and 0. (The position rule itself: Annotations.Positions...)
-    EXPECT_EQ(Create(L"A1", 1, 3, 3, L"1*1", 20), L"S_OK 0");
-    EXPECT_TRUE(AnnotationsOnPages().empty());
-    // The reader's language chooses the prefix.
-    Host(L"MainFrame.LanguageId=1033");
-    sim->ClearJournal();
-    EXPECT_EQ(Create(L"A1", 3, 3, 2, L"10*20", 20), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"BarcodeGenerator.Prefix=\"ENG_\""));
-    Host(L"MainFrame.LanguageId=1041");
-    EXPECT_EQ(Create(L"A1", 3, 3, 2, L"10*20", 20), L"S_OK 0");
-    EXPECT_TRUE(Journaled(L"BarcodeGenerator.Prefix=\"\""));
-    EXPECT_EQ(AnnotationsOnPages().size(), 2u);
+    // Bad ranges: 1 and no generator at all. No picture from the generator (an empty text is not
+    // handed over; an unknown symbology): 1. No position (mode 3): no stamp, and 0. The reader's
+    // language chooses the prefix.
+    Steps({bar(L"\"A1\", 0, 1, 1, \"1*1\", 20") + L"1", bar(L"\"A1\", 2, 1, 1, \"1*1\", 20") + L"1",
+           bar(L"\"A1\", 1, 4, 1, \"1*1\", 20") + L"1", bar(L"\"A1\", -1, -1, 1, \"1*1\", 20") + L"1",
+           bar(L"\"\", 1, 1, 1, \"1*1\", 20") + L"1" + made + L"\"GBC_\"",
+           bar(L"\"A1\", 1, 1, 1, \"1*1\", 58") + L"1" + made + L"\"GBC_\"" + text,
+           bar(L"\"A1\", 1, 3, 3, \"1*1\", 20") + L"0" + made + L"\"GBC_\"" + text, L"reader.MainFrame.LanguageId=1033",
+           bar(L"\"A1\", 3, 3, 2, \"10*20\", 20") + L"0" + made + L"\"ENG_\"" + text + added,
+           L"reader.MainFrame.LanguageId=1041",
+           bar(L"\"A1\", 3, 3, 2, \"10*20\", 20") + L"0" + made + L"\"\"" + text + added},
+          shown);
 }
 
 }  // namespace

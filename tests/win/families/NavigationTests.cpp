@@ -3,8 +3,6 @@
 // selection state of the reader afterwards.
 #include "FamilyTestSupport.h"
 
-#include <climits>
-
 using namespace testsupport;
 
 namespace {
@@ -47,18 +45,18 @@ const std::wstring kPage = L"reader." + kView + L"CurrentPage -> VT_I4=";  // a 
 
 class Navigation : public ConnectedComponent {};
 
-// ---- page moves, view properties and tools ------------------------------------------------
+// ---- page moves, view properties, tools and scrolling -----------------------------------
 
-TEST_F(Navigation, MovesViewPropertiesAndToolsAsTheReaderReceivesThem) {
+TEST_F(Navigation, MovesViewPropertiesToolsAndScrollingAsTheReaderReceivesThem) {
     // Without a document: the moves answer page 1; the tools are activated by place.
     Steps({L"GotoFirstPage -> VT_I4=1", L"GotoPreviousPage -> VT_I4=1", L"GotoNextPage -> VT_I4=1",
            L"GotoLastPage -> VT_I4=1", L"CursorState=1", L"reader.Tools.Current.Name -> VT_BSTR=\"ToolHand\"",
            L"SetSelectState(1) -> VT_BOOL=-1", L"reader.Tools.Current.Name -> VT_BSTR=\"ToolText\"",
            L"SetSelectState(2) -> VT_BOOL=-1", L"reader.Tools.Current.Name -> VT_BSTR=\"ToolSnapShot\"",
            L"SetSelectState(0) -> VT_BOOL=-1", L"reader.Tools.Current.Name -> VT_BSTR=\"ToolHand\"",
-           L"SetSelectState(3) -> VT_BOOL=0", L"reader.Tools.Current.Name -> VT_BSTR=\"ToolHand\""},
-          {L"CurrentPage="});
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_CursorState), L"S_OK 7") << "without a document";
+           L"SetSelectState(3) -> VT_BOOL=0", L"reader.Tools.Current.Name -> VT_BSTR=\"ToolHand\"",
+           L"GotoNextScreen -> VT_BOOL=0", L"WebSetScrollBarPos(1, 1) -> VT_BOOL=0"},
+          {L"CurrentPage=", L"Scroll"});
     Open(kDocument);
     // No move goes past an end; the reader's layout codes differ from the script's modes.
     Steps({L"GotoPreviousPage -> VT_I4=1", L"GotoLastPage -> VT_I4=4 | PageView.CurrentPage=4",
@@ -90,12 +88,7 @@ TEST_F(Navigation, MovesViewPropertiesAndToolsAsTheReaderReceivesThem) {
            L"reader.Tools.Current.Name -> VT_BSTR=\"ToolSnapShot\""},
           {L"CurrentPage=", L"LayoutMode=", L"Zoom=", L"ZoomType=", L"RotateBy", L"Tools.Item", L"Tool.Activate"});
     Steps({L"FindFirst"}, {L""});
-}
-
-// ---- scrolling ------------------------------------------------------------------------
-
-TEST_F(Navigation, ScreenMovesGoByTheViewWindowsClientHeightWithoutBound) {
-    Steps({L"GotoNextScreen -> VT_BOOL=0", L"WebSetScrollBarPos(1, 1) -> VT_BOOL=0"}, {L"Scroll"});
+    // Screen moves go by the view window's client height, without bound.
     Open(kDocument);
     const std::wstring handle = Host(kView + L"WindowHandle");  // "VT_I8=..."
     RECT rc{};
@@ -114,17 +107,22 @@ TEST_F(Navigation, ScreenMovesGoByTheViewWindowsClientHeightWithoutBound) {
           {L"ScrollPosition=", L"NewPoint"});
 }
 
-// ---- document facts --------------------------------------------------------------------
+// ---- document facts and the bookmark walk -------------------------------------------------
 
-TEST_F(Navigation, DocumentFacts) {
+TEST_F(Navigation, DocumentFactsAndBookmarks) {
     CaptureImports();
     Steps({L"isOpen -> VT_I4=0", L"ContentText -> VT_BSTR=\"\""});
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetPageSize, 1, 0), L"S_OK 7") << "without a document the result stays";
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_DocumentModified), L"S_FALSE 0");
-    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"请先打开文档！\", \"提示\", 16)"}) << "asks for a document";
+    // Without a document ("7": the result is not written); only DocumentModified asks for one.
+    using F = IFoliumFun;
+    EXPECT_EQ((Lines{Call(&F::get_CursorState), Call(&F::GetPageSize, 1, 0), Call(&F::get_DocumentModified),
+                     Call(&F::GetBookMarks), Call(&F::GetFormateStringPos, 0),
+                     Call(&F::GetTextPositionAll, nullptr, nullptr),
+                     Call(&F::GoToText, L"beta", 1, VARIANT_FALSE, VARIANT_TRUE, VARIANT_TRUE)}),
+              (Lines{L"S_OK 7", L"S_OK 7", L"S_FALSE 0", L"S_FALSE ", L"S_FALSE ", L"S_OK ", L"S_FALSE 1"}));
+    EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"请先打开文档！\", \"提示\", 16)"});
     Open(kDocument);
     // The pages joined without a separator; DocumentModified is the save command's enabled state,
-    // found in the first "File" bar.
+    // found in the first "File" bar. Page sizes: -1 for no such page or index; 595 without a width.
     Steps({L"isOpen -> VT_I4=1", L"ContentText -> VT_BSTR=\"alpha beta alpha\\nAlphafarALPHA\"",
            L"PrintStatus -> VT_BOOL=0 | Document.Permission(0)", L"EditStatus -> VT_BOOL=-1 | Document.Permission(1)",
            L"CopyStatus -> VT_BOOL=0 | Document.Permission(2)",
@@ -132,22 +130,12 @@ TEST_F(Navigation, DocumentFacts) {
            L"Controls.Item(1)",
            L"reader.CommandBars.Item(\"File\").FindControl(1, 32002).Enabled=BOOL:0",
            L"DocumentModified -> VT_I4=0 | CommandBars.Item(0) | CommandBars.Item(1) | Controls.Item(0) | "
-           L"Controls.Item(1)"},
+           L"Controls.Item(1)",
+           L"GetPageSize(1, 0) -> VT_R8=595.5", L"GetPageSize(1, 1) -> VT_R8=842.25", L"GetPageSize(1, 2) -> VT_R8=90",
+           L"GetPageSize(1, 3) -> VT_R8=-1", L"GetPageSize(0, 0) -> VT_R8=-1", L"GetPageSize(5, 0) -> VT_R8=-1",
+           L"GetPageSize(-2147483648, 0) -> VT_R8=-1", L"GetPageSize(4, 0) -> VT_R8=595"},
           {L"Permission", L"CommandBars.Item(", L"Controls.Item("});
-    const struct {
-        LONG page, index;
-        const wchar_t* size;
-    } sizes[] = {{1, 0, L"595.5"}, {1, 1, L"842.25"}, {1, 2, L"90"},       {1, 3, L"-1"},
-                 {0, 0, L"-1"},    {5, 0, L"-1"},     {INT_MIN, 0, L"-1"}, {4, 0, L"595"}};  // no width: the default
-    for (auto& c : sizes)
-        EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetPageSize, c.page, c.index), L"S_OK " + std::wstring(c.size));
-}
-
-// ---- the bookmark walk ----------------------------------------------------------------
-
-TEST_F(Navigation, BookmarksByExactTitleOrPercentSearchAndTheTreeInDocumentOrderUnescaped) {
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetBookMarks), L"S_FALSE ") << "without a document";
-    Open(kDocument);
+    // Bookmarks: by exact title or percent search, and the tree in document order, unescaped.
     const std::wstring selected = L"reader.Documents.ActiveDocument.Bookmarks.SelectedName -> VT_BSTR=";
     // An exact title is found without walking; the walk visits children before next
     // siblings; the search is case-sensitive.
@@ -179,7 +167,7 @@ TEST_F(Navigation, BookmarksByExactTitleOrPercentSearchAndTheTreeInDocumentOrder
 
 // ---- the finder loop over pages ------------------------------------------------------
 
-TEST_F(Navigation, TextSearchesAskTheFinderPageByPage) {
+TEST_F(Navigation, TextSearchesAskTheFinderPageByPageAndReportBoxes) {
     Open(kDocument);
     // SearchText: every hit ignoring case, every page asked until it has no more hits.
     // GetTextPosition resets the finder and stops at the first hit: the centre or the first corner.
@@ -199,40 +187,7 @@ TEST_F(Navigation, TextSearchesAskTheFinderPageByPage) {
            L"GetTextPosition(-5, \"alpha\", BOOL:0, 0) -> VT_BSTR=\"Page:1;X:112.50;Y:705.00\""});
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::SearchText, nullptr), L"S_OK ");
     EXPECT_TRUE(Journaled(L"TextFinder.Text=\"\"")) << "a null text is searched as an empty one";
-}
-
-TEST_F(Navigation, GetTextPositionAllSearchesTheFileItOpens) {
-    EXPECT_EQ(Str(L""), Script(L"GetTextPositionAll", {VStr(L"alpha"), VStr(L"C:\\no\\such\\file.pdf")}));
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetTextPositionAll, nullptr, nullptr), L"S_OK ");
-    Open(R"({"pages": [{"text": "only here"}]})");
-    std::wstring path = WriteFixture(kDocument);
-    EXPECT_EQ(Str(L"1,100.00,710.00,125.00,700.00;1,155.00,710.00,180.00,700.00;1,50.00,612.00,80.00,600.00;"
-                  L"4,200.50,308.25,220.50,300.25"),
-              Script(L"GetTextPositionAll", {VStr(L"alpha"), VStr(path.c_str())}));
-    EXPECT_EQ(JournalWith(L"Documents.Open("),
-              Lines{L"Documents.Open(" + Quoted(path) + L", missing, missing, missing)"});
-    EXPECT_EQ(Host(L"Documents.Count"), I4(2)) << "the searched document stays open";
-}
-
-TEST_F(Navigation, GetFormateStringPosReportsChineseDateLines) {
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetFormateStringPos, 0), L"S_FALSE ");
-    Open(R"({"type": "OFD", "pages": [{"text": "二〇二四年三月五日"}]})");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetFormateStringPos, 0), L"S_FALSE ") << "OFD is skipped";
-    EXPECT_FALSE(Journaled(L"FindNext"));
-    Open(kDates);
-    // The trimmed line is searched; a character after the 日, 8 or 13 characters, or no
-    // leading 二 do not qualify. The type changes nothing.
-    const std::wstring dates = L"VT_BSTR=\"1,84.00,766.00,216.00,754.00;2,72.00,766.00,216.00,754.00\" | "
-                               L"TextFinder.Text=\"二〇二四年 三 月 五 日\" | TextFinder.Text=\"二〇二四年十二月三十一日\"";
-    Steps({L"GetFormateStringPos(0) -> " + dates, L"GetFormateStringPos(5) -> " + dates}, {L"TextFinder.Text="});
-}
-
-TEST_F(Navigation, GoToTextSelectsTheHitOnlyWhenSelectedIsExactlyTrue) {
-    auto go = [&](const wchar_t* text, VARIANT_BOOL matchCase, VARIANT_BOOL selected) {
-        return Early(fun.get(), &IFoliumFun::GoToText, text, 1, matchCase, VARIANT_TRUE, selected);
-    };
-    EXPECT_EQ(go(L"beta", VARIANT_FALSE, VARIANT_TRUE), L"S_FALSE 1") << "without a document";
-    Open(kDocument);
+    // GoToText selects the hit only when Selected is exactly true.
     Steps({L"GoToText(\"beta\", 1, BOOL:0, BOOL:-1, BOOL:-1) -> VT_I4=0 | Application.Documents | "
            L"Documents.ActiveDocument | Document.Window | DocWindow.View | Document.TextFinder | "
            L"TextFinder.Text=\"beta\" | TextFinder.Direction=-1 | TextFinder.MatchCase=0 | TextFinder.FindNext(1) | "
@@ -241,10 +196,32 @@ TEST_F(Navigation, GoToTextSelectsTheHitOnlyWhenSelectedIsExactlyTrue) {
            L"PageView.Refresh()"},
           {L""});
     sim->ClearJournal();
-    EXPECT_EQ(go(L"beta", VARIANT_FALSE, 1), L"S_OK 0");
-    EXPECT_EQ(go(L"BETA", VARIANT_TRUE, VARIANT_TRUE), L"S_OK 1") << "the finder's S_FALSE when nothing is found";
-    EXPECT_EQ(go(nullptr, VARIANT_FALSE, VARIANT_TRUE), L"S_OK 1");
+    // Selected 1 is not true; 1 is the finder's S_FALSE when nothing is found.
+    using F = IFoliumFun;
+    EXPECT_EQ((Lines{Call(&F::GoToText, L"beta", 1, VARIANT_FALSE, VARIANT_TRUE, 1),
+                     Call(&F::GoToText, L"BETA", 1, VARIANT_TRUE, VARIANT_TRUE, VARIANT_TRUE),
+                     Call(&F::GoToText, nullptr, 1, VARIANT_FALSE, VARIANT_TRUE, VARIANT_TRUE)}),
+              (Lines{L"S_OK 0", L"S_OK 1", L"S_OK 1"}));
     EXPECT_FALSE(Journaled(L"TextSelection"));
+    // GetFormateStringPos reports Chinese date lines; GetTextPositionAll opens the file it
+    // searches, which stays open.
+    Open(R"({"type": "OFD", "pages": [{"text": "二〇二四年三月五日"}]})");
+    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GetFormateStringPos, 0), L"S_FALSE ") << "OFD is skipped";
+    EXPECT_FALSE(Journaled(L"FindNext"));
+    Open(kDates);
+    const std::wstring path = WriteFixture(kDocument);
+    // The trimmed line is searched; a character after the 日, 8 or 13 characters, or no
+    // leading 二 do not qualify. The type changes nothing.
+    const std::wstring dates = L"VT_BSTR=\"1,84.00,766.00,216.00,754.00;2,72.00,766.00,216.00,754.00\" | "
+                               L"TextFinder.Text=\"二〇二四年 三 月 五 日\" | TextFinder.Text=\"二〇二四年十二月三十一日\"";
+    Steps({L"GetFormateStringPos(0) -> " + dates, L"GetFormateStringPos(5) -> " + dates,
+           L"GetTextPositionAll(\"alpha\", \"C:\\no\\such\\file.pdf\") -> VT_BSTR=\"\" | "
+           L"Documents.Open(\"C:\\\\no\\\\such\\\\file.pdf\", missing, missing, missing)",
+           L"GetTextPositionAll(\"alpha\", \"" + path + L"\") -> VT_BSTR=\"1,100.00,710.00,125.00,700.00;"
+           L"1,155.00,710.00,180.00,700.00;1,50.00,612.00,80.00,600.00;4,200.50,308.25,220.50,300.25\" | "
+           L"Documents.Open(" + Quoted(path) + L", missing, missing, missing) | TextFinder.Text=\"alpha\"",
+           L"reader.Documents.Count -> VT_I4=4"},
+          {L"TextFinder.Text=", L"Documents.Open("});
 }
 
 // ---- no reader connected: every family of local files, chrome, navigation, menus ---------
@@ -257,22 +234,21 @@ TEST_F(Navigation, WithoutAReaderMembersAnswerSFalseWithTheirStatedDefaultOrTheR
     auto e = [&](auto member, auto... args) { return Early(alone.get(), member, args...); };
     const UniqueBstr path(L"C:\\x.pdf"), key(L"1");
     const BSTR p = path.get(), k = key.get();
+    const VARIANT_BOOL on = VARIANT_TRUE;
     // Grouped by what they answer; "7" and "left": the result is not written.
     const std::pair<const wchar_t*, Lines> answers[] = {
-        {L"S_FALSE", {e(&F::put_ShowMenus, VARIANT_TRUE), e(&F::put_ShowPostil, VARIANT_TRUE),
-                      e(&F::put_ShowState, VARIANT_TRUE), e(&F::put_ShowSides, VARIANT_TRUE),
-                      e(&F::put_StartPageVisible, VARIANT_TRUE), e(&F::put_Hide, VARIANT_TRUE),
-                      e(&F::put_EnabledCopy, VARIANT_TRUE), e(&F::put_ShowMarks, VARIANT_TRUE),
-                      e(&F::put_ShowTabBarVisible, VARIANT_TRUE), e(&F::put_ShowSigns, VARIANT_TRUE),
-                      e(&F::put_ShowTools, VARIANT_TRUE), e(&F::put_ShowDigitalSignature, 1), e(&F::put_CurPage, 1),
-                      e(&F::put_DisplayMode, 1), e(&F::put_Zoom, 1), e(&F::put_Rotate, 1), e(&F::put_CursorState, 1),
-                      e(&F::FullSize), e(&F::SmallSize), e(&F::FindFirst), e(&F::AppendTools, k, k, 0),
-                      e(&F::AppendToolsEx, k, k, k), e(&F::AppendMenu, k, k), e(&F::EnableUserTools, k, VARIANT_TRUE),
-                      e(&F::EnableUserMenus, k, VARIANT_TRUE), e(&F::setCompositeVisible, k, VARIANT_TRUE)}},
+        {L"S_FALSE", {e(&F::put_ShowMenus, on), e(&F::put_ShowPostil, on), e(&F::put_ShowState, on),
+                      e(&F::put_ShowSides, on), e(&F::put_StartPageVisible, on), e(&F::put_Hide, on),
+                      e(&F::put_EnabledCopy, on), e(&F::put_ShowMarks, on), e(&F::put_ShowTabBarVisible, on),
+                      e(&F::put_ShowSigns, on), e(&F::put_ShowTools, on), e(&F::put_ShowDigitalSignature, 1),
+                      e(&F::put_CurPage, 1), e(&F::put_DisplayMode, 1), e(&F::put_Zoom, 1), e(&F::put_Rotate, 1),
+                      e(&F::put_CursorState, 1), e(&F::FullSize), e(&F::SmallSize), e(&F::FindFirst),
+                      e(&F::AppendTools, k, k, 0), e(&F::AppendToolsEx, k, k, k), e(&F::AppendMenu, k, k),
+                      e(&F::EnableUserTools, k, on), e(&F::EnableUserMenus, k, on), e(&F::setCompositeVisible, k, on)}},
         {L"S_FALSE 1", {e(&F::GotoFirstPage), e(&F::GotoPreviousPage), e(&F::GotoNextPage), e(&F::GotoLastPage),
-                        e(&F::GoToText, nullptr, 1, VARIANT_FALSE, VARIANT_TRUE, VARIANT_TRUE),
-                        e(&F::ImportPages, p, 1, 1, 0), e(&F::DeletePagesExt, 1, 2), e(&F::SaveLocalFileNoSignature, p),
-                        e(&F::get_ShowMenus), e(&F::get_ShowPostil), e(&F::LockScreen), e(&F::UnlockScreen)}},
+                        e(&F::GoToText, nullptr, 1, VARIANT_FALSE, on, on), e(&F::ImportPages, p, 1, 1, 0),
+                        e(&F::DeletePagesExt, 1, 2), e(&F::SaveLocalFileNoSignature, p), e(&F::get_ShowMenus),
+                        e(&F::get_ShowPostil), e(&F::LockScreen), e(&F::UnlockScreen)}},
         {L"S_FALSE 0", {e(&F::GotoBookMark, k), e(&F::get_isOpen), e(&F::get_DocumentModified),
                         e(&F::GotoPreviousScreen), e(&F::GotoNextScreen), e(&F::WebOpenLocalFile, p),
                         e(&F::WebSaveLocalFile, p), e(&F::WebClose), e(&F::FileSize), e(&F::DeletePages, 1, 2),
@@ -293,8 +269,8 @@ TEST_F(Navigation, WithoutAReaderMembersAnswerSFalseWithTheirStatedDefaultOrTheR
                            e(&F::GetTextPosition, 1, nullptr, VARIANT_FALSE, 0),
                            e(&F::GetTextPositionAll, nullptr, nullptr)}},
         // Flags the component keeps, the alert and the cookie text need no reader.
-        {L"S_OK", {e(&F::put_FullScreen, VARIANT_TRUE), e(&F::put_ShowSchedule, VARIANT_FALSE),
-                   e(&F::put_EnabledCommentWindow, VARIANT_TRUE)}},
+        {L"S_OK", {e(&F::put_FullScreen, on), e(&F::put_ShowSchedule, VARIANT_FALSE),
+                   e(&F::put_EnabledCommentWindow, on)}},
         {L"S_OK 0", {e(&F::get_ShowSigns), e(&F::get_ShowSchedule)}},
         {L"S_OK -1", {e(&F::get_EnabledCommentWindow), e(&F::Alert, k), e(&F::INetSetCookieEx, p, key.get())}},
     };

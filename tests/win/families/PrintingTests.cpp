@@ -30,10 +30,6 @@ using F = IFoliumFun;
 
 class Printing : public ConnectedComponent {
 protected:
-    void SetUp() override {
-        ConnectedComponent::SetUp();
-        CaptureImports();
-    }
     // An early-bound call as Early describes it, with the print calls and messages it caused.
     template <class M, class... A>
     std::wstring Print(M member, const A&... args) {
@@ -44,6 +40,7 @@ protected:
 };
 
 TEST_F(Printing, EachRefusalIsToldOnceAndNothingIsPrinted) {
+    CaptureImports();
     struct Case {
         const char* document;  // null: none open
         LONG printRight;
@@ -68,8 +65,11 @@ TEST_F(Printing, EachRefusalIsToldOnceAndNothingIsPrinted) {
     }
 }
 
-TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
-    EXPECT_EQ(Print(&F::printFile), L"S_OK") << "no document";
+// The print right's property is checked with the other rights in EnvironmentTests.
+TEST_F(Printing, RangesCopiesConfigAndWatermarkSwitchesAsTheReaderReceivesThem) {
+    CaptureImports();
+    EXPECT_EQ((Lines{Print(&F::printFile), Call(&F::get_PrintConfig)}), (Lines{L"S_OK", L"S_FALSE null"}))
+        << "no document";
     Open(R"({"pages":[{},{},{},{},{},{},{},{},{},{}]})");
     struct Range {
         LONG from, to;
@@ -91,18 +91,12 @@ TEST_F(Printing, RangesAndCopiesAsTheReaderReceivesThem) {
     // printFile: every argument left to the reader, no gate.
     app->put_PrintRight(0);
     EXPECT_EQ(Print(&F::printFile), L"S_OK" + Printed(L"missing, missing, missing, missing"));
-}
-
-// (The print right's property is checked with the other rights in EnvironmentTests.)
-TEST_F(Printing, ConfigAndWatermarkSwitches) {
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_PrintConfig), L"S_FALSE null") << "no document";
     Open(R"({"pages":[{"watermarks":[{"name":"draft","text":"D"}]},{}]})");
-    ASSERT_EQ(fun->put_PrintConfig(UniqueBstr(L"duplex=1").get()), S_OK);
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::get_PrintConfig), L"S_OK duplex=1");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"draft"), L"S_OK 0");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::NoPrintWMName, L"other"), L"S_OK 1");
+    EXPECT_EQ((Lines{Call(&F::put_PrintConfig, L"duplex=1"), Call(&F::get_PrintConfig),
+                     Call(&F::NoPrintWMName, L"draft"), Call(&F::NoPrintWMName, L"other"),
+                     Call(&F::CreatePrintWMStyle, L"", 0.5f)}),
+              (Lines{L"S_OK", L"S_OK duplex=1", L"S_OK 0", L"S_OK 1", L"S_FALSE 0"}));
     EXPECT_TRUE(Journaled(L"Watermarks.NoPrintByName(0, \"draft\")"));
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::CreatePrintWMStyle, L"", 0.5f), L"S_FALSE 0");
 }
 
 // Names whose first H starts "HP" answer without asking the spooler; the others name no

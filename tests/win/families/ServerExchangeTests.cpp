@@ -119,19 +119,15 @@ TEST_F(ServerExchange, SignatureDataIsOkOnlyWhenResultReadsOkInAnyCase) {
 // 32-bit value; WebOpen sends the preamble with the cookie and seven fields, and a failed
 // post ends it.
 TEST_F(ServerExchange, MessagesAndDownloadsSendTheirFieldsInOrder) {
-    ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"R-1").get()), S_OK);
-    ASSERT_EQ(fun->put_UserName(UniqueBstr(L"王五").get()), S_OK);
-    ASSERT_EQ(fun->put_FileName(UniqueBstr(L"合同.pdf").get()), S_OK);
-    ASSERT_EQ(fun->put_ExtParam(UniqueBstr(L"ext").get()), S_OK);
+    Steps({L"RecordId=\"R-1\"", L"UserName=\"王五\"", L"FileName=\"合同.pdf\"", L"ExtParam=\"ext\""});
     Answer(L"PostDBPacket", ScopedVariant::I4(5));
     EXPECT_EQ(Call(&IFoliumFun::WebSendMessage), L"S_OK 5");
     Lines sent = FileFields(L"SENDMESSAGE", L".PDF");
     sent.push_back(L"PostDBPacket:M:1|VT_I2=0");  // the post takes a 16-bit 0
     EXPECT_EQ(Relayed(), sent);
     relay->ClearCalls();
-    ASSERT_EQ(fun->put_FileType(UniqueBstr(L".OFD").get()), S_OK);  // sent when set
-    ASSERT_EQ(fun->put_WebUrl(UniqueBstr(L"http://127.0.0.1:1/x").get()), S_OK);
-    ASSERT_EQ(Call(&IFoliumFun::INetSetCookieEx, L"http://127.0.0.1/", L"{\"sid\":\"abc\"}"), L"S_OK -1");
+    Steps({L"FileType=\".OFD\"", L"WebUrl=\"http://127.0.0.1:1/x\"",  // the type is sent when set
+           L"INetSetCookieEx(\"http://127.0.0.1/\", '{\"sid\":\"abc\"}') -> VT_BOOL=-1"});
     Answer(L"CreateTempFileName", ScopedVariant::Bstr(L"C:\\users\\Public\\folium-dl.tmp"));
     Answer(L"PostDBPacket", ScopedVariant::I2(0));  // the server answers nothing useful
     EXPECT_EQ(Call(&IFoliumFun::WebOpen), L"S_OK 0");
@@ -189,40 +185,26 @@ TEST_F(ServerExchange, DownloadFilesGoWhenTheLastDocumentClosesForgottenAtDiscon
 class TemporaryFolder : public ServerExchange {
 protected:
     PrivateTemp temp;  // made before SetUp connects the component
-    std::wstring Field() { return Early(fun.get(), &IFoliumFun::ExportFieldValue, L"签约人"); }
 };
 
 TEST_F(TemporaryFolder, NoCopyOfADocumentOutlivesTheSession) {
     ASSERT_EQ(temp.Path(), TempFolder()) << "the process's own temporary folder is in use";
     const std::string port = ReadAll(Env(L"FOLIUM_SERVER_PORT_FILE"));
     ASSERT_FALSE(port.empty()) << "the document server is running";
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(atoi(port.c_str())) + L"/dbstep";
-    ASSERT_EQ(fun->put_WebUrl(UniqueBstr(url.c_str()).get()), S_OK);
-    ASSERT_EQ(fun->put_UserName(UniqueBstr(L"测试员").get()), S_OK);
     const std::wstring attachment = temp.Path() + L"attachment.txt";
     ASSERT_TRUE(WriteAll(attachment, "attached"));
     const Lines before = temp.Files();
-
+    Steps({L"WebUrl=\"http://127.0.0.1:" + std::to_wstring(atoi(port.c_str())) + L"/dbstep\""});
     for (int round = 0; round < 2; ++round) {
-        // Exchanges without a preamble reach the address this one left on the message server.
-        ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"E2E-1").get()), S_OK);
-        ASSERT_EQ(Bool(true), Script(L"WebOpen")) << "the seeded document came down";
-        EXPECT_EQ(Field(), L"S_OK 张三");  // its download file stays while the document is open
-        VARIANT_BOOL ok = 0;
-        LONG l = 0;
-        ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-B64").get()), S_OK);
-        ASSERT_EQ(I4(-1), Script(L"WebSaveBase64"));
-        ASSERT_EQ(fun->WebOpenBase64(&l), S_OK);
-        ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-SAVE").get()), S_OK);
-        ASSERT_EQ(Early(fun.get(), &IFoliumFun::ImportFieldValue, L"签约人", L"李四"), L"S_OK 1");
-        ASSERT_EQ(Bool(true), Script(L"WebSave"));
-        ASSERT_EQ(Bool(true), Script(L"WebSaveEx"));
-        ASSERT_EQ(fun->AddAttachments(UniqueBstr(attachment.c_str()).get(), UniqueBstr(L"a").get(), &ok), S_OK);
-        EXPECT_EQ(I4(-1), Script(L"WebSaveAccessory"));
-        ASSERT_EQ(fun->put_RecordId(UniqueBstr(L"TEMP-SAVE").get()), S_OK);
-        ASSERT_EQ(Bool(true), Script(L"WebOpen"));
-        EXPECT_EQ(Field(), L"S_OK 李四") << "the saved change came back from the server";
-        EXPECT_EQ(Host(L"Documents.Count"), L"VT_I4=3") << "the seeded, the base64 and the saved document are open";
+        // The seeded document comes down (its download file stays while it is open); a change
+        // saved goes up and comes back. Exchanges without a preamble reach the address the
+        // one before left on the message server.
+        Steps({L"RecordId=\"E2E-1\"", L"WebOpen -> VT_BOOL=-1", L"ExportFieldValue(\"签约人\") -> VT_BSTR=\"张三\"",
+               L"RecordId=\"TEMP-B64\"", L"WebSaveBase64 -> VT_I4=-1", L"WebOpenBase64 -> VT_I4=1",
+               L"RecordId=\"TEMP-SAVE\"", L"ImportFieldValue(\"签约人\", \"李四\") -> VT_BOOL=1", L"WebSave -> VT_BOOL=-1",
+               L"WebSaveEx -> VT_BOOL=-1", L"AddAttachments(\"" + attachment + L"\", \"a\") -> VT_BOOL=1",
+               L"WebSaveAccessory -> VT_I4=-1", L"WebOpen -> VT_BOOL=-1",
+               L"ExportFieldValue(\"签约人\") -> VT_BSTR=\"李四\"", L"reader.Documents.Count -> VT_I4=3"});
         for (int i = 0; i < 3; ++i) Host(L"Documents.Close");
         EXPECT_EQ(temp.Files(), before) << "round " << round;
     }

@@ -36,30 +36,27 @@ protected:
     }
 };
 
-TEST_F(Settings, AMissingFileIsCreatedWithTheDefaultsAtTheLastCandidateAndKeysCompareWithCase) {
-    EXPECT_EQ(Set(L"enabled", L"1"), L"S_OK 0");
-    EXPECT_EQ(Set(L"NoSuchKey", L"1"), L"S_OK 0");
-    EXPECT_NE(ReadAll(systemFile).find("<Enabled>0</Enabled>"), std::string::npos) << "the defaults, unchanged";
-    EXPECT_EQ(Set(nullptr, L"1"), L"S_OK 0") << "an empty name writes nothing";
+TEST_F(Settings, AMissingFileIsCreatedAtTheLastCandidateAnExistingOneEditedOrReplacedWhenUnreadable) {
+    // A key of another letter case, an unknown or empty one: the defaults are written unchanged.
+    EXPECT_EQ((Lines{Set(L"enabled", L"1"), Set(L"NoSuchKey", L"1"), Set(nullptr, L"1")}), Lines(3, L"S_OK 0"));
+    EXPECT_NE(ReadAll(systemFile).find("<Enabled>0</Enabled>"), std::string::npos);
     EXPECT_EQ(Set(L"Enabled", L"1"), L"S_OK 1");
-    const std::string text = ReadAll(systemFile);
+    std::string text = ReadAll(systemFile);
     for (const char* kept : {"<Enabled>1</Enabled>", "<FontName>Batang</FontName>", "<FontSize>20</FontSize>",
                              "<FontColor>#000000</FontColor>", "<PostitonLefe>0</PostitonLefe>",
                              "<PostitonTop>0</PostitonTop>", "<DateTimeIndex>1</DateTimeIndex>",
                              "<bAutoZoom>0</bAutoZoom>", "<QuirexXML>", "<Brimwell>"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept << " in " << text;
     EXPECT_FALSE(Exists(appDataFile));
-}
-
-// An existing file wins; its key is set in every section, the first match only. One that
-// cannot be read is replaced by the defaults.
-TEST_F(Settings, AnExistingFileIsEditedOrReplacedWhenUnreadable) {
+    // An existing file wins; its key is set in every section, the first match only. One that
+    // cannot be read is replaced by the defaults.
+    Clean();
     CreateDirectoryW(appDataDir.c_str(), nullptr);
     WriteAll(appDataFile,
              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root><A><Enabled>0</Enabled><Enabled>9</Enabled></A>"
              "<B><Other>x</Other><Enabled>0</Enabled></B><C><Other>y</Other></C></Root>\r\n");
     EXPECT_EQ(Set(L"Enabled", L"启用"), L"S_OK 1");
-    std::string text = ReadAll(appDataFile);
+    text = ReadAll(appDataFile);
     EXPECT_FALSE(Exists(systemFile));
     EXPECT_NE(text.find("<A><Enabled>\xE5\x90\xAF\xE7\x94\xA8</Enabled><Enabled>9</Enabled></A>"), std::string::npos)
         << text;

@@ -14,24 +14,12 @@ namespace {
 // Two pages of different sizes.
 const char kTwoSizes[] = R"({"pages":[{"width":600,"height":800},{"width":1000,"height":500}]})";
 
-class Watermarks : public ConnectedComponent {
-protected:
-    std::wstring Text(LONG start, LONG end, const wchar_t* text, LONG fontSize, LONG x, LONG y) {
-        return Early(fun.get(), &IFoliumFun::WateMark, start, end, text, 50, fontSize, 45, VARIANT_TRUE, x, y);
-    }
-    std::wstring TextEx(LONG start, LONG end, const wchar_t* text, LONG fontSize, const wchar_t* color) {
-        return Early(fun.get(), &IFoliumFun::WaterMarkEx, start, end, text, 30, fontSize, 0, VARIANT_FALSE, 10, 20,
-                     L"mark", color, 2, 3);
-    }
-    std::wstring Image(LONG start, LONG end, const wchar_t* image) {
-        return Early(fun.get(), &IFoliumFun::ImageWaterMarkEx, start, end, image, 80, 90, VARIANT_FALSE, 5, 6, L"logo",
-                     1, nullptr);
-    }
-};
+using Watermarks = ConnectedComponent;
+using F = IFoliumFun;
 
 TEST_F(Watermarks, CentreFontSizeAndColourFollowThePagesAndTheScript) {
     Open(kTwoSizes);
-    ASSERT_EQ(Text(1, 2, L"0123456789", 0, -1, -1), L"S_OK -1");
+    ASSERT_EQ(Call(&IFoliumFun::WateMark, 1, 2, L"0123456789", 50, 0, 45, VARIANT_TRUE, -1, -1), L"S_OK -1");
     EXPECT_EQ(JournalShown({L"Watermarks.", L"Refresh()"}),
               L" | Watermarks.SetText(\"0123456789\") | Watermarks.SetOpacity(0.5) | Watermarks.SetRotation(45)"
               L" | Watermarks.SetColor(123) | Watermarks.SetUnderlay(-1) | Watermarks.SetFontSize(60)"
@@ -71,9 +59,11 @@ TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
     for (const auto& c : cases) {
         if (!c.document.empty()) Open(c.document);
         const std::pair<const char*, std::function<std::wstring()>> members[] = {
-            {"WateMark", [&] { return Text(c.start, c.end, L"t", 10, 1, 1); }},
-            {"WaterMarkEx", [&] { return TextEx(c.start, c.end, L"t", 10, L"#000000"); }},
-            {"ImageWaterMarkEx", [&] { return Image(c.start, c.end, L"iVBORw0K"); }},
+            {"WateMark", [&] { return Call(&F::WateMark, c.start, c.end, L"t", 50, 10, 45, VARIANT_TRUE, 1, 1); }},
+            {"WaterMarkEx",
+             [&] { return Call(&F::WaterMarkEx, c.start, c.end, L"t", 30, 10, 0, 0, 1, 2, L"", L"", 2, 3); }},
+            {"ImageWaterMarkEx",
+             [&] { return Call(&F::ImageWaterMarkEx, c.start, c.end, L"iVBORw0K", 80, 90, 0, 5, 6, L"", 1, L""); }},
         };
         for (auto& [name, call] : members) {
             bool refused = !c.imageOnly || std::string(name) == "ImageWaterMarkEx";
@@ -88,23 +78,18 @@ TEST_F(Watermarks, SealedDocumentsBadRangesAndNoDocumentGetNone) {
 TEST_F(Watermarks, ImagesByBytesPathOrAddress) {
     Open(kTwoSizes);
     CaptureImports();
-    // A text without ":" is base64: the decoded bytes reach the reader.
-    ASSERT_EQ(Image(1, 2, L"iVBORw0KGgo="), L"S_OK -1");
-    EXPECT_EQ(JournalWith(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(bytes[8])"});
-    EXPECT_TRUE(Journaled(L"Watermarks.AddImage(1, 1, 5, 6, \"logo\")"));
-    // An address or an existing file goes as text.
-    std::wstring existing = WriteFixture("png", L".png");
-    for (const std::wstring& text : {std::wstring(L"https://example.test/logo.png"), existing}) {
-        sim->ClearJournal();
-        ASSERT_EQ(Image(2, 2, text.c_str()), L"S_OK -1");
-        EXPECT_EQ(JournalWith(L"Watermarks.SetImage"), Lines{L"Watermarks.SetImage(" + Quoted(text) + L")"});
-    }
-    // A missing file is told; an empty text decodes to nothing.
-    sim->ClearJournal();
-    EXPECT_EQ(Image(1, 1, L"C:\\no\\such\\logo.png"), L"S_FALSE 0");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::ImageWaterMarkEx, 1, 1, nullptr, 80, 0, 0, 0, 0, nullptr, 0, nullptr),
-              L"S_FALSE 0");
-    EXPECT_TRUE(JournalWith(L"Watermarks.").empty());
+    // A text without ":" is base64: the decoded bytes reach the reader; an address or an
+    // existing file goes as text; a missing file is told; an empty text decodes to nothing.
+    auto image = [](const std::wstring& text, const std::wstring& set) {
+        const std::wstring call = L"ImageWaterMarkEx(2, 2, \"" + text + L"\", 80, 90, BOOL:0, 5, 6, \"logo\", 1, \"\")";
+        if (set.empty()) return call + L" -> VT_BOOL=0";
+        return call + L" -> VT_BOOL=-1 | Watermarks.SetImage(" + set + L") | Watermarks.SetOpacity(0.8) | " +
+               L"Watermarks.SetRotation(90) | Watermarks.SetUnderlay(0) | Watermarks.AddImage(1, 1, 5, 6, \"logo\")";
+    };
+    const std::wstring address = L"https://example.test/logo.png", existing = WriteFixture("png", L".png");
+    Steps({image(L"iVBORw0KGgo=", L"bytes[8]"), image(address, Quoted(address)), image(existing, Quoted(existing)),
+           image(L"C:\\no\\such\\logo.png", L""), image(L"", L"")},
+          {L"Watermarks."});
     EXPECT_EQ(CapturedOf(), Lines{L"MessageBoxW(null, \"文件不存在！\", \"Folium2018\", 16)"});
 }
 
@@ -112,20 +97,15 @@ TEST_F(Watermarks, DeleteAndGrey) {
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, nullptr, nullptr), L"S_FALSE 1") << "no document";
     EXPECT_EQ(Early(fun.get(), &IFoliumFun::GrayDocument, nullptr), L"S_FALSE 7") << "left as it was";
     Open(R"({"pages":[{"watermarks":[{"name":"a"}]},{"watermarks":[{"name":"a"},{"name":"b"}]},{}]})");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_OK 1")
-        << "the last page's status: it had none";
-    EXPECT_EQ(JournalWith(L"Watermarks."), (Lines{L"Watermarks.DeleteByName(0, \"a\")",
-                                                  L"Watermarks.DeleteByName(1, \"a\")",
-                                                  L"Watermarks.DeleteByName(2, \"a\")"}));
-
-    sim->ClearJournal();
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::GrayDocument, nullptr), L"S_OK 0");
-    EXPECT_EQ(JournalWith(L"Page.Grayscale()").size(), 3u);
-    EXPECT_EQ(JournalLines().back(), L"Application.RunCommand(5)");
-
+    // DelWaterMark answers the last page's status: it had none. Greying ends with the reader's command.
+    const Lines shown = {L"Watermarks.", L"Grayscale", L"Refresh", L"RunCommand"};
+    Steps({L"DelWaterMark(\"a\", \"\") -> VT_I4=1 | Watermarks.DeleteByName(0, \"a\")"
+           L" | Watermarks.DeleteByName(1, \"a\") | Watermarks.DeleteByName(2, \"a\") | PageView.Refresh()",
+           L"GrayDocument(\"\") -> VT_I4=0 | Page.Grayscale() | Page.Grayscale() | Page.Grayscale()"
+           L" | PageView.Refresh() | Application.RunCommand(5)"},
+          shown);
     Open(R"({"type":"OFD","pages":[{"watermarks":[{"name":"a"}]}]})");
-    EXPECT_EQ(Early(fun.get(), &IFoliumFun::DelWaterMark, L"a", nullptr), L"S_FALSE 1") << "OFD";
-    EXPECT_TRUE(JournalWith(L"Watermarks.").empty());
+    Steps({L"DelWaterMark(\"a\", \"\") -> VT_I4=1"}, shown);
 }
 
 }  // namespace
