@@ -63,18 +63,7 @@ TEST(AnnotRecords, NumberTextsConvertLenientlyAndFormatWithSixDecimals) {
     EXPECT_EQ(FormatRecordReal(1e300).size(), 301u + 7u);
 }
 
-// ---------------------------------------------------------------------------
-// Hexadecimal images
-
-TEST(AnnotRecords, HexIsLowerCaseHighDigitFirstAndReadsBackInEitherCase) {
-    const std::uint8_t bytes[] = {0x00, 0x0F, 0xA5, 0xFF, 0x47};
-    EXPECT_EQ(EncodeHex(bytes, 5), "000fa5ff47");
-    EXPECT_EQ(EncodeHex(nullptr, 0), "");
-    EXPECT_EQ(DecodeHex("000fa5ff47"), (std::vector<std::uint8_t>(bytes, bytes + 5)));
-    EXPECT_EQ(DecodeHex("000FA5FF47"), (std::vector<std::uint8_t>(bytes, bytes + 5)));
-    EXPECT_EQ(DecodeHex(""), std::vector<std::uint8_t>());
-    for (const char* bad : {"0", "abc", "0g", "  ", "0x12", "12 3"}) EXPECT_FALSE(DecodeHex(bad).has_value()) << bad;
-}
+// Hexadecimal images (lower case, high digit first, read in either case) are checked by fuzz/fuzz_annot_records.cpp.
 
 // ---------------------------------------------------------------------------
 // "AnnotInfo" lookup

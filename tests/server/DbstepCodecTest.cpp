@@ -76,32 +76,11 @@ std::ostream& operator<<(std::ostream& os, const Outcome& o) {
     return os << dbstep::errorText(o.error) << " at " << o.offset << " " << o.packet.size() << " bytes";
 }
 
-Outcome outcome(const DecodeStatus& s, const Packet& p) { return {s.error, s.offset, s.ok() ? encoded(p) : ""}; }
-
 Outcome decoded(const std::string& bytes, Limits limits = Limits{}) {
     Packet out = sample();
     const DecodeStatus s = dbstep::decode(bytes, limits, out);
     if (!s.ok()) EXPECT_TRUE(out.fields.empty() && !out.hasBody && out.body.empty()) << "a failure leaves it empty";
-    return outcome(s, out);
-}
-
-// The same bytes fed to the stream decoder in pieces of `step`: body bytes come only once the
-// fields are complete, and a whole packet is consumed to its last byte.
-Outcome streamed(const std::string& bytes, std::size_t step, Limits limits = Limits{}) {
-    StreamDecoder d(limits);
-    Packet p;
-    DecodeStatus s;
-    for (std::size_t off = 0; off < bytes.size() && s.ok(); off += step)
-        s = d.feed(bytes.data() + off, std::min(step, bytes.size() - off), [&](const char* data, std::size_t n) {
-            EXPECT_TRUE(d.fieldsReady());
-            p.body.append(data, n);
-            return true;
-        });
-    if (s.ok()) s = d.finish();
-    if (s.ok()) EXPECT_EQ(d.consumed(), bytes.size());
-    p.fields = d.fields();
-    p.hasBody = d.header().hasBody();
-    return outcome(s, p);
+    return {s.error, s.offset, s.ok() ? encoded(out) : ""};
 }
 
 }  // namespace
@@ -120,7 +99,8 @@ TEST(DbstepLayout, SmallPacketsHaveTheDocumentedBytes) {
     EXPECT_EQ(encoded(wide), Raw::header(1, 1, 0, 0, 0x0102).str(std::string(0x0102, 'x')).bytes);
 }
 
-// Through the buffer decoder and through the stream decoder in pieces of any size.
+// The stream decoder is compared with the buffer decoder by server/dbstep/fuzz_dbstep.cpp, and the server
+// (tests/server/ServerHttpTest.cpp) decodes every request with it.
 TEST(DbstepRoundTrip, FieldsAndBodyComeBackByteForByte) {
     Packet big;
     big.set(std::string(dbstep::kMaxNameLength, 'N'), "v");  // the largest name and field count
@@ -132,10 +112,7 @@ TEST(DbstepRoundTrip, FieldsAndBodyComeBackByteForByte) {
     emptyBody.setBody("");
     for (const Packet& in : {sample(), big, odd, emptyBody, Packet{}}) {
         const std::string bytes = encoded(in);
-        const Outcome whole{Error::Ok, 0, bytes};
-        EXPECT_EQ(decoded(bytes), whole);
-        for (std::size_t step : {std::size_t{1}, std::size_t{3}, std::size_t{27}, std::size_t{28}, bytes.size() + 1})
-            EXPECT_EQ(streamed(bytes, step), whole) << step;
+        EXPECT_EQ(decoded(bytes), (Outcome{Error::Ok, 0, bytes}));
     }
     // A packet exactly at the limit passes; one byte less does not.
     const std::string bytes = encoded(sample());
@@ -143,7 +120,7 @@ TEST(DbstepRoundTrip, FieldsAndBodyComeBackByteForByte) {
     EXPECT_EQ(decoded(bytes, Limits{bytes.size() - 1, dbstep::kDefaultMaxFieldBlock}).error, Error::TooLarge);
 }
 
-// Every rejection, through the buffer decoder and the same bytes fed to the stream decoder in pieces.
+// Every rejection.
 TEST(DbstepMalformed, EveryRejectionWithItsOffset) {
     const std::string good = encoded(sample());
     const std::string longName(dbstep::kMaxNameLength + 1, 'N');
@@ -158,7 +135,6 @@ TEST(DbstepMalformed, EveryRejectionWithItsOffset) {
         Limits limits;
         Error error;
         std::optional<std::uint64_t> offset;
-        bool stream = true;  // the stream decoder gives the same answer
     } cases[] = {
         {"one byte", "X", {}, Error::BadMagic, 0},
         {"empty", "", {}, Error::Truncated, 0},
@@ -189,20 +165,17 @@ TEST(DbstepMalformed, EveryRejectionWithItsOffset) {
         {"declared at limit", Raw::header(1, 1, 0, 0, 1000).bytes, {kHeaderSize + 1000, 100}, Error::Truncated, {}},
         {"maximal sizes", Raw::header(1, 1, 0, 0xffffffffu, UINT64_MAX).bytes, {UINT64_MAX, UINT32_MAX}, Error::TooLarge, {}},
         {"field block limit", sig, {1u << 20, 1000}, Error::TooLarge, {}},
-        {"longer than limit", good + std::string(100, 'x'), {good.size(), 1u << 20}, Error::TooLarge, {}, false},
+        {"longer than limit", good + std::string(100, 'x'), {good.size(), 1u << 20}, Error::TooLarge, {}},
         {"foreign and long", "not a packet" + std::string(100, 'x'), {50, 10}, Error::BadMagic, {}},
     };
     for (const auto& c : cases) {
-        const Outcome buffer = decoded(c.bytes, c.limits);
-        EXPECT_EQ(buffer.error, c.error) << c.what;
-        if (c.offset) EXPECT_EQ(buffer.offset, *c.offset) << c.what;
-        if (c.stream) EXPECT_EQ(streamed(c.bytes, 5, c.limits), buffer) << c.what;
+        const Outcome got = decoded(c.bytes, c.limits);
+        EXPECT_EQ(got.error, c.error) << c.what;
+        if (c.offset) EXPECT_EQ(got.offset, *c.offset) << c.what;
     }
     EXPECT_EQ(decoded(sig, Limits{1u << 20, 1000 + 8 + 9}).error, Error::Ok);
-    for (std::size_t n = 0; n < good.size(); ++n) {
+    for (std::size_t n = 0; n < good.size(); ++n)
         EXPECT_EQ(decoded(good.substr(0, n)), (Outcome{Error::Truncated, n, ""}));
-        EXPECT_EQ(streamed(good.substr(0, n), 7), (Outcome{Error::Truncated, n, ""}));
-    }
 }
 
 // What the encoder writes, the decoder must accept: it refuses the rest.

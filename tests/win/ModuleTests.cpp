@@ -92,14 +92,10 @@ TEST_F(Registration, RegisterWritesTheClassUnregisterRemovesItWholeAndTheThreadL
     ASSERT_EQ(dll.unregisterServer(), S_OK);
     ExpectNoMachineRegistration();
     EXPECT_EQ(GetThreadLocale(), before);
-    // In process: DllInstall with "machine" installs machine-wide, without a command line it uninstalls.
-    EXPECT_EQ(dll.install(TRUE, L"machine"), S_OK);
-    ExpectMachineRegistration(DllPath());
-    EXPECT_EQ(dll.install(FALSE, nullptr), S_OK);
-    ExpectNoMachineRegistration();
 }
 
-// Only the command line "user" (in any letter case) installs for the current user alone.
+// Only the command line "user" (in any letter case) installs (and uninstalls) for the current
+// user alone; any other one machine-wide.
 TEST_F(Registration, InstallForUserWritesUnderCurrentUserClassesAnyOtherCommandLineMachineWide) {
     const std::pair<const wchar_t*, bool> rows[] = {{L"user", true},       {L"USER", true}, {L"User", true},
                                                     {L"users", false},     {L"\"user \"", false},
@@ -111,17 +107,18 @@ TEST_F(Registration, InstallForUserWritesUnderCurrentUserClassesAnyOtherCommandL
         std::wstring v;
         const std::wstring server = kUserClasses + kClsidKey + L"\\InprocServer32";
         EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, server, nullptr, v), perUser);
-        if (!perUser) {
+        if (perUser) {
+            EXPECT_EQ(lstrcmpiW(v.c_str(), DllPath().c_str()), 0);
+            EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, kUserClasses + L"Veridane.FoliumFun.1\\CLSID", nullptr, v));
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1"));
+        } else {
             ExpectMachineRegistration(DllPath());
-            ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
-            continue;
         }
-        EXPECT_EQ(lstrcmpiW(v.c_str(), DllPath().c_str()), 0);
-        EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, kUserClasses + L"Veridane.FoliumFun.1\\CLSID", nullptr, v));
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Veridane.FoliumFun.1"));
+        // Uninstalled with the same command line, nothing is left in either place.
         ASSERT_EQ(RunRegsvr32(std::wstring(L"/u /n /i:") + cmd), 0u);
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + kClsidKey));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + L"Veridane.FoliumFun.1"));
+        ExpectNoMachineRegistration();
     }
 }
 

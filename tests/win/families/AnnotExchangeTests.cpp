@@ -57,35 +57,6 @@ protected:
         return out.substr(5);
     }
     std::wstring SetAnnots(const std::wstring& text) { return Early(fun.get(), &IFoliumFun::SetAnnotString, text); }
-    // The annotations of one page (0-based) as the reader holds them, one line each:
-    // "kind author|contents|created|info rect (left bottom right top) rotation blend image".
-    Lines Annots(LONG page) {
-        Lines out;
-        const std::wstring file = TempFolder() + L"folium-exchange-image.bin";
-        tempFiles.push_back(file);
-        for (auto& a : AnnotationsOnPages(page)) {
-            LONG kind = -1, rotation = 0;
-            UniqueBstr author, contents, created, blend, info, size;
-            double left = 0, top = 0, w = 0, h = 0;
-            a->get_Kind(&kind);
-            a->get_Author(author.put());
-            a->get_Contents(contents.put());
-            a->get_CreationDate(created.put());
-            a->get_BlendMode(blend.put());
-            a->GetValue(UniqueBstr(L"AnnotInfo").get(), info.put());
-            a->get_Left(&left), a->get_Top(&top), a->get_Width(&w), a->get_Height(&h);
-            a->get_ImageRotation(&rotation);
-            DeleteFileW(file.c_str());  // an annotation without an image writes none
-            a->ExportImage(UniqueBstr(file.c_str()).get(), size.put());
-            const std::string image = ReadAll(file);
-            wchar_t rect[128];
-            swprintf(rect, 128, L"(%g %g %g %g)", left, top - h, left + w, top);
-            out.push_back(std::to_wstring(kind) + L" " + author.c_str() + L"|" + contents.c_str() + L"|" +
-                          created.c_str() + L"|" + info.c_str() + L" " + rect + L" " + std::to_wstring(rotation) + L" " +
-                          blend.c_str() + L" " + std::wstring(image.begin(), image.end()));
-        }
-        return out;
-    }
 };
 
 // ---------------------------------------------------------------------------
@@ -158,22 +129,42 @@ TEST_F(AnnotExchange, StampsComeBackWithTheirImagesAuthorsAndTimesAndOtherStyles
                         L"\"Y\":\"20\",\"width\":\"5\",\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\","
                         L"\"createTime\":\"D:1\"}]}"),
               L"S_OK 1");
-    EXPECT_TRUE(Journaled(L"Annotation.SetValue(\"CustomType\", \"VDInkpad Annotation\")"));
-    // Page 1: the comment, added through AddCommentExt (20 x 18 from the record's X and Y);
-    // then the text stamp (its text is not carried back as a stamp text), the record's
-    // rotation as the image rotation, its Y (the old top edge) as the new bottom edge.
-    EXPECT_EQ(Annots(0),
-              (Lines{L"0 reader|plain|D20260105093000| (100 718 120 736) 0 Multiply ",
-                     L"12 李四||D:20260105093100|{\"author\":\"李四\",{\"authorId\":\"42\",\"customType\":\"\"} "
-                     L"(300 550 400 600) 90 Multiply "}));
-    // Page 2: the image stamp with the very same image bytes, the other stamp (no image) and
-    // the two stamps of the second text.
-    EXPECT_EQ(Annots(1),
-              (Lines{L"12 wang||D:20260105093200+08'00'|{\"author\":\"wang\",{\"authorId\":\"\",\"customType\":\"\"} "
-                     L"(50.25 160 250.25 260) 0 Multiply GIF89a",
-                     L"12 |||{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"} (0 10 10 20) 0 Multiply ",
-                     L"12 |||{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"} (1 2 4 6) 0 Multiply ",
-                     L"12 ink|c|D:1| (10 20 15 26) 0  "}));
+    // Page by page, as the reader was told: the comment through AddCommentExt (20 x 18 from the
+    // record's X and Y); the text stamp without its text, the record's rotation as the image
+    // rotation and its Y (the old top edge) as the new bottom edge; the image stamp with its
+    // bytes; the other stamp; the second text's stamp and, marked as the handwriting
+    // component's, its other style.
+    EXPECT_EQ(JournalShown({L"Pages.Item", L"Annotation.", L"Annotations.Add"}),
+              LR"( | Pages.Item(0) | Annotations.Add(0) | Annotation.SetRect(100, 718, 120, 736) | Annotation.Flags=28)"
+              LR"( | Annotation.BlendMode="Multiply" | Annotation.Color=65535 | Annotation.Contents="plain")"
+              LR"( | Annotation.SetValue("CreationDate", "D20260105093000") | Annotation.SetValue("UserID", "a-1"))"
+              LR"( | Annotation.Author="reader" | Annotation.Popup | Annotation.Commit())"
+              LR"( | Annotation.UpdateAppearance() | Pages.Item(0) | Annotations.Add(12))"
+              LR"( | Annotation.SetRect(300, 550, 400, 600) | Annotation.ImageRotation=90)"
+              LR"( | Annotation.BlendMode="Multiply")"
+              LR"( | Annotation.SetValue("AnnotInfo", "{\"author\":\"李四\",{\"authorId\":\"42\",\"customType\":\"\"}"))"
+              LR"( | Annotation.Author="李四" | Annotation.SetValue("CreationDate", "D:20260105093100"))"
+              LR"( | Annotation.Commit() | Pages.Item(1) | Annotations.Add(12))"
+              LR"( | Annotation.SetRect(50.25, 160, 250.25, 260) | Annotation.ImageRotation=0)"
+              LR"( | Annotation.BlendMode="Multiply")"
+              LR"( | Annotation.SetValue("AnnotInfo", "{\"author\":\"wang\",{\"authorId\":\"\",\"customType\":\"\"}"))"
+              LR"( | Annotation.Author="wang" | Annotation.SetValue("CreationDate", "D:20260105093200+08'00'"))"
+              LR"( | Annotation.SetImage(bytes[6]) | Annotation.Commit() | Pages.Item(1) | Annotations.Add(12))"
+              LR"( | Annotation.SetRect(0, 10, 10, 20) | Annotation.ImageRotation=0 | Annotation.BlendMode="Multiply")"
+              LR"( | Annotation.SetValue("AnnotInfo", "{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"}"))"
+              LR"( | Annotation.Author="" | Annotation.SetValue("CreationDate", "") | Annotation.Commit())"
+              LR"( | Pages.Item(1) | Annotations.Add(12) | Annotation.SetRect(1, 2, 4, 6) | Annotation.ImageRotation=0)"
+              LR"( | Annotation.BlendMode="Multiply")"
+              LR"( | Annotation.SetValue("AnnotInfo", "{\"author\":\"\",{\"authorId\":\"\",\"customType\":\"\"}"))"
+              LR"( | Annotation.Author="" | Annotation.SetValue("CreationDate", "") | Annotation.Commit())"
+              LR"( | Pages.Item(1) | Annotations.Add(12) | Annotation.SetRect(10, 20, 15, 26))"
+              LR"( | Annotation.Contents="c" | Annotation.SetValue("CustomType", "VDInkpad Annotation"))"
+              LR"( | Annotation.SetValue("ModDate", "") | Annotation.Author="ink")"
+              LR"( | Annotation.SetValue("CreationDate", "D:1") | Annotation.Commit())");
+    const std::wstring file = TempFolder() + L"folium-exchange-image.gif";
+    tempFiles.push_back(file);
+    Host(L"Documents.ActiveDocument.Pages.Item(1).Annotations.Item(0).ExportImage(\"" + file + L"\")");
+    EXPECT_EQ(ReadAll(file), "GIF89a") << "the very same image bytes";
 }
 
 TEST_F(AnnotExchange, MalformedTextsAndStampsWhereTheyAreNotAllowedPlaceNothing) {
