@@ -10,7 +10,7 @@ namespace {
 
 class Environment : public ConnectedComponent {};
 
-TEST_F(Environment, VersionAndLanguage) {
+TEST_F(Environment, VersionLanguageRightsAndAlert) {
     Steps({L"Version -> VT_BSTR=\"1.0.0.1\"", L"VersionEx -> VT_BSTR=\"1\""});  // without the utility add-in
     ComPtr<IQxStandIn> toolkit;
     ASSERT_EQ(sim->AddStandIn(UniqueBstr(L"Veridane.Toolkit").get(), toolkit.put()), S_OK);
@@ -23,8 +23,11 @@ TEST_F(Environment, VersionAndLanguage) {
            id + L"0", language + L"\"CH\"", L"Language=\"CH\" | MainFrame.LanguageId=2052",
            L"Language=\"tw\" | MainFrame.LanguageId=3076", L"Language=\"EN\" | MainFrame.LanguageId=1033",
            L"Language=\"ko\" | MainFrame.LanguageId=0", L"Language=\"\" | MainFrame.LanguageId=0",
-           L"Language=\"CHS\" | MainFrame.LanguageId=0"},
-          {L"LanguageId="});
+           L"Language=\"CHS\" | MainFrame.LanguageId=0", L"SaveRight=0 | Application.SaveAllowed=0",
+           L"SaveRight -> VT_I4=0", L"PrintRight=0 | Application.PrintRight=0", L"PrintRight -> VT_I4=0",
+           L"Alter(\"hello\") -> VT_BOOL=-1", L"IsCertTimeOut -> VT_BOOL=-1"},
+          {L"LanguageId=", L"SaveAllowed=", L"PrintRight="});
+    EXPECT_EQ(quirexsim::Notifications(sim.get()), Lines{L"Alert(\"hello\", 0)"});
 }
 
 // The device's 16-bit answer, sign-extended; a failing call skips the rest.
@@ -44,14 +47,6 @@ TEST_F(Environment, KeyCountSequenceOnTheDevice) {
     sim->ClearJournal();
     const std::wstring answer = Early(fun.get(), &IFoliumFun::GetKeyCount);
     EXPECT_EQ(answer + JournalShown({L"KeyDevice."}), L"S_OK 0 | KeyDevice.WebCreateKeyObject()");
-}
-
-TEST_F(Environment, RightsAndAlert) {
-    Steps({L"SaveRight=0 | Application.SaveAllowed=0", L"SaveRight -> VT_I4=0",
-           L"PrintRight=0 | Application.PrintRight=0", L"PrintRight -> VT_I4=0", L"Alter(\"hello\") -> VT_BOOL=-1",
-           L"IsCertTimeOut -> VT_BOOL=-1"},
-          {L"SaveAllowed=", L"PrintRight="});
-    EXPECT_EQ(quirexsim::Notifications(sim.get()), Lines{L"Alert(\"hello\", 0)"});
 }
 
 // Texts go to the signature engine and are read back from it; VerifyPin answers the 16-bit

@@ -113,7 +113,7 @@ TEST_F(UserMenus, CaptionNormalisation) {
     EXPECT_EQ(BarEntries(L"Probe"), L"0-,1-,2,3,4-,5-,6-,7-,8");
 }
 
-TEST_F(UserMenus, HidingEveryControlOfABarHidesTheBar) {
+TEST_F(UserMenus, HidingEveryControlHidesTheBarCompositeVisibilityAndHideKeywords) {
     ProbeBar({{L"One", L""}, {L"Two", L""}});
     const std::wstring bar = L"reader.CommandBars.Item(\"";
     // A bar without controls is left alone; other values do nothing to matching controls.
@@ -123,10 +123,7 @@ TEST_F(UserMenus, HidingEveryControlOfABarHidesTheBar) {
            bar + L"Probe\").Visible -> VT_BOOL=0", bar + L"MyTools\").Visible -> VT_BOOL=-1"},
           {L"Button.Set", L"Visible=", L"Refresh"});
     Steps({L"EnableTools(\"放大\", 7) -> VT_I4=0"}, {L"Button.Set"});
-}
-
-// Field controls are named by tag.
-TEST_F(UserMenus, CompositeVisibilityAndHideKeywords) {
+    // Composite visibility: field controls are named by tag.
     Steps({L"setCompositeVisible(\"ZoomBox;打印\", BOOL:0) | Button.SetVisible(0) | FieldControl.SetVisible(0)"},
           {L"SetVisible("});
     EXPECT_TRUE(Journaled(L"CommandBar.Refresh()"));
