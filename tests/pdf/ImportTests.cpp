@@ -66,12 +66,11 @@ TEST(SampleImport, PagesOutlineFieldsAnnotationsAttachmentsWithAndWithoutText) {
     EXPECT_EQ(full, bare);
 }
 
-TEST(EncryptedImport, ThePasswordOpensItAndItsSecurityIsReported) {
+// Its kind and page count are read through the simulator (tests/sim).
+TEST(EncryptedImport, ThePasswordOpensItAndItsEncryptionAndPermissionsAreReported) {
     json s = Import(Env("FOLIUM_ENCRYPTED_PDF"), "user");
-    EXPECT_EQ(1, s["security"]);
-    EXPECT_EQ("AESv3", s["encryption"]["method"]);
-    EXPECT_EQ(3u, s["pages"].size());
-    EXPECT_EQ(true, s["permissions"]["0"]);
+    EXPECT_EQ(json::parse(R"({"R":6,"V":5,"method":"AESv3"})"), s["encryption"]);
+    EXPECT_EQ(json::parse(R"({"0":true,"1":true,"2":true,"3":true,"4":true,"5":true})"), s["permissions"]);
 }
 
 // The tool itself: exit code, one line of reason, no output file.

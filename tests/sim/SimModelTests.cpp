@@ -146,12 +146,10 @@ TEST_F(SimTest, EventsCarryTheReadersArgumentTypes) {
                                          L"3(9,21,21,16395)"}),
               sink.events);
 
-    const DWORD cookie = sink.cookie;
-    ASSERT_EQ(S_OK, sink.cp->Unadvise(cookie));
+    // That nothing comes after Unadvise is seen by the component's tests; a cookie is good once.
+    ASSERT_EQ(S_OK, sink.cp->Unadvise(sink.cookie));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, sink.cp->Unadvise(sink.cookie));
     sink.cookie = 0;
-    EXPECT_EQ(CONNECT_E_NOCONNECTION, sink.cp->Unadvise(cookie));
-    Expect(app.get(), {{L"Documents.Close(missing)", kDone}});
-    EXPECT_EQ(7u, sink.events.size()) << "nothing after Unadvise";
 }
 
 // ---- stand-ins -----------------------------------------------------------------------------------------
@@ -174,12 +172,9 @@ protected:
     }
 };
 
-// The call records and their controls are read by the component's tests; the journal line
-// and the rejections of calls the component gets wrong are not.
-TEST_F(StandInTest, JournalsSiblingCallsAndRejectsWrongKindsAndCounts) {
-    Get(Sibling(L"Veridane.Relay").get(), L"Status");
-    EXPECT_EQ(L"Veridane.Relay!Status:G:0", quirexsim::Journal(sim.get()).back());
-
+// The call records, their controls and journal lines are read by the component's tests; the
+// rejections of calls the component gets wrong are not.
+TEST_F(StandInTest, RecordsAndRejectsCallsOfWrongKindsAndCounts) {
     auto inkpad = Sibling(L"Veridane.Inkpad");
     ASSERT_TRUE(inkpad);
     Expect(inkpad.get(), {{L"SetOption(1)", L"failed 0x8002000E"},  // DISP_E_BADPARAMCOUNT
@@ -218,10 +213,8 @@ TEST_F(SimTest, InjectedFailuresHitTheChosenCallsThenStop) {
         LONG times, skip;
         std::vector<bool> fails;  // per call, in order
     } cases[] = {
-        {1, 0, {true, false, false}},
         {2, 0, {true, true, false}},
         {1, 1, {false, true, false}},
-        {-1, 0, {true, true, true, true}},
     };
     for (const auto& c : cases) {
         sim->ClearFailures();
@@ -230,10 +223,7 @@ TEST_F(SimTest, InjectedFailuresHitTheChosenCallsThenStop) {
             EXPECT_EQ(c.fails[i] ? L"failed 0x80070005" : kObject, Get(app.get(), L"Documents.ActiveDocument"))
                 << "times " << c.times << " skip " << c.skip << " call " << i;
     }
-    sim->ClearJournal();
-    Get(app.get(), L"Documents.ActiveDocument");
-    EXPECT_EQ((std::vector<std::wstring>{L"Application.Documents", L"Documents.ActiveDocument !failed 0x80070005"}),
-              quirexsim::Journal(sim.get()));
+    ASSERT_EQ(S_OK, quirexsim::FailOperation(sim.get(), L"Documents.ActiveDocument", E_ACCESSDENIED, -1));
     ASSERT_EQ(S_OK, sim->Reset());
     EXPECT_EQ(kNothing, Get(app.get(), L"Documents.ActiveDocument")) << "Reset clears the rules";
 }
@@ -300,8 +290,6 @@ TEST_F(SimTest, ChromeCanLoseRenameAndReorderItemsUntilReset) {
 TEST_F(SimTest, RawInvokeDescribesResultAndStatus) {
     EXPECT_EQ(L"0x80004005 VT_I2=-1", quirexsim::Describe(sim.get(), E_FAIL, *ScopedVariant::I2(-1).get()));
     UniqueBstr text;
-    ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"SaveAllowed").get(), *ScopedVariant::Missing().get(), text.put()));
-    EXPECT_STREQ(L"0x00000000 VT_I4=1", text.c_str());
     ASSERT_EQ(S_OK, sim->InvokeRaw(app.get(), UniqueBstr(L"NoSuchMember").get(), *ScopedVariant::Missing().get(), text.put()));
     EXPECT_STREQ(L"0x80020006 VT_EMPTY=empty", text.c_str());
     ASSERT_EQ(S_OK, quirexsim::FailOperation(sim.get(), L"Application.CopyEnabled", E_FAIL));
