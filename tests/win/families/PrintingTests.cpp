@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace testsupport;
@@ -41,27 +42,23 @@ protected:
 
 TEST_F(Printing, EachRefusalIsToldOnceAndNothingIsPrinted) {
     CaptureImports();
-    struct Case {
-        const char* document;  // null: none open
-        LONG printRight;
-        const wchar_t* message;
-    };
-    const Case cases[] = {
+    // The document (null: none open), the reader's print right and what the user is told.
+    const std::tuple<const char*, LONG, const wchar_t*> cases[] = {
         {nullptr, 1, L""},  // no document: S_FALSE, nothing told
         {R"({"pages":[{},{},{}]})", 0, kNoRight},  // the reader's right comes first, whatever the document says
         {R"({"permissions":{"0":false},"pages":[{},{},{}]})", 0, kNoRight},
         {R"({"permissions":{"0":false},"pages":[{},{},{}]})", 1, kDocRefuses},
     };
-    for (const auto& c : cases) {
-        if (c.document) Open(c.document);
-        app->put_PrintRight(c.printRight);
+    for (const auto& [document, printRight, message] : cases) {
+        if (document) Open(document);
+        app->put_PrintRight(printRight);
         // Only WebPrint writes its result (0) before the gate.
-        const std::wstring told = c.message;
-        const std::wstring status = c.document ? L"S_OK " : L"S_FALSE ";
+        const std::wstring told = message;
+        const std::wstring status = document ? L"S_OK " : L"S_FALSE ";
         EXPECT_EQ((Lines{Print(&F::WebPrint, 1, L"P", 0, 0, 0), Print(&F::WebPrintEx, 1, L"P", L"1", 0),
                          Print(&F::WebPrintControl, L"P", 3, 1, L"1", 0)}),
                   (Lines{status + L"0" + told, status + L"7" + told, status + L"7" + told}))
-            << "right " << c.printRight;
+            << "right " << printRight;
     }
 }
 
@@ -71,16 +68,14 @@ TEST_F(Printing, RangesCopiesConfigAndWatermarkSwitchesAsTheReaderReceivesThem) 
     EXPECT_EQ((Lines{Print(&F::printFile), Call(&F::get_PrintConfig)}), (Lines{L"S_OK", L"S_FALSE null"}))
         << "no document";
     Open(R"({"pages":[{},{},{},{},{},{},{},{},{},{}]})");
-    struct Range {
-        LONG from, to;
-        const wchar_t* range;  // null: nothing printed
-    };
-    const Range ranges[] = {{0, 0, L"1-10"}, {3, 99, L"3-10"}, {11, 12, nullptr}, {5, 0, nullptr},
-                            {2, 2, L"2-2"},  {4, 3, nullptr},  {0, 4, L"1-4"},    {INT_MAX, INT_MAX, nullptr}};
-    for (const auto& c : ranges)
-        EXPECT_EQ(Print(&F::WebPrint, 2, L"Office", c.from, c.to, -1),
-                  c.range ? L"S_OK 0" + Printed(L"Office", c.range, L"2") : L"S_FALSE 0")
-            << c.from << "-" << c.to;
+    // From, to and the range printed (null: nothing printed).
+    const std::tuple<LONG, LONG, const wchar_t*> ranges[] = {
+        {0, 0, L"1-10"}, {3, 99, L"3-10"}, {11, 12, nullptr}, {5, 0, nullptr},
+        {2, 2, L"2-2"},  {4, 3, nullptr},  {0, 4, L"1-4"},    {INT_MAX, INT_MAX, nullptr}};
+    for (const auto& [from, to, range] : ranges)
+        EXPECT_EQ(Print(&F::WebPrint, 2, L"Office", from, to, -1),
+                  range ? L"S_OK 0" + Printed(L"Office", range, L"2") : L"S_FALSE 0")
+            << from << "-" << to;
     // WebPrintControl prints the smaller of the two counts.
     EXPECT_EQ((Lines{Print(&F::WebPrint, 0, L"P", 1, 2, 0), Print(&F::WebPrintEx, 0, L"P", L"2-9x", 0),
                      Print(&F::WebPrintControl, L"Q", 2, 5, L"3", 0),
