@@ -248,11 +248,12 @@ TEST_F(FilesTest, GetFileBase64EncodesTheDocumentFileOfEveryLength) {
     // The reader keeps no hold on the file: it is read again, here and below at each other remainder of three.
     WriteAll(path, bytes + "  ");
     EXPECT_EQ(Call(&F::GetFileBase64, nullptr), L"S_OK " + SystemBase64(bytes + "  "));
-    // A private table, its 65th character the padding; too short a table encodes nothing.
+    // A private table, its 65th character the padding (a euro sign, one byte in the code page that the
+    // table is read in and widened back from); too short a table encodes nothing.
     std::wstring table(kStandardDigits.rbegin(), kStandardDigits.rend());
-    table += L"*";
+    table += L"\u20AC";
     std::wstring expected = SystemBase64(bytes + " ");
-    for (auto& c : expected) c = c == L'=' ? L'*' : table[kStandardDigits.find(c)];
+    for (auto& c : expected) c = c == L'=' ? L'\u20AC' : table[kStandardDigits.find(c)];
     WriteAll(path, bytes + " ");
     EXPECT_EQ(Call(&F::GetFileBase64, table), L"S_OK " + expected);
     EXPECT_EQ(Call(&F::GetFileBase64, L"ABCDEFGHIJ"), L"S_FALSE ");

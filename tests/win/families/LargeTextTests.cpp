@@ -4,8 +4,6 @@
 // is whole and exact.
 #include "FamilyTestSupport.h"
 
-#include <string>
-
 using namespace testsupport;
 
 namespace {

@@ -4,8 +4,6 @@
 
 #include <climits>
 #include <functional>
-#include <string>
-#include <vector>
 
 using namespace testsupport;
 
