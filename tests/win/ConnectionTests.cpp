@@ -142,7 +142,8 @@ TEST_F(DispatchAlone, TypeInformationDescribesEveryMemberInTableOrder) {
     ASSERT_EQ(LoadRegTypeLib(LIBID_FoliumAddinLib, 1, 0, 0x0409, lib.put()), S_OK);
     TLIBATTR* la = nullptr;
     ASSERT_EQ(lib->GetLibAttr(&la), S_OK);
-    EXPECT_EQ((std::vector<unsigned>{la->lcid, la->wMajorVerNum, la->wMinorVerNum}), (std::vector<unsigned>{1033, 1, 0}));
+    EXPECT_EQ((std::vector<unsigned>{la->lcid, la->wMajorVerNum, la->wMinorVerNum}),
+              (std::vector<unsigned>{1033, 1, 0}));
     lib->ReleaseTLibAttr(la);
     ComPtr<ITypeInfo> ti;
     ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IFoliumFun, ti.put()), S_OK);

@@ -124,10 +124,10 @@ TEST_F(AnnotExchange, StampsComeBackWithTheirImagesAuthorsAndTimesAndOtherStyles
     ASSERT_TRUE(Open(kTwoBlankPages));
     EXPECT_EQ(SetAnnots(L"{\"annots\":" + text + L"}"), L"S_OK 1");
     // A text may hold comments; other styles become the handwriting component's stamps.
-    EXPECT_EQ(SetAnnots(L"// from the server\n{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"2\",\"X\":\"1\",\"Y\":\"2\","
-                        L"\"width\":\"3\",\"height\":\"4\"} /* one */, {\"styleId\":\"7\",\"pageNo\":\"2\",\"X\":\"10\","
-                        L"\"Y\":\"20\",\"width\":\"5\",\"height\":\"6\",\"authorName\":\"ink\",\"annotContent\":\"c\","
-                        L"\"createTime\":\"D:1\"}]}"),
+    EXPECT_EQ(SetAnnots(L"// from the server\n{\"annots\":[{\"styleId\":\"12\",\"pageNo\":\"2\",\"X\":\"1\","
+                        L"\"Y\":\"2\",\"width\":\"3\",\"height\":\"4\"} /* one */, {\"styleId\":\"7\",\"pageNo\":\"2\","
+                        L"\"X\":\"10\",\"Y\":\"20\",\"width\":\"5\",\"height\":\"6\",\"authorName\":\"ink\","
+                        L"\"annotContent\":\"c\",\"createTime\":\"D:1\"}]}"),
               L"S_OK 1");
     // Page by page, as the reader was told: the comment through AddCommentExt (20 x 18 from the
     // record's X and Y); the text stamp without its text, the record's rotation as the image

@@ -5,7 +5,8 @@ var failures = 0;
 function check(cond, what) {
     if (!cond) { failures++; WScript.Echo("FAIL: " + what); }
 }
-var STAMP = "iVBORw0KGgoAAAANSUhEUgAAACgAAAAeCAIAAADRv8uKAAAAL0lEQVR42u3XsQ0AAAjDsP7/NHwBErjK7rmpZKVsw5MDg8FgMBgMBoPBV+A/36kB+KL0pqXr0d4AAAAASUVORK5CYII=";
+var STAMP = "iVBORw0KGgoAAAANSUhEUgAAACgAAAAeCAIAAADRv8uKAAAAL0lEQVR42u3XsQ0AAAjDsP7/NHwBErjK" +
+    "7rmpZKVsw5MDg8FgMBgMBoPBV+A/36kB+KL0pqXr0d4AAAAASUVORK5CYII=";
 try {
     var fso = new ActiveXObject("Scripting.FileSystemObject");
     var contract = fso.BuildPath(fso.GetParentFolderName(WScript.ScriptFullName), "..\\data\\seals.pdf");
