@@ -75,8 +75,8 @@ TEST_F(SimPdfTest, BadPdfFilesOpenAsNothingWithTheReason) {
 }
 
 // ---- saving: SaveAs and SaveCopyAs to a ".pdf" name write a real PDF through the export tool
-// (what `./folium run` does, tests/pdf/run-test.sh; fixtures and other names are saved as
-// fixtures: above, and files_demo.js); a failed export answers -1 with the tool's reason.
+// (what `./folium run` does, tests/pdf/run-test.sh; other names are saved as fixtures: above);
+// a failed export answers -1 with the tool's reason.
 
 TEST_F(SimPdfTest, AFailedExportAnswersMinusOneWithTheReasonAndWritesNothing) {
     const std::wstring original = dir + L"\\original.pdf", out = dir + L"\\out.pdf";
