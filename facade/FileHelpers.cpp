@@ -96,13 +96,10 @@ std::wstring DownloadToTempFile(CFoliumFun& fun, BSTR url) {
     transfer->Reset();
     UniqueBstr address = UniqueBstr::Copy(url ? url : nullptr);
     if (!address.get()) address = UniqueBstr(L"");
-    VARIANT missing;
-    VariantInit(&missing);
-    missing.vt = VT_ERROR;
-    missing.scode = DISP_E_PARAMNOTFOUND;
+    const auto missing = ScopedVariant::Missing();
     std::wstring path;
     VARIANT_BOOL flag = VARIANT_FALSE;
-    if (SUCCEEDED(transfer->Open(0, address.get(), 0, missing, missing, &flag)) && flag) {
+    if (SUCCEEDED(transfer->Open(0, address.get(), 0, *missing.get(), *missing.get(), &flag)) && flag) {
         flag = VARIANT_FALSE;
         LONG status = 0;
         if (SUCCEEDED(transfer->Transfer(&flag)) && flag && SUCCEEDED(transfer->get_Status(&status)) &&

@@ -580,35 +580,11 @@ public:
     const std::wstring& path() const { return path_; }
 
 private:
+    // The same fetch as an annotation image's; a failed one leaves the URL in place.
     void Download(CFoliumFun& self) {
-        if (!self.Application()) return;
-        ComPtr<IQxNetFile> net;
-        self.Application()->CreateNetFile(net.put());
-        if (!net) return;
-        net->Reset();
         UniqueBstr url(path_.c_str());
-        VARIANT_BOOL opened = VARIANT_FALSE, done = VARIANT_FALSE, closed = VARIANT_FALSE;
-        VARIANT missing;
-        VariantInit(&missing);
-        missing.vt = VT_ERROR;
-        missing.scode = DISP_E_PARAMNOTFOUND;
-        net->Open(0, url.get(), 0, missing, missing, &opened);
-        if (opened) net->Transfer(&done);
-        if (opened && done) {
-            LONG status = 0;
-            net->get_Status(&status);
-            if (status == 200) {
-                std::wstring file = folium::files::CreateTempFile();
-                if (!file.empty()) {
-                    temp_ = file;
-                    UniqueBstr name(file.c_str());
-                    VARIANT_BOOL saved = VARIANT_FALSE;
-                    net->SaveToFile(0, name.get(), &saved);
-                    path_ = file;
-                }
-            }
-        }
-        net->Close(&closed);
+        std::wstring file = folium::files::DownloadToTempFile(self, url.get());
+        if (!file.empty()) temp_ = path_ = file;
     }
 
     void Decode() {
